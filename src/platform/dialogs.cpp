@@ -1,0 +1,162 @@
+#include "platform/dialogs.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPointer>
+
+namespace {
+DialogService* g_service = nullptr;
+QPointer<QWidget> g_parent;
+
+QtDialogService& QtService() {
+    static QtDialogService s;
+    return s;
+}
+
+// Runs a modal call between the two calls of the hook.
+template <typename F>
+auto Modal(DialogService& s, F&& f) {
+    if (s.modalHook) s.modalHook(true);
+    struct Done {
+        DialogService& s;
+        ~Done() {
+            if (s.modalHook) s.modalHook(false);
+        }
+    } done{s};
+    return f();
+}
+
+QString Q(const std::string& s) { return QString::fromLocal8Bit(s.data(), static_cast<int>(s.size())); }
+std::string S(const QString& s) { return s.toLocal8Bit().toStdString(); }
+
+const char* KindName(MsgKind k) {
+    switch (k) {
+        case MsgKind::Error: return "error";
+        case MsgKind::Warning: return "warning";
+        case MsgKind::Information: return "information";
+        case MsgKind::Confirmation: return "confirmation";
+        case MsgKind::Plain: return "plain";
+    }
+    return "plain";
+}
+}  // namespace
+
+DialogService& Dialogs() { return g_service ? *g_service : QtService(); }
+void SetDialogs(DialogService* service) { g_service = service; }
+void SetDialogParent(QWidget* parent) { g_parent = parent; }
+
+void QtDialogService::Message(MsgKind kind, const std::string& text) {
+    Modal(*this, [&] {
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QString title = QApplication::applicationName();
+        switch (kind) {
+            case MsgKind::Error: icon = QMessageBox::Critical; title = "Error"; break;
+            case MsgKind::Warning: icon = QMessageBox::Warning; title = "Warning"; break;
+            case MsgKind::Information: icon = QMessageBox::Information; title = "Information"; break;
+            case MsgKind::Confirmation: icon = QMessageBox::Question; title = "Confirm"; break;
+            case MsgKind::Plain: break;
+        }
+        QMessageBox box(icon, title, Q(text), QMessageBox::Ok, g_parent);
+        box.exec();
+        return 0;
+    });
+}
+
+bool QtDialogService::AskYesNo(const std::string& text, MsgKind kind) {
+    return Modal(*this, [&] {
+        QMessageBox box(kind == MsgKind::Warning ? QMessageBox::Warning : QMessageBox::Question, "Confirm", Q(text),
+                        QMessageBox::Yes | QMessageBox::No, g_parent);
+        return box.exec() == QMessageBox::Yes;
+    });
+}
+
+void QtDialogService::YesOnly(const std::string& text) {
+    Modal(*this, [&] {
+        QMessageBox box(QMessageBox::Question, "Confirm", Q(text), QMessageBox::Yes, g_parent);
+        box.exec();
+        return 0;
+    });
+}
+
+std::string QtDialogService::OpenFileName(const FileDialogRequest& r) {
+    return Modal(*this, [&] {
+        QString start = Q(r.folder);
+        if (!r.fileName.empty()) start = start.isEmpty() ? Q(r.fileName) : start + "/" + Q(r.fileName);
+        return S(QFileDialog::getOpenFileName(g_parent, Q(r.title), start, Q(r.filter)));
+    });
+}
+
+std::string QtDialogService::SaveFileName(const FileDialogRequest& r) {
+    return Modal(*this, [&] {
+        QString start = Q(r.folder);
+        if (!r.fileName.empty()) start = start.isEmpty() ? Q(r.fileName) : start + "/" + Q(r.fileName);
+        return S(QFileDialog::getSaveFileName(g_parent, Q(r.title), start, Q(r.filter)));
+    });
+}
+
+std::string QtDialogService::FolderName(const FileDialogRequest& r) {
+    return Modal(*this, [&] { return S(QFileDialog::getExistingDirectory(g_parent, Q(r.title), Q(r.folder))); });
+}
+
+void QtDialogService::SetClipboardText(const std::string& text) { QGuiApplication::clipboard()->setText(Q(text)); }
+void QtDialogService::SetClipboardImage(const QImage& image) { QGuiApplication::clipboard()->setImage(image); }
+std::string QtDialogService::ClipboardText() { return S(QGuiApplication::clipboard()->text()); }
+
+void ScriptedDialogs::Install() {
+    if (installed_) return;
+    previous_ = g_service;
+    SetDialogs(this);
+    installed_ = true;
+}
+
+ScriptedDialogs::~ScriptedDialogs() {
+    if (installed_ && g_service == this) SetDialogs(previous_);
+}
+
+void ScriptedDialogs::Message(MsgKind kind, const std::string& text) {
+    Modal(*this, [&] {
+        shown.push_back({KindName(kind), text, {}});
+        return 0;
+    });
+}
+
+bool ScriptedDialogs::AskYesNo(const std::string& text, MsgKind) {
+    return Modal(*this, [&] {
+        shown.push_back({"yesno", text, {}});
+        if (yesNoAnswers.empty()) return true;
+        bool a = yesNoAnswers.front();
+        yesNoAnswers.pop_front();
+        return a;
+    });
+}
+
+void ScriptedDialogs::YesOnly(const std::string& text) {
+    Modal(*this, [&] {
+        shown.push_back({"yesonly", text, {}});
+        return 0;
+    });
+}
+
+std::string ScriptedDialogs::NextFile(const char* what, const FileDialogRequest& r) {
+    return Modal(*this, [&] {
+        shown.push_back({what, r.title, r.folder});
+        if (fileAnswers.empty()) return std::string();
+        std::string a = fileAnswers.front();
+        fileAnswers.pop_front();
+        return a;
+    });
+}
+
+std::string ScriptedDialogs::OpenFileName(const FileDialogRequest& r) { return NextFile("open", r); }
+std::string ScriptedDialogs::SaveFileName(const FileDialogRequest& r) { return NextFile("save", r); }
+std::string ScriptedDialogs::FolderName(const FileDialogRequest& r) { return NextFile("folder", r); }
+
+std::vector<std::string> ScriptedDialogs::Texts(const std::string& what) const {
+    std::vector<std::string> out;
+    for (const auto& s : shown)
+        if (s.what == what) out.push_back(s.text);
+    return out;
+}

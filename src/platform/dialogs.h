@@ -1,0 +1,103 @@
+#pragma once
+// Message, error and confirmation boxes, file dialogs and the clipboard behind one
+// service. Windows call Dialogs(); tests and the harness install ScriptedDialogs,
+// which records what would have been shown and answers as told, so that nothing
+// ever blocks on a modal dialog.
+#include <QImage>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+enum class MsgKind { Error, Warning, Information, Confirmation, Plain };
+
+struct FileDialogRequest {
+    std::string title;
+    std::string folder;    // start folder; empty for the current one
+    std::string fileName;  // proposed name
+    std::string filter;    // Qt filter text, e.g. "CSV files (*.csv);;All files (*)"
+};
+
+class DialogService {
+public:
+    virtual ~DialogService() = default;
+    // A box with an OK button.
+    virtual void Message(MsgKind kind, const std::string& text) = 0;
+    // A question with Yes and No; true for Yes.
+    virtual bool AskYesNo(const std::string& text, MsgKind kind = MsgKind::Confirmation) = 0;
+    // A confirmation box with a single Yes button ("Setting was saved.").
+    virtual void YesOnly(const std::string& text) = 0;
+    // File dialogs: the chosen path, or empty when cancelled.
+    virtual std::string OpenFileName(const FileDialogRequest& request) = 0;
+    virtual std::string SaveFileName(const FileDialogRequest& request) = 0;
+    virtual std::string FolderName(const FileDialogRequest& request) = 0;
+    virtual void SetClipboardText(const std::string& text) = 0;
+    virtual void SetClipboardImage(const QImage& image) = 0;
+    virtual std::string ClipboardText() = 0;
+
+    // Called with true before a modal box is shown and with false after it closes
+    // (the main window pauses its timer in between).
+    std::function<void(bool)> modalHook;
+
+    void ShowError(const std::string& text) { Message(MsgKind::Error, text); }
+};
+
+// The service in use (the Qt one unless a test installed another).
+DialogService& Dialogs();
+// Installs a service; nullptr restores the Qt one. Not owned.
+void SetDialogs(DialogService* service);
+// Parent window for the Qt dialogs.
+void SetDialogParent(QWidget* parent);
+
+class QtDialogService : public DialogService {
+public:
+    void Message(MsgKind kind, const std::string& text) override;
+    bool AskYesNo(const std::string& text, MsgKind kind) override;
+    void YesOnly(const std::string& text) override;
+    std::string OpenFileName(const FileDialogRequest& request) override;
+    std::string SaveFileName(const FileDialogRequest& request) override;
+    std::string FolderName(const FileDialogRequest& request) override;
+    void SetClipboardText(const std::string& text) override;
+    void SetClipboardImage(const QImage& image) override;
+    std::string ClipboardText() override;
+};
+
+// Records every box and answers from queues (Yes and cancel when a queue is empty).
+class ScriptedDialogs : public DialogService {
+public:
+    struct Shown {
+        std::string what;  // "error", "warning", "information", "confirmation", "plain", "yesno", "yesonly", "open", "save", "folder"
+        std::string text;  // message text or dialog title
+        std::string folder;  // start folder of a file dialog
+    };
+    std::vector<Shown> shown;
+    std::deque<bool> yesNoAnswers;
+    std::deque<std::string> fileAnswers;
+    std::string clipboardText;
+    QImage clipboardImage;
+
+    ScriptedDialogs() { previous_ = nullptr; }
+    // Installs itself for the lifetime of the object.
+    void Install();
+    ~ScriptedDialogs() override;
+
+    void Message(MsgKind kind, const std::string& text) override;
+    bool AskYesNo(const std::string& text, MsgKind kind) override;
+    void YesOnly(const std::string& text) override;
+    std::string OpenFileName(const FileDialogRequest& request) override;
+    std::string SaveFileName(const FileDialogRequest& request) override;
+    std::string FolderName(const FileDialogRequest& request) override;
+    void SetClipboardText(const std::string& text) override { clipboardText = text; }
+    void SetClipboardImage(const QImage& image) override { clipboardImage = image; }
+    std::string ClipboardText() override { return clipboardText; }
+
+    // Texts of the boxes of one kind ("error" ...), in order.
+    std::vector<std::string> Texts(const std::string& what) const;
+
+private:
+    std::string NextFile(const char* what, const FileDialogRequest& request);
+    bool installed_ = false;
+    DialogService* previous_;
+};

@@ -1,0 +1,181 @@
+#include "platform/file_io.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fileio {
+namespace {
+std::string Errno(const std::string& what, const std::string& path) {
+    return what + " " + path + ": " + std::strerror(errno);
+}
+size_t LastSeparator(const std::string& path) { return path.find_last_of('/'); }
+}  // namespace
+
+bool ReadFile(const std::string& path, std::string& out, std::string& error, size_t maxBytes) {
+    out.clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = Errno("Cannot open", path);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = "Not a regular file: " + path;
+        ::close(fd);
+        return false;
+    }
+    if (static_cast<unsigned long long>(st.st_size) > maxBytes) {
+        error = "File too large: " + path;
+        ::close(fd);
+        return false;
+    }
+    out.reserve(static_cast<size_t>(st.st_size));
+    char buf[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = Errno("Cannot read", path);
+            ::close(fd);
+            out.clear();
+            return false;
+        }
+        if (n == 0) break;
+        if (out.size() + static_cast<size_t>(n) > maxBytes) {
+            error = "File too large: " + path;
+            ::close(fd);
+            out.clear();
+            return false;
+        }
+        out.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+bool WriteFileAtomic(const std::string& path, std::string_view data, std::string& error) {
+    std::string tmpl = ExtractFilePath(path) + "." + ExtractFileName(path) + ".XXXXXX";
+    if (ExtractFilePath(path).empty()) tmpl = "." + path + ".XXXXXX";
+    std::vector<char> name(tmpl.begin(), tmpl.end());
+    name.push_back('\0');
+    int fd = ::mkstemp(name.data());
+    if (fd < 0) {
+        error = Errno("Cannot write", path);
+        return false;
+    }
+    const char* p = data.data();
+    size_t left = data.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = Errno("Cannot write", path);
+            ::close(fd);
+            ::unlink(name.data());
+            return false;
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    // Keep the permissions of a file being replaced; new files get the usual 0666 & ~umask.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        ::fchmod(fd, st.st_mode & 07777);
+    } else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
+    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+        error = Errno("Cannot write", path);
+        ::unlink(name.data());
+        return false;
+    }
+    if (::rename(name.data(), path.c_str()) != 0) {
+        error = Errno("Cannot write", path);
+        ::unlink(name.data());
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    size_t start = 0, i = 0, n = text.size();
+    while (i < n) {
+        char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.emplace_back(text.substr(start, i - start));
+            if (c == '\r' && i + 1 < n && text[i + 1] == '\n') ++i;
+            start = ++i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < n) lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines, std::string_view eol) {
+    size_t total = 0;
+    for (const auto& l : lines) total += l.size() + eol.size();
+    std::string out;
+    out.reserve(total);
+    for (const auto& l : lines) {
+        out += l;
+        out += eol;
+    }
+    return out;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+std::string ExtractFileName(const std::string& path) {
+    size_t s = LastSeparator(path);
+    return s == std::string::npos ? path : path.substr(s + 1);
+}
+
+std::string ExtractFilePath(const std::string& path) {
+    size_t s = LastSeparator(path);
+    return s == std::string::npos ? std::string() : path.substr(0, s + 1);
+}
+
+std::string ExtractFileDir(const std::string& path) {
+    size_t s = LastSeparator(path);
+    if (s == std::string::npos) return std::string();
+    return s == 0 ? std::string("/") : path.substr(0, s);
+}
+
+std::string ExtractFileExt(const std::string& path) {
+    std::string name = ExtractFileName(path);
+    size_t d = name.find_last_of('.');
+    return d == std::string::npos ? std::string() : name.substr(d);
+}
+
+std::string ChangeFileExt(const std::string& path, const std::string& ext) {
+    std::string folder = ExtractFilePath(path);
+    std::string name = ExtractFileName(path);
+    size_t d = name.find_last_of('.');
+    if (d != std::string::npos) name.resize(d);
+    return folder + name + ext;
+}
+
+std::string ExecutablePath() {
+    char buf[4096];
+    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return std::string();
+    return std::string(buf, static_cast<size_t>(n));
+}
+
+std::string ExecutableFolder() { return ExtractFilePath(ExecutablePath()); }
+
+}  // namespace fileio

@@ -1,0 +1,64 @@
+#include "platform/file_io.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "support/test_util.h"
+
+using namespace fileio;
+
+TEST(FileIo, SplitLinesEveryLineEnd) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(SplitLines("a\r\nb\nc\rd"), (V{"a", "b", "c", "d"}));
+    EXPECT_EQ(SplitLines("a\r\n"), (V{"a"}));
+    EXPECT_EQ(SplitLines("a\n\n"), (V{"a", ""}));
+    EXPECT_EQ(SplitLines("\r\n\r\n"), (V{"", ""}));
+    EXPECT_EQ(SplitLines("\n\r"), (V{"", ""}));  // LF then a lone CR: two empty lines
+    EXPECT_EQ(SplitLines(""), V{});
+    EXPECT_EQ(JoinLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
+}
+
+TEST(FileIo, PathHelpers) {
+    EXPECT_EQ(ExtractFileName("/a/b/c.avi"), "c.avi");
+    EXPECT_EQ(ExtractFilePath("/a/b/c.avi"), "/a/b/");
+    EXPECT_EQ(ExtractFileDir("/a/b/c.avi"), "/a/b");
+    EXPECT_EQ(ExtractFileExt("/a/b.d/c"), "");
+    EXPECT_EQ(ExtractFileExt("/a/b/c.tar.AVI"), ".AVI");
+    EXPECT_EQ(ChangeFileExt("/a/b/c.avi", ".avs"), "/a/b/c.avs");
+    EXPECT_EQ(ChangeFileExt("/a.b/c", ".avs"), "/a.b/c.avs");
+    EXPECT_EQ(ExtractFilePath("c.avi"), "");
+}
+
+TEST(FileIo, AtomicWriteReplacesOrLeavesTheOldFile) {
+    testutil::TempDir dir;
+    std::string path = dir.File("out.csv"), err;
+    ASSERT_TRUE(WriteFileAtomic(path, "first", err)) << err;
+    ASSERT_TRUE(WriteFileAtomic(path, "second", err)) << err;
+    std::string back;
+    ASSERT_TRUE(ReadFile(path, back, err));
+    EXPECT_EQ(back, "second");
+
+    // A folder that cannot be written: the write fails, the old file stays, no temporary is left.
+    if (::geteuid() != 0) {
+        ::chmod(dir.Path().c_str(), 0555);
+        EXPECT_FALSE(WriteFileAtomic(path, "third", err));
+        EXPECT_NE(err.find(path), std::string::npos);
+        ::chmod(dir.Path().c_str(), 0755);
+        ASSERT_TRUE(ReadFile(path, back, err));
+        EXPECT_EQ(back, "second");
+    }
+    EXPECT_FALSE(WriteFileAtomic(dir.File("missing/x.csv"), "x", err));
+    EXPECT_FALSE(FileExists(dir.File("missing/x.csv")));
+}
+
+TEST(FileIo, ReadRefusesMissingFoldersAndOversizedFiles) {
+    testutil::TempDir dir;
+    std::string out, err;
+    EXPECT_FALSE(ReadFile(dir.File("nope"), out, err));
+    EXPECT_NE(err.find("nope"), std::string::npos);
+    EXPECT_FALSE(ReadFile(dir.Path(), out, err));
+    testutil::WriteAll(dir.File("big"), std::string(100, 'x'));
+    EXPECT_FALSE(ReadFile(dir.File("big"), out, err, 99));
+    EXPECT_TRUE(out.empty());
+    EXPECT_TRUE(ReadFile(dir.File("big"), out, err, 100));
+}

@@ -1,0 +1,60 @@
+#include "test_util.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace testutil {
+
+TempDir::TempDir() {
+    std::string base = std::string(TEVORIN_BINARY_DIR) + "/test-tmp";
+    std::filesystem::create_directories(base);
+    std::string tmpl = base + "/t-XXXXXX";
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    if (!::mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = buf.data();
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Read-only folders made by tests would block removal.
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+void WriteAll(const std::string& path, const std::string& data) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(data.data(), static_cast<std::streamsize>(data.size()));
+}
+
+int Run(const std::string& command, std::string* output) {
+    FILE* p = ::popen(command.c_str(), "r");
+    if (!p) return -1;
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    int status = ::pclose(p);
+    if (output) *output = out;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool HaveProgram(const std::string& name) { return Run("command -v " + name + " >/dev/null 2>&1") == 0; }
+
+std::string DataFile(const std::string& name) { return std::string(TEVORIN_SOURCE_DIR) + "/tests/data/" + name; }
+
+std::string BinFile(const std::string& name) { return std::string(TEVORIN_BIN_DIR) + "/" + name; }
+
+}  // namespace testutil
