@@ -1,0 +1,12 @@
+// Program entry: creates the main window and runs the message loop until it closes.
+#include <QApplication>
+
+#include "measure/main_2.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Tevorin");
+    TPlatform window;
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,119 @@
+#include "platform/controls.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRadioButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+TImage::TImage(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
+
+void TImage::SetPictureSize(int width, int height) {
+    if (picture_.width() == width && picture_.height() == height) return;
+    picture_ = QImage(width, height, QImage::Format_RGB32);
+    picture_.fill(Qt::black);
+    update();
+}
+
+void TImage::Draw(int x, int y, const QImage& image) {
+    if (picture_.isNull()) SetPictureSize(width(), height());
+    QPainter p(&picture_);
+    p.drawImage(x, y, image);
+    update();
+}
+
+void TImage::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), palette().window());
+    if (!picture_.isNull()) p.drawImage(0, 0, picture_);
+}
+
+void TImage::mousePressEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    emit MouseDown(event->button(), pos.x(), pos.y());
+}
+
+TUpDown::TUpDown(QWidget* parent) : QWidget(parent) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    up_ = new QToolButton(this);
+    down_ = new QToolButton(this);
+    up_->setArrowType(Qt::UpArrow);
+    down_->setArrowType(Qt::DownArrow);
+    for (QToolButton* b : {up_, down_}) {
+        b->setAutoRepeat(true);
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        layout->addWidget(b);
+    }
+    connect(up_, &QToolButton::clicked, this, [this] { ClickArrow(true); });
+    connect(down_, &QToolButton::clicked, this, [this] { ClickArrow(false); });
+}
+
+void TUpDown::SetPosition(int position) {
+    position_ = std::clamp(position, min_, std::max(min_, max_));
+    ShowPosition();
+}
+
+void TUpDown::SetRange(int min, int max) {
+    min_ = min;
+    max_ = max;
+    SetPosition(position_);
+}
+
+void TUpDown::SetAssociate(QLineEdit* edit) {
+    associate_ = edit;
+    ShowPosition();
+}
+
+void TUpDown::ClickArrow(bool up) {
+    if (!isEnabled()) return;
+    SetPosition(position_ + (up ? increment_ : -increment_));
+    emit Click(up);
+}
+
+void TUpDown::ShowPosition() {
+    if (associate_) associate_->setText(QString::number(position_));
+}
+
+TRadioGroup::TRadioGroup(QWidget* parent) : QGroupBox(parent) { new QGridLayout(this); }
+
+void TRadioGroup::SetItems(const QStringList& items, int columns) {
+    for (QRadioButton* b : buttons_) delete b;
+    buttons_.clear();
+    auto* grid = static_cast<QGridLayout*>(layout());
+    grid->setContentsMargins(6, 2, 6, 2);
+    const int cols = columns > 0 ? columns : static_cast<int>(items.size());
+    for (int i = 0; i < items.size(); ++i) {
+        auto* b = new QRadioButton(items[i], this);
+        grid->addWidget(b, i / cols, i % cols);
+        connect(b, &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on && !setting_) emit Click(i);
+        });
+        buttons_.push_back(b);
+    }
+}
+
+int TRadioGroup::ItemIndex() const {
+    for (size_t i = 0; i < buttons_.size(); ++i)
+        if (buttons_[i]->isChecked()) return static_cast<int>(i);
+    return -1;
+}
+
+void TRadioGroup::SetItemIndex(int index) {
+    setting_ = true;
+    if (index >= 0 && index < Count()) {
+        buttons_[static_cast<size_t>(index)]->setChecked(true);
+    } else {
+        for (QRadioButton* b : buttons_) {
+            b->setAutoExclusive(false);
+            b->setChecked(false);
+            b->setAutoExclusive(true);
+        }
+    }
+    setting_ = false;
+}

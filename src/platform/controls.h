@@ -1,0 +1,83 @@
+#pragma once
+// Small controls with the behaviour the windows expect of the desktop class
+// library: an image with a canvas, an up-down with a position and an associated
+// edit, and a radio group addressed by item index.
+#include <QGroupBox>
+#include <QImage>
+#include <QStringList>
+#include <QWidget>
+#include <vector>
+
+class QLineEdit;
+class QRadioButton;
+class QToolButton;
+
+// A picture the program paints into (the frame, markers) and the user clicks on.
+// Mouse positions are picture pixels.
+class TImage : public QWidget {
+    Q_OBJECT
+public:
+    explicit TImage(QWidget* parent = nullptr);
+    QImage& Picture() { return picture_; }
+    const QImage& Picture() const { return picture_; }
+    // Sets the picture size (ARGB32, black) when it differs.
+    void SetPictureSize(int width, int height);
+    // Copies an image into the picture at (x, y) and repaints.
+    void Draw(int x, int y, const QImage& image);
+    void Changed() { update(); }
+signals:
+    void MouseDown(Qt::MouseButton button, int x, int y);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    QImage picture_;
+};
+
+// Up and down arrows holding a position between a minimum and a maximum. Changing
+// the position writes it into the associated edit, if any. Clicks change the
+// position by the increment and then emit Click(up); SetPosition does not emit.
+class TUpDown : public QWidget {
+    Q_OBJECT
+public:
+    explicit TUpDown(QWidget* parent = nullptr);
+    int Position() const { return position_; }
+    int Min() const { return min_; }
+    int Max() const { return max_; }
+    void SetPosition(int position);  // clamped into the range
+    void SetRange(int min, int max);  // the position is clamped into the new range
+    void SetMin(int min) { SetRange(min, max_); }
+    void SetMax(int max) { SetRange(min_, max); }
+    void SetIncrement(int increment) { increment_ = increment; }
+    void SetAssociate(QLineEdit* edit);
+    // What a click on an arrow does (also used by scripted input).
+    void ClickArrow(bool up);
+signals:
+    void Click(bool up);
+
+private:
+    void ShowPosition();
+    int position_ = 0, min_ = 0, max_ = 100, increment_ = 1;
+    QLineEdit* associate_ = nullptr;
+    QToolButton* up_;
+    QToolButton* down_;
+};
+
+// A group box of radio buttons addressed by item index (-1 none).
+class TRadioGroup : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit TRadioGroup(QWidget* parent = nullptr);
+    void SetItems(const QStringList& items, int columns = 0);
+    int ItemIndex() const;
+    void SetItemIndex(int index);  // does not emit Click
+    int Count() const { return static_cast<int>(buttons_.size()); }
+signals:
+    void Click(int index);
+
+private:
+    std::vector<QRadioButton*> buttons_;
+    bool setting_ = false;
+};

@@ -1,0 +1,258 @@
+// The main window offscreen: start-up state, loading and saving results files.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "measure/main_2.h"
+#include "platform/dialogs.h"
+#include "support/test_util.h"
+
+namespace {
+
+std::string Crlf(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const auto& l : lines) s += l + "\r\n";
+    return s;
+}
+
+const std::string kV2Row1 =
+    "10.0,\"\",\"\",,,,,,,,100.0,200.0,300.0,4.7096,2.3548,0.0000,"
+    "50,60,45,200,4,7,20,\"AvoidSunlitFace\",101,102,5,-6,,3,\"Anchor\",5,40,"
+    "1,2,3,4,5,9,22,\"Meteor/LunarLimb\",201,202,7,8,11,2,\"Linear\",6,70,"
+    "1,1,1,1,30,40,99,,301,302,,,,,\"OFF\",,,";
+const std::string kV2Row2 = "12" + kV2Row1.substr(2);
+
+std::vector<std::string> V2Lines() {
+    return {"Tevorin File Format (for Ver.0.9.26 later)",
+            "\"FileName : /videos/moon,1.avi\"",
+            "\"Video System : PAL , FrameRate=25.00\"",
+            ",\"Time\"",
+            ",\"Detect\"",
+            "\"No.\"",
+            kV2Row1,
+            kV2Row2};
+}
+
+struct Window : ::testing::Test {
+    ScriptedDialogs dialogs;
+    testutil::TempDir dir;
+    std::unique_ptr<TPlatform> w;
+    void SetUp() override {
+        dialogs.Install();
+        w = std::make_unique<TPlatform>();
+    }
+    std::string Write(const std::string& name, const std::string& data) {
+        std::string p = dir.File(name);
+        testutil::WriteAll(p, data);
+        return p;
+    }
+    bool Load(const std::string& path) {
+        dialogs.fileAnswers.push_back(path);
+        return w->LoadResultsFile();
+    }
+};
+
+}  // namespace
+
+TEST_F(Window, StartupState) {
+    EXPECT_EQ(w->windowTitle().toStdString(),
+              "Light Measurement tool for Occultation bservation using Video Recorder [Tevorin 0.9.97.3i]");
+    ASSERT_EQ(w->Table.Count(), 5u);
+    EXPECT_EQ(w->Table[1], "\"Filename : \"");
+    EXPECT_EQ(w->Memo1->ShownLines(), 5);
+    const MeasureState& s = w->State;
+    EXPECT_EQ(s.LastMeasuredFrame, -1);
+    EXPECT_EQ(s.ObjectCount, 1);
+    EXPECT_EQ(s.ReaderKind, 2);
+    EXPECT_EQ(s.FrameObject(2).PosX, 120);
+    EXPECT_EQ(s.PsfSigma[3], 5.0);
+    EXPECT_EQ(s.SpinPoint[2].y, -100);
+    EXPECT_EQ(s.LinkRefPoints[3][1].frame, -100);
+    EXPECT_EQ(w->Edit18->text(), "1.00");
+    EXPECT_FALSE(w->Edit18->isEnabled());
+    EXPECT_FALSE(w->RadioButton8->isEnabled());
+    EXPECT_FALSE(w->Add1->isEnabled());
+    EXPECT_EQ(w->UpDown7->Position(), 50);
+    EXPECT_EQ(w->CheckBox7->text(), "DShow");
+    for (int line = 0; line < 3; ++line) {
+        const DataLineObject& b = s.DataLines[static_cast<size_t>(line)].Objects[2];
+        EXPECT_EQ(b.TrackMode, kTrackDrift);
+        EXPECT_EQ(b.TrackThreshold, 50);
+        EXPECT_EQ(b.ApertureRadius, w->UpDown1->Position());
+    }
+    EXPECT_EQ(s.DataLinesDefault[2].Objects[3].BkgOuterRadius, s.DataLines[2].Objects[3].BkgOuterRadius);
+    // The radius chain: aperture < inner <= outer <= 25.
+    EXPECT_EQ(w->UpDown1->Max(), w->UpDown2->Position() - 1);
+    EXPECT_EQ(w->UpDown3->Max(), 25);
+}
+
+TEST_F(Window, LoadVersion2RestoresEverySetting) {
+    std::vector<std::string> lines = V2Lines();
+    std::vector<std::string> withJunk = lines;
+    withJunk.push_back("");
+    withJunk.push_back("end of file");
+    ASSERT_TRUE(Load(Write("v2.csv", Crlf(withJunk))));
+    const MeasureState& s = w->State;
+    EXPECT_EQ(w->Table.Lines(), lines);  // trailing lines without commas are dropped
+    EXPECT_EQ(w->Memo1->ShownLines(), 8);
+    EXPECT_EQ(s.ResultsFormatVersion, 2);
+    EXPECT_EQ(s.ResultsLoaded, 1);
+    EXPECT_EQ(s.ObjectCount, 3);
+    EXPECT_EQ(s.FrameStep, 2);
+    EXPECT_EQ(w->Edit19->text(), "2");
+    EXPECT_EQ(w->Edit33->text().toStdString(), " " + kV2Row1);
+    EXPECT_EQ(s.VideoFrameRate, 25.0);
+    EXPECT_EQ(s.FirstRowFrame, 10);
+    EXPECT_EQ(s.VideoFileName, "/videos/moon1.avi");
+    EXPECT_EQ(s.AvsFileName, "/videos/moon1.avs");
+    EXPECT_EQ(s.VideoFileExt, ".avi");
+    EXPECT_TRUE(w->Object31->isEnabled());
+    EXPECT_TRUE(w->RadioButton9->isEnabled());
+
+    for (size_t line = 0; line < 3; ++line) {
+        const DataLineObject& a = s.DataLines[line].Objects[1];
+        EXPECT_EQ(a.ApertureRadius, 4);
+        EXPECT_EQ(a.BkgInnerRadius, 7);
+        EXPECT_EQ(a.BkgOuterRadius, 20);
+        EXPECT_EQ(a.BkgShape, kShapeSunlitFace);
+        EXPECT_EQ(a.SpinY, -6);
+        EXPECT_EQ(a.BkgWidth, 5);  // empty column: unchanged
+        EXPECT_EQ(a.BkgGap, 3);
+        EXPECT_EQ(a.TrackMode, kTrackAnchor);
+        EXPECT_EQ(a.TrackRadius, 5);
+        EXPECT_EQ(a.TrackThreshold, 40);
+        const DataLineObject& b = s.DataLines[line].Objects[2];
+        EXPECT_EQ(b.BkgShape, kShapeLimb);
+        EXPECT_EQ(b.BkgWidth, 11);
+        EXPECT_EQ(b.TrackMode, kTrackDrift);
+        EXPECT_EQ(b.TrackThreshold, 70);
+        // Out-of-range radii are clamped into the chain; an empty threshold is 95.
+        const DataLineObject& c = s.DataLines[line].Objects[3];
+        EXPECT_EQ(c.BkgOuterRadius, 25);
+        EXPECT_EQ(c.BkgInnerRadius, 25);
+        EXPECT_EQ(c.ApertureRadius, 24);
+        EXPECT_EQ(c.TrackMode, kTrackOff);
+        EXPECT_EQ(c.TrackThreshold, 95);
+    }
+    EXPECT_EQ(s.FrameObject(1).PosX, 101);
+    EXPECT_EQ(s.FrameObject(3).PosY, 302);
+    EXPECT_EQ(s.SpinPoint[2].x, 7);
+    EXPECT_NEAR(s.PsfSigma[1], 2.0, 1e-4);
+    EXPECT_NEAR(s.PsfSigma[2], 1.0, 1e-4);
+    EXPECT_EQ(s.PsfSigma[3], 5.0);  // a FWHM of 0 gives no usable sigma
+    EXPECT_EQ(w->UpDown1->Position(), 4);
+    EXPECT_EQ(w->UpDown3->Position(), 20);
+    EXPECT_EQ(w->Edit2->text(), "7");
+    EXPECT_TRUE(dialogs.Texts("error").empty());
+
+    // Saved again, the file is byte-identical to what was loaded.
+    std::string out = dir.File("again.csv");
+    dialogs.fileAnswers.push_back(out);
+    w->SaveResultsFile();
+    EXPECT_EQ(testutil::ReadAll(out), Crlf(lines));
+    EXPECT_EQ(w->State.SavedResultsFolder, dir.Path());
+}
+
+TEST_F(Window, LoadVersions1And0) {
+    const std::string v1row = "5.0,\"\",\"\",,,,,,,,123.4,,,7,8,9,10,3,6,12,,55,66,,,,,\"Drift\",4,,";
+    ASSERT_TRUE(Load(Write("v1.csv", Crlf({"\"Tevorin File Format (for Ver.0.9.25 later)\"", "\"FileName : /a.avi\"",
+                                          "\"Video System : NTSC , FrameRate=29.97\"", "h", "h", "h", v1row}))));
+    MeasureState& s = w->State;
+    EXPECT_EQ(s.ResultsFormatVersion, 1);
+    EXPECT_EQ(s.ObjectCount, 1);
+    EXPECT_EQ(s.FrameStep, 1);  // one data row: unchanged
+    EXPECT_EQ(s.VideoFrameRate, 29.97);
+    EXPECT_EQ(s.FrameObject(1).PosX, 55);
+    EXPECT_EQ(s.FrameObject(1).BkgOuterRadius, 12);
+    EXPECT_EQ(s.FrameObject(1).TrackThreshold, 95);
+    EXPECT_EQ(s.FrameObject(2).PosX, 80);  // beyond the row: defaults
+    EXPECT_EQ(s.PsfSigma[1], 5.0);         // version 1 has no FWHM columns
+
+    const std::string v0row = "7,a,b,c,d,e,f,g,h,3,5,9,44,55,\"Anchor\",6";
+    ASSERT_TRUE(Load(Write("v0.csv", Crlf({"\"FileName : /obs/old.avi\"", "x", "Video System : PAL , FrameRate=25.00",
+                                          v0row, "8" + v0row.substr(1)}))));
+    EXPECT_EQ(s.ResultsFormatVersion, 0);
+    EXPECT_EQ(s.ResultsHeaderLines, 3);
+    EXPECT_EQ(s.VideoFrameRate, 25.0);
+    EXPECT_EQ(s.FrameStep, 1);
+    EXPECT_EQ(s.VideoFileName, "/obs/old.avi");
+    const DataLineObject& a = s.DataLines[2].Objects[1];
+    EXPECT_EQ(a.ApertureRadius, 3);
+    EXPECT_EQ(a.BkgOuterRadius, 9);
+    EXPECT_EQ(a.BkgWidth, 25);
+    EXPECT_EQ(a.BkgGap, 10);
+    EXPECT_EQ(a.TrackMode, kTrackAnchor);
+    EXPECT_EQ(a.TrackRadius, 6);
+    EXPECT_EQ(s.FrameObject(1).PosY, 55);
+    EXPECT_EQ(s.FrameObject(3).PosX, 120);
+}
+
+TEST_F(Window, HostileFilesChangeNothing) {
+    std::string binary("\x89PNG\r\n\x1a\n\0\0\0\rIHDR,\xff\xfe", 20);
+    std::vector<std::string> headerOnly = V2Lines();
+    headerOnly.resize(6);
+    std::vector<std::string> shortRow = V2Lines();
+    shortRow[6] = "10.0,\"\",\"\",,,,,,,,100.0,,,1,,,50,60,45";
+    std::vector<std::string> noFrame = V2Lines();
+    noFrame[6] = "x" + kV2Row1;
+    const std::pair<const char*, std::string> files[] = {
+        {"empty.csv", ""},
+        {"binary.csv", binary},
+        {"header.csv", Crlf(headerOnly)},
+        {"short.csv", Crlf(shortRow)},
+        {"noframe.csv", Crlf(noFrame)},
+    };
+    const std::vector<std::string> before = w->Table.Lines();
+    for (const auto& [name, data] : files) {
+        std::string path = Write(name, data);
+        dialogs.shown.clear();
+        EXPECT_FALSE(Load(path)) << name;
+        ASSERT_EQ(dialogs.Texts("error").size(), 1u) << name;
+        EXPECT_NE(dialogs.Texts("error")[0].find(path), std::string::npos) << name;
+        EXPECT_EQ(w->Table.Lines(), before) << name;
+        EXPECT_EQ(w->State.ResultsLoaded, 0) << name;
+        EXPECT_EQ(w->State.ObjectCount, 1) << name;
+        EXPECT_EQ(w->State.FrameObject(1).PosX, 40) << name;
+    }
+    EXPECT_FALSE(Load(dir.File("missing.csv")));
+    EXPECT_EQ(w->Table.Lines(), before);
+}
+
+TEST_F(Window, SaveFailureKeepsTheOldFileAndSaysSo) {
+    std::string target = Write("old.csv", "old contents");
+    // A target that is a folder cannot be replaced.
+    std::string folder = dir.File("folder.csv");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    dialogs.fileAnswers.push_back(folder);
+    w->SaveResultsFile();
+    ASSERT_EQ(dialogs.Texts("error").size(), 1u);
+    EXPECT_NE(dialogs.Texts("error")[0].find(folder), std::string::npos);
+    EXPECT_EQ(testutil::ReadAll(target), "old contents");
+    // Refused while a field view is shown: no dialog at all.
+    dialogs.shown.clear();
+    w->CheckBox1->setChecked(true);
+    w->SaveResultsFile();
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(Window, DeferredViewFollowsTheTableAtTheEnd) {
+    w->Memo1->BeginUpdate();
+    for (int i = 0; i < 100; ++i) w->AppendResultRows();
+    EXPECT_EQ(w->Table.Count(), 105u);
+    EXPECT_EQ(w->Memo1->ShownLines(), 5);
+    w->Memo1->EndUpdate();
+    EXPECT_EQ(w->Memo1->ShownLines(), 105);
+    w->WriteResultsHeader();
+    EXPECT_EQ(w->Memo1->ShownLines(), 6);
+}
+
+TEST_F(Window, GraphNeedsAVideoOrLoadedResults) {
+    w->OpenGraphWindow();
+    EXPECT_EQ(w->GraphDataRowCount, 0);
+    ASSERT_TRUE(Load(Write("v2.csv", Crlf(V2Lines()))));
+    w->State.RecordingFlag = 1;
+    w->OpenGraphWindow();
+    EXPECT_EQ(w->GraphDataRowCount, 0);
+    w->State.RecordingFlag = 0;
+    w->OpenGraphWindow();
+    EXPECT_EQ(w->GraphDataRowCount, 2);
+}
