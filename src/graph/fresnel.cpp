@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -33,7 +34,11 @@ void ComputeFresnelTables(long double* c, long double* s, unsigned threads) {
         for (unsigned t = 1; t < threads; ++t) {
             const int first = std::min(kFresnelCount, static_cast<int>(t) * chunk);
             const int last = std::min(kFresnelCount, first + chunk);
-            pool.emplace_back(ComputeTerms, c, s, first, last);
+            try {
+                pool.emplace_back(ComputeTerms, c, s, first, last);
+            } catch (const std::system_error&) {
+                ComputeTerms(c, s, first, last);  // no thread to be had: do it here
+            }
         }
         ComputeTerms(c, s, 0, std::min(kFresnelCount, chunk));
         for (auto& th : pool) th.join();
@@ -65,14 +70,20 @@ void FresnelTableBuild::Start(unsigned threads) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (done_.valid()) return;
     if (threads == 0) threads = DefaultBuildThreads();
-    done_ = std::async(std::launch::async, [this, threads] {
-                auto c = std::make_unique_for_overwrite<long double[]>(kFresnelCount);
-                auto s = std::make_unique_for_overwrite<long double[]>(kFresnelCount);
-                ComputeFresnelTables(c.get(), s.get(), threads);
-                c_ = std::move(c);
-                s_ = std::move(s);
-                ready_.store(true, std::memory_order_release);
-            }).share();
+    auto build = [this, threads] {
+        auto c = std::make_unique_for_overwrite<long double[]>(kFresnelCount);
+        auto s = std::make_unique_for_overwrite<long double[]>(kFresnelCount);
+        ComputeFresnelTables(c.get(), s.get(), threads);
+        c_ = std::move(c);
+        s_ = std::move(s);
+        ready_.store(true, std::memory_order_release);
+    };
+    try {
+        done_ = std::async(std::launch::async, build).share();
+    } catch (const std::system_error&) {
+        // No background thread: the first reader builds the tables.
+        done_ = std::async(std::launch::deferred, build).share();
+    }
 }
 
 void FresnelTableBuild::Wait() {
