@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "graph/fresnel.h"
+#include "measure/results_table.h"
 #include "platform/file_io.h"
 #include "platform/numtext.h"
 
@@ -23,35 +24,6 @@ constexpr long double kKnotValue[kKnotCount] = {0.49,  0.51,  0.58,  0.63,  0.73
                                                 0.962, 0.972, 0.979, 0.983, 0.985, 0.987};
 // Wavelengths above this knot (650 nm) use its segment's cubic, extrapolated.
 constexpr int kLastSegmentKnot = 8;
-
-// Splits a line at every comma; no quoting rules.
-std::vector<std::string> SplitFields(const std::string& line) {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    while (true) {
-        const size_t comma = line.find(',', start);
-        if (comma == std::string::npos) {
-            fields.push_back(line.substr(start));
-            return fields;
-        }
-        fields.push_back(line.substr(start, comma - start));
-        start = comma + 1;
-    }
-}
-
-// Field n counted from 1; empty when the line has fewer fields.
-const std::string& Field(const std::vector<std::string>& fields, size_t n) {
-    static const std::string empty;
-    return n >= 1 && n <= fields.size() ? fields[n - 1] : empty;
-}
-
-std::string WithoutQuotes(const std::string& s) {
-    std::string out;
-    out.reserve(s.size());
-    for (char ch : s)
-        if (ch != '"') out.push_back(ch);
-    return out;
-}
 
 // The sensitivity file is a few kilobytes; anything far larger is not one.
 constexpr size_t kSensitivityFileLimit = size_t{4} << 20;
@@ -151,15 +123,14 @@ void DiffractionModel::LoadSpectralSensitivity() {
         return;
     }
 
-    const auto head = SplitFields(lines[0]);
-    for (int k = 1; k < kCcdColumns; ++k) CcdNames[k] = WithoutQuotes(Field(head, k + 1));
+    for (int k = 1; k < kCcdColumns; ++k) CcdNames[k] = StripQuotes(GetField(lines[0], k + 1));
 
     // A wavelength field that is no integer keeps the previous row's; none yet on
     // the first row, which then never matches.
     int64_t w = -1;
     for (int r = 0; r < kSpectralLines; ++r) {
-        const auto fields = SplitFields(lines[r + 1]);
-        if (auto parsed = numtext::ParseInt(Field(fields, 1))) w = *parsed;
+        const std::string& line = lines[r + 1];
+        if (auto parsed = numtext::ParseInt(GetField(line, 1))) w = *parsed;
         const int index = kWavelengthStep * r;
         const bool matches = w == kFirstWavelength + index;
         for (int k = 1; k < kCcdColumns; ++k) {
@@ -167,7 +138,7 @@ void DiffractionModel::LoadSpectralSensitivity() {
                 CcdSensitivity[k][index] = 1.0;
                 continue;
             }
-            const std::string& f = Field(fields, k + 1);
+            const std::string f = GetField(line, k + 1);
             if (f.empty()) continue;
             const auto v = numtext::ParseFloat(f);
             CcdSensitivity[k][index] = v ? *v / 100.0 : 1.0;
