@@ -1,0 +1,67 @@
+#pragma once
+// TVfwAvi: the AVI reader of the frame source. It keeps the contract of the
+// Windows file interface it replaces: Open is true once the video stream is open,
+// even when no decoder exists for it (every GetFrame is then false); FrameCount is
+// -1 without a video; GetFrameRate falls back to 30; GetFrame with an index outside
+// the video delivers the frame decoded last. Pictures come as Bitmap24 directly,
+// palettised frames already expanded through their palette.
+#include <cstdint>
+#include <string>
+
+#include "platform/bitmap24.h"
+#include "video/decoder.h"
+#include "video/wav_writer.h"
+
+class TVfwAvi {
+public:
+    TVfwAvi() = default;
+
+    // Opens the first video stream of `FileName`; reads the first audio stream's
+    // format into AudioFormat when there is one. The caller closes first.
+    bool Open(const std::string& FileName);
+    // Frame slots of the open video, -1 when none is open.
+    int FrameCount() const;
+    // Frames per second; 30.0 when no video is open or its rate is unknown.
+    float GetFrameRate() const;
+    // Frame Index into Bitmap (24 bits per pixel). An Index outside 0..FrameCount-1
+    // delivers the frame decoded last; false when there is none or decoding failed.
+    bool GetFrame(int Index, Bitmap24& Bitmap);
+    void Close();
+
+    // Copies the audio track of `AviFileName` into the WAV file `WavFileName`
+    // (written whole or not at all). Independent of the open video.
+    bool SaveAudioAsWav(const std::string& AviFileName, const std::string& WavFileName);
+
+    // Write-side properties; no reading road uses them.
+    std::string FileName;
+    int Width = 320;
+    int Height = 240;
+    bool Compress = true;
+    bool PreCompress = false;
+    int FrameRate() const { return frameRate_; }
+    void SetFrameRate(int v) { frameRate_ = v < 1 ? 1 : v > 30 ? 30 : v; }
+    int BitDepth() const { return bitDepth_; }
+    void SetBitDepth(int v) { bitDepth_ = (v == 16 || v == 24) ? v : 16; }
+
+    // The audio stream's format as read at Open; HasAudio() false without one.
+    video::WaveFormat AudioFormat{};
+    bool HasAudio() const { return hasAudio_; }
+
+    // The decoder behind the open video (for readers that share it).
+    video::VideoDecoder& Decoder() { return decoder_; }
+    // Why the last SaveAudioAsWav or GetFrame failed (not shown to the user).
+    const std::string& LastError() const { return lastError_; }
+
+private:
+    video::VideoDecoder decoder_;
+    bool videoOpen_ = false;
+    int currentIndex_ = -1;  // frame decoded last; -1 when none since Close
+    bool hasAudio_ = false;
+    int frameRate_ = 30;
+    int bitDepth_ = 16;
+    std::string lastError_;
+};
+
+// The copy loop of SaveAudioAsWav: every sample of the first audio stream of
+// `sourcePath` into `dest`. False, with `error`, when anything fails.
+bool CopyAudioStream(video::WavWriter& dest, const std::string& sourcePath, std::string& error);

@@ -1,0 +1,575 @@
+#include "video/decoder.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+namespace video {
+
+namespace {
+
+std::string AvError(int code) {
+    char buf[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, buf, sizeof buf);
+    return buf;
+}
+
+std::string BaseName(const std::string& path) {
+    size_t p = path.find_last_of('/');
+    return p == std::string::npos ? path : path.substr(p + 1);
+}
+
+// The ffmpeg tool's default flags, fixed: the same picture on every run.
+constexpr int kSwsFlags = SWS_BICUBIC;
+// Decoded pictures kept for stepping backwards (references, not copies).
+constexpr int kCacheSize = 8;
+// A seek that lands on a key frame shown after the wanted one is retried from the
+// key frame before it; this bounds the retries on a broken index.
+constexpr int kMaxSeekRetries = 64;
+
+}  // namespace
+
+struct VideoDecoder::Impl {
+    std::string path;
+    std::string error;
+    std::string lost;  // set when the file could not be reopened after a failed seek
+
+    AVFormatContext* fmt = nullptr;
+    AVCodecContext* cc = nullptr;
+    AVStream* st = nullptr;
+    int si = -1;
+    AVPacket* pkt = nullptr;
+    AVFrame* scratch = nullptr;
+    SwsContext* sws = nullptr;
+    // What the conversion context was set up for.
+    int swsW = 0, swsH = 0, swsFmt = -1, swsSpace = -1, swsRange = -1;
+
+    bool open = false;
+    bool canDecode = false;
+    bool isAvi = false;
+    int width = 0, height = 0;
+    AVRational rate{0, 1};
+    int count = 0;
+    std::string codecName;
+
+    int64_t startTs = 0;  // stream time of slot 0
+    int64_t base = 0;     // frame timestamp of slot 0 (AVI: includes the decoder's delay)
+
+    // Decoding position.
+    bool flushed = false;       // end of file reached, the codec is being drained
+    bool drained = false;       // the codec has given its last picture
+    int64_t lastPktTs = AV_NOPTS_VALUE;
+    int64_t firstPktTs = AV_NOPTS_VALUE;  // first video packet after the last seek
+    int lastOutIdx = -1;        // index of the last picture the codec gave
+    int frontier = -1;          // last frame number served by decoding; -1 after a seek
+    AVFrame* held = nullptr;    // picture for `frontier`
+    int heldIdx = -1;
+    AVFrame* pending = nullptr;  // next picture, already decoded, shown after `frontier`
+    int pendingIdx = -1;
+
+    struct CacheEntry {
+        int n = -1;
+        AVFrame* f = nullptr;
+        uint64_t stamp = 0;
+    };
+    std::array<CacheEntry, kCacheSize> cache{};
+    uint64_t clock = 0;
+
+    ~Impl() { Release(); }
+
+    // ---- setup -------------------------------------------------------------
+
+    bool Fail(const std::string& msg) {
+        error = msg;
+        return false;
+    }
+
+    void ReleaseInput() {
+        ClearPosition();
+        ClearCache();
+        if (cc) avcodec_free_context(&cc);
+        if (fmt) avformat_close_input(&fmt);
+        st = nullptr;
+        si = -1;
+    }
+
+    void Release() {
+        ReleaseInput();
+        if (pkt) av_packet_free(&pkt);
+        if (scratch) av_frame_free(&scratch);
+        if (held) av_frame_free(&held);
+        if (pending) av_frame_free(&pending);
+        if (sws) sws_freeContext(sws);
+        sws = nullptr;
+        swsW = swsH = 0;
+        swsFmt = swsSpace = swsRange = -1;
+        open = canDecode = isAvi = false;
+        lost.clear();
+        width = height = count = 0;
+        rate = AVRational{0, 1};
+        codecName.clear();
+        startTs = base = 0;
+    }
+
+    // Opens the container, picks the first video stream and, when there is a
+    // decoder for it, opens the codec. Sets `error` and returns false when the
+    // file cannot be used at all.
+    bool OpenInput() {
+        const std::string name = BaseName(path);
+        int r = avformat_open_input(&fmt, path.c_str(), nullptr, nullptr);
+        if (r < 0) return Fail("Could not open " + name + ": " + AvError(r) + ".");
+        r = avformat_find_stream_info(fmt, nullptr);
+        if (r < 0) return Fail("Could not read the streams of " + name + ": " + AvError(r) + ".");
+        for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+            AVStream* s = fmt->streams[i];
+            if (si < 0 && s->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+                !(s->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+                si = static_cast<int>(i);
+                st = s;
+            } else {
+                s->discard = AVDISCARD_ALL;
+            }
+        }
+        if (!st) return Fail(name + " has no video stream.");
+        isAvi = fmt->iformat && std::strcmp(fmt->iformat->name, "avi") == 0;
+        if (st->time_base.num <= 0 || st->time_base.den <= 0) return Fail(name + " has no valid time base.");
+
+        canDecode = false;
+        const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+        const AVCodecDescriptor* desc = avcodec_descriptor_get(st->codecpar->codec_id);
+        codecName = desc ? desc->name : "unknown";
+        if (!codec) return true;
+        cc = avcodec_alloc_context3(codec);
+        if (!cc) return Fail("Out of memory opening " + name + ".");
+        if (avcodec_parameters_to_context(cc, st->codecpar) < 0) {
+            avcodec_free_context(&cc);
+            return true;
+        }
+        cc->pkt_timebase = st->time_base;
+        // Slice threads only: frame threads would delay pictures and shift the
+        // timestamps the frame numbers are taken from.
+        cc->thread_count = 0;
+        cc->thread_type = FF_THREAD_SLICE;
+        cc->max_pixels = static_cast<int64_t>(VideoDecoder::kMaxSide) * VideoDecoder::kMaxSide;
+        if (avcodec_open2(cc, codec, nullptr) < 0) {
+            avcodec_free_context(&cc);
+            return true;
+        }
+        canDecode = true;
+        return true;
+    }
+
+    // Stream time -> frame number, relative to `origin`.
+    int TsToIndex(int64_t ts, int64_t origin) const {
+        int64_t v = av_rescale_q_rnd(ts - origin, st->time_base, av_inv_q(rate),
+                                     static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+        return static_cast<int>(std::clamp<int64_t>(v, INT_MIN / 2, INT_MAX / 2));
+    }
+    int64_t IndexToTs(int n) const { return startTs + av_rescale_q(n, av_inv_q(rate), st->time_base); }
+
+    // One pass over every packet: counts the slots of a file whose header does not
+    // (an interrupted capture) and records its key frames so that it can be seeked.
+    int ScanPackets() {
+        const bool addIndex = avformat_index_get_entries_count(st) == 0;
+        int64_t maxSlot = -1, packets = 0;
+        while (av_read_frame(fmt, pkt) >= 0) {
+            if (pkt->stream_index == si) {
+                ++packets;
+                int64_t ts = pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts;
+                if (ts != AV_NOPTS_VALUE) {
+                    maxSlot = std::max<int64_t>(maxSlot, TsToIndex(ts, startTs));
+                    if (addIndex && (pkt->flags & AV_PKT_FLAG_KEY) && pkt->pos >= 0)
+                        av_add_index_entry(st, pkt->pos, ts, pkt->size, 0, AVINDEX_KEYFRAME);
+                }
+            }
+            av_packet_unref(pkt);
+        }
+        int64_t n = maxSlot >= 0 ? maxSlot + 1 : packets;
+        return static_cast<int>(std::min<int64_t>(n, INT_MAX / 2));
+    }
+
+    bool Open(const std::string& p) {
+        Release();
+        path = p;
+        error.clear();
+        const std::string name = BaseName(path);
+        pkt = av_packet_alloc();
+        scratch = av_frame_alloc();
+        held = av_frame_alloc();
+        pending = av_frame_alloc();
+        if (!pkt || !scratch || !held || !pending) {
+            Release();
+            return Fail("Out of memory opening " + name + ".");
+        }
+        if (!OpenInput()) {
+            Release();
+            return false;
+        }
+        width = st->codecpar->width;
+        height = st->codecpar->height;
+        if (width <= 0 || height <= 0 || width > VideoDecoder::kMaxSide || height > VideoDecoder::kMaxSide) {
+            std::string msg = name + " has an unsupported frame size of " + std::to_string(width) + " x " +
+                              std::to_string(height) + ".";
+            Release();
+            return Fail(msg);
+        }
+        if (isAvi) {
+            rate = av_inv_q(st->time_base);  // the header's rate / scale
+        } else {
+            rate = st->avg_frame_rate;
+            if (rate.num <= 0 || rate.den <= 0) rate = st->r_frame_rate;
+        }
+        if (rate.num <= 0 || rate.den <= 0) rate = av_inv_q(st->time_base);
+        startTs = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+        if (isAvi) startTs = 0;
+
+        int64_t n = 0;
+        bool scan = false;
+        if (isAvi) {
+            // The stream length of the header; a file without index is counted.
+            if (avformat_index_get_entries_count(st) == 0 || st->duration <= 0) scan = true;
+            else n = st->duration;
+        } else if (st->nb_frames > 0) {
+            n = st->nb_frames;
+        } else if (st->duration > 0 && st->duration != AV_NOPTS_VALUE) {
+            n = av_rescale_q(st->duration, st->time_base, av_inv_q(rate));
+        } else if (fmt->duration > 0 && fmt->duration != AV_NOPTS_VALUE) {
+            n = av_rescale_q(fmt->duration, AV_TIME_BASE_Q, av_inv_q(rate));
+        } else {
+            scan = true;
+        }
+        if (scan) {
+            n = ScanPackets();
+            if (!Rewind()) {
+                std::string msg = error;
+                Release();
+                return Fail(msg);
+            }
+        }
+        if (n < 1) {
+            Release();
+            return Fail(name + " contains no video frames.");
+        }
+        count = static_cast<int>(std::min<int64_t>(n, INT_MAX / 2));
+        open = true;
+        if (canDecode) Prime();
+        return true;
+    }
+
+    // Decodes the first picture and fixes the timestamp of slot 0 from it.
+    void Prime() {
+        ClearPosition();
+        int64_t pktTs = AV_NOPTS_VALUE;
+        int r = NextFrame(scratch, &pktTs);
+        if (r <= 0) return;
+        int64_t ts = FrameTs(scratch);
+        if (ts == AV_NOPTS_VALUE) {
+            base = startTs;
+        } else if (isAvi && pktTs != AV_NOPTS_VALUE) {
+            // AVI carries decode-order times only; a reordering codec hands out
+            // each picture with the time of a later packet. The first picture is
+            // shown in the slot of the first packet.
+            base = ts - (pktTs - startTs);
+        } else if (isAvi) {
+            base = ts;
+        } else {
+            base = st->start_time != AV_NOPTS_VALUE ? st->start_time : ts;
+        }
+        av_frame_move_ref(pending, scratch);
+        pendingIdx = ts == AV_NOPTS_VALUE ? 0 : TsToIndex(ts, base);
+        lastOutIdx = pendingIdx;
+    }
+
+    // ---- decoding ------------------------------------------------------------
+
+    int64_t FrameTs(const AVFrame* f) const {
+        if (isAvi && f->pkt_dts != AV_NOPTS_VALUE) return f->pkt_dts;
+        if (f->best_effort_timestamp != AV_NOPTS_VALUE) return f->best_effort_timestamp;
+        if (f->pts != AV_NOPTS_VALUE) return f->pts;
+        return f->pkt_dts;
+    }
+
+    int FrameIndex(const AVFrame* f) const {
+        // Pictures drained at the end of an AVI carry no packet time: they follow on.
+        if (isAvi && f->pkt_dts == AV_NOPTS_VALUE) return lastOutIdx + 1;
+        int64_t ts = FrameTs(f);
+        if (ts == AV_NOPTS_VALUE) return lastOutIdx + 1;
+        return TsToIndex(ts, base);
+    }
+
+    // Next video packet into `pkt`; false at the end of the file.
+    bool ReadVideoPacket() {
+        for (;;) {
+            int r = av_read_frame(fmt, pkt);
+            if (r < 0) return false;
+            if (pkt->stream_index == si) {
+                int64_t ts = pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts;
+                lastPktTs = ts;
+                if (firstPktTs == AV_NOPTS_VALUE) firstPktTs = ts;
+                return true;
+            }
+            av_packet_unref(pkt);
+        }
+    }
+
+    // Next decoded picture into `f`: 1 when one came, 0 at the end.
+    int NextFrame(AVFrame* f, int64_t* firstPacketTs = nullptr) {
+        for (;;) {
+            int r = avcodec_receive_frame(cc, f);
+            if (r == 0) {
+                if (firstPacketTs) *firstPacketTs = firstPktTs;
+                return 1;
+            }
+            if (r != AVERROR(EAGAIN)) {  // drained, or the codec gave up
+                drained = true;
+                return 0;
+            }
+            if (flushed) return 0;
+            if (!ReadVideoPacket()) {
+                avcodec_send_packet(cc, nullptr);
+                flushed = true;
+                continue;
+            }
+            // A packet the codec rejects is skipped; its slot shows the picture before it.
+            avcodec_send_packet(cc, pkt);
+            av_packet_unref(pkt);
+        }
+    }
+
+    void ClearPosition() {
+        if (held) av_frame_unref(held);
+        if (pending) av_frame_unref(pending);
+        heldIdx = pendingIdx = -1;
+        frontier = -1;
+        lastOutIdx = -1;
+        flushed = drained = false;
+        lastPktTs = firstPktTs = AV_NOPTS_VALUE;
+    }
+
+    // Back to the first packet; reopens the file when the container cannot seek.
+    bool Rewind() {
+        ClearPosition();
+        if (cc) avcodec_flush_buffers(cc);
+        if (av_seek_frame(fmt, si, startTs, AVSEEK_FLAG_BACKWARD) >= 0) return true;
+        if (avformat_seek_file(fmt, si, INT64_MIN, startTs, startTs, 0) >= 0) return true;
+        // Reopen: the counts and rates found at Open stay as they were.
+        if (cc) avcodec_free_context(&cc);
+        if (fmt) avformat_close_input(&fmt);
+        st = nullptr;
+        si = -1;
+        bool could = canDecode;
+        if (!OpenInput() || (could && !canDecode)) {
+            canDecode = false;
+            lost = "Could not read " + BaseName(path) + " again from its start.";
+            return Fail(lost);
+        }
+        return true;
+    }
+
+    // Seeks to the key frame at or before `ts`; false when the container refuses.
+    bool SeekTo(int64_t ts) {
+        ClearPosition();
+        avcodec_flush_buffers(cc);
+        if (ts <= startTs) return Rewind();
+        return av_seek_frame(fmt, si, ts, AVSEEK_FLAG_BACKWARD) >= 0;
+    }
+
+    // ---- cache ----------------------------------------------------------------
+
+    void ClearCache() {
+        for (auto& e : cache) {
+            if (e.f) av_frame_free(&e.f);
+            e.n = -1;
+        }
+    }
+
+    CacheEntry* FindCached(int n) {
+        for (auto& e : cache)
+            if (e.n == n && e.f) return &e;
+        return nullptr;
+    }
+
+    void AddCached(int n, const AVFrame* f) {
+        if (FindCached(n)) return;
+        CacheEntry* slot = &cache[0];
+        for (auto& e : cache) {
+            if (e.n < 0) {
+                slot = &e;
+                break;
+            }
+            if (e.stamp < slot->stamp) slot = &e;
+        }
+        if (!slot->f) slot->f = av_frame_alloc();
+        if (!slot->f) return;
+        av_frame_unref(slot->f);
+        if (av_frame_ref(slot->f, f) < 0) {
+            slot->n = -1;
+            return;
+        }
+        slot->n = n;
+        slot->stamp = ++clock;
+    }
+
+    // ---- conversion -------------------------------------------------------------
+
+    bool Convert(const AVFrame* f, Bitmap24& out) {
+        if (f->width <= 0 || f->height <= 0 || f->format < 0)
+            return Fail("A frame of " + BaseName(path) + " has no picture.");
+        if (out.Width() != width || out.Height() != height) {
+            if (!out.Resize(width, height)) return Fail("Out of memory for a frame of " + BaseName(path) + ".");
+        }
+        int space = f->colorspace;
+        if (space == AVCOL_SPC_UNSPECIFIED || space == AVCOL_SPC_RGB || space == AVCOL_SPC_RESERVED ||
+            space > AVCOL_SPC_BT2020_CL)
+            space = f->height > 576 ? SWS_CS_ITU709 : SWS_CS_ITU601;
+        const AVPixFmtDescriptor* pd = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(f->format));
+        int range = (f->color_range == AVCOL_RANGE_JPEG) ? 1 : 0;
+        if (pd && std::strncmp(pd->name, "yuvj", 4) == 0) range = 1;
+        if (!sws || swsW != f->width || swsH != f->height || swsFmt != f->format || swsSpace != space ||
+            swsRange != range) {
+            sws = sws_getCachedContext(sws, f->width, f->height, static_cast<AVPixelFormat>(f->format), width,
+                                       height, AV_PIX_FMT_BGR24, kSwsFlags, nullptr, nullptr, nullptr);
+            if (!sws) {
+                swsFmt = -1;
+                return Fail("Cannot convert the pixel format " + std::string(pd ? pd->name : "?") + " of " +
+                            BaseName(path) + ".");
+            }
+            const int* coeffs = sws_getCoefficients(space);
+            sws_setColorspaceDetails(sws, coeffs, range, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16,
+                                     1 << 16);
+            swsW = f->width;
+            swsH = f->height;
+            swsFmt = f->format;
+            swsSpace = space;
+            swsRange = range;
+        }
+        uint8_t* dst[4] = {out.Bits(), nullptr, nullptr, nullptr};
+        int dstStride[4] = {out.Stride(), 0, 0, 0};
+        int h = sws_scale(sws, f->data, f->linesize, 0, f->height, dst, dstStride);
+        if (h != height) return Fail("Could not convert a frame of " + BaseName(path) + ".");
+        return true;
+    }
+
+    // ---- frame access -----------------------------------------------------------
+
+    // Decodes forward until the picture for n is held (or the file ends).
+    void DecodeForward(int n) {
+        for (;;) {
+            if (pendingIdx < 0 && !drained) {
+                if (NextFrame(pending) == 1) {
+                    pendingIdx = FrameIndex(pending);
+                    lastOutIdx = pendingIdx;
+                }
+            }
+            if (pendingIdx < 0) break;  // end of stream
+            if (pendingIdx > n) break;
+            av_frame_unref(held);
+            av_frame_move_ref(held, pending);
+            heldIdx = pendingIdx;
+            pendingIdx = -1;
+            AddCached(heldIdx, held);
+        }
+        frontier = n;
+    }
+
+    // Seeks to the key frame at or before n; when the picture of that key frame is
+    // shown after n (a reordering codec in a decode-ordered container), tries the
+    // key frame before it.
+    bool SeekFor(int n) {
+        int64_t target = IndexToTs(n);
+        for (int attempt = 0; attempt < kMaxSeekRetries; ++attempt) {
+            bool atStart = target <= startTs;
+            if (!SeekTo(target)) {
+                if (!Rewind()) return false;
+                atStart = true;
+            }
+            if (NextFrame(pending) == 1) {
+                pendingIdx = FrameIndex(pending);
+                lastOutIdx = pendingIdx;
+            }
+            if (pendingIdx < 0 || pendingIdx <= n || atStart) return true;
+            int64_t landed = firstPktTs != AV_NOPTS_VALUE ? firstPktTs : target;
+            target = std::min(landed, target) - 1;
+        }
+        return Rewind();
+    }
+
+    bool GetFrame(int n, Bitmap24& out) {
+        const std::string name = BaseName(path);
+        if (!open) return Fail("No video is open.");
+        if (!canDecode || !fmt || !cc) {
+            if (!lost.empty()) return Fail(lost);
+            return Fail("There is no decoder for the " + codecName + " video of " + name + ".");
+        }
+        if (n < 0 || n >= count)
+            return Fail("Frame " + std::to_string(n) + " is outside the " + std::to_string(count) +
+                        " frames of " + name + ".");
+        if (CacheEntry* e = FindCached(n)) {
+            e->stamp = ++clock;
+            return Convert(e->f, out);
+        }
+        if (n == frontier && heldIdx >= 0) return Convert(held, out);
+
+        // Forward from where decoding stands, unless a key frame lies in between.
+        bool forward = frontier >= 0 ? n > frontier : pendingIdx >= 0 && pendingIdx <= n;
+        int from = frontier >= 0 ? frontier : pendingIdx;
+        if (forward && n - from > 2) {
+            int k = av_index_search_timestamp(st, IndexToTs(n), AVSEEK_FLAG_BACKWARD);
+            const AVIndexEntry* e = k >= 0 ? avformat_index_get_entry(st, k) : nullptr;
+            if (e && lastPktTs != AV_NOPTS_VALUE && e->timestamp > lastPktTs) forward = false;
+        }
+        if (!forward && !SeekFor(n)) {
+            frontier = -1;
+            return false;
+        }
+        DecodeForward(n);
+        if (heldIdx < 0 || heldIdx > n) {
+            // Nothing is shown at or before n (leading empty slots): the first picture.
+            if (pendingIdx >= 0) {
+                AddCached(n, pending);
+                return Convert(pending, out);
+            }
+            frontier = -1;
+            return Fail("No picture could be decoded for frame " + std::to_string(n) + " of " + name + ".");
+        }
+        if (heldIdx != n) AddCached(n, held);
+        return Convert(held, out);
+    }
+};
+
+VideoDecoder::VideoDecoder() : d_(std::make_unique<Impl>()) {}
+VideoDecoder::~VideoDecoder() = default;
+
+bool VideoDecoder::Open(const std::string& path) { return d_->Open(path); }
+void VideoDecoder::Close() {
+    d_->Release();
+    d_->path.clear();
+}
+bool VideoDecoder::IsOpen() const { return d_->open; }
+bool VideoDecoder::CanDecode() const { return d_->open && d_->canDecode; }
+int VideoDecoder::Width() const { return d_->open ? d_->width : 0; }
+int VideoDecoder::Height() const { return d_->open ? d_->height : 0; }
+AVRational VideoDecoder::Rate() const { return d_->open ? d_->rate : AVRational{0, 1}; }
+double VideoDecoder::FrameRate() const {
+    AVRational r = Rate();
+    return r.num > 0 && r.den > 0 ? av_q2d(r) : 0.0;
+}
+int VideoDecoder::FrameCount() const { return d_->open ? d_->count : 0; }
+double VideoDecoder::DurationSeconds() const {
+    double r = FrameRate();
+    return r > 0 ? FrameCount() / r : 0.0;
+}
+std::string VideoDecoder::CodecName() const { return d_->open ? d_->codecName : std::string(); }
+bool VideoDecoder::GetFrame(int n, Bitmap24& out) { return d_->GetFrame(n, out); }
+const std::string& VideoDecoder::Error() const { return d_->error; }
+
+}  // namespace video

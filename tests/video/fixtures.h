@@ -1,0 +1,29 @@
+#pragma once
+// Test videos made with the ffmpeg command-line tool. Every frame paints its own
+// number as a 4 x 4 grid of blocks (bit b at column b % 4, row b / 4; red 230 for
+// 1, 20 for 0) over moving green and blue gradients, so that a decoded frame tells
+// which frame it is.
+#include <string>
+#include <vector>
+
+#include "platform/bitmap24.h"
+
+namespace vfix {
+
+// The numbered picture source for ffmpeg's -f lavfi input.
+std::string NumberedSource(int width, int height, const std::string& rate, double seconds);
+
+// Runs `ffmpeg -v error -y <args>`; true on success.
+bool Ffmpeg(const std::string& args);
+
+// The number a frame paints (or -1 when a block is neither bright nor dark).
+int ReadCode(const Bitmap24& frame);
+
+// Every frame of `file` as the ffmpeg tool decodes and converts it to BGR24.
+std::vector<Bitmap24> ReferenceFrames(const std::string& file, int width, int height);
+
+// Largest difference of one byte between two bitmaps of the same size (256 when
+// the sizes differ).
+int MaxDifference(const Bitmap24& a, const Bitmap24& b);
+
+}  // namespace vfix
