@@ -86,6 +86,11 @@ void FresnelTableBuild::Start(unsigned threads) {
     }
 }
 
+bool FresnelTableBuild::Started() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return done_.valid();
+}
+
 void FresnelTableBuild::Wait() {
     if (Ready()) return;
     Start();
@@ -117,6 +122,7 @@ FresnelTableBuild& ProgramTables() {
 void StartFresnelTableBuild() { ProgramTables().Start(); }
 void BuildFresnelTables() { ProgramTables().Wait(); }
 bool FresnelTablesReady() { return ProgramTables().Ready(); }
+bool FresnelTableBuildStarted() { return ProgramTables().Started(); }
 const long double* FresnelC() { return ProgramTables().C(); }
 const long double* FresnelS() { return ProgramTables().S(); }
 

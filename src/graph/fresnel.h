@@ -47,6 +47,8 @@ public:
     void Start(unsigned threads = 0);
     // True once the tables are complete (never waits).
     bool Ready() const { return ready_.load(std::memory_order_acquire); }
+    // True once Start has run.
+    bool Started();
     // Waits until the tables are complete, starting the build when nobody has.
     void Wait();
     // The tables; each waits for the build first.
@@ -66,6 +68,8 @@ private:
 void StartFresnelTableBuild();
 void BuildFresnelTables();
 bool FresnelTablesReady();
+// True once the build has been started (it may still be running).
+bool FresnelTableBuildStarted();
 // FresnelC()[i], FresnelS()[i] for i = 0 .. kFresnelLast; the first call waits for
 // the build (starting it when nobody has).
 const long double* FresnelC();

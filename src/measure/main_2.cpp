@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "graph/fresnel.h"
 #include "platform/dialogs.h"
 #include "platform/file_io.h"
 #include "platform/numtext.h"
@@ -199,6 +200,8 @@ void TPlatform::FormCreate() {
     Edit18->setEnabled(false);
     Add1->setEnabled(false);
     Remove1->setEnabled(false);
+    // 14: the Fresnel tables build in the background; their first reader waits.
+    fresnel::StartFresnelTableBuild();
     // 15
     if (!CheckBox14->isChecked()) {
         CheckBox2->setEnabled(true);
