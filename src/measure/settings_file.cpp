@@ -411,3 +411,17 @@ std::string DefaultSettingsPath() {
     const char* home = std::getenv("HOME");
     return ChooseSettingsPath(fileio::ExecutablePath(), xdg ? xdg : "", home ? home : "");
 }
+
+namespace {
+std::string& SettingsPathOverride() {
+    static std::string path;
+    return path;
+}
+}  // namespace
+
+SettingsFile ProgramSettingsFile() {
+    const std::string& set = SettingsPathOverride();
+    return SettingsFile(set.empty() ? DefaultSettingsPath() : set, fileio::ExecutableFolder());
+}
+
+void SetSettingsFilePath(const std::string& path) { SettingsPathOverride() = path; }

@@ -140,3 +140,8 @@ std::string ChooseSettingsPath(const std::string& executablePath, const std::str
                                const std::string& home);
 // ChooseSettingsPath for the running program and its environment.
 std::string DefaultSettingsPath();
+
+// The program's settings file: DefaultSettingsPath() and the executable's folder,
+// unless a path was set (tests and the harness point it into a folder of theirs).
+SettingsFile ProgramSettingsFile();
+void SetSettingsFilePath(const std::string& path);

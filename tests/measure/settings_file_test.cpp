@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/file_io.h"
 #include "platform/ini_file.h"
 #include "support/test_util.h"
 
@@ -568,4 +569,26 @@ TEST(SettingsPath, BesideTheProgramOrInTheUsersConfigFolder) {
     SettingsValues v;
     ASSERT_TRUE(file.StartupSettings(v));
     EXPECT_EQ(testutil::ReadAll(dir.File("cfg/tevorin/tevorin.ini")), Golden("first_start.ini"));
+}
+
+TEST_F(SettingsFileTest, DefaultsOverAnExistingFileKeepTheOtherKeys) {
+    testutil::WriteAll(path, Golden("after_save_current.ini") + "[Identification]\r\nObserver=A. Nakamura\r\n");
+    SettingsValues v = ObserverValues();
+    v.CaptureFilePath = "/captures/";
+    ASSERT_TRUE(file.WriteDefaultSettings(v));
+    EXPECT_EQ(v.CaptureFilePath, kProgramFolder);
+    std::string want = Golden("first_start.ini");
+    want.replace(want.find("Memory Latest Access to .CSV files=1\r\n"), 38,
+                 "Memory Latest Access to .CSV files=1\r\nPath to .CSV input files=/home/obs/in/\r\n"
+                 "Memory Latest Access to .CSV input files=1\r\n");
+    want += "[Identification]\r\nObserver=A. Nakamura\r\n";
+    EXPECT_EQ(testutil::ReadAll(path), want);
+}
+
+TEST(SettingsPath, TheProgramsFileCanBePointedElsewhere) {
+    SetSettingsFilePath("/tmp/x/settings.ini");
+    EXPECT_EQ(ProgramSettingsFile().Path(), "/tmp/x/settings.ini");
+    EXPECT_EQ(ProgramSettingsFile().ProgramFolder(), fileio::ExecutableFolder());
+    SetSettingsFilePath("");
+    EXPECT_EQ(ProgramSettingsFile().Path(), DefaultSettingsPath());
 }
