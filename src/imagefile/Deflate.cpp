@@ -155,7 +155,9 @@ bool TDeflateStream::AtEnd() const { return inflater_ && inflater_->AtEnd(); }
 
 size_t TDeflateStream::ReadUnusedInput(void* buffer, size_t count) {
     if (!inflater_ || !inflater_->Ended()) throw EStreamError("Deflate data not at its end");
-    return inflater_->ReadUnused(static_cast<uint8_t*>(buffer), count);
+    const size_t n = inflater_->ReadUnused(static_cast<uint8_t*>(buffer), count);
+    CheckCount(n, count);
+    return n;
 }
 
 // ---- TCRC32Stream ----

@@ -101,17 +101,7 @@ void DeflateEncoder::Flush(bool final) {
         return;
     }
     Match(true);
-    if (method_ == TDeflateStream::kDynamic) {
-        if (entries_ > 0 || (finalRequested_ && !finalWritten_)) WriteDynamicBlock();
-        return;
-    }
-    if (!fixedOpen_ && finalRequested_) OpenFixedBlock();
-    if (fixedOpen_) CloseFixedBlock();
-    // A block opened before the end was known is not final; end with an empty one.
-    if (finalRequested_ && !finalWritten_) {
-        OpenFixedBlock();
-        CloseFixedBlock();
-    }
+    if (entries_ > 0 || finalRequested_) WriteHuffmanBlock();
 }
 
 void DeflateEncoder::Enter(uint32_t n) {
@@ -168,44 +158,14 @@ void DeflateEncoder::Match(bool flushing) {
 }
 
 void DeflateEncoder::Literal(uint8_t b) {
-    if (method_ == TDeflateStream::kFixed) {
-        if (!fixedOpen_) OpenFixedBlock();
-        bits_.WriteBits(Fixed().litCode[b], Fixed().litLen[b]);
-        return;
-    }
     items_.push_back(b);
-    if (++entries_ >= kBlockEntries) WriteDynamicBlock();
+    if (++entries_ >= kBlockEntries) WriteHuffmanBlock();
 }
 
 void DeflateEncoder::Copy(uint32_t length, uint32_t distance) {
-    using namespace deflate_tables;
-    if (method_ == TDeflateStream::kFixed) {
-        if (!fixedOpen_) OpenFixedBlock();
-        const FixedCodes& f = Fixed();
-        const uint32_t ls = LengthSymbol(length);
-        bits_.WriteBits(f.litCode[ls], f.litLen[ls]);
-        bits_.WriteBits(length - kLengthBase[ls - 257], LengthExtra(length));
-        const uint32_t ds = DistanceSymbol(distance);
-        bits_.WriteBits(f.distCode[ds], 5);
-        bits_.WriteBits(distance - kDistanceBase[ds], kDistanceExtra[ds]);
-        return;
-    }
     items_.push_back(kMatchFlag | ((length - 3) << 15) | (distance - 1));
     entries_ += MatchEntries(length, distance);
-    if (entries_ >= kBlockEntries) WriteDynamicBlock();
-}
-
-void DeflateEncoder::OpenFixedBlock() {
-    fixedOpenFinal_ = finalRequested_ && !finalWritten_;
-    bits_.WriteBits(fixedOpenFinal_ ? 1 : 0, 1);
-    bits_.WriteBits(1, 2);
-    fixedOpen_ = true;
-}
-
-void DeflateEncoder::CloseFixedBlock() {
-    bits_.WriteBits(Fixed().litCode[256], Fixed().litLen[256]);
-    fixedOpen_ = false;
-    if (fixedOpenFinal_) finalWritten_ = true;
+    if (entries_ >= kBlockEntries) WriteHuffmanBlock();
 }
 
 void DeflateEncoder::WriteStoredBlock() {
@@ -225,11 +185,27 @@ void DeflateEncoder::WriteStoredBlock() {
     if (final) finalWritten_ = true;
 }
 
-void DeflateEncoder::WriteDynamicBlock() {
+// Writes the collected symbols as one block: fixed codes for method 1, else a
+// dynamic block with codes built from the symbols' counts.
+void DeflateEncoder::WriteHuffmanBlock() {
     using namespace deflate_tables;
     const bool final = finalRequested_ && pending_ == 0 && !finalWritten_;
     bits_.WriteBits(final ? 1 : 0, 1);
-    bits_.WriteBits(2, 2);
+    if (method_ == TDeflateStream::kFixed) {
+        bits_.WriteBits(1, 2);
+        const FixedCodes& f = Fixed();
+        WriteSymbols(f.litCode, f.litLen, f.distCode, f.distLen);
+    } else {
+        bits_.WriteBits(2, 2);
+        WriteDynamicCodes();
+    }
+    items_.clear();
+    entries_ = 0;
+    if (final) finalWritten_ = true;
+}
+
+void DeflateEncoder::WriteDynamicCodes() {
+    using namespace deflate_tables;
 
     uint32_t litFreq[288] = {}, distFreq[32] = {};
     for (uint32_t item : items_) {
@@ -314,7 +290,12 @@ void DeflateEncoder::WriteDynamicBlock() {
         bits_.WriteBits(clCode[sym], clLen[sym]);
         if (sym >= 16) bits_.WriteBits(rleExtra[i], sym == 16 ? 2 : sym == 17 ? 3 : 7);
     }
+    WriteSymbols(litCode, litLen, distCode, distLen);
+}
 
+void DeflateEncoder::WriteSymbols(const uint16_t* litCode, const uint8_t* litLen, const uint16_t* distCode,
+                                  const uint8_t* distLen) {
+    using namespace deflate_tables;
     for (uint32_t item : items_) {
         if (!(item & kMatchFlag)) {
             bits_.WriteBits(litCode[item], litLen[item]);
@@ -329,9 +310,6 @@ void DeflateEncoder::WriteDynamicBlock() {
                         distLen[ds] + static_cast<int>(kDistanceExtra[ds]));
     }
     bits_.WriteBits(litCode[256], litLen[256]);
-    items_.clear();
-    entries_ = 0;
-    if (final) finalWritten_ = true;
 }
 
 }  // namespace imagefile

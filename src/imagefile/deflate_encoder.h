@@ -25,10 +25,11 @@ private:
     void Enter(uint32_t n);
     void Literal(uint8_t b);
     void Copy(uint32_t length, uint32_t distance);
-    void WriteDynamicBlock();
+    void WriteHuffmanBlock();
+    void WriteDynamicCodes();
+    void WriteSymbols(const uint16_t* litCode, const uint8_t* litLen, const uint16_t* distCode,
+                      const uint8_t* distLen);
     void WriteStoredBlock();
-    void OpenFixedBlock();
-    void CloseFixedBlock();
 
     TBitStream& bits_;
     const int method_;
@@ -42,8 +43,6 @@ private:
     uint32_t entries_ = 0;                   // symbol-buffer entries the items stand for
     bool finalRequested_ = false;
     bool finalWritten_ = false;
-    bool fixedOpen_ = false;
-    bool fixedOpenFinal_ = false;
 };
 
 }  // namespace imagefile

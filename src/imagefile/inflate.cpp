@@ -339,7 +339,17 @@ size_t Inflater::ReadUnused(uint8_t* out, size_t count) {
         std::memcpy(out + done, in_.get() + inPos_, n);
         inPos_ += n;
         done += n;
-        if (done < count) done += next_.Read(out + done, count - done);
+        if (done < count) {
+            const bool old = next_.ExactIO;
+            next_.SetExactIO(false);
+            try {
+                done += next_.Read(out + done, count - done);
+            } catch (...) {
+                next_.SetExactIO(old);
+                throw;
+            }
+            next_.SetExactIO(old);
+        }
     }
     return done;
 }
