@@ -444,15 +444,24 @@ void TStreamClass::LoadFromFile(const std::string& fileName) {
 // ---- routines ----
 
 int64_t CopyStream(TBaseStream& source, TBaseStream* dest, int64_t maxCount) {
+    // The last piece is usually short, so the source's ExactIO is off meanwhile.
+    const bool old = source.ExactIO;
+    source.SetExactIO(false);
     uint8_t piece[kCopyPiece];
     int64_t total = 0;
-    while (total < maxCount && !source.Eof()) {
-        size_t want = static_cast<size_t>(std::min<int64_t>(kCopyPiece, maxCount - total));
-        size_t n = source.Read(piece, want);
-        if (n == 0) break;
-        if (dest) dest->Write(piece, n);
-        total += static_cast<int64_t>(n);
+    try {
+        while (total < maxCount && !source.Eof()) {
+            size_t want = static_cast<size_t>(std::min<int64_t>(kCopyPiece, maxCount - total));
+            size_t n = source.Read(piece, want);
+            if (n == 0) break;
+            if (dest) dest->Write(piece, n);
+            total += static_cast<int64_t>(n);
+        }
+    } catch (...) {
+        source.SetExactIO(old);
+        throw;
     }
+    source.SetExactIO(old);
     return total;
 }
 

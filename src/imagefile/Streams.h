@@ -227,8 +227,9 @@ public:
     virtual void LoadFromFile(const std::string& fileName);
 };
 
-// Copies up to maxCount bytes in pieces of 4,096 until source's end; without a
-// destination the bytes are skipped. Returns the count moved.
+// Copies up to maxCount bytes in pieces of 4,096 until source's end (source's
+// ExactIO off meanwhile); without a destination the bytes are skipped. Returns the
+// count moved.
 int64_t CopyStream(TBaseStream& source, TBaseStream* dest, int64_t maxCount);
 // A TFileStream inside a TBufferedStream with a 65,536-byte buffer on the one side
 // used. Free with FreeChain.

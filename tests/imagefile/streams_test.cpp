@@ -1,0 +1,406 @@
+// The stream framework: buffer edges, line ends, error texts, and the adapters.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <QBuffer>
+#include <QFile>
+#include <random>
+
+#include "imagefile/Deflate.h"
+#include "imagefile/NativeStream.h"
+#include "imagefile/Streams.h"
+#include "imagefile/checksums.h"
+#include "support/test_util.h"
+
+using namespace imagefile;
+
+namespace {
+
+// A stream over a string that hands out at most `piece` bytes per read and counts
+// the calls, to see what a buffer in front of it asks for.
+class Source : public TBaseStream {
+public:
+    Source(std::string data, size_t piece = SIZE_MAX) : data_(std::move(data)), piece_(piece) {
+        CanRead = true;
+        ExactIO = false;
+    }
+    size_t Write(const void*, size_t) override { return 0; }
+    size_t Read(void* buffer, size_t count) override {
+        ++reads;
+        size_t n = std::min({count, piece_, data_.size() - pos_});
+        std::memcpy(buffer, data_.data() + pos_, n);
+        pos_ += n;
+        return n;
+    }
+    int64_t Available() override { return static_cast<int64_t>(data_.size() - pos_); }
+    int reads = 0;
+
+private:
+    std::string data_;
+    size_t piece_;
+    size_t pos_ = 0;
+};
+
+class Sink : public TBaseStream {
+public:
+    Sink() { CanWrite = true; }
+    size_t Write(const void* buffer, size_t count) override {
+        writes.push_back(count);
+        data.append(static_cast<const char*>(buffer), count);
+        return count;
+    }
+    size_t Read(void*, size_t) override { return 0; }
+    int64_t Available() override { return 0; }
+    void Flush() override { ++flushes; }
+    std::string data;
+    std::vector<size_t> writes;
+    int flushes = 0;
+};
+
+template <class E>
+std::string Message(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const E& e) {
+        return e.what();
+    }
+    return "(no exception)";
+}
+
+std::string Pattern(size_t n) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(i * 131 + i / 251);
+    return s;
+}
+
+}  // namespace
+
+TEST(BufferedStream, ReadsAtTheBufferEdges) {
+    const std::string data = Pattern(100);
+    for (size_t piece : {size_t{1}, size_t{7}, SIZE_MAX}) {
+        for (size_t first : {size_t{0}, size_t{3}, size_t{16}, size_t{20}}) {
+            for (size_t second : {size_t{1}, size_t{15}, size_t{16}, size_t{17}, size_t{40}}) {
+                Source src(data, piece);
+                TBufferedStream buf(&src, 16, 0);
+                buf.ExactIO = false;
+                std::string got(200, '\0');
+                size_t a = buf.Read(got.data(), first);
+                size_t b = buf.Read(got.data() + a, second);
+                // Short pieces from the source may leave the second read short, but
+                // what is delivered is always the next bytes in order.
+                ASSERT_LE(a + b, first + second);
+                ASSERT_EQ(got.substr(0, a + b), data.substr(0, a + b)) << piece << " " << first << " " << second;
+                if (piece == SIZE_MAX) ASSERT_EQ(a + b, first + second);
+            }
+        }
+    }
+    // A request of at least the buffer size after the buffer ran dry goes straight
+    // through; a smaller one refills once.
+    Source src(data);
+    TBufferedStream buf(&src, 16, 0);
+    buf.ExactIO = true;
+    char tmp[80];
+    buf.Read(tmp, 4);  // one refill of 16
+    EXPECT_EQ(src.reads, 1);
+    buf.Read(tmp, 12 + 20);  // 12 buffered, 20 read directly
+    EXPECT_EQ(src.reads, 2);
+    EXPECT_EQ(std::string(tmp, 32), data.substr(4, 32));
+    EXPECT_EQ(buf.Available(), 100 - 36);
+    EXPECT_EQ(Message<EInOutError>([&] { buf.Read(tmp, 65); }), "Read less than expected");
+}
+
+TEST(BufferedStream, WritesAtTheBufferEdges) {
+    for (size_t first : {size_t{0}, size_t{5}, size_t{16}}) {
+        for (size_t second : {size_t{1}, size_t{11}, size_t{12}, size_t{27}, size_t{28}, size_t{60}}) {
+            Sink sink;
+            const std::string data = Pattern(first + second);
+            {
+                TBufferedStream buf(&sink, 0, 16);
+                EXPECT_EQ(buf.Write(data.data(), first), first);
+                EXPECT_EQ(buf.Write(data.data() + first, second), second);
+                for (size_t w : sink.writes) EXPECT_TRUE(w == 16 || w >= 16) << w;
+            }  // destruction flushes
+            ASSERT_EQ(sink.data, data) << first << " " << second;
+        }
+    }
+    Sink sink;
+    TBufferedStream buf(&sink, 0, 16);
+    buf.Write("abc", 3);
+    EXPECT_TRUE(sink.data.empty());
+    buf.Flush();
+    EXPECT_EQ(sink.data, "abc");
+    EXPECT_EQ(sink.flushes, 1);
+}
+
+TEST(BufferedStream, BufferSizesAndExactIO) {
+    Sink sink;
+    EXPECT_EQ(Message<EStreamCreate>([&] { TBufferedStream b(&sink, 1, 0); }), "Invalid buffer size");
+    EXPECT_EQ(Message<EStreamCreate>([&] { TBufferedStream b(&sink, 0, 1); }), "Invalid buffer size");
+    TBufferedStream writeOnly(&sink, -1, -1);  // no read buffer over a write-only stream
+    EXPECT_EQ(writeOnly.ReadBufferSize(), 0u);
+    EXPECT_EQ(writeOnly.WriteBufferSize(), 65536u);
+    Source src("x");
+    src.ExactIO = true;
+    TBufferedStream reader(&src, -1, -1);
+    EXPECT_EQ(reader.WriteBufferSize(), 0u);
+    EXPECT_TRUE(reader.ExactIO);  // taken over
+    EXPECT_FALSE(src.ExactIO);
+}
+
+TEST(MemStream, BlocksSeekAndErrors) {
+    TMemStream m;
+    const std::string big = Pattern(10000);
+    m.Write(big.data(), big.size());
+    ASSERT_EQ(m.BlockCount(), 1u);
+    EXPECT_EQ(m.BlockSize(0), 10000u);
+    TMemStream small;
+    small.Write("0123456789", 10);
+    ASSERT_EQ(small.BlockCount(), 1u);
+    EXPECT_EQ(small.BlockSize(0), 4096u);
+    // Writes over block ends, overwrite inside, read back after seeks both ways.
+    std::string model;
+    std::mt19937 rng(8);
+    TMemStream s;
+    for (int i = 0; i < 200; ++i) {
+        const size_t pos = model.empty() ? 0 : rng() % (model.size() + 1);
+        const std::string chunk = Pattern(1 + rng() % 6000).substr(rng() % 50);
+        s.Seek(static_cast<int64_t>(pos));
+        s.Write(chunk.data(), chunk.size());
+        if (model.size() < pos + chunk.size()) model.resize(pos + chunk.size());
+        model.replace(pos, chunk.size(), chunk);
+        ASSERT_EQ(s.GetSize(), static_cast<int64_t>(model.size()));
+        const size_t at = rng() % model.size(), n = std::min<size_t>(rng() % 9000, model.size() - at);
+        s.Seek(static_cast<int64_t>(at));
+        std::string got(n, '\0');
+        ASSERT_EQ(s.Read(got.data(), n), n);
+        ASSERT_EQ(got, model.substr(at, n));
+        ASSERT_EQ(s.GetPosition(), static_cast<int64_t>(at + n));
+    }
+    EXPECT_EQ(s.ToString(), model);
+    EXPECT_EQ(Message<EStreamError>([&] { s.Seek(-1); }), "Error moving stream pointer");
+    EXPECT_EQ(Message<EStreamError>([&] { s.Seek(s.GetSize() + 1); }), "Error moving stream pointer");
+    s.Seek(s.GetSize() - 2);
+    char tmp[8];
+    EXPECT_EQ(Message<EInOutError>([&] { s.Read(tmp, 8); }), "Error reading from stream - TMemStream");
+    s.ExactIO = false;
+    s.Seek(s.GetSize() - 2);
+    EXPECT_EQ(s.Read(tmp, 8), 2u);
+    s.Seek(5);
+    s.Truncate();
+    EXPECT_EQ(s.ToString(), model.substr(0, 5));
+    s.Clear();
+    EXPECT_EQ(s.GetSize(), 0);
+}
+
+TEST(TextStream, LineEndRules) {
+    auto lines = [](const std::string& text, int bufferSize) {
+        Source src(text);
+        TTextStream t(&src, bufferSize, 0);
+        std::vector<std::string> out;
+        std::string line;
+        for (;;) {
+            try {
+                t.ReadLine(line);
+            } catch (const EInOutError& e) {
+                EXPECT_STREQ(e.what(), "Error reading from stream - Read less than expected");
+                break;
+            }
+            out.push_back(line);
+        }
+        return out;
+    };
+    using V = std::vector<std::string>;
+    for (int size : {2, 3, 4, 5, 64}) {
+        SCOPED_TRACE(size);
+        // CR first: CR ends lines and a directly following LF is skipped, also
+        // when the pair is split over two buffer loads.
+        EXPECT_EQ(lines("ab\r\ncd\r\n\r\nlast", size), (V{"ab", "cd", "", "last"}));
+        EXPECT_EQ(lines("abc\r\nd\ne\r", size), (V{"abc", "d\ne"}));
+        // LF first: LF ends lines, a CR right after it is skipped.
+        EXPECT_EQ(lines("a\n\rb\nc\r\n", size), (V{"a", "b", "c\r"}));
+        EXPECT_EQ(lines("", size), V{});
+        EXPECT_EQ(lines("\n\n", size), (V{"", ""}));
+    }
+    Sink sink;
+    {
+        TTextStream w(&sink, -1, 3);
+        w.WriteLine("one");
+        w.Write(std::string("two"));
+        w.WriteLine("");
+        EXPECT_EQ(w.LineCount, 2);
+        EXPECT_EQ(Message<EStreamError>([&] {
+                      std::string l;
+                      w.ReadLine(l);
+                  }),
+                  "Cannot read from stream");
+    }
+    EXPECT_EQ(sink.data, "one\r\ntwo\r\n");
+}
+
+TEST(FileStream, SystemErrorsAndOperations) {
+    testutil::TempDir dir;
+    const std::string missing = dir.File("missing.bin");
+    EXPECT_EQ(Message<EInOutError>([&] { TFileStream f(missing, TFileStream::fmRead); }),
+              "Error opening \"" + missing + "\" - No such file or directory");
+    EXPECT_EQ(Message<EStreamCreate>([&] { TFileStream f(missing, TFileStream::fmCreate); }),
+              "Either read, write or full access must be specified in call to CreateFile");
+    EXPECT_EQ(Message<EInOutError>([&] { TFileStream f(dir.Path(), TFileStream::fmRead); }),
+              "Error opening \"" + dir.Path() + "\" - Is a directory");
+
+    const std::string path = dir.File("a.bin");
+    {
+        TFileStream f(path, 1 | 2 | 4);
+        f.Write("hello world", 11);
+        EXPECT_EQ(f.GetSize(), 11);
+        f.Seek(5);
+        f.Truncate();
+        EXPECT_EQ(f.GetSize(), 5);
+        f.Seek(1);
+        char c[4];
+        EXPECT_EQ(f.Read(c, 4), 4u);
+        EXPECT_EQ(std::string(c, 4), "ello");
+        EXPECT_EQ(f.Available(), 0);
+        EXPECT_EQ(Message<EInOutError>([&] { f.Read(c, 1); }), "Read less than expected");
+    }
+    EXPECT_EQ(testutil::ReadAll(path), "hello");
+    {
+        TFileStream f(path, TFileStream::fmRead);
+        char c;
+        EXPECT_THROW(f.Write(&c, 1), EInOutError);  // opened for reading only
+        f.CloseAndDelete();
+    }
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(path)));
+    // The buffered pair: written, read back, copied and skipped.
+    const std::string data = Pattern(200000);
+    {
+        std::unique_ptr<TBaseStream, void (*)(TBaseStream*)> w(OpenBufferedFile(path, true), FreeChain);
+        w->Write(data.data(), data.size());
+    }
+    std::unique_ptr<TBaseStream, void (*)(TBaseStream*)> r(OpenBufferedFile(path, false), FreeChain);
+    EXPECT_EQ(CopyStream(*r, nullptr, 1000), 1000);
+    TMemStream mem;
+    EXPECT_EQ(CopyStream(*r, &mem, 1 << 30), 199000);
+    EXPECT_EQ(mem.ToString(), data.substr(1000));
+    EXPECT_TRUE(r->ExactIO);  // CopyStream leaves the source's flag alone
+}
+
+TEST(StreamClass, MessagesAndAtomicSave) {
+    struct Thing : TStreamClass {
+        const char* ClassName() const override { return "TThing"; }
+    };
+    struct Saver : TStreamClass {
+        const char* ClassName() const override { return "TSaver"; }
+        bool fail = false;
+        void SaveToStream(TBaseStream& s) const override {
+            s.Write("partial", 7);
+            if (fail) throw EImageFileError("disk gone");
+        }
+    };
+    Thing t;
+    TMemStream m;
+    EXPECT_EQ(Message<EImageFileError>([&] { t.SaveToStream(m); }), "TThing.SaveToStream not implemented");
+    EXPECT_EQ(Message<EImageFileError>([&] { t.LoadFromStream(m); }), "TThing.LoadFromStream not implemented");
+    Saver s;
+    EXPECT_EQ(Message<EImageFileError>([&] { t.Assign(s); }), "Cannot assign TSaver to TThing");
+    testutil::TempDir dir;
+    const std::string path = dir.File("out.dat");
+    testutil::WriteAll(path, "old content");
+    s.fail = true;
+    EXPECT_THROW(s.SaveToFile(path), EImageFileError);
+    EXPECT_EQ(testutil::ReadAll(path), "old content");  // a failed save keeps the old file
+    s.fail = false;
+    s.SaveToFile(path);
+    EXPECT_EQ(testutil::ReadAll(path), "partial");
+}
+
+TEST(Checksums, AgainstZlib) {
+    EXPECT_EQ(CRC32("abc", 3), 0x352441C2u);
+    EXPECT_EQ(CRC32("", 0), 0u);
+    TAdler32 a;
+    EXPECT_EQ(Adler32Value(a), 1u);
+    const uint32_t stored = GetAdler32(a);
+    EXPECT_EQ(std::memcmp(&stored, "\0\0\0\1", 4), 0);  // big-endian bytes in memory
+    std::mt19937 rng(6);
+    for (size_t n : {size_t{1}, size_t{7}, size_t{8}, size_t{5552}, size_t{5553}, size_t{100000}}) {
+        std::string d(n, '\0');
+        for (auto& c : d) c = static_cast<char>(rng() % 3 ? 255 : rng());  // 0xFF bytes push the sums hardest
+        const auto* p = reinterpret_cast<const Bytef*>(d.data());
+        EXPECT_EQ(CRC32(d.data(), n), crc32(0, p, static_cast<uInt>(n))) << n;
+        TAdler32 ad;
+        size_t at = 0;
+        while (at < n) {  // in uneven pieces, with single bytes between
+            size_t k = std::min<size_t>(n - at, rng() % 7000);
+            UpdateAdler32(ad, d.data() + at, k);
+            at += k;
+            if (at < n) UpdateAdler32Byte(ad, static_cast<uint8_t>(d[at++]));
+        }
+        EXPECT_EQ(Adler32Value(ad), adler32(1, p, static_cast<uInt>(n))) << n;
+        uint32_t running = 0xFFFFFFFFu;
+        for (size_t i = 0; i < n; i += 1000) running = UpdateCRC32(running, d.data() + i, std::min<size_t>(1000, n - i));
+        EXPECT_EQ(~running, crc32(0, p, static_cast<uInt>(n)));
+    }
+    // The CRC stream counts what passes in either direction.
+    TMemStream mem;
+    TCRC32Stream crc(&mem);
+    crc.Write("IEND", 4);
+    EXPECT_EQ(crc.Value(), 0xAE426082u);  // the CRC every PNG file ends with
+    crc.Reset();
+    mem.Seek(0);
+    char buf[8];
+    crc.ExactIO = false;
+    mem.ExactIO = false;
+    EXPECT_EQ(crc.Read(buf, 8), 4u);
+    EXPECT_EQ(crc.Value(), 0xAE426082u);
+}
+
+TEST(NativeStream, AdaptersBothWays) {
+    // Qt reads and writes our memory stream.
+    TMemStream mem;
+    {
+        TSeekableNativeStream dev(&mem);
+        EXPECT_EQ(dev.write("abcdef", 6), 6);
+        EXPECT_EQ(dev.size(), 6);
+        EXPECT_TRUE(dev.seek(2));
+        EXPECT_EQ(dev.read(3), QByteArray("cde"));
+        EXPECT_EQ(dev.Seek(-1, 2), 5);
+        EXPECT_EQ(dev.Seek(-2, 1), 3);
+        EXPECT_EQ(Message<EStreamError>([&] { dev.Seek(0, 3); }), "Unknown seek origin");
+        dev.SetSize(10);
+        EXPECT_EQ(mem.ToString(), std::string("abcdef\0\0\0\0", 10));
+        EXPECT_EQ(mem.GetPosition(), 3);
+        dev.SetSize(2);
+        EXPECT_EQ(mem.ToString(), "ab");
+        EXPECT_EQ(mem.GetPosition(), 2);
+        EXPECT_FALSE(dev.seek(99));
+        EXPECT_EQ(dev.errorString(), "Error moving stream pointer");
+    }
+    Source src("plain");
+    TNativeStream seq(&src);
+    EXPECT_TRUE(seq.isSequential());
+    EXPECT_FALSE(seq.seek(1));
+    EXPECT_EQ(seq.errorString(), "Seeking not supported");
+    EXPECT_EQ(seq.readAll(), QByteArray("plain"));
+    // Our inflater reads from a QBuffer through the filter stream.
+    const std::string text = Pattern(5000);
+    uLongf len = compressBound(text.size());
+    std::string z(len, '\0');
+    compress2(reinterpret_cast<Bytef*>(z.data()), &len, reinterpret_cast<const Bytef*>(text.data()), text.size(), 9);
+    QByteArray raw = QByteArray::fromStdString(z.substr(2, len - 2));  // without the zlib header
+    QBuffer qbuf(&raw);
+    qbuf.open(QIODevice::ReadWrite);
+    TNativeFilterStream filter(&qbuf);
+    EXPECT_EQ(filter.GetSize(), raw.size());
+    TDeflateStream inflate(&filter, 0);
+    std::string out(text.size(), '\0');
+    EXPECT_EQ(inflate.Read(out.data(), out.size()), text.size());
+    EXPECT_EQ(out, text);
+    uint8_t adler[4];
+    EXPECT_EQ(inflate.ReadUnusedInput(adler, 4), 4u);  // the zlib trailer follows the deflate data
+    TAdler32 a;
+    UpdateAdler32(a, text.data(), text.size());
+    const uint32_t want = GetAdler32(a);
+    EXPECT_EQ(std::memcmp(adler, &want, 4), 0);
+    filter.Seek(3);
+    filter.Truncate();
+    EXPECT_EQ(raw.size(), 3);
+}
