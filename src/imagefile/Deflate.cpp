@@ -124,6 +124,7 @@ size_t TDeflateStream::Write(const void* buffer, size_t count) {
 
 size_t TDeflateStream::Read(void* buffer, size_t count) {
     if (!inflater_) throw EStreamError("Stream not open for read");
+    inflater_->SetReadAhead(ReadAhead);
     const size_t n = inflater_->Read(static_cast<uint8_t*>(buffer), count);
     CheckCount(n, count);
     return n;

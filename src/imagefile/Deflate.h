@@ -8,14 +8,16 @@
 //   the current block (not byte-aligned), Finish ends the stream with a final block
 //   and pushes the last bits; the destructor finishes when Finish was not called,
 //   swallowing errors. Method (0 dynamic, 1 fixed, 2 stored) is read at the first
-//   Write or Flush.
+//   Write or Flush. Fixed and dynamic blocks hold up to 65,527 symbols each.
 // - Opened over a readable stream it inflates: Read returns decoded bytes, fewer
 //   only at the end of the final block (with ExactIO on, a short read there raises
 //   "Read less than expected"). Malformed data raises EDecompressionError with
 //   "Error in compressed data" or "Invalid Huffman code"; nothing in the input can
 //   make it read out of bounds, loop without consuming input, or allocate beyond
-//   its fixed buffers. It reads its input ahead in pieces, so after the final
-//   block the bytes that follow the deflate data are taken with ReadUnusedInput.
+//   its fixed buffers. By default it takes from Next only the bytes it needs, at
+//   most two beyond the end of the deflate data; with ReadAhead on it takes 32 KB
+//   pieces (faster). Either way the bytes that follow the deflate data are taken
+//   with ReadUnusedInput, which hands out the ones already taken first.
 // - The compressor holds about 17 MB (match index) for its life; the inflater
 //   about 250 KB.
 #include <cstddef>
@@ -85,6 +87,8 @@ public:
     const char* ClassName() const override { return "TDeflateStream"; }
 
     int Method = kDynamic;
+    // Inflater: take the input in 32 KB pieces (see above).
+    bool ReadAhead = false;
 
     size_t Write(const void* buffer, size_t count) override;
     size_t Read(void* buffer, size_t count) override;

@@ -65,12 +65,12 @@ Inflater::Inflater(TBaseStream& next)
     Symbols();
 }
 
-bool Inflater::FillInput() {
+bool Inflater::FillInput(size_t want) {
     const bool old = next_.ExactIO;
     next_.SetExactIO(false);
     size_t n = 0;
     try {
-        n = next_.Read(in_.get(), kInSize);
+        n = next_.Read(in_.get(), std::min(want, kInSize));
     } catch (...) {
         next_.SetExactIO(old);
         throw;
@@ -85,22 +85,24 @@ void Inflater::CheckTruncation() const {
     if (phantom_ && static_cast<uint32_t>(bitCount_) < 8 * phantom_) Corrupt();
 }
 
-// Tops the bit buffer up to at least 57 bits. Past the end of the input it adds
-// zero bytes and counts them, so that using one of them is caught.
-void Inflater::Refill() {
-    if (bitCount_ > 56) return;
-    if (inEnd_ - inPos_ >= 8) {
-        uint64_t v;
-        std::memcpy(&v, in_.get() + inPos_, 8);
-        bits_ |= v << bitCount_;
-        inPos_ += static_cast<size_t>(63 - bitCount_) >> 3;
-        bitCount_ |= 56;
-        return;
-    }
-    while (bitCount_ <= 56) {
-        if (inPos_ == inEnd_ && !phantom_ && !FillInput()) {
-            // fall through to padding
+// Loads bits until at least `need` are held. Reading ahead, it tops the buffer up
+// to at least 57 bits; otherwise it takes only the bytes needed. Past the end of
+// the input it adds zero bytes and counts them, so that using one of them is caught.
+void Inflater::Load(int need) {
+    if (readAhead_) {
+        if (inEnd_ - inPos_ >= 8) {
+            uint64_t v;
+            std::memcpy(&v, in_.get() + inPos_, 8);
+            bits_ |= v << bitCount_;
+            inPos_ += static_cast<size_t>(63 - bitCount_) >> 3;
+            bitCount_ |= 56;
+            return;
         }
+        need = 57;
+    }
+    while (bitCount_ < need) {
+        if (inPos_ == inEnd_ && !phantom_)
+            FillInput(readAhead_ ? kInSize : static_cast<size_t>(need - bitCount_ + 7) / 8);
         if (inPos_ < inEnd_) {
             bits_ |= uint64_t{in_[inPos_++]} << bitCount_;
         } else {
@@ -139,13 +141,13 @@ void Inflater::Decode() {
     while (w_ <= limit && state_ != State::kDone) {
         switch (state_) {
             case State::kHeader: {
-                Refill();
+                Need(3);
                 finalBlock_ = Bits(1);
                 const uint32_t type = (bits_ >> 1) & 3;
                 Consume(3);
                 if (type == 0) {
                     Consume(bitCount_ & 7);
-                    Refill();
+                    Need(32);
                     const uint32_t len = Bits(16), nlen = (bits_ >> 16) & 0xFFFF;
                     Consume(32);
                     CheckTruncation();
@@ -195,7 +197,7 @@ void Inflater::CopyStored(uint32_t limit) {
         bitCount_ = 0;
     }
     while (storedLeft_ > 0 && w_ < limit) {
-        if (inPos_ == inEnd_ && !FillInput()) Corrupt();
+        if (inPos_ == inEnd_ && !FillInput(readAhead_ ? kInSize : storedLeft_)) Corrupt();
         const size_t n = std::min<size_t>({storedLeft_, inEnd_ - inPos_, limit - w_});
         std::memcpy(buf_.get() + w_, in_.get() + inPos_, n);
         inPos_ += n;
@@ -208,7 +210,7 @@ void Inflater::CopyStored(uint32_t limit) {
 void Inflater::ReadDynamicHeader() {
     using deflate_tables::kCodeLengthOrder;
     const SymbolTables& sym = Symbols();
-    Refill();
+    Need(14);
     const int hlit = static_cast<int>(Bits(5)) + 257;
     const int hdist = static_cast<int>((bits_ >> 5) & 31) + 1;
     const int hclen = static_cast<int>((bits_ >> 10) & 15) + 4;
@@ -216,7 +218,7 @@ void Inflater::ReadDynamicHeader() {
     if (hlit > 286 || hdist > 30) Corrupt();
     uint8_t clLen[19] = {};
     for (int i = 0; i < hclen; ++i) {
-        Refill();
+        Need(3);
         clLen[kCodeLengthOrder[i]] = static_cast<uint8_t>(Bits(3));
         Consume(3);
     }
@@ -224,7 +226,7 @@ void Inflater::ReadDynamicHeader() {
     uint8_t lens[286 + 30] = {};
     const int total = hlit + hdist;
     for (int n = 0; n < total;) {
-        Refill();
+        Need(kCodeLengthBits);
         const uint32_t e = clTable_[Bits(kCodeLengthBits)];
         if (EntryKind(e) == kInvalid) BadCode();
         Consume(static_cast<int>(EntryLength(e)));
@@ -235,6 +237,7 @@ void Inflater::ReadDynamicHeader() {
         }
         uint8_t value = 0;
         int repeat;
+        Need(7);
         if (s == 16) {
             if (n == 0) Corrupt();
             value = lens[n - 1];
@@ -265,13 +268,14 @@ void Inflater::DecodeHuffman(uint32_t limit) {
     const uint32_t* const dist = distTable_;
     uint32_t w = w_;
     while (w <= limit) {
-        Refill();
+        Need(15);
         uint32_t e = Lookup(lit, bits_, kLitBits);
         uint32_t kind = EntryKind(e);
         if (kind == kLiteral) {
             Consume(static_cast<int>(EntryLength(e)));
             out[w++] = static_cast<uint8_t>(EntryValue(e));
-            // A second literal fits in the bits left after one refill.
+            // Reading ahead, a second literal fits in the bits left after one load.
+            Need(15);
             e = Lookup(lit, bits_, kLitBits);
             if (EntryKind(e) != kLiteral) continue;
             Consume(static_cast<int>(EntryLength(e)));
@@ -289,14 +293,17 @@ void Inflater::DecodeHuffman(uint32_t limit) {
             BadCode();
         }
         Consume(static_cast<int>(EntryLength(e)));
+        Need(static_cast<int>(EntryExtra(e)));
         const uint32_t length = EntryValue(e) + Bits(static_cast<int>(EntryExtra(e)));
         Consume(static_cast<int>(EntryExtra(e)));
+        Need(15);
         e = Lookup(dist, bits_, kDistBits);
         if (EntryKind(e) != kLiteral) {
             w_ = w;
             BadCode();
         }
         Consume(static_cast<int>(EntryLength(e)));
+        Need(static_cast<int>(EntryExtra(e)));
         const uint32_t distance = EntryValue(e) + Bits(static_cast<int>(EntryExtra(e)));
         Consume(static_cast<int>(EntryExtra(e)));
         if (distance > w) {  // the buffer always holds all output or at least 32 KB of it

@@ -13,6 +13,9 @@ class TBaseStream;
 class Inflater {
 public:
     explicit Inflater(TBaseStream& next);
+    // Reading ahead takes the input in pieces of 32 KB; otherwise only the bytes
+    // needed are taken, at most two beyond the end of the deflate data.
+    void SetReadAhead(bool on) { readAhead_ = on; }
     // Delivers up to `count` bytes; fewer only when the final block has ended.
     size_t Read(uint8_t* out, size_t count);
     // Decoded bytes not yet delivered.
@@ -28,8 +31,11 @@ private:
     void DecodeHuffman(uint32_t limit);
     void ReadDynamicHeader();
     void CopyStored(uint32_t limit);
-    bool FillInput();
-    void Refill();
+    bool FillInput(size_t want);
+    void Need(int n) {
+        if (bitCount_ < n) Load(n);
+    }
+    void Load(int need);
     uint32_t Bits(int n) const { return static_cast<uint32_t>(bits_ & ((uint64_t{1} << n) - 1)); }
     void Consume(int n) {
         bits_ >>= n;
@@ -43,7 +49,8 @@ private:
     size_t inPos_ = 0, inEnd_ = 0;
     uint64_t bits_ = 0;
     int bitCount_ = 0;
-    uint32_t phantom_ = 0;  // zero bytes added past the end of the input
+    uint32_t phantom_ = 0;
+    bool readAhead_ = false;  // zero bytes added past the end of the input
 
     std::unique_ptr<uint8_t[]> buf_;  // history and fresh output
     uint32_t r_ = 0, w_ = 0;

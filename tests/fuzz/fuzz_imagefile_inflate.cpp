@@ -32,27 +32,33 @@ int ZInflate(const uint8_t* data, size_t size, std::string& out) {
     if (rc == Z_STREAM_END) return 1;
     return rc == Z_OK && out.size() >= kMaxOutput ? -1 : 0;
 }
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::string want;
-    const int z = ZInflate(data, size, want);
+// Returns 1 when ours raised, 0 when it gave `got`.
+int OurInflate(const uint8_t* data, size_t size, bool readAhead, std::string& got) {
     TMemStream mem;
     mem.Write(data, size);
     mem.Seek(0);
-    std::string got;
-    bool raised = false;
     try {
         TDeflateStream d(&mem, 0);
         d.ExactIO = false;
+        d.ReadAhead = readAhead;
         char piece[40000];
         size_t n;
         while (got.size() < kMaxOutput && (n = d.Read(piece, sizeof piece)) > 0) got.append(piece, n);
     } catch (const EDecompressionError&) {
-        raised = true;
+        return 1;
     }
-    if (z == 1 && (raised || got != want)) std::abort();
-    if (z == 0 && !raised) std::abort();
-    if (z == -1 && !raised && got.compare(0, kMaxOutput, want, 0, kMaxOutput) != 0) std::abort();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string want;
+    const int z = ZInflate(data, size, want);
+    for (bool readAhead : {true, false}) {
+        std::string got;
+        const bool raised = OurInflate(data, size, readAhead, got) == 1;
+        if (z == 1 && (raised || got != want)) std::abort();
+        if (z == 0 && !raised) std::abort();
+        if (z == -1 && !raised && got.compare(0, kMaxOutput, want, 0, kMaxOutput) != 0) std::abort();
+    }
     return 0;
 }

@@ -84,12 +84,14 @@ std::string OurDeflate(const std::string& data, int method, std::mt19937* rng = 
 }
 
 // Our inflate, read in pieces of `piece` bytes (random sizes when 0).
+// Odd seeds read the input ahead, even ones take only the bytes needed.
 std::string OurInflate(const std::string& raw, size_t piece = 65536, uint32_t seed = 1) {
     TMemStream mem;
     mem.Write(raw.data(), raw.size());
     mem.Seek(0);
     TDeflateStream d(&mem, 0);
     d.ExactIO = false;
+    d.ReadAhead = seed & 1;
     std::mt19937 rng(seed);
     std::string out;
     std::vector<char> buf(140000);
@@ -305,12 +307,35 @@ TEST(Inflate, RecoversZlibOutputOfEveryLevelAndStrategy) {
         for (int i = 0; i < 4 && !data.empty(); ++i) flushes.push_back(rng() % data.size());
         std::sort(flushes.begin(), flushes.end());
         for (int level = 0; level <= 9; ++level)
-            ASSERT_EQ(OurInflate(ZDeflate(data, level, Z_DEFAULT_STRATEGY)), data) << "level " << level;
+            ASSERT_EQ(OurInflate(ZDeflate(data, level, Z_DEFAULT_STRATEGY), 65536, level), data) << "level " << level;
         for (int strategy : {Z_FILTERED, Z_HUFFMAN_ONLY, Z_RLE, Z_FIXED})
             ASSERT_EQ(OurInflate(ZDeflate(data, 6, strategy), 0, rng()), data) << "strategy " << strategy;
         ASSERT_EQ(OurInflate(ZDeflate(data, 6, Z_DEFAULT_STRATEGY, flushes), 0, rng()), data);
         ASSERT_EQ(OurInflate(ZDeflate(data, 1, Z_DEFAULT_STRATEGY, flushes, Z_FULL_FLUSH), 7), data);
         ASSERT_EQ(OurInflate(ZDeflate(data, 0, Z_DEFAULT_STRATEGY, {0, 0, 0}), 1000), data);
+    }
+}
+
+TEST(Inflate, TakesAtMostTwoBytesBeyondTheDeflateData) {
+    std::mt19937 rng(12);
+    for (int trial = 0; trial < 60; ++trial) {
+        const std::string data = trial % 3 ? Text(rng() % 5000, rng) : RandomBytes(rng() % 300, rng);
+        const int level = trial % 10, strategy = trial % 4 == 3 ? Z_FIXED : Z_DEFAULT_STRATEGY;
+        const std::string raw = trial % 5 == 4 ? OurDeflate(data, trial % 3) : ZDeflate(data, level, strategy);
+        TMemStream mem;
+        mem.Write(raw.data(), raw.size());
+        mem.Write("ADLR", 4);
+        mem.Seek(0);
+        TDeflateStream d(&mem, 0);
+        std::string out(data.size(), '\0');
+        ASSERT_EQ(d.Read(out.data(), out.size()), data.size());
+        ASSERT_EQ(out, data);
+        ASSERT_TRUE(d.AtEnd());
+        ASSERT_LE(mem.GetPosition(), static_cast<int64_t>(raw.size() + 2)) << trial;
+        char tail[4];
+        ASSERT_EQ(d.ReadUnusedInput(tail, 4), 4u);
+        EXPECT_EQ(std::string(tail, 4), "ADLR");
+        EXPECT_EQ(mem.GetPosition(), static_cast<int64_t>(raw.size() + 4));
     }
 }
 
@@ -321,6 +346,7 @@ TEST(Inflate, ExactIOAndTheBytesAfterTheStream) {
     mem.Write(raw.data(), raw.size());
     mem.Seek(0);
     TDeflateStream d(&mem, 0);
+    d.ReadAhead = true;
     std::string out(data.size(), '\0');
     EXPECT_EQ(d.Read(out.data(), out.size()), data.size());
     EXPECT_EQ(out, data);
@@ -430,6 +456,7 @@ TEST(Inflate, MalformedStreamsRaise) {
     }
     {
         std::vector<int> withLen = lit;
+        withLen.resize(258);
         withLen[257] = 2, withLen['a'] = 2, withLen[256] = 1;
         Bits b;  // one distance code of length 1; the unused pattern is invalid
         DynamicHeader(b, true, withLen, dist);
@@ -441,6 +468,9 @@ TEST(Inflate, MalformedStreamsRaise) {
     std::mt19937 rng(2);
     const std::string raw = ZDeflate(Text(3000, rng), 6, Z_DEFAULT_STRATEGY);
     for (size_t n = 0; n < raw.size(); ++n) ExpectBothReject(raw.substr(0, n), "cut at " + std::to_string(n));
+    for (size_t n = 0; n < raw.size(); ++n) {  // the same taking only the bytes needed
+        EXPECT_THROW(OurInflate(raw.substr(0, n), 100, 2), EDecompressionError) << n;
+    }
     const std::string stored = ZDeflate(Text(300, rng), 0, Z_DEFAULT_STRATEGY);
     for (size_t n = 0; n < stored.size(); ++n) ExpectBothReject(stored.substr(0, n), "stored cut at " + std::to_string(n));
 }
@@ -457,9 +487,9 @@ TEST(Inflate, MutatedStreamsAgreeWithZlib) {
         bool ok = false;
         const std::string want = ZInflate(raw, ok);
         if (ok) {
-            EXPECT_EQ(OurInflate(raw), want) << "mutation " << i;
+            EXPECT_EQ(OurInflate(raw, 65536, i), want) << "mutation " << i;
         } else {
-            EXPECT_THROW(OurInflate(raw), EDecompressionError) << "mutation " << i;
+            EXPECT_THROW(OurInflate(raw, 65536, i), EDecompressionError) << "mutation " << i;
         }
     }
 }

@@ -63,6 +63,7 @@ int Inflate(const std::vector<std::string>& args) {
     try {
         TDeflateStream inflate(&in, 0);
         inflate.ExactIO = false;
+        inflate.ReadAhead = true;
         char piece[65536];
         size_t n;
         while ((n = inflate.Read(piece, sizeof piece)) > 0) result.append(piece, n);
