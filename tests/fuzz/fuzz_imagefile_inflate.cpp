@@ -32,6 +32,7 @@ int ZInflate(const uint8_t* data, size_t size, std::string& out) {
     if (rc == Z_STREAM_END) return 1;
     return rc == Z_OK && out.size() >= kMaxOutput ? -1 : 0;
 }
+
 // Returns 1 when ours raised, 0 when it gave `got`.
 int OurInflate(const uint8_t* data, size_t size, bool readAhead, std::string& got) {
     TMemStream mem;
@@ -49,6 +50,7 @@ int OurInflate(const uint8_t* data, size_t size, bool readAhead, std::string& go
     }
     return 0;
 }
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string want;
