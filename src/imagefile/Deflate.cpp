@@ -155,7 +155,10 @@ void TDeflateStream::Finish() {
 bool TDeflateStream::AtEnd() const { return inflater_ && inflater_->AtEnd(); }
 
 size_t TDeflateStream::ReadUnusedInput(void* buffer, size_t count) {
-    if (!inflater_ || !inflater_->Ended()) throw EStreamError("Deflate data not at its end");
+    if (!inflater_) throw EStreamError("Stream not open for read");
+    // The last Read may have stopped before the end-of-block code.
+    inflater_->SetReadAhead(ReadAhead);
+    if (!inflater_->DecodeToEnd()) throw EStreamError("Deflate data not at its end");
     const size_t n = inflater_->ReadUnused(static_cast<uint8_t*>(buffer), count);
     CheckCount(n, count);
     return n;

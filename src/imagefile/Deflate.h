@@ -14,9 +14,9 @@
 //   "Read less than expected"). Malformed data raises EDecompressionError with
 //   "Error in compressed data" or "Invalid Huffman code"; nothing in the input can
 //   make it read out of bounds, loop without consuming input, or allocate beyond
-//   its fixed buffers. By default it takes from Next only the bytes it needs, at
-//   most two beyond the end of the deflate data; with ReadAhead on it takes 32 KB
-//   pieces (faster). Either way the bytes that follow the deflate data are taken
+//   its fixed buffers. By default it takes from Next only about the bytes it
+//   needs, at most four beyond the end of the deflate data (no further than a zlib
+//   trailer reaches); with ReadAhead on it takes 32 KB pieces (faster). Either way the bytes that follow the deflate data are taken
 //   with ReadUnusedInput, which hands out the ones already taken first.
 // - The compressor holds about 17 MB (match index) for its life; the inflater
 //   about 250 KB.
@@ -97,8 +97,9 @@ public:
     void Finish();
     // Inflater: true once the final block has been decoded and every byte read.
     bool AtEnd() const;
-    // Inflater, after the final block: the input bytes behind the deflate data,
-    // first those read ahead, then from Next. Returns the count moved.
+    // Inflater, once every byte has been read: the input bytes behind the deflate
+    // data, first those already taken, then from Next. Raises "Deflate data not at
+    // its end" when more output follows. Returns the count moved.
     size_t ReadUnusedInput(void* buffer, size_t count);
 
 private:

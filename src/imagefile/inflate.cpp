@@ -65,17 +65,21 @@ Inflater::Inflater(TBaseStream& next)
     Symbols();
 }
 
-bool Inflater::FillInput(size_t want) {
-    const bool old = next_.ExactIO;
-    next_.SetExactIO(false);
-    size_t n = 0;
-    try {
-        n = next_.Read(in_.get(), std::min(want, kInSize));
-    } catch (...) {
-        next_.SetExactIO(old);
-        throw;
+// Next's ExactIO is off while the inflater reads from it: the end of the input is
+// the inflater's to judge.
+struct ExactIOOff {
+    explicit ExactIOOff(TBaseStream& s) : stream(s), old(s.ExactIO) {
+        if (old) stream.SetExactIO(false);
     }
-    next_.SetExactIO(old);
+    ~ExactIOOff() {
+        if (old) stream.SetExactIO(true);
+    }
+    TBaseStream& stream;
+    const bool old;
+};
+
+bool Inflater::FillInput(size_t want) {
+    const size_t n = next_.Read(in_.get(), std::min(want, kInSize));
     inPos_ = 0;
     inEnd_ = n;
     return n > 0;
@@ -102,7 +106,7 @@ void Inflater::Load(int need) {
     }
     while (bitCount_ < need) {
         if (inPos_ == inEnd_ && !phantom_)
-            FillInput(readAhead_ ? kInSize : static_cast<size_t>(need - bitCount_ + 7) / 8);
+            FillInput(readAhead_ ? kInSize : static_cast<size_t>(need - bitCount_ + 7) / 8 + 2);
         if (inPos_ < inEnd_) {
             bits_ |= uint64_t{in_[inPos_++]} << bitCount_;
         } else {
@@ -114,7 +118,11 @@ void Inflater::Load(int need) {
 }
 
 size_t Inflater::Read(uint8_t* out, size_t count) {
-    size_t done = 0;
+    size_t done = std::min<size_t>(count, w_ - r_);
+    std::memcpy(out, buf_.get() + r_, done);
+    r_ += static_cast<uint32_t>(done);
+    if (done == count || state_ == State::kDone) return done;
+    ExactIOOff guard(next_);
     while (done < count) {
         if (r_ < w_) {
             const size_t n = std::min<size_t>(count - done, w_ - r_);
@@ -329,6 +337,14 @@ void Inflater::DecodeHuffman(uint32_t limit) {
     CheckTruncation();
 }
 
+bool Inflater::DecodeToEnd() {
+    if (state_ != State::kDone && r_ == w_) {
+        ExactIOOff guard(next_);
+        Decode();
+    }
+    return state_ == State::kDone && r_ == w_;
+}
+
 size_t Inflater::ReadUnused(uint8_t* out, size_t count) {
     size_t done = 0;
     Consume(bitCount_ & 7);
@@ -347,15 +363,8 @@ size_t Inflater::ReadUnused(uint8_t* out, size_t count) {
         inPos_ += n;
         done += n;
         if (done < count) {
-            const bool old = next_.ExactIO;
-            next_.SetExactIO(false);
-            try {
-                done += next_.Read(out + done, count - done);
-            } catch (...) {
-                next_.SetExactIO(old);
-                throw;
-            }
-            next_.SetExactIO(old);
+            ExactIOOff guard(next_);
+            done += next_.Read(out + done, count - done);
         }
     }
     return done;

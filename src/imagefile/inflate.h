@@ -14,7 +14,8 @@ class Inflater {
 public:
     explicit Inflater(TBaseStream& next);
     // Reading ahead takes the input in pieces of 32 KB; otherwise only the bytes
-    // needed are taken, at most two beyond the end of the deflate data.
+    // needed are taken (a few at a time), at most four beyond the end of the
+    // deflate data, so a zlib trailer behind it is never read past.
     void SetReadAhead(bool on) { readAhead_ = on; }
     // Delivers up to `count` bytes; fewer only when the final block has ended.
     size_t Read(uint8_t* out, size_t count);
@@ -22,6 +23,9 @@ public:
     size_t Buffered() const { return w_ - r_; }
     bool Ended() const { return state_ == State::kDone; }
     bool AtEnd() const { return state_ == State::kDone && r_ == w_; }
+    // Decodes what is left when every byte has been delivered; true when that
+    // reaches the end of the final block with no more output.
+    bool DecodeToEnd();
     // After the end: input bytes behind the deflate data, then Next's.
     size_t ReadUnused(uint8_t* out, size_t count);
 
