@@ -10,8 +10,11 @@
 #include <string>
 #include <vector>
 
+#include <QFile>
+
 #include "imagefile/Deflate.h"
 #include "imagefile/huffman.h"
+#include "support/test_util.h"
 
 using namespace imagefile;
 
@@ -566,4 +569,33 @@ TEST(Huffman, LengthsAreOptimalAndLimited) {
         EXPECT_EQ(ZInflate(OurDeflate(skewed, method), ok), skewed);
         EXPECT_TRUE(ok);
     }
+}
+
+TEST(Probe, DeflateInflateAndChecksums) {
+    const std::string probe = testutil::BinFile("tevorin-probe");
+    if (!QFile::exists(QString::fromStdString(probe))) GTEST_SKIP() << "tevorin-probe not built";
+    testutil::TempDir dir;
+    std::mt19937 rng(21);
+    const std::string data = Text(50000, rng);
+    testutil::WriteAll(dir.File("in.txt"), data);
+    for (const char* method : {"dynamic", "fixed", "stored"}) {
+        const std::string out = dir.File(std::string(method) + ".raw");
+        ASSERT_EQ(testutil::Run(probe + " deflate --method " + method + " < " + dir.File("in.txt") + " > " + out), 0);
+        bool ok = false;
+        EXPECT_EQ(ZInflate(testutil::ReadAll(out), ok), data) << method;
+        EXPECT_TRUE(ok);
+    }
+    testutil::WriteAll(dir.File("z.raw"), ZDeflate(data, 9, Z_DEFAULT_STRATEGY));
+    ASSERT_EQ(testutil::Run(probe + " inflate < " + dir.File("z.raw") + " > " + dir.File("back.txt")), 0);
+    EXPECT_EQ(testutil::ReadAll(dir.File("back.txt")), data);
+    testutil::WriteAll(dir.File("abc"), "abc");
+    std::string text;
+    EXPECT_EQ(testutil::Run(probe + " crc32 < " + dir.File("abc"), &text), 0);
+    EXPECT_EQ(text, "352441c2\n");
+    EXPECT_EQ(testutil::Run(probe + " adler32 < " + dir.File("abc"), &text), 0);
+    EXPECT_EQ(text, "024d0127\n");
+    testutil::WriteAll(dir.File("bad.raw"), "\x07\x00");  // block type 3
+    EXPECT_NE(testutil::Run(probe + " inflate < " + dir.File("bad.raw") + " 2>" + dir.File("err.txt")), 0);
+    EXPECT_EQ(testutil::ReadAll(dir.File("err.txt")), "tevorin-probe: Error in compressed data\n");
+    EXPECT_NE(testutil::Run(probe + " deflate --method lazy < " + dir.File("abc") + " 2>/dev/null"), 0);
 }
