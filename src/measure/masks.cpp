@@ -86,6 +86,7 @@ void BuildRectangleMask(ApertureGrid& grid, int a, int b) {
     b = std::clamp(b, 1, 2 * kReach + 1);
     const int xLo = -(a / 2), xHi = (a - 1) / 2;
     const int yLo = -((b - 1) / 2), yHi = b / 2;
+    grid.Fill(kMaskNone);
     for (int x = -kReach; x <= kReach; ++x)
         for (int y = -kReach; y <= kReach; ++y)
             grid.at(x, y) = (x >= xLo && x <= xHi && y >= yLo && y <= yHi) ? kMaskStar : kMaskBackground;
