@@ -22,109 +22,127 @@ const OffsetGrid<double, 25>& OffsetRadius() {
     return table;
 }
 
-// Line 1 holds the odd frame rows, line 2 the even ones.
-inline int FieldLine(int32_t y, int dy) { return ((static_cast<int64_t>(y) + dy) & 1) ? 1 : 2; }
-
-inline void AddStar(ApertureSums& s, const PatchCell& c) {
-    s.StarR += c.r;
-    s.StarG += c.g;
-    s.StarB += c.b;
-    ++s.StarCount;
-}
-inline void AddBackground(ApertureSums& s, const PatchCell& c) {
-    s.BkgR += c.r;
-    s.BkgG += c.g;
-    s.BkgB += c.b;
-    ++s.BkgCount;
+// Offsets of the patch whose pixels lie in the frame, within the reach.
+struct Window {
+    int dxLo, dxHi, dyLo, dyHi;
+    bool Empty() const { return dxLo > dxHi || dyLo > dyHi; }
+};
+Window Clip(const Bitmap24& frame, int x, int y, int reach) {
+    // 64-bit, so that positions near the ends of int cannot overflow.
+    const int64_t w = frame.Width(), h = frame.Height(), px = x, py = y;
+    const int64_t dxLo = std::max<int64_t>(-reach, -px), dxHi = std::min<int64_t>(reach, w - 1 - px);
+    const int64_t dyLo = std::max<int64_t>(-reach, -py), dyHi = std::min<int64_t>(reach, h - 1 - py);
+    if (dxLo > dxHi || dyLo > dyHi) return {0, -1, 0, -1};
+    return {static_cast<int>(dxLo), static_cast<int>(dxHi), static_cast<int>(dyLo), static_cast<int>(dyHi)};
 }
 
-int32_t ToInt32(int64_t v) {
-    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-}
-
-}  // namespace
-
-void FillAperturePatch(const Bitmap24& frame, int x, int y, int reach, AperturePatch& patch) {
-    reach = std::clamp(reach, 0, 27);
-    patch.x = x;
-    patch.y = y;
-    patch.reach = reach;
-    const int64_t w = frame.Width(), h = frame.Height();
-    // Column range inside the frame, as offsets.
-    const int64_t dxLo = std::max<int64_t>(-reach, -static_cast<int64_t>(x));
-    const int64_t dxHi = std::min<int64_t>(reach, w - 1 - x);
-    for (int dy = -reach; dy <= reach; ++dy) {
-        const int64_t yy = static_cast<int64_t>(y) + dy;
-        const uint8_t* row = (yy >= 0 && yy < h) ? frame.Scanline(static_cast<int>(yy)) : nullptr;
-        for (int dx = -reach; dx <= reach; ++dx) {
-            PatchCell& c = patch.cells.at(dx, dy);
-            if (row && dx >= dxLo && dx <= dxHi) {
-                const uint8_t* p = row + 3 * (static_cast<int64_t>(x) + dx);
-                c.b = p[0];
-                c.g = p[1];
-                c.r = p[2];
-            } else {
-                c = PatchCell{};
-            }
+// Integer sums of one class over the rows of one parity.
+struct ClassSums {
+    int64_t r = 0, g = 0, b = 0;
+    int32_t n = 0;
+    void AddTo(ApertureSums& s, bool star) const {
+        if (star) {
+            s.StarR += static_cast<double>(r);
+            s.StarG += static_cast<double>(g);
+            s.StarB += static_cast<double>(b);
+            s.StarCount += n;
+        } else {
+            s.BkgR += static_cast<double>(r);
+            s.BkgG += static_cast<double>(g);
+            s.BkgB += static_cast<double>(b);
+            s.BkgCount += n;
         }
+    }
+};
+
+// Line 1 holds the odd frame rows, line 2 the even ones.
+inline size_t FieldLine(int64_t frameY) { return (frameY & 1) ? 1 : 2; }
+
+void Combine(ApertureSumSet& s, const ClassSums (&star)[3], const ClassSums (&bkg)[3]) {
+    for (size_t line = 1; line <= 2; ++line) {
+        star[line].AddTo(s[line], true);
+        bkg[line].AddTo(s[line], false);
+        star[line].AddTo(s[0], true);
+        bkg[line].AddTo(s[0], false);
     }
 }
 
-ApertureSumSet SumAperturePatch(const AperturePatch& patch, const ApertureGrid& mask, int outerRadius) {
+int32_t ToInt32(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+
+}  // namespace
+
+ApertureSumSet SumAperturePatch(const Bitmap24& frame, int x, int y, const ApertureGrid& mask, int outerRadius) {
     ApertureSumSet s{};
-    const int r0 = std::min(std::clamp(outerRadius, 0, kReach), patch.reach);
+    const int r0 = std::clamp(outerRadius, 0, kReach);
+    const Window win = Clip(frame, x, y, r0);
+    if (win.Empty()) return s;
+    ClassSums star[3], bkg[3];
     int32_t peak = 0;
-    for (int dx = -r0; dx <= r0; ++dx)
-        for (int dy = -r0; dy <= r0; ++dy) {
-            const PatchCell& c = patch.cells.at(dx, dy);
-            if (c.r < 0) continue;
+    // For the half-flux diameter: sums over the star cells of (R+G+B) x r and of r.
+    double fluxR = 0, radii = 0;
+    const auto& radius = OffsetRadius();
+    for (int dy = win.dyLo; dy <= win.dyHi; ++dy) {
+        const int64_t fy = static_cast<int64_t>(y) + dy;
+        const uint8_t* p = frame.Scanline(static_cast<int>(fy)) + 3 * (static_cast<int64_t>(x) + win.dxLo);
+        ClassSums& st = star[FieldLine(fy)];
+        ClassSums& bg = bkg[FieldLine(fy)];
+        for (int dx = win.dxLo; dx <= win.dxHi; ++dx, p += 3) {
             const int32_t m = mask.at(dx, dy);
             if (m == kMaskStar) {
-                peak = std::max<int32_t>(peak, c.r);
-                AddStar(s[0], c);
-                AddStar(s[FieldLine(patch.y, dy)], c);
+                st.r += p[2];
+                st.g += p[1];
+                st.b += p[0];
+                ++st.n;
+                peak = std::max<int32_t>(peak, p[2]);
+                const double d = radius.at(dx, dy);
+                fluxR += (p[0] + p[1] + p[2]) * d;
+                radii += d;
             } else if (m == kMaskBackground) {
-                AddBackground(s[0], c);
-                AddBackground(s[FieldLine(patch.y, dy)], c);
+                bg.r += p[2];
+                bg.g += p[1];
+                bg.b += p[0];
+                ++bg.n;
             }
         }
+    }
+    Combine(s, star, bkg);
     s[0].Peak = peak;
-
+    // Sum of (R+G+B - bg) and of (R+G+B - bg) x r over the star cells, bg the
+    // background's R+G+B per pixel.
     const double bg = s[0].BkgCount ? (s[0].BkgR + s[0].BkgG + s[0].BkgB) / s[0].BkgCount : 0.0;
-    const auto& radius = OffsetRadius();
-    double s1 = 0, s2 = 0;
-    for (int dx = -r0; dx <= r0; ++dx)
-        for (int dy = -r0; dy <= r0; ++dy) {
-            const PatchCell& c = patch.cells.at(dx, dy);
-            if (c.r < 0 || mask.at(dx, dy) != kMaskStar) continue;
-            const double net = static_cast<double>(c.r + c.g + c.b) - bg;
-            s1 += net;
-            s2 += net * radius.at(dx, dy);
-        }
+    const double s1 = (s[0].StarR + s[0].StarG + s[0].StarB) - s[0].StarCount * bg;
+    const double s2 = fluxR - bg * radii;
     s[0].Diameter = s1 != 0 ? 2 * s2 / s1 : 0.0;
     return s;
 }
 
-ApertureSumSet SumRectanglePatch(const AperturePatch& patch, const ApertureGrid& mask, RectangleReferenceSet& reference,
-                                 uint8_t& pending) {
+ApertureSumSet SumRectanglePatch(const Bitmap24& frame, int x, int y, const ApertureGrid& mask,
+                                 RectangleReferenceSet& reference, uint8_t& pending) {
     ApertureSumSet s{};
-    const int reach = std::min(kReach, static_cast<int>(patch.reach));
+    const Window win = Clip(frame, x, y, kReach);
+    ClassSums star[3], none[3];
     int32_t peak = 0;
-    for (int dx = -reach; dx <= reach; ++dx)
-        for (int dy = -reach; dy <= reach; ++dy) {
-            const PatchCell& c = patch.cells.at(dx, dy);
-            if (c.r < 0 || mask.at(dx, dy) != kMaskStar) continue;
-            peak = std::max<int32_t>(peak, c.r);
-            AddStar(s[0], c);
-            AddStar(s[FieldLine(patch.y, dy)], c);
+    for (int dy = win.dyLo; dy <= win.dyHi; ++dy) {
+        const int64_t fy = static_cast<int64_t>(y) + dy;
+        const uint8_t* p = frame.Scanline(static_cast<int>(fy)) + 3 * (static_cast<int64_t>(x) + win.dxLo);
+        ClassSums& st = star[FieldLine(fy)];
+        for (int dx = win.dxLo; dx <= win.dxHi; ++dx, p += 3) {
+            if (mask.at(dx, dy) != kMaskStar) continue;
+            st.r += p[2];
+            st.g += p[1];
+            st.b += p[0];
+            ++st.n;
+            peak = std::max<int32_t>(peak, p[2]);
         }
+    }
+    Combine(s, star, none);
     s[0].Peak = peak;
     s[0].BkgCount = 2;
     s[1].BkgCount = 1;
     s[2].BkgCount = 1;
-    for (int i = 0; i < 3; ++i) {
-        RgbSum& ref = reference[static_cast<size_t>(i)];
-        ApertureSums& line = s[static_cast<size_t>(i)];
+    for (size_t i = 0; i < 3; ++i) {
+        RgbSum& ref = reference[i];
+        ApertureSums& line = s[i];
         if (pending == 1) {
             ref = {line.StarR, line.StarG, line.StarB};
             line.StarR = line.StarG = line.StarB = 0;
@@ -140,15 +158,11 @@ ApertureSumSet SumRectanglePatch(const AperturePatch& patch, const ApertureGrid&
 
 ApertureSumSet MeasureAperture(int k, const Bitmap24& frame, int x, int y, const DataLineObject& object,
                                const MaskState& masks, PhotometryState& photometry) {
-    AperturePatch patch;
     const ApertureGrid& mask = masks.ApertureMask[k];
-    if (object.BkgShape == kShapeRectangle) {
-        FillAperturePatch(frame, x, y, kReach, patch);
-        return SumRectanglePatch(patch, mask, photometry.RectangleReference[k], photometry.RectangleReferencePending[k]);
-    }
-    const int r0 = std::clamp(object.BkgOuterRadius, 0, kReach);
-    FillAperturePatch(frame, x, y, r0, patch);
-    return SumAperturePatch(patch, mask, r0);
+    if (object.BkgShape == kShapeRectangle)
+        return SumRectanglePatch(frame, x, y, mask, photometry.RectangleReference[k],
+                                 photometry.RectangleReferencePending[k]);
+    return SumAperturePatch(frame, x, y, mask, object.BkgOuterRadius);
 }
 
 ApertureReadouts StoreApertureValues(const Bitmap24& frame, int k, int x, int y, DataLineSet& lines,

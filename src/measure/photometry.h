@@ -48,30 +48,19 @@ struct PhotometryState {
     }
 };
 
-// The pixels around a position: red, green and blue of the pixel at offset
-// (dx, dy), or -1 in all three outside the frame. Only offsets within `reach`
-// are filled.
-struct PatchCell {
-    int16_t r = -1, g = -1, b = -1;
-};
-struct AperturePatch {
-    OffsetGrid<PatchCell, 27> cells;
-    int32_t x = 0, y = 0;  // frame position of offset (0, 0)
-    int32_t reach = 0;
-};
-// reach is clamped to 0..27.
-void FillAperturePatch(const Bitmap24& frame, int x, int y, int reach, AperturePatch& patch);
+// The patch: the pixels at offsets (dx, dy) around the position (x, y), the
+// offsets within a reach. A cell is used only when its pixel lies inside the
+// frame; the rest of the patch is skipped and the counts shrink.
 
 // Star and background sums of a ring-type mask (shapes 0..2) over the cells with
-// |dx|, |dy| <= outerRadius (clamped to 0..25 and to the patch's reach), with
-// peak and half-flux diameter.
-ApertureSumSet SumAperturePatch(const AperturePatch& patch, const ApertureGrid& mask, int outerRadius);
-// Star sums of the rectangle aperture over the central 51 x 51 (the patch must
-// reach 25), less the reference; the first call after a request stores the sums
-// as the reference and gives 0. Background sums are 0, background counts 2 for
-// line 0 and 1 for the fields; the peak is the brightest aperture pixel.
-ApertureSumSet SumRectanglePatch(const AperturePatch& patch, const ApertureGrid& mask, RectangleReferenceSet& reference,
-                                 uint8_t& pending);
+// |dx|, |dy| <= outerRadius (clamped to 0..25), with peak and half-flux diameter.
+ApertureSumSet SumAperturePatch(const Bitmap24& frame, int x, int y, const ApertureGrid& mask, int outerRadius);
+// Star sums of the rectangle aperture over the central 51 x 51, less the
+// reference; the first call after a request stores the sums as the reference and
+// gives 0. Background sums are 0, background counts 2 for line 0 and 1 for the
+// fields; the peak is the brightest aperture pixel.
+ApertureSumSet SumRectanglePatch(const Bitmap24& frame, int x, int y, const ApertureGrid& mask,
+                                 RectangleReferenceSet& reference, uint8_t& pending);
 
 // Measures object k at (x, y) with its mask, by its shape and outer radius.
 ApertureSumSet MeasureAperture(int k, const Bitmap24& frame, int x, int y, const DataLineObject& object,
