@@ -1,9 +1,13 @@
 #include "video/decoder.h"
 
+#include "video/av_util.h"
+
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -17,12 +21,6 @@ namespace video {
 
 namespace {
 
-std::string AvError(int code) {
-    char buf[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, buf, sizeof buf);
-    return buf;
-}
-
 std::string BaseName(const std::string& path) {
     size_t p = path.find_last_of('/');
     return p == std::string::npos ? path : path.substr(p + 1);
@@ -35,6 +33,38 @@ constexpr int kCacheSize = 8;
 // A seek that lands on a key frame shown after the wanted one is retried from the
 // key frame before it; this bounds the retries on a broken index.
 constexpr int kMaxSeekRetries = 64;
+
+uint32_t Le32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+
+// True when an AVI file carries an index of its frames: an "idx1" chunk after the
+// frame data, or an OpenDML "indx" in the stream headers. A capture that stopped
+// before writing it has neither, and its header length may not match its data.
+bool AviHasIndex(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    bool found = false;
+    unsigned char h[12];
+    if (std::fread(h, 1, 12, f) == 12 && std::memcmp(h, "RIFF", 4) == 0) {
+        long at = 12;
+        for (int chunks = 0; chunks < 10000 && !found; ++chunks) {
+            if (std::fseek(f, at, SEEK_SET) != 0 || std::fread(h, 1, 12, f) < 8) break;
+            const uint32_t size = Le32(h + 4);
+            if (std::memcmp(h, "idx1", 4) == 0) found = size > 0;
+            if (std::memcmp(h, "LIST", 4) == 0 && std::memcmp(h + 8, "hdrl", 4) == 0) {
+                // The headers are small; look for a super index among them.
+                std::string hdrl(std::min<uint32_t>(size, 1u << 20), '\0');
+                size_t got = std::fread(hdrl.data(), 1, hdrl.size(), f);
+                hdrl.resize(got);
+                found = hdrl.find("indx") != std::string::npos;
+            }
+            const long next = at + 8 + static_cast<long>(size) + (size & 1);
+            if (next <= at) break;
+            at = next;
+        }
+    }
+    std::fclose(f);
+    return found;
+}
 
 }  // namespace
 
@@ -179,7 +209,11 @@ struct VideoDecoder::Impl {
     // One pass over every packet: counts the slots of a file whose header does not
     // (an interrupted capture) and records its key frames so that it can be seeked.
     int ScanPackets() {
-        const bool addIndex = avformat_index_get_entries_count(st) == 0;
+        struct Key {
+            int64_t pos, ts;
+            int size;
+        };
+        std::vector<Key> keys;
         int64_t maxSlot = -1, packets = 0;
         while (av_read_frame(fmt, pkt) >= 0) {
             if (pkt->stream_index == si) {
@@ -187,12 +221,14 @@ struct VideoDecoder::Impl {
                 int64_t ts = pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts;
                 if (ts != AV_NOPTS_VALUE) {
                     maxSlot = std::max<int64_t>(maxSlot, TsToIndex(ts, startTs));
-                    if (addIndex && (pkt->flags & AV_PKT_FLAG_KEY) && pkt->pos >= 0)
-                        av_add_index_entry(st, pkt->pos, ts, pkt->size, 0, AVINDEX_KEYFRAME);
+                    if ((pkt->flags & AV_PKT_FLAG_KEY) && pkt->pos >= 0) keys.push_back({pkt->pos, ts, pkt->size});
                 }
             }
             av_packet_unref(pkt);
         }
+        // Entries added while reading would steer the demuxer; add them afterwards.
+        if (avformat_index_get_entries_count(st) == 0)
+            for (const Key& k : keys) av_add_index_entry(st, k.pos, k.ts, k.size, 0, AVINDEX_KEYFRAME);
         int64_t n = maxSlot >= 0 ? maxSlot + 1 : packets;
         return static_cast<int>(std::min<int64_t>(n, INT_MAX / 2));
     }
@@ -236,8 +272,8 @@ struct VideoDecoder::Impl {
         bool scan = false;
         if (isAvi) {
             // The stream length of the header; a file without index is counted.
-            if (avformat_index_get_entries_count(st) == 0 || st->duration <= 0) scan = true;
-            else n = st->duration;
+            if (!AviHasIndex(path) || st->nb_frames <= 0) scan = true;
+            else n = st->nb_frames;
         } else if (st->nb_frames > 0) {
             n = st->nb_frames;
         } else if (st->duration > 0 && st->duration != AV_NOPTS_VALUE) {
@@ -339,8 +375,11 @@ struct VideoDecoder::Impl {
                 flushed = true;
                 continue;
             }
-            // A packet the codec rejects is skipped; its slot shows the picture before it.
-            avcodec_send_packet(cc, pkt);
+            // A packet cut short (the end of an interrupted capture) would leave
+            // part of a recycled picture buffer on screen, different on every
+            // road; it is skipped like one the codec rejects, and its slot shows
+            // the picture before it.
+            if (!(pkt->flags & AV_PKT_FLAG_CORRUPT)) avcodec_send_packet(cc, pkt);
             av_packet_unref(pkt);
         }
     }
@@ -482,8 +521,8 @@ struct VideoDecoder::Impl {
     }
 
     // Seeks to the key frame at or before n; when the picture of that key frame is
-    // shown after n (a reordering codec in a decode-ordered container), tries the
-    // key frame before it.
+    // shown after n (a reordering codec in a decode-ordered container, or an open
+    // group of pictures), tries the key frame before it.
     bool SeekFor(int n) {
         int64_t target = IndexToTs(n);
         for (int attempt = 0; attempt < kMaxSeekRetries; ++attempt) {
@@ -496,7 +535,9 @@ struct VideoDecoder::Impl {
                 pendingIdx = FrameIndex(pending);
                 lastOutIdx = pendingIdx;
             }
-            if (pendingIdx < 0 || pendingIdx <= n || atStart) return true;
+            // Nothing decodable from there on (a damaged last key frame) also
+            // sends the search one key frame back.
+            if ((pendingIdx >= 0 && pendingIdx <= n) || atStart) return true;
             int64_t landed = firstPktTs != AV_NOPTS_VALUE ? firstPktTs : target;
             target = std::min(landed, target) - 1;
         }
@@ -546,7 +587,7 @@ struct VideoDecoder::Impl {
     }
 };
 
-VideoDecoder::VideoDecoder() : d_(std::make_unique<Impl>()) {}
+VideoDecoder::VideoDecoder() : d_(std::make_unique<Impl>()) { QuietFfmpegLog(); }
 VideoDecoder::~VideoDecoder() = default;
 
 bool VideoDecoder::Open(const std::string& path) { return d_->Open(path); }

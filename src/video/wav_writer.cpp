@@ -12,16 +12,11 @@ extern "C" {
 }
 
 #include "platform/file_io.h"
+#include "video/av_util.h"
 
 namespace video {
 
 namespace {
-
-std::string AvError(int code) {
-    char buf[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, buf, sizeof buf);
-    return buf;
-}
 
 void Put16(std::string& s, size_t at, uint32_t v) {
     s[at] = static_cast<char>(v & 0xFF);
@@ -71,6 +66,7 @@ bool IsPlainPcm(const AVCodecParameters* p) {
 }  // namespace
 
 bool ReadAudioFormat(const std::string& path, WaveFormat& format, std::string& error) {
+    QuietFfmpegLog();
     AudioInput in;
     if (!in.Open(path, false, error)) return false;
     const AVCodecParameters* p = in.st->codecpar;
@@ -137,6 +133,7 @@ bool WavWriter::Save(const std::string& path, std::string& error) {
 }
 
 bool CopyAudioTrack(WavWriter& dest, const std::string& sourcePath, std::string& error) {
+    QuietFfmpegLog();
     const std::string name = fileio::ExtractFileName(sourcePath);
     AudioInput in;
     if (!in.Open(sourcePath, true, error)) return false;
