@@ -59,3 +59,51 @@ int MaxDifference(const Bitmap24& a, const Bitmap24& b) {
 }
 
 }  // namespace vfix
+
+namespace vfix {
+
+namespace {
+void Le(std::string& s, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+std::string Chunk(const std::string& id, const std::string& data) {
+    std::string s = id;
+    Le(s, static_cast<uint32_t>(data.size()), 4);
+    s += data;
+    if (data.size() & 1) s.push_back('\0');
+    return s;
+}
+std::string List(const std::string& type, const std::string& data) { return Chunk("LIST", type + data); }
+}  // namespace
+
+std::string BuildAvi(const AviSpec& a) {
+    const uint32_t n = a.length == UINT32_MAX ? static_cast<uint32_t>(a.frames.size()) : a.length;
+    const uint32_t stride = ((static_cast<uint32_t>(a.width) * a.bitCount + 31) / 32) * 4;
+    std::string avih;
+    for (uint32_t v : {40000u, 0u, 0u, a.index ? 0x10u : 0u, n, 0u, 1u, stride * a.height,
+                       static_cast<uint32_t>(a.width), static_cast<uint32_t>(a.height), 0u, 0u, 0u, 0u})
+        Le(avih, v, 4);
+    std::string strh = "vids";
+    Le(strh, 0, 4);
+    for (uint32_t v : {0u, 0u, 0u, 1u, 25u, 0u, n, stride * a.height, 0xFFFFFFFFu, 0u}) Le(strh, v, 4);
+    Le(strh, 0, 2), Le(strh, 0, 2), Le(strh, static_cast<uint32_t>(a.width), 2), Le(strh, static_cast<uint32_t>(a.height), 2);
+    std::string strf;
+    for (uint32_t v : {40u, static_cast<uint32_t>(a.width), static_cast<uint32_t>(a.height)}) Le(strf, v, 4);
+    Le(strf, 1, 2), Le(strf, static_cast<uint32_t>(a.bitCount), 2);
+    for (uint32_t v : {0u, stride * a.height, 0u, 0u, a.clrUsed, 0u}) Le(strf, v, 4);
+    for (uint32_t c : a.palette) Le(strf, c, 4);  // B, G, R, 0
+    std::string hdrl = List("hdrl", Chunk("avih", avih) + List("strl", Chunk("strh", strh) + Chunk("strf", strf)));
+    std::string movi = "movi", idx1;
+    for (const std::string& f : a.frames) {
+        idx1 += "00db";
+        Le(idx1, 0x10, 4);
+        Le(idx1, static_cast<uint32_t>(movi.size()), 4);
+        Le(idx1, static_cast<uint32_t>(f.size()), 4);
+        movi += Chunk("00db", f);
+    }
+    std::string body = "AVI " + hdrl + Chunk("LIST", movi);
+    if (a.index) body += Chunk("idx1", idx1);
+    return Chunk("RIFF", body);
+}
+
+}  // namespace vfix

@@ -140,8 +140,11 @@ TEST_F(VfwAviTest, CutCaptureAndMissingIndexOpenAndRead) {
         TVfwAvi avi;
         ASSERT_TRUE(avi.Open(file));
         const int count = avi.FrameCount();
-        if (file == noIndex) EXPECT_EQ(count, 50);
-        else EXPECT_TRUE(count >= 27 && count <= 31) << count;
+        if (file == noIndex) {
+            EXPECT_EQ(count, 50);
+        } else {
+            EXPECT_TRUE(count >= 27 && count <= 31) << count;
+        }
         // The last frame of the cut file may be partial; every other one is whole.
         std::vector<Bitmap24> seq(count);
         for (int n = 0; n < count; ++n) {
