@@ -85,6 +85,7 @@ struct VideoDecoder::Impl {
 
     bool open = false;
     bool canDecode = false;
+    bool cacheDecoded = true;
     bool isAvi = false;
     int width = 0, height = 0;
     AVRational rate{0, 1};
@@ -103,6 +104,8 @@ struct VideoDecoder::Impl {
     int frontier = -1;          // last frame number served by decoding; -1 after a seek
     AVFrame* held = nullptr;    // picture for `frontier`
     int heldIdx = -1;
+    bool heldDelivered = false;  // `held` has been handed out by GetFrame
+    bool heldReleased = false;   // ... and let go while decoding forward
     AVFrame* pending = nullptr;  // next picture, already decoded, shown after `frontier`
     int pendingIdx = -1;
 
@@ -195,6 +198,9 @@ struct VideoDecoder::Impl {
             return true;
         }
         canDecode = true;
+        // Intra-only pictures are one seek away, so only the others are kept for
+        // stepping back; holding on to raw frames would only cost fresh memory.
+        cacheDecoded = !(desc && (desc->props & AV_CODEC_PROP_INTRA_ONLY));
         return true;
     }
 
@@ -388,6 +394,7 @@ struct VideoDecoder::Impl {
         if (held) av_frame_unref(held);
         if (pending) av_frame_unref(pending);
         heldIdx = pendingIdx = -1;
+        heldDelivered = heldReleased = false;
         frontier = -1;
         lastOutIdx = -1;
         flushed = drained = false;
@@ -504,6 +511,16 @@ struct VideoDecoder::Impl {
     void DecodeForward(int n) {
         for (;;) {
             if (pendingIdx < 0 && !drained) {
+                // A raw frame pins its packet; letting go of the delivered picture
+                // before reading the next lets the reader reuse that memory rather
+                // than fault in fresh pages for every frame. When the next picture
+                // turns out to belong to a later slot, GetFrame seeks back for it.
+                if (!cacheDecoded && heldDelivered) {
+                    av_frame_unref(held);
+                    heldIdx = -1;
+                    heldDelivered = false;
+                    heldReleased = true;
+                }
                 if (NextFrame(pending) == 1) {
                     pendingIdx = FrameIndex(pending);
                     lastOutIdx = pendingIdx;
@@ -515,7 +532,9 @@ struct VideoDecoder::Impl {
             av_frame_move_ref(held, pending);
             heldIdx = pendingIdx;
             pendingIdx = -1;
-            AddCached(heldIdx, held);
+            if (cacheDecoded) AddCached(heldIdx, held);
+            // Exactly n: no need to decode the next picture to know n is done.
+            if (heldIdx == n) break;
         }
         frontier = n;
     }
@@ -572,17 +591,26 @@ struct VideoDecoder::Impl {
             frontier = -1;
             return false;
         }
+        heldReleased = false;
         DecodeForward(n);
+        if ((heldIdx < 0 || heldIdx > n) && heldReleased) {
+            if (!SeekFor(n)) {
+                frontier = -1;
+                return false;
+            }
+            DecodeForward(n);
+        }
         if (heldIdx < 0 || heldIdx > n) {
             // Nothing is shown at or before n (leading empty slots): the first picture.
             if (pendingIdx >= 0) {
-                AddCached(n, pending);
+                if (cacheDecoded) AddCached(n, pending);
                 return Convert(pending, out);
             }
             frontier = -1;
             return Fail("No picture could be decoded for frame " + std::to_string(n) + " of " + name + ".");
         }
-        if (heldIdx != n) AddCached(n, held);
+        if (heldIdx != n && cacheDecoded) AddCached(n, held);
+        heldDelivered = true;
         return Convert(held, out);
     }
 };
