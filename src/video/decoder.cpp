@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 extern "C" {
@@ -33,6 +34,7 @@ constexpr int kCacheSize = 8;
 // A seek that lands on a key frame shown after the wanted one is retried from the
 // key frame before it; this bounds the retries on a broken index.
 constexpr int kMaxSeekRetries = 64;
+constexpr size_t kMaxKnownKeys = 1 << 20;
 
 uint32_t Le32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 
@@ -115,6 +117,9 @@ struct VideoDecoder::Impl {
         uint64_t stamp = 0;
     };
     std::array<CacheEntry, kCacheSize> cache{};
+    // Key frame time -> number of the first picture decoded from it, learnt at
+    // each seek, so that a key frame shown after its neighbours is not tried twice.
+    std::unordered_map<int64_t, int> keyShows;
     uint64_t clock = 0;
 
     ~Impl() { Release(); }
@@ -151,6 +156,7 @@ struct VideoDecoder::Impl {
         rate = AVRational{0, 1};
         codecName.clear();
         startTs = base = 0;
+        keyShows.clear();
     }
 
     // Opens the container, picks the first video stream and, when there is a
@@ -545,6 +551,14 @@ struct VideoDecoder::Impl {
     bool SeekFor(int n) {
         int64_t target = IndexToTs(n);
         for (int attempt = 0; attempt < kMaxSeekRetries; ++attempt) {
+            // Skip key frames already known to show after n.
+            for (int k = 0; k < kMaxSeekRetries && target > startTs; ++k) {
+                int e = av_index_search_timestamp(st, target, AVSEEK_FLAG_BACKWARD);
+                const AVIndexEntry* entry = e >= 0 ? avformat_index_get_entry(st, e) : nullptr;
+                auto known = entry ? keyShows.find(entry->timestamp) : keyShows.end();
+                if (known == keyShows.end() || known->second <= n) break;
+                target = std::min(target, entry->timestamp) - 1;
+            }
             bool atStart = target <= startTs;
             if (!SeekTo(target)) {
                 if (!Rewind()) return false;
@@ -553,6 +567,8 @@ struct VideoDecoder::Impl {
             if (NextFrame(pending) == 1) {
                 pendingIdx = FrameIndex(pending);
                 lastOutIdx = pendingIdx;
+                if (firstPktTs != AV_NOPTS_VALUE && keyShows.size() < kMaxKnownKeys)
+                    keyShows[firstPktTs] = pendingIdx;
             }
             // Nothing decodable from there on (a damaged last key frame) also
             // sends the search one key frame back.
