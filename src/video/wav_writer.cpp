@@ -71,7 +71,10 @@ bool ReadAudioFormat(const std::string& path, WaveFormat& format, std::string& e
     if (!in.Open(path, false, error)) return false;
     const AVCodecParameters* p = in.st->codecpar;
     format = WaveFormat{};
-    format.formatTag = static_cast<uint16_t>(p->codec_tag ? p->codec_tag : (IsPlainPcm(p) ? 1 : 0));
+    // AVI carries the WAVEFORMATEX tag itself; other containers a four-character code.
+    format.formatTag = static_cast<uint16_t>(p->codec_tag && p->codec_tag <= 0xFFFF ? p->codec_tag
+                                             : IsPlainPcm(p)                       ? 1
+                                                                                   : 0);
     format.channels = static_cast<uint16_t>(p->ch_layout.nb_channels);
     format.samplesPerSec = static_cast<uint32_t>(p->sample_rate > 0 ? p->sample_rate : 0);
     format.avgBytesPerSec = static_cast<uint32_t>(p->bit_rate > 0 ? p->bit_rate / 8 : 0);
