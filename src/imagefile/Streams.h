@@ -199,6 +199,12 @@ public:
     // buffer and EInOutError "Error reading from stream - Read less than expected"
     // at the end of data when no character was read.
     size_t ReadLine(std::string& text);
+    // Fixes the line ends instead of deciding them from the text; -1 for no
+    // second character (SetLineEnds('\n', -1): every LF ends a line, CR is text).
+    void SetLineEnds(int lineEnd, int secondEnd) {
+        lineEnd_ = lineEnd;
+        secondEnd_ = secondEnd;
+    }
     int LineCount = 0;
 
 private:

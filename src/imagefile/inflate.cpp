@@ -122,17 +122,24 @@ size_t Inflater::Read(uint8_t* out, size_t count) {
     std::memcpy(out, buf_.get() + r_, done);
     r_ += static_cast<uint32_t>(done);
     if (done == count || state_ == State::kDone) return done;
+    if (!failure_.empty()) throw EDecompressionError(failure_);
     ExactIOOff guard(next_);
-    while (done < count) {
-        if (r_ < w_) {
-            const size_t n = std::min<size_t>(count - done, w_ - r_);
-            std::memcpy(out + done, buf_.get() + r_, n);
-            r_ += static_cast<uint32_t>(n);
-            done += n;
-            continue;
+    try {
+        while (done < count) {
+            if (r_ < w_) {
+                const size_t n = std::min<size_t>(count - done, w_ - r_);
+                std::memcpy(out + done, buf_.get() + r_, n);
+                r_ += static_cast<uint32_t>(n);
+                done += n;
+                continue;
+            }
+            if (state_ == State::kDone) break;
+            Decode();
         }
-        if (state_ == State::kDone) break;
-        Decode();
+    } catch (const EDecompressionError& e) {
+        failure_ = e.what();  // a broken stream stays broken
+        r_ = w_;
+        throw;
     }
     return done;
 }
@@ -338,6 +345,7 @@ void Inflater::DecodeHuffman(uint32_t limit) {
 }
 
 bool Inflater::DecodeToEnd() {
+    if (!failure_.empty()) throw EDecompressionError(failure_);
     if (state_ != State::kDone && r_ == w_) {
         ExactIOOff guard(next_);
         Decode();

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace imagefile {
@@ -65,6 +66,7 @@ private:
     const uint32_t* litTable_ = nullptr;
     const uint32_t* distTable_ = nullptr;
     std::vector<uint32_t> dynLit_, dynDist_, clTable_;
+    std::string failure_;
 };
 
 }  // namespace imagefile

@@ -239,6 +239,15 @@ void ExpectBothReject(const std::string& raw, const std::string& what) {
         const std::string m = e.what();
         EXPECT_TRUE(m == "Error in compressed data" || m == "Invalid Huffman code") << what << ": " << m;
     }
+    // Reading on after the error raises it again rather than decoding on.
+    TMemStream mem;
+    mem.Write(raw.data(), raw.size());
+    mem.Seek(0);
+    TDeflateStream d(&mem, 0);
+    d.ExactIO = false;
+    std::vector<char> buf(200000);
+    EXPECT_THROW(d.Read(buf.data(), buf.size()), EDecompressionError) << what;
+    EXPECT_THROW(d.Read(buf.data(), 1), EDecompressionError) << what;
 }
 
 }  // namespace

@@ -221,6 +221,16 @@ TEST(TextStream, LineEndRules) {
         EXPECT_EQ(lines("", size), V{});
         EXPECT_EQ(lines("\n\n", size), (V{"", ""}));
     }
+    Source lf("a\r\n\nb\rc\n");
+    TTextStream fixed(&lf, 4, 0);
+    fixed.SetLineEnds('\n', -1);
+    std::string line;
+    V got;
+    for (int i = 0; i < 3; ++i) {
+        fixed.ReadLine(line);
+        got.push_back(line);
+    }
+    EXPECT_EQ(got, (V{"a\r", "", "b\rc"}));
     Sink sink;
     {
         TTextStream w(&sink, -1, 3);
