@@ -235,11 +235,12 @@ size_t TBufferedStream::Write(const void* buffer, size_t count) {
         return count;
     }
     std::memcpy(writeBuf_.data() + writeCount_, in, room);
+    const size_t before = writeCount_;
     size_t n = Next->Write(writeBuf_.data(), writeBuf_.size());
     writeCount_ = 0;
     if (n < writeBuf_.size()) {
         CheckCount(n, writeBuf_.size());
-        return 0;
+        return n > before ? n - before : 0;  // the caller's bytes that got through
     }
     size_t rest = count - room;
     if (rest < writeBuf_.size()) {
