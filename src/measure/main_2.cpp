@@ -323,9 +323,10 @@ bool TPlatform::LoadResultsFile() {
 
 bool TPlatform::LoadResultsFrom(const std::string& path) {
     // Everything is read and checked before anything changes.
-    std::string text, error;
+    std::vector<std::string> lines;
+    std::string error;
     LoadedResults r;
-    if (!fileio::ReadFile(path, text, error, kResultsFileLimit) || !ParseResultsFile(text, r, error)) {
+    if (!fileio::ReadLines(path, lines, error, kResultsFileLimit) || !ParseResultsFile(std::move(lines), r, error)) {
         Dialogs().ShowError("Could not load the results file.\r\n" + path + "\r\n" + error);
         return false;
     }

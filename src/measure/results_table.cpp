@@ -296,9 +296,8 @@ void AppendResultRows(ResultsTable& table, MeasureState& s, const RowContext& c)
     table.Append(FormatResultRow(s, c, second, false));
 }
 
-bool ParseResultsFile(const std::string& text, LoadedResults& out, std::string& error) {
+bool ParseResultsFile(std::vector<std::string> lines, LoadedResults& out, std::string& error) {
     out = LoadedResults{};
-    std::vector<std::string> lines = fileio::SplitLines(text);
     while (!lines.empty() && lines.back().find(',') == std::string::npos) lines.pop_back();
     const ResultsFormat fmt = DetectResultsFormat(lines);
     if (lines.size() <= static_cast<size_t>(fmt.headerLines)) {

@@ -98,10 +98,10 @@ struct LoadedResults {
     std::string videoFileName;
 };
 
-// Parses a results file's text. Nothing outside is touched; on failure returns
+// Parses a results file's lines. Nothing outside is touched; on failure returns
 // false with an English error. A file is refused unless it has a header the
 // program knows and at least one data row with the fields its objects need.
-bool ParseResultsFile(const std::string& text, LoadedResults& out, std::string& error);
+bool ParseResultsFile(std::vector<std::string> lines, LoadedResults& out, std::string& error);
 // Applies the parsed geometry of object k to all three lines, the chain of radii
 // clamped to what the controls allow.
 void ApplyLoadedObject(MeasureState& s, int k, const LoadedObject& o, uint8_t version);

@@ -1,6 +1,7 @@
 #include "measure/results_view.h"
 
 #include <QFontDatabase>
+#include <QTimer>
 
 void ResultsTableModel::SetTable(const ResultsTable* table) {
     beginResetModel();
@@ -47,5 +48,11 @@ void TMemo::SetTable(const ResultsTable* table) { model_.SetTable(table); }
 
 void TMemo::Refresh() {
     if (deferred_) return;
-    if (model_.Sync()) scrollToBottom();
+    if (!model_.Sync() || scrollPending_) return;
+    // Scrolling lays the view out; do it once when the event loop next runs, not per row.
+    scrollPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        scrollPending_ = false;
+        scrollToBottom();
+    });
 }

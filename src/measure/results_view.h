@@ -39,4 +39,5 @@ public:
 private:
     ResultsTableModel model_;
     bool deferred_ = false;
+    bool scrollPending_ = false;
 };

@@ -1,5 +1,6 @@
 #include "platform/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -57,6 +58,94 @@ bool ReadFile(const std::string& path, std::string& out, std::string& error, siz
     return true;
 }
 
+namespace {
+// Splits text into lines; `carry` holds the unfinished last line between calls and
+// `pendingCr` says that the previous piece ended with CR (so a leading LF belongs to it).
+class LineSplitter {
+public:
+    explicit LineSplitter(std::vector<std::string>& lines) : lines_(lines) {}
+    void Feed(const char* p, const char* end) {
+        if (pendingCr_ && p < end && *p == '\n') ++p;
+        pendingCr_ = false;
+        while (p < end) {
+            const void* cr = std::memchr(p, '\r', static_cast<size_t>(end - p));
+            const char* stop = cr ? static_cast<const char*>(cr) : end;
+            const void* lf = std::memchr(p, '\n', static_cast<size_t>(stop - p));
+            const char* e = lf ? static_cast<const char*>(lf) : stop;
+            if (e == end) {
+                carry_.append(p, static_cast<size_t>(end - p));
+                return;
+            }
+            if (carry_.empty()) {
+                lines_.emplace_back(p, static_cast<size_t>(e - p));
+            } else {
+                carry_.append(p, static_cast<size_t>(e - p));
+                lines_.push_back(std::move(carry_));
+                carry_.clear();
+            }
+            if (*e == '\r') {
+                if (e + 1 == end) {
+                    pendingCr_ = true;
+                    return;
+                }
+                p = e[1] == '\n' ? e + 2 : e + 1;
+            } else {
+                p = e + 1;
+            }
+        }
+    }
+    void Finish() {
+        if (!carry_.empty()) lines_.push_back(std::move(carry_));
+        carry_.clear();
+    }
+
+private:
+    std::vector<std::string>& lines_;
+    std::string carry_;
+    bool pendingCr_ = false;
+};
+}  // namespace
+
+bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::string& error, size_t maxBytes) {
+    lines.clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = Errno("Cannot open", path);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<unsigned long long>(st.st_size) > maxBytes) {
+        error = S_ISREG(st.st_mode) ? "File too large: " + path : "Not a regular file: " + path;
+        ::close(fd);
+        return false;
+    }
+    LineSplitter splitter(lines);
+    std::vector<char> buf(size_t{1} << 20);
+    size_t total = 0;
+    for (;;) {
+        ssize_t n = ::read(fd, buf.data(), buf.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = Errno("Cannot read", path);
+            ::close(fd);
+            lines.clear();
+            return false;
+        }
+        if (n == 0) break;
+        total += static_cast<size_t>(n);
+        if (total > maxBytes) {
+            error = "File too large: " + path;
+            ::close(fd);
+            lines.clear();
+            return false;
+        }
+        splitter.Feed(buf.data(), buf.data() + n);
+    }
+    ::close(fd);
+    splitter.Finish();
+    return true;
+}
+
 bool WriteFileAtomic(const std::string& path, std::string_view data, std::string& error) {
     std::string tmpl = ExtractFilePath(path) + "." + ExtractFileName(path) + ".XXXXXX";
     if (ExtractFilePath(path).empty()) tmpl = "." + path + ".XXXXXX";
@@ -105,18 +194,9 @@ bool WriteFileAtomic(const std::string& path, std::string_view data, std::string
 
 std::vector<std::string> SplitLines(std::string_view text) {
     std::vector<std::string> lines;
-    size_t start = 0, i = 0, n = text.size();
-    while (i < n) {
-        char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.emplace_back(text.substr(start, i - start));
-            if (c == '\r' && i + 1 < n && text[i + 1] == '\n') ++i;
-            start = ++i;
-        } else {
-            ++i;
-        }
-    }
-    if (start < n) lines.emplace_back(text.substr(start));
+    LineSplitter splitter(lines);
+    splitter.Feed(text.data(), text.data() + text.size());
+    splitter.Finish();
     return lines;
 }
 

@@ -14,6 +14,11 @@ constexpr size_t kDefaultReadLimit = size_t{1} << 30;
 // Reads the whole file. On failure returns false and a short English error.
 bool ReadFile(const std::string& path, std::string& out, std::string& error, size_t maxBytes = kDefaultReadLimit);
 
+// Reads the whole file as lines (split as SplitLines does) without holding the
+// whole text in memory at once. On failure returns false and a short English error.
+bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::string& error,
+               size_t maxBytes = kDefaultReadLimit);
+
 // Writes `data` to a temporary file beside `path`, flushes it and renames it over
 // `path`. On failure the temporary file is removed and `path` is untouched.
 bool WriteFileAtomic(const std::string& path, std::string_view data, std::string& error);
