@@ -165,7 +165,7 @@ void TPlatform::FormCreate() {
     s.ClickPosition = {120, 40};
     // 9
     for (int k = 1; k <= 3; ++k) s.LinkRefPoints[k] = {};
-    // 10
+    // 10 (the masks are built after step 12, once the objects have their radii)
     ChainRadiusLimits();
     ShowRadiusTexts();
     UpDown4->SetPosition(80);
@@ -195,6 +195,15 @@ void TPlatform::FormCreate() {
         }
     }
     s.DataLinesDefault = s.DataLines;
+    for (int k = 1; k <= 3; ++k) {
+        RebuildMasks(k);
+        BuildTrackMask(Masks, k, UpDown5->Position());
+    }
+    const TimeCaptions captions = ShowTimeCaptions();
+    Edit24->setText(Q(captions.Edit24));
+    Edit25->setText(Q(captions.Edit25));
+    Edit26->setText(Q(captions.Edit26));
+    Edit27->setText(Q(captions.Edit27));
     // 13
     Edit18->setText(Q(numtext::FormatFixed(1.0, 15, 2)));
     Edit18->setEnabled(false);
@@ -256,6 +265,13 @@ void TPlatform::ShowRadiusTexts() {
     Edit1->setText(QString::number(UpDown1->Position()));
     Edit2->setText(QString::number(UpDown2->Position()));
     Edit3->setText(QString::number(UpDown3->Position()));
+}
+
+void TPlatform::RebuildMasks(int k) {
+    if (!BuildApertureMasks(Masks, State, k) || k != State.CurrentObject) return;
+    const MaskCountTexts counts = ShowMaskCounts(Masks.ApertureMask[k], CheckBox14->isChecked());
+    Edit20->setText(Q(counts.Edit20));
+    Edit21->setText(Q(counts.Edit21));
 }
 
 void TPlatform::Button6Click() {

@@ -7,7 +7,10 @@
 #include <QTimer>
 #include <string>
 
+#include "measure/image_primitives.h"
+#include "measure/masks.h"
 #include "measure/measure_state.h"
+#include "measure/photometry.h"
 #include "measure/results_table.h"
 #include "ui_main_2.h"
 
@@ -20,6 +23,9 @@ public:
     ~TPlatform() override;
 
     MeasureState State;
+    MaskState Masks;
+    PhotometryState Photometry;
+    GammaState Gamma;
     ResultsTable Table;       // the lines of Memo1
     ResultsTable Memo2Table;  // the hidden scratch memo Memo2
     QTimer* Timer1;
@@ -53,6 +59,8 @@ public:
     // Radius up-down ranges: aperture < inner <= outer <= 25.
     void ChainRadiusLimits();
     void ShowRadiusTexts();
+    // Rebuilds object k's aperture masks and, for the current object, shows the cell counts.
+    void RebuildMasks(int k);
 
     // Handlers.
     void Button2Click();

@@ -73,6 +73,11 @@ TEST_F(Window, StartupState) {
     EXPECT_FALSE(w->Add1->isEnabled());
     EXPECT_EQ(w->UpDown7->Position(), 50);
     EXPECT_EQ(w->CheckBox7->text(), "DShow");
+    EXPECT_EQ(w->Edit26->text(), "s(Field1)");
+    // Masks are built from the radii the objects have once start-up is over.
+    EXPECT_EQ(CountMaskCells(w->Masks.ApertureMask[1]).star, CountMaskCells(w->Masks.ApertureMask[3]).star);
+    EXPECT_GT(CountMaskCells(w->Masks.ApertureMask[1]).star, 100);
+    EXPECT_FALSE(w->Edit20->text().isEmpty());
     for (int line = 0; line < 3; ++line) {
         const DataLineObject& b = s.DataLines[static_cast<size_t>(line)].Objects[2];
         EXPECT_EQ(b.TrackMode, kTrackDrift);
