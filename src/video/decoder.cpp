@@ -31,6 +31,7 @@ std::string BaseName(const std::string& path) {
 constexpr int kSwsFlags = SWS_BICUBIC;
 // Decoded pictures kept for stepping backwards (references, not copies).
 constexpr int kCacheSize = 8;
+constexpr int kForwardRunEndsCache = 100;
 // A seek that lands on a key frame shown after the wanted one is retried from the
 // key frame before it; this bounds the retries on a broken index.
 constexpr int kMaxSeekRetries = 64;
@@ -87,7 +88,9 @@ struct VideoDecoder::Impl {
 
     bool open = false;
     bool canDecode = false;
-    bool cacheDecoded = true;
+    bool cacheDecoded = true;  // the codec's pictures are worth keeping
+    bool cacheActive = false;  // ... and the reader has stepped backwards lately
+    int forwardRun = 0;        // consecutive requests for the next frame
     bool isAvi = false;
     int width = 0, height = 0;
     AVRational rate{0, 1};
@@ -157,6 +160,8 @@ struct VideoDecoder::Impl {
         codecName.clear();
         startTs = base = 0;
         keyShows.clear();
+        cacheActive = false;
+        forwardRun = 0;
     }
 
     // Opens the container, picks the first video stream and, when there is a
@@ -207,6 +212,7 @@ struct VideoDecoder::Impl {
         // Intra-only pictures are one seek away, so only the others are kept for
         // stepping back; holding on to raw frames would only cost fresh memory.
         cacheDecoded = !(desc && (desc->props & AV_CODEC_PROP_INTRA_ONLY));
+        cacheActive = false;
         return true;
     }
 
@@ -538,7 +544,7 @@ struct VideoDecoder::Impl {
             av_frame_move_ref(held, pending);
             heldIdx = pendingIdx;
             pendingIdx = -1;
-            if (cacheDecoded) AddCached(heldIdx, held);
+            if (cacheActive) AddCached(heldIdx, held);
             // Exactly n: no need to decode the next picture to know n is done.
             if (heldIdx == n) break;
         }
@@ -595,6 +601,16 @@ struct VideoDecoder::Impl {
         }
         if (n == frontier && heldIdx >= 0) return Convert(held, out);
 
+        // Keeping pictures slows a straight run (more buffers in circulation), so
+        // the cache works only from the first step back until a long run forward.
+        if (frontier >= 0 && n < frontier && cacheDecoded) {
+            cacheActive = true;
+            forwardRun = 0;
+        } else if (frontier >= 0 && n == frontier + 1 && cacheActive && ++forwardRun > kForwardRunEndsCache) {
+            cacheActive = false;
+            ClearCache();
+        }
+
         // Forward from where decoding stands, unless a key frame lies in between.
         bool forward = frontier >= 0 ? n > frontier : pendingIdx >= 0 && pendingIdx <= n;
         int from = frontier >= 0 ? frontier : pendingIdx;
@@ -619,13 +635,13 @@ struct VideoDecoder::Impl {
         if (heldIdx < 0 || heldIdx > n) {
             // Nothing is shown at or before n (leading empty slots): the first picture.
             if (pendingIdx >= 0) {
-                if (cacheDecoded) AddCached(n, pending);
+                if (cacheActive) AddCached(n, pending);
                 return Convert(pending, out);
             }
             frontier = -1;
             return Fail("No picture could be decoded for frame " + std::to_string(n) + " of " + name + ".");
         }
-        if (heldIdx != n && cacheDecoded) AddCached(n, held);
+        if (heldIdx != n && cacheActive) AddCached(n, held);
         heldDelivered = true;
         return Convert(held, out);
     }
