@@ -1,5 +1,6 @@
 #include "video/decoder.h"
 
+#include "platform/file_io.h"
 #include "video/av_util.h"
 
 #include <algorithm>
@@ -21,11 +22,6 @@ extern "C" {
 namespace video {
 
 namespace {
-
-std::string BaseName(const std::string& path) {
-    size_t p = path.find_last_of('/');
-    return p == std::string::npos ? path : path.substr(p + 1);
-}
 
 // The ffmpeg tool's default flags, fixed: the same picture on every run.
 constexpr int kSwsFlags = SWS_BICUBIC;
@@ -168,7 +164,7 @@ struct VideoDecoder::Impl {
     // decoder for it, opens the codec. Sets `error` and returns false when the
     // file cannot be used at all.
     bool OpenInput() {
-        const std::string name = BaseName(path);
+        const std::string name = fileio::ExtractFileName(path);
         int r = avformat_open_input(&fmt, path.c_str(), nullptr, nullptr);
         if (r < 0) return Fail("Could not open " + name + ": " + AvError(r) + ".");
         r = avformat_find_stream_info(fmt, nullptr);
@@ -255,7 +251,7 @@ struct VideoDecoder::Impl {
         Release();
         path = p;
         error.clear();
-        const std::string name = BaseName(path);
+        const std::string name = fileio::ExtractFileName(path);
         pkt = av_packet_alloc();
         scratch = av_frame_alloc();
         held = av_frame_alloc();
@@ -427,7 +423,7 @@ struct VideoDecoder::Impl {
         bool could = canDecode;
         if (!OpenInput() || (could && !canDecode)) {
             canDecode = false;
-            lost = "Could not read " + BaseName(path) + " again from its start.";
+            lost = "Could not read " + fileio::ExtractFileName(path) + " again from its start.";
             return Fail(lost);
         }
         return true;
@@ -481,9 +477,9 @@ struct VideoDecoder::Impl {
 
     bool Convert(const AVFrame* f, Bitmap24& out) {
         if (f->width <= 0 || f->height <= 0 || f->format < 0)
-            return Fail("A frame of " + BaseName(path) + " has no picture.");
+            return Fail("A frame of " + fileio::ExtractFileName(path) + " has no picture.");
         if (out.Width() != width || out.Height() != height) {
-            if (!out.Resize(width, height)) return Fail("Out of memory for a frame of " + BaseName(path) + ".");
+            if (!out.Resize(width, height)) return Fail("Out of memory for a frame of " + fileio::ExtractFileName(path) + ".");
         }
         int space = f->colorspace;
         if (space == AVCOL_SPC_UNSPECIFIED || space == AVCOL_SPC_RGB || space == AVCOL_SPC_RESERVED ||
@@ -499,7 +495,7 @@ struct VideoDecoder::Impl {
             if (!sws) {
                 swsFmt = -1;
                 return Fail("Cannot convert the pixel format " + std::string(pd ? pd->name : "?") + " of " +
-                            BaseName(path) + ".");
+                            fileio::ExtractFileName(path) + ".");
             }
             const int* coeffs = sws_getCoefficients(space);
             sws_setColorspaceDetails(sws, coeffs, range, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16,
@@ -513,7 +509,7 @@ struct VideoDecoder::Impl {
         uint8_t* dst[4] = {out.Bits(), nullptr, nullptr, nullptr};
         int dstStride[4] = {out.Stride(), 0, 0, 0};
         int h = sws_scale(sws, f->data, f->linesize, 0, f->height, dst, dstStride);
-        if (h != height) return Fail("Could not convert a frame of " + BaseName(path) + ".");
+        if (h != height) return Fail("Could not convert a frame of " + fileio::ExtractFileName(path) + ".");
         return true;
     }
 
@@ -586,7 +582,7 @@ struct VideoDecoder::Impl {
     }
 
     bool GetFrame(int n, Bitmap24& out) {
-        const std::string name = BaseName(path);
+        const std::string name = fileio::ExtractFileName(path);
         if (!open) return Fail("No video is open.");
         if (!canDecode || !fmt || !cc) {
             if (!lost.empty()) return Fail(lost);
