@@ -5,6 +5,7 @@
 #include <QMenuBar>
 
 #include "graph/fresnel.h"
+#include "measure/preserveset.h"
 #include "platform/dialogs.h"
 #include "platform/file_io.h"
 #include "platform/numtext.h"
@@ -222,6 +223,8 @@ void TPlatform::FormCreate() {
         GroupBox3->setTitle("FWHM");
         Label11->setText(" ");
     }
+    // 16: a settings file that cannot be written is reported; start-up goes on.
+    ReportSettingsFailure({StartupSettings()});
     // 17
     ComboBox1->setCurrentIndex(s.TimeInserterType);
     CheckBox7->setChecked(s.DirectShowSelected == 1);
@@ -289,6 +292,7 @@ void TPlatform::SaveResultsFile() {
         return;
     }
     State.SavedResultsFolder = fileio::ExtractFileDir(path);
+    ReportSettingsFailure({SaveLatestPaths()});
 }
 
 void TPlatform::ResetBackgroundFormControls(bool overlayThresholdForGhs) {
@@ -334,6 +338,7 @@ bool TPlatform::LoadResultsFile() {
     std::string path = Dialogs().OpenFileName({"Load results", State.ResultsFolder, "", kCsvFilter});
     if (path.empty()) return false;
     State.ResultsFolder = fileio::ExtractFileDir(path);
+    ReportSettingsFailure({SaveLatestPaths()});
     return LoadResultsFrom(path);
 }
 

@@ -127,6 +127,18 @@ struct MeasureState {
     IntPoint Signal1Position, Signal2Position, ClickPosition;
     // Remembered folders of the open and save dialogs.
     std::string VideoFolder, ResultsFolder, SavedResultsFolder;
+    // Settings-file variables: results files follow the video's folder; which
+    // folders are written back; the radii last read from the file (element 0,
+    // blocks 1..3); the LED signal boxes; folders of the capture and
+    // identification windows and the observer's name.
+    uint8_t CsvFolderFollowsVideo = 0;
+    uint8_t RememberVideoFolder = 1, RememberSavedResultsFolder = 1, RememberResultsFolder = 1;
+    DataLineSet MemorizedRadii;
+    uint8_t SignalBoxesEnabled = 1;
+    std::string CaptureFilePath, ObserverName, PredictionFilePath;
+    // Field order of the overlay reader and its reading switches.
+    uint8_t TopFieldFirst = 0;
+    uint8_t OverlayGridLocated = 0, TIViReading = 0, OverlayTimeReading = 0;
 
     OverlayTimeText Overlay;
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "measure/main_2.h"
+#include "measure/settings_file.h"
 #include "platform/dialogs.h"
 #include "support/test_util.h"
 
@@ -38,7 +39,12 @@ struct Window : ::testing::Test {
     std::unique_ptr<TPlatform> w;
     void SetUp() override {
         dialogs.Install();
+        SetSettingsFilePath(dir.File("tevorin.ini"));
         w = std::make_unique<TPlatform>();
+    }
+    void TearDown() override {
+        w.reset();
+        SetSettingsFilePath("");
     }
     std::string Write(const std::string& name, const std::string& data) {
         std::string p = dir.File(name);
@@ -71,7 +77,7 @@ TEST_F(Window, StartupState) {
     EXPECT_FALSE(w->Edit18->isEnabled());
     EXPECT_FALSE(w->RadioButton8->isEnabled());
     EXPECT_FALSE(w->Add1->isEnabled());
-    EXPECT_EQ(w->UpDown7->Position(), 50);
+    EXPECT_EQ(w->UpDown7->Position(), 95);  // from the settings file written at the first start
     EXPECT_EQ(w->CheckBox7->text(), "DShow");
     EXPECT_EQ(w->Edit26->text(), "s(Field1)");
     // Masks are built from the radii the objects have once start-up is over.
