@@ -143,7 +143,7 @@ bool IniFile::Save(const std::string& path, std::string& error) const {
     std::string folder = fileio::ExtractFileDir(target);
     if (folder.empty()) folder = target.find('/') == 0 ? "/" : ".";
     if (!FolderWritable(folder)) {
-        error = "Read-only folder: " + folder;
+        error = (std::filesystem::is_directory(folder, ec) ? "Read-only folder: " : "No such folder: ") + folder;
         return false;
     }
     return fileio::WriteFileAtomic(target, Text(), error);
