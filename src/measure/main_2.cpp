@@ -39,8 +39,10 @@ TPlatform::TPlatform(QWidget* parent) : QMainWindow(parent) {
             Timer1->start();
         }
     };
+    VfwAvi1 = std::make_unique<TVfwAvi>();
     SetupControls();
     ConnectHandlers();
+    ConnectRunHandlers();
     FormCreate();
 }
 
@@ -394,10 +396,19 @@ bool TPlatform::LoadResultsFrom(const std::string& path) {
     ChainRadiusLimits();
     ShowRadiusTexts();
 
-    s.VideoFileName = r.videoFileName;
-    s.AvsFileName = fileio::ChangeFileExt(r.videoFileName, ".avs");
-    s.VideoFileExt = fileio::ExtractFileExt(r.videoFileName);
     Memo1->Refresh();
+    // The video the results came from is opened again (the table stays). Opening
+    // resets the object controls to one object; the loaded objects are kept.
+    if (OpenVideo(r.videoFileName, true)) {
+        s.ObjectCount = r.objectCount;
+        Add1->setEnabled(r.objectCount < 3);
+        RadioButton8->setEnabled(r.objectCount >= 2);
+        RadioButton9->setEnabled(r.objectCount >= 3);
+    } else {
+        s.VideoFileName = r.videoFileName;
+        s.AvsFileName = fileio::ChangeFileExt(r.videoFileName, ".avs");
+        s.VideoFileExt = fileio::ExtractFileExt(r.videoFileName);
+    }
     return true;
 }
 
@@ -420,5 +431,6 @@ void TPlatform::Button2Click() {
 
 void TPlatform::closeEvent(QCloseEvent* event) {
     Timer1->stop();
+    if (VfwAvi1) VfwAvi1->Close();
     event->accept();
 }

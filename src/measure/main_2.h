@@ -5,6 +5,7 @@
 // results table is Table (shown in Memo1).
 #include <QMainWindow>
 #include <QTimer>
+#include <memory>
 #include <string>
 
 #include "measure/image_primitives.h"
@@ -13,6 +14,7 @@
 #include "measure/photometry.h"
 #include "measure/results_table.h"
 #include "ui_main_2.h"
+#include "video/VfwAvi.h"
 
 class QMenu;
 
@@ -68,6 +70,54 @@ public:
     void Button18Click();
     void Button20Click();
 
+    // ---- Frame source and opening a video ----
+    std::unique_ptr<TVfwAvi> VfwAvi1;
+    double ReaderFrameRate = 0;
+    double VideoDuration = 0;
+    // Fetches frame n from the reader chosen by DirectShowSelected. On failure
+    // `status` holds the reader's status text (DirectShow) or is empty.
+    bool FetchFrame(int n, Bitmap24& out, std::string& status);
+    // The error box of a failed fetch.
+    void ShowFetchError(const std::string& status);
+    bool OpenVideo(const std::string& path, bool resultsLoading);
+    bool OpenVideoReader();
+    void WriteAvsScript();
+    void ApplyFrameRate();
+    void OpenVideoDialog();
+    void Button1Click();
+    void AVIRileOpen1Click();
+
+    // ---- Per-frame pipeline ----
+    Bitmap24 FrameBitmap;
+    Bitmap24 FieldBitmap;
+    // Processing order of the objects: A; B, A; B, C, A.
+    static std::vector<int> ObjectOrder(int objectCount);
+    int Position() const { return ScrollBar1->value(); }
+    int MaxPosition() const { return ScrollBar1->maximum(); }
+    void ScrollBar1Change(int position);
+    void ShowNeighbor();
+    void ProcessFrame(int n);
+    void ProcessFieldView(int n);
+    // Tracks and measures object k in FrameBitmap (one pass of the object loop).
+    void MeasureObject(int k, int n);
+
+    // ---- Run control ----
+    bool SingleFrameRequest = false;
+    void Timer1Timer();
+    void SpeedButton1Click();  // play
+    void SpeedButton2Click();  // stop
+    void SpeedButton3Click();  // to start
+    void SpeedButton10Click(); // play backwards
+    void StepBy(int delta);    // the step buttons
+    void GoToFrame(int n);
+    void StartMeasurement();
+    void StopMeasurement();
+    void Button16Click();  // 1Frame
+    void Button21Click();  // DEL
+    void ClearMeasurementData();
+    void SetFiveUpDownsEnabled(bool on);
+    void SetRadiusUpDownsEnabled(bool on);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -75,6 +125,10 @@ private:
     void SetupControls();
     void ConnectHandlers();
     bool timerWasActive_ = false;
+    bool inFrame_ = false;       // the frame handler never runs re-entrantly
+    bool fetchFailed_ = false;   // the last fetch of the current frame failed
+    std::string avsWriteError_;  // why the last script could not be written
+    void ConnectRunHandlers();
 };
 
 // The one main window (null before it exists and after it is gone).

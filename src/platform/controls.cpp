@@ -76,6 +76,13 @@ void TUpDown::ClickArrow(bool up) {
     emit Click(up);
 }
 
+void TUpDown::SetPositionByUser(int position) {
+    if (!isEnabled()) return;
+    const int old = position_;
+    SetPosition(position);
+    emit Click(position_ >= old);
+}
+
 void TUpDown::ShowPosition() {
     if (associate_) associate_->setText(QString::number(position_));
 }
@@ -96,6 +103,12 @@ void TRadioGroup::SetItems(const QStringList& items, int columns) {
         });
         buttons_.push_back(b);
     }
+}
+
+void TRadioGroup::SelectByUser(int index) {
+    if (index < 0 || index >= Count() || !isEnabled()) return;
+    if (buttons_[static_cast<size_t>(index)]->isChecked()) emit Click(index);
+    else buttons_[static_cast<size_t>(index)]->setChecked(true);
 }
 
 int TRadioGroup::ItemIndex() const {

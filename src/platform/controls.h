@@ -54,6 +54,8 @@ public:
     void SetAssociate(QLineEdit* edit);
     // What a click on an arrow does (also used by scripted input).
     void ClickArrow(bool up);
+    // Scripted input: the position as if the user had clicked to it (one Click).
+    void SetPositionByUser(int position);
 signals:
     void Click(bool up);
 
@@ -73,6 +75,7 @@ public:
     void SetItems(const QStringList& items, int columns = 0);
     int ItemIndex() const;
     void SetItemIndex(int index);  // does not emit Click
+    void SelectByUser(int index);  // as a click on item `index`
     int Count() const { return static_cast<int>(buttons_.size()); }
 signals:
     void Click(int index);

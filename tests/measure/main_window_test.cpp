@@ -153,7 +153,10 @@ TEST_F(Window, LoadVersion2RestoresEverySetting) {
     EXPECT_EQ(w->UpDown1->Position(), 4);
     EXPECT_EQ(w->UpDown3->Position(), 20);
     EXPECT_EQ(w->Edit2->text(), "7");
-    EXPECT_TRUE(dialogs.Texts("error").empty());
+    // The video named in the file is opened again; this one does not exist.
+    ASSERT_EQ(dialogs.Texts("error").size(), 1u);
+    EXPECT_EQ(dialogs.Texts("error")[0].rfind("Could not open .AVI file.\r\nmoon1.avi\r\nCannot write /videos/moon1.avs", 0), 0u);
+    EXPECT_EQ(s.VideoOpen, 0);
 
     // Saved again, the file is byte-identical to what was loaded.
     std::string out = dir.File("again.csv");

@@ -1,0 +1,183 @@
+// The main window: opening a video and taking over its size, rate and frame count.
+#include <QPainter>
+#include <algorithm>
+#include <cctype>
+
+#include "measure/main_2.h"
+#include "platform/dialogs.h"
+#include "platform/file_io.h"
+#include "platform/numtext.h"
+
+namespace {
+QString Q(const std::string& s) { return QString::fromLocal8Bit(s.data(), static_cast<int>(s.size())); }
+
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+const char* kAvisynthMissing = "Fail to get a bitmap.\r\nIt is necessary to install AVISynth";
+const char* kAvisynthOff = "Fail to get a bitmap.\r\nSet \"Use AVISynth\" in Update Setting Items - File reading";
+}  // namespace
+
+bool TPlatform::FetchFrame(int n, Bitmap24& out, std::string& status) {
+    status.clear();
+    if (!VfwAvi1) return false;
+    return VfwAvi1->GetFrame(n, out);
+}
+
+void TPlatform::ShowFetchError(const std::string& status) {
+    if (State.DirectShowSelected) Dialogs().ShowError("Fail to get a bitmap.\r\n" + status);
+    else Dialogs().ShowError(State.UseAviSynth ? kAvisynthMissing : kAvisynthOff);
+}
+
+void TPlatform::ApplyFrameRate() {
+    State.VideoFrameRate = ReaderFrameRate;
+    State.VideoFrameRateInt = static_cast<int32_t>(numtext::RoundHalfEven(ReaderFrameRate));
+    Edit30->setText(Q(numtext::FormatWidth(ReaderFrameRate, 6, 2)));
+}
+
+void TPlatform::WriteAvsScript() {
+    if (Lower(State.VideoFileExt) == ".avs") return;
+    std::vector<std::string> lines;
+    lines.push_back("DirectShowSource(\"" + State.VideoFileName + "\" , pixel_type=\"RGB24\")");
+    if (DisplayCamcordersTime1->isChecked()) {
+        const std::string name = fileio::ExtractFileName(State.VideoFileName);
+        for (auto [y, format] : {std::pair{380, "%x"}, std::pair{410, "%X"}})
+            lines.push_back("DVInfo(\"" + name + "\", \"rec_time\", 50, " + std::to_string(y) +
+                            ", \"Gothic\", 30, 255*65536+255*256+255, 0*65536+0*256+0 , \"" + format + "\")");
+    }
+    Memo2Table.Assign(std::move(lines));
+    if (!Memo2Table.SaveToFile(State.AvsFileName, avsWriteError_)) avsWriteError_ = "\r\n" + avsWriteError_;
+    Memo2Table.Clear();
+}
+
+bool TPlatform::OpenVideoReader() {
+    MeasureState& s = State;
+    const std::string name = fileio::ExtractFileName(s.VideoFileName);
+    if (Lower(s.VideoFileExt) == ".avs") {
+        s.DirectShowSelected = 0;
+        CheckBox7->setChecked(false);
+        CheckBox7->setEnabled(false);
+    } else {
+        CheckBox7->setEnabled(true);
+    }
+    // The new file is opened beside the old one, which stays usable if this fails.
+    auto reader = std::make_unique<TVfwAvi>();
+    avsWriteError_.clear();
+    if ((s.UseAviSynth || DisplayCamcordersTime1->isChecked()) && Lower(s.VideoFileExt) != ".avs") WriteAvsScript();
+    const std::string& openPath = s.UseAviSynth ? s.AvsFileName : s.VideoFileName;
+    if (!reader->Open(openPath)) {
+        // A script that could not be written says why after the usual text.
+        Dialogs().ShowError("Could not open .AVI file.\r\n" + name + (s.UseAviSynth ? avsWriteError_ : ""));
+        return false;
+    }
+    Bitmap24 first;
+    if (!reader->GetFrame(0, first)) {
+        Dialogs().ShowError(s.UseAviSynth ? kAvisynthMissing : kAvisynthOff);
+        return false;
+    }
+    if (VfwAvi1) VfwAvi1->Close();
+    VfwAvi1 = std::move(reader);
+    s.FrameWidth = first.Width();
+    s.FrameHeight = first.Height();
+    s.ReaderKind = 0;
+    ReaderFrameRate = VfwAvi1->GetFrameRate();
+    ApplyFrameRate();
+    s.ReaderOpen = 1;
+    s.VideoOpened = 1;
+    return true;
+}
+
+bool TPlatform::OpenVideo(const std::string& path, bool resultsLoading) {
+    MeasureState& s = State;
+    // Names and flags change only when the open succeeds.
+    const std::string oldName = s.VideoFileName, oldAvs = s.AvsFileName, oldExt = s.VideoFileExt;
+    const uint8_t oldDshow = s.DirectShowSelected;
+    s.VideoFileName = path;
+    s.AvsFileName = fileio::ChangeFileExt(path, ".avs");
+    s.VideoFileExt = fileio::ExtractFileExt(path);
+    if (!OpenVideoReader()) {
+        s.VideoFileName = oldName;
+        s.AvsFileName = oldAvs;
+        s.VideoFileExt = oldExt;
+        s.DirectShowSelected = oldDshow;
+        CheckBox7->setEnabled(Lower(oldExt) != ".avs");
+        CheckBox7->setChecked(oldDshow == 1);
+        return false;
+    }
+    s.VideoFolder = fileio::ExtractFileDir(path);
+
+    CheckBox2->setEnabled(true);
+    SetRadiusUpDownsEnabled(true);
+    GroupBox8->setEnabled(true);
+    Image1->SetPictureSize(720, 579);
+    {
+        QPainter p(&Image1->Picture());
+        p.setPen(QColor(0xC0, 0xC0, 0xC0));
+        p.drawRect(0, 0, 719, 578);
+    }
+    Image1->Changed();
+    Edit15->setText(Q(path));
+
+    const int count = s.ReaderKind == 1 ? static_cast<int>(numtext::RoundHalfAway(VideoDuration * ReaderFrameRate))
+                                        : VfwAvi1->FrameCount();
+    {
+        const QSignalBlocker block(ScrollBar1);  // no frame is shown before the video counts as open
+        ScrollBar1->setRange(0, std::max(0, count - 1));
+        ScrollBar1->setValue(0);
+    }
+    const TimeCaptions captions = ShowTimeCaptions();
+    Edit24->setText(Q(captions.Edit24));
+    Edit25->setText(Q(captions.Edit25));
+    Edit26->setText(Q(captions.Edit26));
+    Edit27->setText(Q(captions.Edit27));
+    for (int k = 1; k <= 3; ++k) RebuildMasks(k);
+
+    if (!resultsLoading) WriteResultsHeader();
+    s.LastMeasuredFrame = -1;
+    RebuildMasks(s.CurrentObject);
+
+    for (int k = 1; k <= 3; ++k) s.TrackRefPoints[k] = {};
+    Edit40->setText("Frame1");
+    Edit41->setText("Frame2");
+
+    Add1->setEnabled(true);
+    Remove1->setEnabled(false);
+    s.ObjectCount = 1;
+    s.CurrentObject = 1;
+    RadioButton7->setChecked(true);
+    RadioButton8->setEnabled(false);
+    RadioButton9->setEnabled(false);
+
+    s.VideoOpen = 1;
+    s.RunningFlag = 0;
+    if (s.TimeInserterType == 2) {
+        UpDown4->SetPosition(100);
+        Edit4->setText("100");
+    }
+    ShowNeighbor();
+    return true;
+}
+
+void TPlatform::OpenVideoDialog() {
+    if (State.RecordingFlag) return;
+    const std::string path =
+        Dialogs().OpenFileName({"Open video", State.VideoFolder, "", "Video files (*.avi *.avs *.mp4 *.mkv *.mov *.dv);;All files (*)"});
+    if (path.empty()) return;
+    OpenVideo(path, false);
+}
+
+void TPlatform::Button1Click() {
+    if (State.RunningFlag) return;
+    AVIRileOpen1Click();
+}
+
+void TPlatform::AVIRileOpen1Click() {
+    if (CheckBox1->isChecked() || State.RecordingFlag) return;
+    ResetBackgroundFormControls(false);
+    const bool psf = CheckBox14->isChecked();
+    CheckBox14->setChecked(false);
+    OpenVideoDialog();
+    CheckBox14->setChecked(psf);
+}

@@ -1,0 +1,140 @@
+// The main road through the real main window (tevorin-harness, offscreen): open a
+// video, measure with START and STOP or to the end, remove rows, save and load.
+// The fixture is a star whose brightness is a known function of the frame number,
+// so a frame read from the wrong place shows up as a wrong value in its row.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "support/test_util.h"
+
+namespace {
+
+// A disc of radius 2 (13 pixels) at (40, 40) with the value 40 + 2n in frame n,
+// on a flat background of 20, in every colour: the aperture value of frame n is
+// 13 x (20 + 2n) = 260 + 26n.
+std::string StarVideo(const testutil::TempDir& dir, const std::string& name, const std::string& rate, int frames,
+                      const std::string& size = "160x120") {
+    const std::string path = dir.File(name);
+    const std::string e = "if(lte(hypot(X-40\\,Y-40)\\,2)\\,40+2*N\\,20)";
+    const std::string cmd = "ffmpeg -v error -y -f lavfi -i color=c=black:s=" + size + ":r=" + rate +
+                            " -frames:v " + std::to_string(frames) + " -vf \"format=rgb24,geq=r='" + e + "':g='" + e +
+                            "':b='" + e + "'\" -c:v rawvideo -pix_fmt bgr24 " + path;
+    EXPECT_EQ(testutil::Run(cmd), 0) << cmd;
+    return path;
+}
+
+struct Result {
+    int status;
+    std::string output;
+};
+
+Result RunScript(const testutil::TempDir& dir, const std::string& script) {
+    const std::string path = dir.File("script.txt");
+    testutil::WriteAll(path, script);
+    Result r;
+    r.status = testutil::Run(testutil::BinFile("tevorin-harness") + " " + path + " 2>/dev/null", &r.output);
+    return r;
+}
+
+std::string ValueOfFrame(int n) { return std::to_string(260 + 26 * n) + ".0"; }
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!testutil::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not found";
+    }
+    testutil::TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(EndToEnd, HeaderLinesByFrameRate) {
+    const std::string pal = StarVideo(dir, "pal.avi", "25", 5);
+    const std::string ntsc = StarVideo(dir, "ntsc.avi", "30000/1001", 5);
+    const std::string slow = StarVideo(dir, "slow.avi", "15", 5);
+    Result r = RunScript(dir, "reader vfw\nopen " + pal +
+                                  "\nexpect-line 3 \"Video System : PAL , FrameRate=25.00\"\n"
+                                  "expect-text Edit30  25.00\n"
+                                  "open " + ntsc + "\nexpect-line 3 \"Video System : NTSC , FrameRate=29.97\"\n"
+                                  "expect-text Edit30  29.97\n"
+                                  "open " + slow + "\nexpect-line 3 \"Video System : --- , FrameRate=15.00\"\n"
+                                  "expect-line 2 \"FileName : " + slow + "\"\n");
+    EXPECT_EQ(r.status, 0) << r.output;
+}
+
+TEST_F(EndToEnd, IntervalThreeMeasuresEveryThirdFrameAndTheLast) {
+    const std::string video = StarVideo(dir, "star.avi", "25", 100);
+    std::ostringstream s;
+    s << "reader vfw\nopen " << video << "\nset UpDown9 3\nrun\nexpect-rows 34\n";
+    for (int i = 0; i < 33; ++i) s << "expect-field " << i + 1 << " 1 " << 3 * i << ".0\n";
+    s << "expect-field 34 1 99.0\n";
+    for (int i = 0; i < 33; ++i) s << "expect-field " << i + 1 << " 11 " << ValueOfFrame(3 * i) << "\n";
+    s << "expect-field 34 11 " << ValueOfFrame(99) << "\n";
+    // At the end nothing more is measured.
+    s << "start\nexpect-rows 34\n";
+    Result r = RunScript(dir, s.str());
+    EXPECT_EQ(r.status, 0) << r.output;
+}
+
+TEST_F(EndToEnd, SteppingBackwardsReopeningAndFieldPairs) {
+    const std::string video = StarVideo(dir, "star.avi", "25", 30);
+    std::ostringstream s;
+    s << "reader vfw\nopen " << video << "\n"
+      // Frames reached by stepping, jumping and stepping back read as themselves.
+      << "goto 20\noneframe\nstep -1\noneframe\ngoto 5\noneframe\nstep 1\noneframe\n"
+      << "expect-rows 4\n"
+      << "expect-field 1 11 " << ValueOfFrame(20) << "\nexpect-field 2 11 " << ValueOfFrame(19) << "\n"
+      << "expect-field 3 11 " << ValueOfFrame(5) << "\nexpect-field 4 11 " << ValueOfFrame(6) << "\n"
+      // Reopening starts a new table and reads the same pictures.
+      << "open " << video << "\nexpect-rows 0\ngoto 12\noneframe\nexpect-field 1 11 " << ValueOfFrame(12) << "\n"
+      // Field mode: two rows per frame, n.0 then n.5, in both field orders.
+      << "remove-data\nset CheckBox2 1\ngoto 7\noneframe\nexpect-rows 2\n"
+      << "expect-field 1 1 7.0\nexpect-field 2 1 7.5\n"
+      // Field 1 holds the odd lines (39, 41: 6 star pixels), field 2 the even ones
+      // (38, 40, 42: 7 pixels); "Odd first" writes field 1 first, "Even first" field 2.
+      << "expect-field 1 11 204.0\nexpect-field 2 11 238.0\n"
+      << "set RadioGroup2 0\ngoto 8\noneframe\nexpect-rows 4\nexpect-field 3 1 8.0\nexpect-field 4 1 8.5\n"
+      << "expect-field 3 11 252.0\nexpect-field 4 11 216.0\n";
+    Result r = RunScript(dir, s.str());
+    EXPECT_EQ(r.status, 0) << r.output;
+}
+
+TEST_F(EndToEnd, DelDataRemoveAndAFailedOpen) {
+    const std::string video = StarVideo(dir, "star.avi", "25", 20);
+    testutil::WriteAll(dir.File("broken.avi"), "RIFF this is not a video");
+    std::ostringstream s;
+    s << "reader vfw\nopen " << video << "\ngoto 3\noneframe\nstep 1\noneframe\nexpect-rows 2\n"
+      << "del\nexpect-rows 1\nexpect-text Edit10 3\n"
+      // DEL again at frame 3 (the last measured frame): removes the last row.
+      << "del\nexpect-rows 0\n"
+      // Nothing left but the header: DEL never eats into it.
+      << "del\nexpect-rows 0\nexpect-line 1 Tevorin File Format (for Ver.0.9.26 later)\n"
+      // "1Frame" on the last measured frame does nothing.
+      << "oneframe\nexpect-rows 0\nstep 1\noneframe\nexpect-rows 1\nanswer no\nremove-data\nexpect-rows 1\nremove-data\nexpect-rows 0\n"
+      // A failed open leaves the first video working.
+      << "goto 9\n";
+    Result r = RunScript(dir, s.str() + "open " + dir.File("broken.avi") + "\n");
+    EXPECT_NE(r.output.find("FAIL"), std::string::npos);
+    r = RunScript(dir, s.str() + "try-open " + dir.File("broken.avi") + "\nexpect-errors 1\n" +
+                           "expect-line 2 \"FileName : " + video + "\"\n" +
+                           "oneframe\nexpect-rows 1\nexpect-field 1 11 " + ValueOfFrame(9) + "\n" +
+                           "load " + dir.File("broken.avi") + "\nexpect-errors 2\nexpect-rows 1\n");
+    EXPECT_EQ(r.status, 0) << r.output;
+}
+
+TEST_F(EndToEnd, SaveLoadSaveIsByteIdenticalAndReopensTheVideo) {
+    const std::string video = StarVideo(dir, "star.avi", "25", 12);
+    const std::string first = dir.File("first.csv"), second = dir.File("second.csv");
+    Result r = RunScript(dir, "reader vfw\nopen " + video + "\nset UpDown9 2\nrun\nsave " + first + "\nload " + first +
+                                  "\nexpect-errors 0\nexpect-text Edit19 2\nsave " + second + "\n" +
+                                  "goto 4\nexpect-text Edit10 4\n");
+    ASSERT_EQ(r.status, 0) << r.output;
+    const std::string a = testutil::ReadAll(first);
+    EXPECT_EQ(a, testutil::ReadAll(second));
+    EXPECT_NE(a.find("\r\n6.0,"), std::string::npos);
+    // Interval 2 over frames 0..11 stops after 10: the next step would pass the end.
+    EXPECT_NE(a.find("\r\n10.0,"), std::string::npos);
+    EXPECT_EQ(a.find("\r\n11.0,"), std::string::npos);
+}

@@ -1,0 +1,271 @@
+// tevorin-harness SCRIPT: the real main window, offscreen, driven by line commands.
+// Every dialog is answered by the script: questions get Yes unless "answer no"
+// came first, file dialogs take the path the command gives. One line is printed
+// per command; the first failing command ends the run with exit status 1.
+//
+// Commands (blank lines and lines starting with # are skipped):
+//   open PATH              "Open AVI" with PATH chosen in the dialog; fails unless it opened
+//   try-open PATH          the same, whatever happens (check with expect-errors)
+//   reader dshow|vfw|avs   the reader: DirectShow, Video for Windows, or Video for
+//                          Windows through a written script ("Use AviSynth")
+//   set CONTROL VALUE      any named control: up-down position, check box 0/1,
+//                          radio button (1 checks it), combo box or radio group
+//                          item index, edit text, scroll bar position, checkable
+//                          menu item 0/1; the control's handler runs as for a user
+//   goto N                 move to frame N
+//   start | stop           START | STOP
+//   run                    START, then let the timer run until the measurement stops
+//   play | play-back       play forwards | backwards until the timer stops
+//   step [N]               "1Fr+" N times ("-1Fr" for negative N), default 1
+//   oneframe               "1Frame"
+//   del                    "DEL"
+//   remove-data            "DataRemove"
+//   answer yes|no          the answer to the next question
+//   save PATH | load PATH  "SaveToCSV-File" | "Load CSV" with PATH chosen
+//   dump-frame N PATH      frame N as the active reader delivers it, binary PPM
+//   screenshot PATH        PNG of the main window
+//   expect-rows N          data rows in the results table
+//   expect-field ROW COL TEXT   field COL of data row ROW (both 1-based) equals TEXT
+//   expect-line N TEXT     line N (1-based) of the results table equals TEXT
+//   expect-text CONTROL TEXT    a control's text equals TEXT
+// Arguments are separated by single blanks; the last argument (TEXT, PATH) is the
+// rest of the line after one blank, blanks included.
+//   expect-errors N        error boxes shown so far
+//   print-row ROW          prints data row ROW
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "measure/main_2.h"
+#include "platform/dialogs.h"
+#include "platform/numtext.h"
+
+namespace {
+
+struct Failure {
+    std::string message;
+};
+
+std::string Rest(std::istringstream& in) {
+    // Exactly one blank separates the text, so texts may begin with blanks.
+    std::string rest;
+    std::getline(in, rest);
+    return !rest.empty() && rest[0] == ' ' ? rest.substr(1) : rest;
+}
+
+int Int(const std::string& text) {
+    auto v = numtext::ParseInt32(text);
+    if (!v) throw Failure{"not a number: " + text};
+    return *v;
+}
+
+class Harness {
+public:
+    Harness() {
+        dialogs_.Install();
+        window_ = std::make_unique<TPlatform>();
+        window_->show();
+    }
+
+    void Run(const std::string& line) {
+        std::istringstream in(line);
+        std::string cmd;
+        in >> cmd;
+        TPlatform& w = *window_;
+        if (cmd == "open" || cmd == "try-open") {
+            const std::string path = Rest(in);
+            const size_t errors = dialogs_.Texts("error").size();
+            dialogs_.fileAnswers.push_back(path);
+            w.Button1Click();
+            if (cmd == "open" && (!w.State.VideoOpen || w.State.VideoFileName != path || dialogs_.Texts("error").size() != errors))
+                throw Failure{"the video did not open"};
+        } else if (cmd == "reader") {
+            std::string kind = Rest(in);
+            w.State.DirectShowSelected = kind == "dshow" ? 1 : 0;
+            w.State.UseAviSynth = kind == "avs" ? 1 : 0;
+            w.CheckBox7->setChecked(kind == "dshow");
+        } else if (cmd == "set") {
+            std::string name;
+            in >> name;
+            Set(name, Rest(in));
+        } else if (cmd == "goto") {
+            w.GoToFrame(Int(Rest(in)));
+        } else if (cmd == "start") {
+            w.StartMeasurement();
+        } else if (cmd == "stop") {
+            w.StopMeasurement();
+        } else if (cmd == "run") {
+            w.StartMeasurement();
+            WaitForTimer();
+        } else if (cmd == "play") {
+            w.SpeedButton1Click();
+            WaitForTimer();
+        } else if (cmd == "play-back") {
+            w.SpeedButton10Click();
+            WaitForTimer();
+        } else if (cmd == "step") {
+            std::string n = Rest(in);
+            int count = n.empty() ? 1 : Int(n);
+            for (int i = 0; i < std::abs(count); ++i) (count > 0 ? w.SpeedButton4 : w.SpeedButton5)->click();
+        } else if (cmd == "oneframe") {
+            w.Button16Click();
+        } else if (cmd == "del") {
+            w.Button21Click();
+        } else if (cmd == "remove-data") {
+            w.ClearMeasurementData();
+        } else if (cmd == "answer") {
+            dialogs_.yesNoAnswers.push_back(Rest(in) != "no");
+        } else if (cmd == "save") {
+            dialogs_.fileAnswers.push_back(Rest(in));
+            w.Button6Click();
+        } else if (cmd == "load") {
+            dialogs_.fileAnswers.push_back(Rest(in));
+            w.Button20Click();
+        } else if (cmd == "dump-frame") {
+            int n;
+            in >> n;
+            DumpFrame(n, Rest(in));
+        } else if (cmd == "screenshot") {
+            if (!w.grab().save(QString::fromStdString(Rest(in)), "PNG")) throw Failure{"cannot write the screenshot"};
+        } else if (cmd == "expect-rows") {
+            const int rows = static_cast<int>(w.Table.Count()) - DetectResultsFormat(w.Table).headerLines;
+            if (rows != Int(Rest(in))) throw Failure{"rows: " + std::to_string(rows)};
+        } else if (cmd == "expect-field") {
+            int row, col;
+            in >> row >> col;
+            const std::string want = Rest(in), got = GetField(Row(row), col);
+            if (got != want) throw Failure{"field is \"" + got + "\""};
+        } else if (cmd == "expect-line") {
+            int n;
+            in >> n;
+            const std::string want = Rest(in);
+            if (n < 1 || static_cast<size_t>(n) > w.Table.Count()) throw Failure{"no such line"};
+            if (w.Table[static_cast<size_t>(n - 1)] != want) throw Failure{"line is \"" + w.Table[static_cast<size_t>(n - 1)] + "\""};
+        } else if (cmd == "expect-text") {
+            std::string name;
+            in >> name;
+            const std::string want = Rest(in), got = Text(name);
+            if (got != want) throw Failure{"text is \"" + got + "\""};
+        } else if (cmd == "expect-errors") {
+            const int n = static_cast<int>(dialogs_.Texts("error").size());
+            if (n != Int(Rest(in))) throw Failure{"errors: " + std::to_string(n) + (n ? " (last: " + dialogs_.Texts("error").back() + ")" : "")};
+        } else if (cmd == "print-row") {
+            std::printf("%s\n", Row(Int(Rest(in))).c_str());
+        } else {
+            throw Failure{"unknown command"};
+        }
+    }
+
+private:
+    const std::string& Row(int row) {
+        const size_t i = static_cast<size_t>(DetectResultsFormat(window_->Table).headerLines + row - 1);
+        if (row < 1 || i >= window_->Table.Count()) throw Failure{"no data row " + std::to_string(row)};
+        return window_->Table[i];
+    }
+
+    void WaitForTimer() {
+        QElapsedTimer clock;
+        clock.start();
+        while (window_->Timer1->isActive()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            if (clock.elapsed() > 600000) throw Failure{"the timer did not stop"};
+        }
+        QCoreApplication::processEvents();
+    }
+
+    QObject* Find(const std::string& name) {
+        QObject* o = window_->findChild<QObject*>(QString::fromStdString(name));
+        if (!o) throw Failure{"no control " + name};
+        return o;
+    }
+
+    std::string Text(const std::string& name) {
+        QObject* o = Find(name);
+        if (auto* e = qobject_cast<QLineEdit*>(o)) return e->text().toStdString();
+        if (auto* b = qobject_cast<QAbstractButton*>(o)) return b->text().toStdString();
+        if (auto* c = qobject_cast<QComboBox*>(o)) return c->currentText().toStdString();
+        if (auto* u = qobject_cast<TUpDown*>(o)) return std::to_string(u->Position());
+        throw Failure{name + " has no text"};
+    }
+
+    void Set(const std::string& name, const std::string& value) {
+        QObject* o = Find(name);
+        if (auto* u = qobject_cast<TUpDown*>(o)) u->SetPositionByUser(Int(value));
+        else if (auto* g = qobject_cast<TRadioGroup*>(o)) g->SelectByUser(Int(value));
+        else if (auto* r = qobject_cast<QRadioButton*>(o)) r->setChecked(value != "0");
+        else if (auto* c = qobject_cast<QCheckBox*>(o)) c->setChecked(value != "0");
+        else if (auto* b = qobject_cast<QComboBox*>(o)) {
+            b->setCurrentIndex(Int(value));
+            emit b->activated(Int(value));
+        } else if (auto* e = qobject_cast<QLineEdit*>(o)) {
+            e->setText(QString::fromStdString(value));
+            emit e->editingFinished();
+        } else if (auto* s = qobject_cast<QScrollBar*>(o)) s->setValue(Int(value));
+        else if (auto* a = qobject_cast<QAction*>(o)) {
+            if (a->isCheckable()) a->setChecked(value != "0");
+            else a->trigger();
+        } else throw Failure{"cannot set " + name};
+    }
+
+    void DumpFrame(int n, const std::string& path) {
+        Bitmap24 frame;
+        std::string status;
+        if (!window_->FetchFrame(n, frame, status)) throw Failure{"cannot fetch frame " + std::to_string(n) + " " + status};
+        std::ofstream f(path, std::ios::binary);
+        f << "P6\n" << frame.Width() << " " << frame.Height() << "\n255\n";
+        std::vector<char> row(static_cast<size_t>(frame.Width()) * 3);
+        for (int y = 0; y < frame.Height(); ++y) {
+            const uint8_t* p = frame.Scanline(y);
+            for (int x = 0; x < frame.Width(); ++x) {
+                row[static_cast<size_t>(3 * x)] = static_cast<char>(p[3 * x + 2]);
+                row[static_cast<size_t>(3 * x + 1)] = static_cast<char>(p[3 * x + 1]);
+                row[static_cast<size_t>(3 * x + 2)] = static_cast<char>(p[3 * x]);
+            }
+            f.write(row.data(), static_cast<std::streamsize>(row.size()));
+        }
+        if (!f) throw Failure{"cannot write " + path};
+    }
+
+    ScriptedDialogs dialogs_;
+    std::unique_ptr<TPlatform> window_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tevorin-harness SCRIPT\n");
+        return 2;
+    }
+    std::ifstream script(argv[1]);
+    if (!script) {
+        std::fprintf(stderr, "tevorin-harness: cannot read %s\n", argv[1]);
+        return 2;
+    }
+    Harness h;
+    std::string line;
+    int number = 0;
+    while (std::getline(script, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        try {
+            h.Run(line);
+            std::printf("ok %d %s\n", number, line.c_str());
+        } catch (const Failure& f) {
+            std::printf("FAIL %d %s: %s\n", number, line.c_str(), f.message.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
