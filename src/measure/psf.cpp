@@ -17,9 +17,12 @@ constexpr double kFwhmPerSigma = 2.35482;
 constexpr double kStartRms = 1e10;
 constexpr int kFitHalf = 25;    // the fit disc's grid
 constexpr int kCoreRegion = 10; // width and amplitude stages
+constexpr double kMaxSigma = 1000;
 constexpr int kMaxCells = (2 * kFitHalf + 1) * (2 * kFitHalf + 1);
 
-double UsableSigma(double s) { return std::isfinite(s) && s > 0 ? s : 5.0; }
+// A width that is no positive number counts as the start value; one far beyond
+// any patch is held where the volume stays finite.
+double UsableSigma(double s) { return std::isfinite(s) && s > 0 ? std::min(s, kMaxSigma) : 5.0; }
 
 int32_t ToInt32(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
 

@@ -109,7 +109,7 @@ struct ProfileFit {
 
 struct ProfileFitSettings {
     bool Learning = false;
-    double PsfSigma = 5.0;  // the object's current width (not finite or <= 0: 5.0)
+    double PsfSigma = 5.0;  // the object's current width (not finite or <= 0: 5.0; at most 1000)
     int SaturationLimit = 235;
     int InitialPeak = 350;
     bool FixedSigma = true;

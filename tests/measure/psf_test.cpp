@@ -170,6 +170,16 @@ TEST(ProfileFit, TinyPsfSigmaCandidatesStayFinite) {
         EXPECT_EQ(fit.Sigma, 5.0) << bad;
         EXPECT_EQ(fit.Rf, 10);
     }
+    // An absurd width from a results file still gives finite figures.
+    Scene s;
+    s.state.PsfSigma[1] = 1e300;
+    const Bitmap24 f = StarFrame(61, 61, 30, 30, 2.0, 100, 30);
+    for (bool fixed : {true, false}) {
+        s.options.FixedSigma = fixed;
+        const PsfReadouts out =
+            StorePsfValues(f, 1, 1, 30, 30, s.state, s.masks, s.psf, s.options, s.photometry, {1, false, false});
+        EXPECT_TRUE(std::isfinite(out.Fit.value) && std::isfinite(out.Fit.fwhm)) << fixed;
+    }
 }
 
 TEST(ProfileFit, SaturatedCoreLeavesTheFitAndStartsFromInitialPeak) {
