@@ -1,7 +1,17 @@
 #include "video/VfwAvi.h"
 
+#include "video/avs_script.h"
+
 bool TVfwAvi::Open(const std::string& FileName) {
     Close();
+    if (video::IsAvsPath(FileName)) {
+        // Scripts carry no audio of their own here.
+        hasAudio_ = false;
+        AudioFormat = video::WaveFormat{};
+        script_ = video::OpenAvsScript(FileName, lastError_);
+        videoOpen_ = script_ != nullptr;
+        return videoOpen_;
+    }
     videoOpen_ = decoder_.Open(FileName);
     if (!videoOpen_) lastError_ = decoder_.Error();
     std::string ignored;
@@ -10,35 +20,39 @@ bool TVfwAvi::Open(const std::string& FileName) {
     return videoOpen_;
 }
 
-int TVfwAvi::FrameCount() const { return videoOpen_ ? decoder_.FrameCount() : -1; }
+int TVfwAvi::FrameCount() const {
+    if (!videoOpen_) return -1;
+    return script_ ? script_->FrameCount() : decoder_.FrameCount();
+}
 
 float TVfwAvi::GetFrameRate() const {
-    double r = videoOpen_ ? decoder_.FrameRate() : 0.0;
+    double r = !videoOpen_ ? 0.0 : script_ ? script_->FrameRate() : decoder_.FrameRate();
     return r > 0 ? static_cast<float>(r) : 30.0f;
+}
+
+bool TVfwAvi::Fetch(int Index, Bitmap24& Bitmap) {
+    if (script_) return script_->GetFrame(Index, Bitmap, lastError_);
+    if (decoder_.GetFrame(Index, Bitmap)) return true;
+    lastError_ = decoder_.Error();
+    return false;
 }
 
 bool TVfwAvi::GetFrame(int Index, Bitmap24& Bitmap) {
     if (!videoOpen_) return false;
-    if (Index >= 0 && Index < decoder_.FrameCount()) {
+    if (Index >= 0 && Index < FrameCount()) {
         currentIndex_ = -1;
-        if (!decoder_.GetFrame(Index, Bitmap)) {
-            lastError_ = decoder_.Error();
-            return false;
-        }
+        if (!Fetch(Index, Bitmap)) return false;
         currentIndex_ = Index;
         return true;
     }
-    // Outside the video: the frame decoded last, served again from the decoder.
+    // Outside the video: the frame decoded last, served again.
     if (currentIndex_ < 0) return false;
-    if (!decoder_.GetFrame(currentIndex_, Bitmap)) {
-        lastError_ = decoder_.Error();
-        return false;
-    }
-    return true;
+    return Fetch(currentIndex_, Bitmap);
 }
 
 void TVfwAvi::Close() {
     decoder_.Close();
+    script_.reset();
     videoOpen_ = false;
     currentIndex_ = -1;
 }

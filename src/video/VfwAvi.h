@@ -4,12 +4,14 @@
 // even when no decoder exists for it (every GetFrame is then false); FrameCount is
 // -1 without a video; GetFrameRate falls back to 30; GetFrame with an index outside
 // the video delivers the frame decoded last. Pictures come as Bitmap24 directly,
-// palettised frames already expanded through their palette.
+// palettised frames already expanded through their palette. An ".avs" file is
+// run by the script interpreter (avs_script.h) and delivers the script's frames.
 #include <cstdint>
 #include <string>
 
 #include "platform/bitmap24.h"
 #include "video/decoder.h"
+#include "video/frame_clip.h"
 #include "video/wav_writer.h"
 
 class TVfwAvi {
@@ -49,11 +51,15 @@ public:
 
     // The decoder behind the open video (for readers that share it).
     video::VideoDecoder& Decoder() { return decoder_; }
-    // Why the last SaveAudioAsWav or GetFrame failed (not shown to the user).
+    // Why the last Open, SaveAudioAsWav or GetFrame failed; for a script, the line
+    // and what was not understood.
     const std::string& LastError() const { return lastError_; }
 
 private:
+    bool Fetch(int Index, Bitmap24& Bitmap);
+
     video::VideoDecoder decoder_;
+    video::ClipPtr script_;  // the open ".avs" script, else null
     bool videoOpen_ = false;
     int currentIndex_ = -1;  // frame decoded last; -1 when none since Close
     bool hasAudio_ = false;
