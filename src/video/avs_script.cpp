@@ -722,7 +722,8 @@ ClipPtr RunAvsScript(std::string_view text, const std::string& folder, const Scr
         Interpreter in(Tokenize(text), folder, files);
         return in.Run();
     } catch (const ScriptError& e) {
-        error = "Line " + std::to_string(e.line) + ": " + e.message + ".";
+        error = "Line " + std::to_string(e.line) + ": " + e.message;
+        if (error.back() != '.') error += '.';
     }
     return nullptr;
 }

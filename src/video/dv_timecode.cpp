@@ -196,6 +196,8 @@ struct DvTimeReader::Impl {
             ReadAhead();
         }
         if (curSlot < 0 || curSlot > n) return std::nullopt;
+        // Past the last packet only dropped slots the header still counts.
+        if (!haveAhead && n > curSlot && (st->nb_frames <= 0 || n >= st->nb_frames)) return std::nullopt;
         return curTime;
     }
 };

@@ -1,0 +1,363 @@
+// DV recording time: the packs on hand-built DIF blocks, DV files made by the
+// ffmpeg tool (which writes the packs from the creation_time it is given), and
+// the time burnt into the frames by a script's DVInfo lines.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstring>
+#include <ctime>
+#include <set>
+
+#include "fixtures.h"
+#include "support/test_util.h"
+#include "video/VfwAvi.h"
+#include "video/avs_script.h"
+#include "video/dv_timecode.h"
+#include "video/text_overlay.h"
+
+namespace {
+
+using video::DvRecTime;
+
+// One DIF sequence's first six blocks: header, two subcode, three VAUX.
+struct DifSeq {
+    std::vector<uint8_t> bytes = std::vector<uint8_t>(6 * 80, 0xFF);
+    DifSeq() {
+        const int sct[6] = {0, 1, 1, 2, 2, 2};
+        for (int b = 0; b < 6; ++b) {
+            bytes[80 * b] = static_cast<uint8_t>(sct[b] << 5 | 0x1F);
+            bytes[80 * b + 1] = 0x07;
+            bytes[80 * b + 2] = static_cast<uint8_t>(b);
+        }
+    }
+    void Vaux(int block, int pack, std::vector<uint8_t> p) { std::memcpy(&bytes[80 * (3 + block) + 3 + 5 * pack], p.data(), 5); }
+    void Subcode(int block, int ssyb, std::vector<uint8_t> p) {
+        std::memcpy(&bytes[80 * (1 + block) + 3 + 8 * ssyb + 3], p.data(), 5);
+    }
+};
+
+std::optional<DvRecTime> Parse(const std::vector<uint8_t>& v) { return video::ParseDvRecTime(v.data(), v.size()); }
+
+TEST(DvPacks, DateAndTimePacks) {
+    DvRecTime t;
+    ASSERT_TRUE(video::DecodeRecDatePack(std::vector<uint8_t>{0x62, 0xFF, 0xC5, 0x03, 0x24}.data(), t));
+    EXPECT_EQ(t.year, 2024);
+    EXPECT_EQ(t.month, 3);
+    EXPECT_EQ(t.day, 5);
+    // Week bits above the month and the reserved bits above the day are ignored.
+    ASSERT_TRUE(video::DecodeRecDatePack(std::vector<uint8_t>{0x62, 0x00, 0xD1, 0xE2, 0x99}.data(), t));
+    EXPECT_EQ(t.year, 1999);
+    EXPECT_EQ(t.month, 2);
+    EXPECT_EQ(t.day, 11);
+    ASSERT_TRUE(video::DecodeRecDatePack(std::vector<uint8_t>{0x62, 0xFF, 0xE9, 0x02, 0x68}.data(), t));
+    EXPECT_EQ(t.year, 2068);
+    EXPECT_EQ(t.day, 29);  // 2068 is a leap year
+    ASSERT_TRUE(video::DecodeRecDatePack(std::vector<uint8_t>{0x62, 0xFF, 0xE9, 0x02, 0x00}.data(), t));
+    EXPECT_EQ(t.year, 2000);  // so is 2000
+    ASSERT_TRUE(video::DecodeRecDatePack(std::vector<uint8_t>{0x62, 0xFF, 0xF1, 0x12, 0x69}.data(), t));
+    EXPECT_EQ(t.year, 1969);
+    EXPECT_EQ(t.month, 12);
+    EXPECT_EQ(t.day, 31);
+    const std::vector<std::vector<uint8_t>> badDates = {
+        {0x62, 0xFF, 0xFF, 0xFF, 0xFF},  // no information
+        {0x62, 0xFF, 0xC0, 0x03, 0x24},  // day 0
+        {0x62, 0xFF, 0xF2, 0x03, 0x24},  // day 32
+        {0x62, 0xFF, 0xE9, 0x02, 0x23},  // 29 February 2023
+        {0x62, 0xFF, 0xF1, 0x04, 0x24},  // 31 April
+        {0x62, 0xFF, 0xC5, 0x13, 0x24},  // month 13
+        {0x62, 0xFF, 0xC5, 0x00, 0x24},  // month 0
+        {0x62, 0xFF, 0xCA, 0x03, 0x24},  // units of day 10
+        {0x62, 0xFF, 0xC5, 0x03, 0xA4},  // tens of year 10
+        {0x63, 0xFF, 0xC5, 0x03, 0x24},  // a time pack
+    };
+    for (const auto& p : badDates) EXPECT_FALSE(video::DecodeRecDatePack(p.data(), t)) << int(p[2]) << " " << int(p[3]);
+
+    ASSERT_TRUE(video::DecodeRecTimePack(std::vector<uint8_t>{0x63, 0xFF, 0xD8, 0xC3, 0xE1}.data(), t));
+    EXPECT_EQ(t.hour, 21);
+    EXPECT_EQ(t.minute, 43);
+    EXPECT_EQ(t.second, 58);
+    ASSERT_TRUE(video::DecodeRecTimePack(std::vector<uint8_t>{0x63, 0x1F, 0x80, 0x80, 0xC0}.data(), t));
+    EXPECT_EQ(t.hour * 10000 + t.minute * 100 + t.second, 0);
+    const std::vector<std::vector<uint8_t>> badTimes = {
+        {0x63, 0xFF, 0xFF, 0xFF, 0xFF}, {0x63, 0xFF, 0xE0, 0xC3, 0xE1},  // second 60
+        {0x63, 0xFF, 0xD8, 0xE0, 0xE1}, {0x63, 0xFF, 0xD8, 0xC3, 0xE4},  // minute 60, hour 24
+        {0x63, 0xFF, 0xDA, 0xC3, 0xE1}, {0x62, 0xFF, 0xD8, 0xC3, 0xE1},
+    };
+    for (const auto& p : badTimes) EXPECT_FALSE(video::DecodeRecTimePack(p.data(), t));
+}
+
+TEST(DvPacks, VauxFirstThenSubcode) {
+    const std::vector<uint8_t> date1 = {0x62, 0xFF, 0xC5, 0x03, 0x24}, time1 = {0x63, 0xFF, 0xD8, 0xC3, 0xE1};
+    const std::vector<uint8_t> date2 = {0x62, 0xFF, 0xC1, 0x12, 0x09}, time2 = {0x63, 0xFF, 0x80, 0x80, 0xC0};
+    const DvRecTime t1{2024, 3, 5, 21, 43, 58}, t2{2009, 12, 1, 0, 0, 0};
+
+    DifSeq none;
+    EXPECT_FALSE(Parse(none.bytes));
+
+    DifSeq both;
+    both.Subcode(0, 1, date2);
+    both.Subcode(1, 2, time2);
+    both.Vaux(2, 11, date1);
+    both.Vaux(1, 12, time1);
+    EXPECT_EQ(Parse(both.bytes), t1);
+
+    // Only the subcode carries the time: date from VAUX, time from subcode.
+    DifSeq mixed;
+    mixed.Vaux(0, 2, date1);
+    mixed.Vaux(0, 3, {0x63, 0xFF, 0xFF, 0xFF, 0xFF});
+    mixed.Subcode(0, 5, time2);
+    mixed.Subcode(1, 0, date2);
+    EXPECT_EQ(Parse(mixed.bytes), (DvRecTime{2024, 3, 5, 0, 0, 0}));
+
+    // Date without a time anywhere: nothing.
+    DifSeq dateOnly;
+    dateOnly.Vaux(0, 0, date1);
+    dateOnly.Subcode(0, 0, date1);
+    EXPECT_FALSE(Parse(dateOnly.bytes));
+
+    // Packs in blocks of another section type are not read.
+    DifSeq wrongSection = both;
+    for (int b = 1; b < 6; ++b) wrongSection.bytes[80 * b] = 0x9F;  // audio
+    EXPECT_FALSE(Parse(wrongSection.bytes));
+
+    // Bytes past the last whole block are not read: the VAUX block cut short.
+    std::vector<uint8_t> cut(both.bytes.begin(), both.bytes.begin() + 80 * 4 + 79);
+    cut.shrink_to_fit();
+    EXPECT_EQ(Parse(cut), t2);
+    std::vector<uint8_t> subcodeOnly(both.bytes.begin(), both.bytes.begin() + 80 * 3);
+    subcodeOnly.shrink_to_fit();
+    EXPECT_EQ(Parse(subcodeOnly), t2);
+    for (size_t n = 0; n < 80; ++n) {
+        std::vector<uint8_t> tiny(both.bytes.begin(), both.bytes.begin() + static_cast<long>(n));
+        tiny.shrink_to_fit();
+        EXPECT_FALSE(video::ParseDvRecTime(tiny.data(), tiny.size()));
+    }
+    EXPECT_FALSE(video::ParseDvRecTime(nullptr, 480));
+}
+
+TEST(DvPacks, FormatsInTheCLocale) {
+    const DvRecTime t{2009, 12, 1, 7, 5, 9};
+    // Whatever locale the program runs in.
+    const char* old = std::setlocale(LC_ALL, nullptr);
+    const std::string saved = old ? old : "C";
+    for (const char* loc : {"C.UTF-8", "fr_FR.UTF-8", "de_DE.UTF-8"}) std::setlocale(LC_ALL, loc);
+    EXPECT_EQ(video::FormatDvTime(t, "%x"), "12/01/09");
+    EXPECT_EQ(video::FormatDvTime(t, "%X"), "07:05:09");
+    EXPECT_EQ(video::FormatDvTime(t, "%Y-%m-%d %H:%M:%S"), "2009-12-01 07:05:09");
+    EXPECT_EQ(video::FormatDvTime(t, "%a %b %e %j %p"), "Tue Dec  1 335 AM");
+    EXPECT_EQ(video::FormatDvTime(t, "rec %%"), "rec %");
+    EXPECT_EQ(video::FormatDvTime(t, ""), "");
+    EXPECT_EQ(video::FormatDvTime(t, std::string(video::kMaxFormatted, 'x')), std::string(video::kMaxFormatted, 'x'));
+    EXPECT_EQ(video::FormatDvTime(t, [] {
+                  std::string f(60, 'x');
+                  for (int i = 0; i < 40; ++i) f += "%A";
+                  return f;
+              }()),
+              "");
+    std::setlocale(LC_ALL, saved.c_str());
+}
+
+TEST(TextOverlay, BoxGeometryAndGlyphs) {
+    const video::TextBoxLayout l = video::LayoutTextBox(30, 8);
+    EXPECT_EQ(l.scale, 3);
+    EXPECT_EQ(l.width, (6 * 8 + 1) * 3);
+    EXPECT_EQ(l.height, 27);
+    EXPECT_EQ(video::LayoutTextBox(5, 1).scale, 1);
+
+    // Every printable character has a glyph of its own.
+    std::set<std::vector<uint8_t>> seen;
+    for (int c = 33; c <= 126; ++c) {
+        Bitmap24 b(8, 9);
+        const char ch = static_cast<char>(c);
+        video::DrawTextBox(b, 0, 0, 9, std::string_view(&ch, 1), 0xFFFFFF, 0x000000);
+        std::vector<uint8_t> px(b.Bits(), b.Bits() + b.ByteSize());
+        EXPECT_TRUE(seen.insert(px).second) << ch;
+        int lit = 0;
+        for (uint8_t v : px) lit += v == 255;
+        EXPECT_GT(lit, 0) << ch;
+    }
+    // Colours are 0xRRGGBB; only the box is touched; the margin is background.
+    Bitmap24 b(40, 20);
+    b.Fill(1, 2, 3);
+    video::DrawTextBox(b, 5, 4, 9, "8", 0x112233, 0x445566);
+    std::set<int> inside, outside;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x) {
+            const uint8_t* p = b.Scanline(y) + 3 * x;
+            const int c = p[2] << 16 | p[1] << 8 | p[0];
+            (x >= 5 && x < 12 && y >= 4 && y < 13 ? inside : outside).insert(c);
+            if ((x == 5 || x == 11 || y == 4 || y == 12) && x >= 5 && x < 12 && y >= 4 && y < 13)
+                EXPECT_EQ(c, 0x445566);
+        }
+    EXPECT_EQ(inside, (std::set<int>{0x112233, 0x445566}));
+    EXPECT_EQ(outside, (std::set<int>{0x030201}));
+    // Partly or wholly outside the frame: cut off, nothing else written.
+    for (auto [x, y] : {std::pair{-20, -5}, {35, 15}, {-100000, 0}, {0, 2000000000}, {2000000000, 3}}) {
+        Bitmap24 c(40, 20);
+        video::DrawTextBox(c, x, y, 1000, "12/31/99 \x01\xff", 0xFFFFFF, 0);
+    }
+}
+
+// ---- DV files -----------------------------------------------------------------
+
+class DvFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!testutil::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not found";
+    }
+    // A DV file of `seconds` whose first frame was recorded at `start` (UTC,
+    // ISO form); `container` "dv" or "avi" (the DV frames copied unchanged).
+    std::string Make(const std::string& name, bool pal, const std::string& start, double seconds,
+                     const std::string& container) {
+        const std::string dv = dir.File(name + ".dv");
+        const std::string src = pal ? "testsrc=size=720x576:rate=25" : "testsrc=size=720x480:rate=30000/1001";
+        EXPECT_TRUE(vfix::Ffmpeg("-f lavfi -i " + src + " -t " + std::to_string(seconds) + " -pix_fmt " +
+                                 (pal ? "yuv420p" : "yuv411p") + " -metadata creation_time=" + start +
+                                 " -c:v dvvideo -f dv '" + dv + "'"));
+        if (container == "dv") return dv;
+        const std::string out = dir.File(name + "." + container);
+        EXPECT_TRUE(vfix::Ffmpeg("-i '" + dv + "' -c copy '" + out + "'"));
+        return out;
+    }
+    testutil::TempDir dir;
+};
+
+// The time of frame n: the start plus the whole seconds elapsed at the frame rate.
+DvRecTime Expected(time_t start, int n, int rateNum, int rateDen) {
+    const time_t when = start + static_cast<time_t>(static_cast<int64_t>(n) * rateDen / rateNum);
+    std::tm tm{};
+    gmtime_r(&when, &tm);
+    return DvRecTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+time_t Utc(int y, int mo, int d, int h, int mi, int s) {
+    std::tm tm{};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = mo - 1;
+    tm.tm_mday = d;
+    tm.tm_hour = h;
+    tm.tm_min = mi;
+    tm.tm_sec = s;
+    return timegm(&tm);
+}
+
+TEST_F(DvFileTest, RecordingTimeOfEveryFrame) {
+    struct Case {
+        bool pal;
+        const char* start;
+        time_t t0;
+        const char* container;
+        int num, den, frames;
+    };
+    const Case cases[] = {
+        {true, "2024-02-29T21:43:58", Utc(2024, 2, 29, 21, 43, 58), "avi", 25, 1, 75},
+        {false, "2009-12-31T23:59:59", Utc(2009, 12, 31, 23, 59, 59), "dv", 30000, 1001, 60},
+        {false, "1998-06-30T12:00:58", Utc(1998, 6, 30, 12, 0, 58), "avi", 30000, 1001, 60},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.start);
+        const std::string file = Make(c.pal ? "pal" : "ntsc", c.pal, c.start, c.frames * double(c.den) / c.num,
+                                      c.container);
+        video::DvTimeReader r;
+        std::string err;
+        ASSERT_TRUE(r.Open(file, err)) << err;
+        ASSERT_TRUE(r.IsDv());
+        for (int n = 0; n < c.frames; ++n) {
+            auto t = r.TimeOf(n);
+            ASSERT_TRUE(t) << n;
+            EXPECT_EQ(*t, Expected(c.t0, n, c.num, c.den)) << n;
+        }
+        // Out of order: backwards, jumps, the same frame twice.
+        for (int n : {c.frames - 1, 3, 2, 2, 40, 0, c.frames - 2, 29, 30, 31}) {
+            auto t = r.TimeOf(n);
+            ASSERT_TRUE(t) << n;
+            EXPECT_EQ(*t, Expected(c.t0, n, c.num, c.den)) << n;
+        }
+        EXPECT_FALSE(r.TimeOf(-1));
+        EXPECT_FALSE(r.TimeOf(c.frames + 5));
+    }
+}
+
+TEST_F(DvFileTest, VideoThatIsNotDvOrNotThere) {
+    const std::string mjpeg = dir.File("m.avi");
+    ASSERT_TRUE(vfix::Ffmpeg(vfix::NumberedSource(64, 48, "25", 0.4) + " -c:v mjpeg '" + mjpeg + "'"));
+    video::DvTimeReader r;
+    std::string err;
+    ASSERT_TRUE(r.Open(mjpeg, err)) << err;
+    EXPECT_FALSE(r.IsDv());
+    EXPECT_FALSE(r.TimeOf(0));
+    EXPECT_FALSE(r.Open(dir.File("none.avi"), err));
+    EXPECT_NE(err.find("none.avi"), std::string::npos);
+
+    // DVInfo over video without a recording time: the frames are the video's.
+    testutil::WriteAll(dir.File("m.avs"),
+                       "DirectShowSource(\"" + mjpeg + "\" , pixel_type=\"RGB24\")\n"
+                       "DVInfo(\"m.avi\", \"rec_time\", 50, 10, \"Gothic\", 30, 255*65536+255*256+255, "
+                       "0*65536+0*256+0 ,\"%x\")\n");
+    TVfwAvi direct, scripted;
+    ASSERT_TRUE(direct.Open(mjpeg));
+    ASSERT_TRUE(scripted.Open(dir.File("m.avs"))) << scripted.LastError();
+    Bitmap24 a, b;
+    for (int n = 0; n < direct.FrameCount(); ++n) {
+        ASSERT_TRUE(direct.GetFrame(n, a));
+        ASSERT_TRUE(scripted.GetFrame(n, b));
+        EXPECT_TRUE(a == b) << n;
+    }
+
+    // A DV stream cut off in the middle of its frames: no crash, the frames that
+    // are whole keep their time.
+    const std::string dv = Make("cut", true, "2020-01-02T03:04:05", 0.4, "dv");
+    std::string data = testutil::ReadAll(dv);
+    data.resize(144000 * 3 + 1000);
+    testutil::WriteAll(dv, data);
+    ASSERT_TRUE(r.Open(dv, err)) << err;
+    for (int n : {0, 1, 2, 3, 4, 9, 0}) {
+        auto t = r.TimeOf(n);
+        if (n < 3) EXPECT_EQ(t, (DvRecTime{2020, 1, 2, 3, 4, 5})) << n;
+    }
+}
+
+// The script the program writes with "Display Camcorders Time": the date and the
+// time of each frame in boxes at (50, 380) and (50, 410), the rest unchanged.
+TEST_F(DvFileTest, WrittenScriptBurnsInTheCamcorderTime) {
+    const std::string video = Make("cam", true, "2024-03-05T21:43:58", 2.0, "avi");
+    const std::string script = dir.File("cam.avs");
+    auto line = [](int y, const char* fmt) {
+        return "DVInfo(\"cam.avi\", \"rec_time\", 50, " + std::to_string(y) +
+               ", \"Gothic\", 30, 255*65536+255*256+255, 0*65536+0*256+0 ,\"" + fmt + "\")\r\n";
+    };
+    testutil::WriteAll(script, "DirectShowSource(\"" + video + "\" , pixel_type=\"RGB24\")\r\n" + line(380, "%x") +
+                                   line(410, "%X"));
+    TVfwAvi direct, scripted;
+    ASSERT_TRUE(direct.Open(video));
+    ASSERT_TRUE(scripted.Open(script)) << scripted.LastError();
+    ASSERT_EQ(scripted.FrameCount(), 50);
+    EXPECT_FLOAT_EQ(scripted.GetFrameRate(), 25.0f);
+    const video::TextBoxLayout box = video::LayoutTextBox(30, 8);
+    Bitmap24 a, b;
+    for (int n : {0, 24, 25, 49, 10}) {
+        SCOPED_TRACE(n);
+        ASSERT_TRUE(direct.GetFrame(n, a));
+        ASSERT_TRUE(scripted.GetFrame(n, b)) << scripted.LastError();
+        const std::string date = "03/05/24", time = n < 25 ? "21:43:58" : "21:43:59";
+        Bitmap24 expected = a;
+        video::DrawTextBox(expected, 50, 380, 30, date, 0xFFFFFF, 0);
+        video::DrawTextBox(expected, 50, 410, 30, time, 0xFFFFFF, 0);
+        EXPECT_TRUE(expected == b);
+        // Outside the two boxes the frame is the video's, inside only white and black.
+        int differ = 0, white = 0;
+        for (int y = 0; y < 576; ++y)
+            for (int x = 0; x < 720; ++x) {
+                const bool inBox = x >= 50 && x < 50 + box.width &&
+                                   ((y >= 380 && y < 380 + box.height) || (y >= 410 && y < 410 + box.height));
+                const uint8_t* p = b.Scanline(y) + 3 * x;
+                if (!inBox) differ += std::memcmp(p, a.Scanline(y) + 3 * x, 3) != 0;
+                else if (p[0] == 255 && p[1] == 255 && p[2] == 255) ++white;
+                else EXPECT_TRUE(p[0] == 0 && p[1] == 0 && p[2] == 0);
+            }
+        EXPECT_EQ(differ, 0);
+        EXPECT_GT(white, 100);
+    }
+}
+
+}  // namespace
