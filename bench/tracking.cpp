@@ -41,7 +41,7 @@ struct Setup {
     MaskState masks;
     PhotometryState photometry;
     TrackingState tracking;
-    PsfTemplateGrid tmpl;
+    PsfState psf;
     TrackControls controls;
     Setup() {
         for (int k = 1; k <= 3; ++k) {
@@ -55,8 +55,7 @@ struct Setup {
             BuildApertureMasks(masks, state, k);
             BuildTrackMask(masks, k, 6);
         }
-        for (int dx = -25; dx <= 25; ++dx)
-            for (int dy = -25; dy <= 25; ++dy) tmpl.at(dx, dy) = 180 * std::exp(-(dx * dx + dy * dy) / 8.0);
+        for (int k = 1; k <= 3; ++k) GaussianPsfModel(psf, k, 2.0, 180);
         controls.GaussianKernel = kGaussian3;
         controls.TrackRadiusControl = 6;
     }
@@ -110,8 +109,7 @@ BENCHMARK(BM_TrackStar)->Arg(kGaussianOff)->Arg(kGaussian3)->Arg(kGaussian5)->Un
 void BM_TrackStarPsfNarrow(benchmark::State& state) {
     Setup s;
     Timed(state, [&] {
-        benchmark::DoNotOptimize(
-            TrackStarPsf(Frame(), 10, 1, kX, kY, s.state, s.masks, s.tracking, {&s.tmpl, 0}, s.controls));
+        benchmark::DoNotOptimize(TrackStarPsf(Frame(), 10, 1, kX, kY, s.state, s.masks, s.tracking, s.psf, s.controls));
     });
 }
 BENCHMARK(BM_TrackStarPsfNarrow)->Unit(benchmark::kMicrosecond);
@@ -119,9 +117,9 @@ BENCHMARK(BM_TrackStarPsfNarrow)->Unit(benchmark::kMicrosecond);
 // Object B found lost by the narrow search: narrow plus wide (radius 25).
 void BM_TrackStarPsfWide(benchmark::State& state) {
     Setup s;
+    s.psf.ReferenceFlux[2] = 1e12;
     Timed(state, [&] {
-        benchmark::DoNotOptimize(
-            TrackStarPsf(Frame(), 10, 2, kX, kY, s.state, s.masks, s.tracking, {&s.tmpl, 1e12}, s.controls));
+        benchmark::DoNotOptimize(TrackStarPsf(Frame(), 10, 2, kX, kY, s.state, s.masks, s.tracking, s.psf, s.controls));
     });
 }
 BENCHMARK(BM_TrackStarPsfWide)->Unit(benchmark::kMillisecond);
@@ -133,7 +131,7 @@ void BM_PsfSearch(benchmark::State& state) {
     ReadPsfSearchPatch(Frame(), kX, kY, nullptr, kGaussian3, patch);
     const double bg = PsfBackground(patch, s.masks.ApertureMask[1], Frame(), kX, kY);
     const int radius = static_cast<int>(state.range(0));
-    Timed(state, [&] { benchmark::DoNotOptimize(PsfSearch(patch, bg, s.tmpl, s.masks.ApertureMask[1], radius)); });
+    Timed(state, [&] { benchmark::DoNotOptimize(PsfSearch(patch, bg, s.psf.PsfTemplate[1], s.masks.ApertureMask[1], radius)); });
 }
 BENCHMARK(BM_PsfSearch)->Arg(8)->Arg(25)->Unit(benchmark::kMicrosecond);
 

@@ -54,19 +54,18 @@ int CentroidShift(const std::array<int64_t, 2 * kCentroid + 1>& s) {
     return allEqual ? 0 : shift;
 }
 
-bool HasTemplate(const PsfObjectModel& model) {
-    if (!model.Template) return false;
-    for (double v : model.Template->cells)
-        if (v != 0) return true;
-    return false;
-}
-
 void SetRefPoint(MeasureState& state, int k, int index, int32_t frame) {
     const DataLineObject& o = state.FrameObject(k);
     state.TrackRefPoints[k][static_cast<size_t>(index)] = {frame, o.PosX, o.PosY};
 }
 
 }  // namespace
+
+bool HasPsfTemplate(const PsfState& psf, int k) {
+    for (double v : psf.PsfTemplate[k].cells)
+        if (v != 0) return true;
+    return false;
+}
 
 TrackOutcome TrackStar(const Bitmap24& frame, const TrackGrid& mask, const DataLineObject& object, int32_t x,
                        int32_t y, int gaussianKernel) {
@@ -183,18 +182,18 @@ PsfSearchResult PsfSearch(const PsfSearchPatch& patch, double background, const 
 }
 
 TrackOutcome TrackStarPsf(const Bitmap24& frame, int32_t frameNo, int k, int32_t x, int32_t y, MeasureState& state,
-                          const MaskState& masks, TrackingState& tracking, const PsfObjectModel& model,
+                          const MaskState& masks, TrackingState& tracking, const PsfState& psf,
                           const TrackControls& controls) {
     const DataLineObject& object = state.FrameObject(k);
     // A zero template matches an empty sky best and would walk the object off
     // its star.
-    if (!HasTemplate(model)) return TrackStar(frame, masks.TrackMask[k], object, x, y, controls.GaussianKernel);
+    if (!HasPsfTemplate(psf, k)) return TrackStar(frame, masks.TrackMask[k], object, x, y, controls.GaussianKernel);
 
     static thread_local PsfSearchPatch patch;
     ReadPsfSearchPatch(frame, x, y, controls.Gamma, controls.GaussianKernel, patch);
     const ApertureGrid& mask = masks.ApertureMask[k];
     const double bg = PsfBackground(patch, mask, frame, x, y);
-    const double lostLimit = tracking.LostPercent[k] * model.ReferenceFlux / 100;
+    const double lostLimit = tracking.LostPercent[k] * psf.ReferenceFlux[k] / 100;
 
     TrackOutcome out;
     out.x = x;
@@ -206,7 +205,7 @@ TrackOutcome TrackStarPsf(const Bitmap24& frame, int32_t frameNo, int k, int32_t
         const int radius = wide ? kSearchMax
                                 : static_cast<int>(std::min<int64_t>(
                                       kSearchMax, numtext::RoundHalfAway(1.4 * std::max(object.TrackRadius, 0))));
-        const PsfSearchResult res = PsfSearch(patch, bg, *model.Template, mask, radius);
+        const PsfSearchResult res = PsfSearch(patch, bg, psf.PsfTemplate[k], mask, radius);
         const double d = std::sqrt(static_cast<double>(res.sx * res.sx + res.sy * res.sy));
         const int limit = wide ? kSearchMax : controls.TrackRadiusControl;
         if (numtext::RoundHalfEven(d) > limit) return res.net;
@@ -230,7 +229,7 @@ TrackOutcome TrackStarPsf(const Bitmap24& frame, int32_t frameNo, int k, int32_t
         }
         return res.net;
     };
-    if (k == 2 && !controls.ProfileLearning) {
+    if (k == 2 && !psf.ProfileLearning) {
         if (step(false) <= lostLimit) step(true);
     } else {
         step(false);

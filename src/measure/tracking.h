@@ -16,6 +16,7 @@
 #include "measure/masks.h"
 #include "measure/measure_state.h"
 #include "measure/predict_track.h"
+#include "measure/psf.h"
 #include "platform/bitmap24.h"
 
 // Tracker state kept outside the frame records, one instance beside MeasureState.
@@ -39,7 +40,6 @@ struct TrackControls {
     int TrackRadiusControl = 6;       // position of the tracking-radius control
     bool EstimatedTrack = false;      // "Estimated track" checked: lost stars follow the prediction
     bool AutoPassedPoints = false;    // CheckBox17: a lost object A sets its Frame2
-    bool ProfileLearning = false;     // the profile-learning pass is running
     const GammaLut* Gamma = nullptr;  // the gamma table when the gamma mode is "Measure"
 };
 
@@ -61,8 +61,6 @@ struct TrackOutcome {
 TrackOutcome TrackStar(const Bitmap24& frame, const TrackGrid& mask, const DataLineObject& object, int32_t x,
                        int32_t y, int gaussianKernel);
 
-using PsfTemplateGrid = OffsetGrid<double, 25>;
-
 // The search patch of the PSF tracker, (t(R) + t(G) + t(B)) / 3 over offsets
 // -53..53 (t the gamma table or the identity), smoothed when the kernel is on.
 void ReadPsfSearchPatch(const Bitmap24& frame, int32_t x, int32_t y, const GammaLut* gamma, int kernel,
@@ -82,19 +80,18 @@ struct PsfSearchResult {
 PsfSearchResult PsfSearch(const PsfSearchPatch& patch, double background, const PsfTemplateGrid& tmpl,
                           const ApertureGrid& mask, int radius);
 
-// What the PSF tracker needs of the profile fit for one object.
-struct PsfObjectModel {
-    const PsfTemplateGrid* Template = nullptr;  // null or all zero: nothing learnt yet
-    double ReferenceFlux = 0;
-};
+// True when object k's template holds anything (learnt, or restored from a
+// results file).
+bool HasPsfTemplate(const PsfState& psf, int k);
 
-// PSF tracker for object k at (x, y) in frame `frameNo`. Object B outside the
-// learning pass runs a wide search (radius 25) when its narrow search finds it
-// lost. While the object has no learnt template the centroid tracker runs
-// instead. May add to the object's predicted track, set object A's Frame2 and
-// StarLostFlag (the first lost frame only).
+// PSF tracker for object k at (x, y) in frame `frameNo`, with the object's
+// PsfTemplate and ReferenceFlux. Object B, while psf.ProfileLearning is clear,
+// runs a wide search (radius 25) when its narrow search finds it lost. While the
+// object has no template the centroid tracker runs instead (a zero template
+// would walk the object off its star). May add to the object's predicted track,
+// and set object A's Frame2 and StarLostFlag (on the first lost frame only).
 TrackOutcome TrackStarPsf(const Bitmap24& frame, int32_t frameNo, int k, int32_t x, int32_t y, MeasureState& state,
-                          const MaskState& masks, TrackingState& tracking, const PsfObjectModel& model,
+                          const MaskState& masks, TrackingState& tracking, const PsfState& psf,
                           const TrackControls& controls);
 
 // ---- Reference points of the drift tracks ----

@@ -154,6 +154,7 @@ struct PsfRig {
     MaskState masks;
     TrackingState tracking;
     PsfTemplateGrid tmpl = IntegerTemplate();
+    PsfState psf;
     TrackControls controls;
     PsfRig() {
         for (int k = 1; k <= 3; ++k) {
@@ -166,6 +167,7 @@ struct PsfRig {
             });
             BuildApertureMasks(masks, state, k);
             BuildTrackMask(masks, k, 6);
+            psf.PsfTemplate[k] = tmpl;
         }
         controls.GaussianKernel = kGaussianOff;
         controls.TrackRadiusControl = 6;
@@ -178,8 +180,9 @@ struct PsfRig {
                 if (masks.ApertureMask[k].at(dx, dy) == kMaskStar) s += tmpl.at(dx, dy);
         return s;
     }
-    TrackOutcome Run(const Bitmap24& f, int k, int frameNo = 100, double referenceFlux = 0) {
-        return TrackStarPsf(f, frameNo, k, kX, kY, state, masks, tracking, {&tmpl, referenceFlux}, controls);
+    TrackOutcome Run(const Bitmap24& f, int k, int frameNo = 100, double referenceFlux = 0, int x = kX) {
+        psf.ReferenceFlux[k] = referenceFlux;
+        return TrackStarPsf(f, frameNo, k, x, kY, state, masks, tracking, psf, controls);
     }
 };
 
@@ -276,7 +279,7 @@ TEST(TrackStarPsf, ObjectBSearchesWideWhenLost) {
     EXPECT_EQ(out.x, kX);
     EXPECT_EQ(out.y, kY);
     // During the learning pass B gets the narrow search only, too.
-    rig.controls.ProfileLearning = true;
+    rig.psf.ProfileLearning = 1;
     out = rig.Run(f, 2, 100, ref);
     EXPECT_EQ(out.x, kX);
 }
@@ -308,15 +311,17 @@ TEST(TrackStarPsf, AutomaticFrame2OnlyOnTheFirstLostFrame) {
 TEST(TrackStarPsf, WithoutATemplateTheCentroidTrackerRuns) {
     PsfRig rig;
     const Bitmap24 f = StarFrame(rig.tmpl, kX + 3, kY + 2);
-    PsfTemplateGrid zero;
     const TrackOutcome centroid = TrackStar(f, rig.masks.TrackMask[1], rig.state.FrameObject(1), kX, kY, kGaussianOff);
-    const PsfTemplateGrid* none = nullptr;
-    for (const PsfTemplateGrid* t : {none, static_cast<const PsfTemplateGrid*>(&zero)}) {
-        const TrackOutcome out = TrackStarPsf(f, 5, 1, kX, kY, rig.state, rig.masks, rig.tracking, {t, 1e9}, rig.controls);
-        EXPECT_EQ(out.x, centroid.x);
-        EXPECT_EQ(out.y, centroid.y);
-        EXPECT_FALSE(out.lost);
-    }
+    EXPECT_TRUE(HasPsfTemplate(rig.psf, 1));
+    rig.psf.PsfTemplate[1] = PsfTemplateGrid{};
+    EXPECT_FALSE(HasPsfTemplate(rig.psf, 1));
+    const TrackOutcome out = rig.Run(f, 1, 5, 1e9);
+    EXPECT_EQ(out.x, centroid.x);
+    EXPECT_EQ(out.y, centroid.y);
+    EXPECT_FALSE(out.lost);
+    // One non-zero cell counts as a template.
+    rig.psf.PsfTemplate[1].at(25, -25) = 1e-300;
+    EXPECT_TRUE(HasPsfTemplate(rig.psf, 1));
     EXPECT_EQ(centroid.x, kX + 3);
     EXPECT_EQ(centroid.y, kY + 2);
 }
@@ -326,18 +331,16 @@ TEST(TrackStarPsf, EdgesAndTinyFrames) {
     // A star on the last column stays there; a position past the edge (from a
     // file, say) comes back inside the frame.
     const Bitmap24 f = StarFrame(rig.tmpl, kW - 1, kY);
-    TrackOutcome out = TrackStarPsf(f, 0, 1, kW - 1, kY, rig.state, rig.masks, rig.tracking, {&rig.tmpl, 0},
-                                    rig.controls);
+    TrackOutcome out = rig.Run(f, 1, 0, 0, kW - 1);
     EXPECT_EQ(out.x, kW - 1);
     rig.controls.TrackRadiusControl = 8;
-    out = TrackStarPsf(f, 0, 1, kW + 2, kY, rig.state, rig.masks, rig.tracking, {&rig.tmpl, 0}, rig.controls);
+    out = rig.Run(f, 1, 0, 0, kW + 2);
     EXPECT_LE(out.x, kW - 1);
     EXPECT_GE(out.x, kW - 8);
     // A 1 x 1 frame and an empty one: nothing is read, positions stay in range.
     for (auto [w, h] : {std::pair{1, 1}, {0, 0}, {3, 2}}) {
         Bitmap24 tiny(w, h);
-        const TrackOutcome o = TrackStarPsf(tiny, 0, 1, 0, 0, rig.state, rig.masks, rig.tracking, {&rig.tmpl, 0},
-                                            rig.controls);
+        const TrackOutcome o = TrackStarPsf(tiny, 0, 1, 0, 0, rig.state, rig.masks, rig.tracking, rig.psf, rig.controls);
         EXPECT_GE(o.x, 0);
         EXPECT_GE(o.y, 0);
     }
