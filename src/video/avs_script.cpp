@@ -502,6 +502,7 @@ private:
 
     ClipPtr OpenSource(const std::string& fn, int line, const std::string& file) {
         if (file.empty()) Fail(line, fn + " needs a file name");
+        if (++sources_ > kMaxSources) Fail(line, "the script opens more than " + std::to_string(kMaxSources) + " video files");
         CountClip(line);
         std::string err;
         ClipPtr c = files_.openVideo ? files_.openVideo(Resolve(file), err) : nullptr;
@@ -692,6 +693,7 @@ private:
     std::map<std::string, Value> vars_;
     ClipPtr last_;
     int clips_ = 0;
+    int sources_ = 0;
 };
 
 }  // namespace

@@ -42,6 +42,7 @@ struct ScriptFiles {
 // Limits that keep a hostile script small.
 constexpr size_t kMaxScriptBytes = 1 << 20;
 constexpr int kMaxClips = 256;       // sources and filters together
+constexpr int kMaxSources = 16;      // video files opened (each holds a decoder)
 constexpr int kMaxNesting = 64;      // parentheses, unary signs and calls inside each other
 
 // Runs script text. `folder` (with or without a trailing '/') resolves relative

@@ -239,6 +239,11 @@ TEST(AvsScript, EveryErrorNamesItsLine) {
     std::string err;
     EXPECT_FALSE(f.Run(many, err));
     EXPECT_NE(err.find("Line 257: the script uses too many sources and filters"), std::string::npos) << err;
+    std::string files = "AVISource(\"a.avi\"";
+    for (int i = 1; i < video::kMaxSources; ++i) files += ", \"a.avi\"";
+    EXPECT_TRUE(f.Run(files + ")", err)) << err;
+    EXPECT_FALSE(f.Run(files + ", \\\n\"a.avi\")", err));
+    EXPECT_EQ(err, "Line 1: the script opens more than 16 video files.");
 }
 
 TEST(AvsScript, RandomAndTruncatedScriptsFailCleanly) {
