@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "measure/main_2.h"
+#include "measure/preserveset.h"
 #include "platform/dialogs.h"
 #include "platform/file_io.h"
 #include "platform/numtext.h"
@@ -107,6 +108,8 @@ bool TPlatform::OpenVideo(const std::string& path, bool resultsLoading) {
         return false;
     }
     s.VideoFolder = fileio::ExtractFileDir(path);
+    // A settings write that fails is reported once, with the re-read below.
+    const SettingsStatus pathsSaved = SaveLatestPaths();
 
     CheckBox2->setEnabled(true);
     SetRadiusUpDownsEnabled(true);
@@ -150,6 +153,7 @@ bool TPlatform::OpenVideo(const std::string& path, bool resultsLoading) {
     RadioButton8->setEnabled(false);
     RadioButton9->setEnabled(false);
 
+    ReportSettingsFailure({pathsSaved, ReloadSettingsAfterVideoOpen()});
     s.VideoOpen = 1;
     s.RunningFlag = 0;
     if (s.TimeInserterType == 2) {

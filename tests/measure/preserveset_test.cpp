@@ -178,3 +178,23 @@ TEST_F(SettingsWindow, VideoOpeningRereadsTheFile) {
     EXPECT_NE(text.find("Radius of Aperture=5\r\nInner Radius of Background=10\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Tracking Mode=Anchor\r\n"), std::string::npos) << text;
 }
+
+TEST_F(SettingsWindow, OpeningAVideoRemembersItsFolderAndRereadsTheFile) {
+    if (!testutil::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not found";
+    ASSERT_EQ(::mkdir(dir.File("night").c_str(), 0755), 0);
+    const std::string video = dir.File("night/dark.avi");
+    ASSERT_EQ(testutil::Run("ffmpeg -v error -y -f lavfi -i color=c=black:s=64x48:r=25 -frames:v 3 "
+                            "-c:v rawvideo -pix_fmt bgr24 " + video),
+              0);
+    Start();
+    testutil::WriteAll(path, "[Star Tracking]\r\nThreshold=33\r\n[FileRead]\r\nAPI for reading file=VideoForWindows\r\n");
+    w->State.DirectShowSelected = 0;
+    w->UpDown7->SetPosition(70);
+    ASSERT_TRUE(w->OpenVideo(video, false));
+    EXPECT_TRUE(dialogs.Texts("error").empty());
+    EXPECT_EQ(w->UpDown7->Position(), 33);
+    EXPECT_EQ(w->UpDown1->Position(), 5);  // absent: the read default
+    EXPECT_EQ(testutil::ReadAll(path), "[Star Tracking]\r\nThreshold=33\r\n[FileRead]\r\nAPI for reading file=VideoForWindows\r\n"
+                                       "[Files]\r\nPath to .AVI files=" + dir.File("night") +
+                                       "\r\nPath to .CSV files=/\r\nPath to .CSV input files=\r\n");
+}
