@@ -348,6 +348,10 @@ struct VideoDecoder::Impl {
         return f->pkt_dts;
     }
 
+    bool HasTime(const AVFrame* f) const {
+        return !(isAvi && f->pkt_dts == AV_NOPTS_VALUE) && FrameTs(f) != AV_NOPTS_VALUE;
+    }
+
     int FrameIndex(const AVFrame* f) const {
         // Pictures drained at the end of an AVI carry no packet time: they follow on.
         if (isAvi && f->pkt_dts == AV_NOPTS_VALUE) return lastOutIdx + 1;
@@ -567,7 +571,11 @@ struct VideoDecoder::Impl {
                 atStart = true;
             }
             if (NextFrame(pending) == 1) {
-                pendingIdx = FrameIndex(pending);
+                // A picture drained at the end without a time (the last key frame of
+                // a reordered stream) cannot be placed after a seek: it is taken as
+                // shown after n, so that the key frame before it is tried.
+                const bool placed = atStart || HasTime(pending);
+                pendingIdx = placed ? FrameIndex(pending) : count;
                 lastOutIdx = pendingIdx;
                 if (firstPktTs != AV_NOPTS_VALUE && keyShows.size() < kMaxKnownKeys)
                     keyShows[firstPktTs] = pendingIdx;

@@ -1,0 +1,582 @@
+// The DirectShow-style reader: the step log of whole opens line by line, the
+// RGB32 retry, status texts, seek arithmetic, frames against the decoder's, and
+// files that are not what they claim.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <algorithm>
+#include <numeric>
+#include <random>
+
+#include "fixtures.h"
+#include "platform/numtext.h"
+#include "support/test_util.h"
+#include "video/avidshow.h"
+#include "video/decoder.h"
+
+namespace {
+
+using namespace dshow;
+
+struct Files {
+    testutil::TempDir dir;
+    std::string pal, ntsc, audio, badAudio, badVideo, tenFrames;
+    bool ok = false;
+};
+
+// Replaces every `from` within the first `limit` bytes of the file by `to`.
+bool Patch(const std::string& in, const std::string& out, const std::string& from, const std::string& to,
+           size_t limit = 8192) {
+    std::string data = testutil::ReadAll(in);
+    bool any = false;
+    for (size_t at = data.find(from); at != std::string::npos && at < limit; at = data.find(from, at + 1)) {
+        data.replace(at, from.size(), to);
+        any = true;
+    }
+    testutil::WriteAll(out, data);
+    return any;
+}
+
+// Sets the format tag of the audio stream (the WAVEFORMATEX after 'auds'...'strf').
+bool PatchAudioTag(const std::string& in, const std::string& out, uint16_t tag) {
+    std::string data = testutil::ReadAll(in);
+    const size_t auds = data.find("auds");
+    if (auds == std::string::npos) return false;
+    const size_t strf = data.find("strf", auds);
+    if (strf == std::string::npos || strf + 10 > data.size()) return false;
+    data[strf + 8] = static_cast<char>(tag & 0xFF);
+    data[strf + 9] = static_cast<char>(tag >> 8);
+    testutil::WriteAll(out, data);
+    return true;
+}
+
+Files& F() {
+    static Files* f = [] {
+        auto* f = new Files;
+        if (!testutil::HaveProgram("ffmpeg")) return f;
+        f->pal = f->dir.File("pal.avi");
+        f->ntsc = f->dir.File("ntsc.avi");
+        f->audio = f->dir.File("audio.avi");
+        f->badAudio = f->dir.File("bad_audio.avi");
+        f->badVideo = f->dir.File("bad_video.avi");
+        f->tenFrames = f->dir.File("ten.avi");
+        f->ok = vfix::Ffmpeg(vfix::NumberedSource(160, 120, "25", 2) + " -c:v mpeg4 -bf 2 -g 12 -q:v 3 '" + f->pal + "'") &&
+                vfix::Ffmpeg(vfix::NumberedSource(160, 120, "30000/1001", 2.002) +
+                             " -c:v mpeg4 -bf 2 -g 15 -q:v 3 '" + f->ntsc + "'") &&
+                vfix::Ffmpeg(vfix::NumberedSource(64, 48, "25", 1) + " -f lavfi -i sine=d=1 -c:v mjpeg -q:v 3" +
+                             " -c:a pcm_s16le -shortest '" + f->audio + "'") &&
+                vfix::Ffmpeg(vfix::NumberedSource(64, 48, "25", 0.4) + " -c:v mjpeg -q:v 3 '" + f->tenFrames + "'") &&
+                PatchAudioTag(f->audio, f->badAudio, 0x7A7A) &&
+                Patch(f->tenFrames, f->badVideo, "MJPG", "ZQZQ");
+        return f;
+    }();
+    return *f;
+}
+
+struct Dshow : ::testing::Test {
+    void SetUp() override {
+        if (!F().ok) GTEST_SKIP() << "ffmpeg not found or fixtures failed";
+        Reset();
+    }
+    void TearDown() override { Reset(); }
+    static void Reset() {
+        DshowClose();
+        DshowGraph = TDshowGraph{};
+        DshowStepLogIndex = -1;
+        DshowVideoSink = nullptr;
+        DshowClearMemo2 = nullptr;
+        RefuseRgb24 = false;
+    }
+    static std::vector<std::string> Log() {
+        std::vector<std::string> v;
+        for (int i = 1; i <= DshowStepLogIndex; ++i) v.push_back(DshowStepLog[i]);
+        return v;
+    }
+    static int64_t Position() {
+        int64_t p = -1;
+        DshowGraph.pMediaSeeking->GetCurrentPosition(p);
+        return p;
+    }
+    static std::vector<Bitmap24> DecoderFrames(const std::string& file) {
+        video::VideoDecoder dec;
+        EXPECT_TRUE(dec.Open(file));
+        std::vector<Bitmap24> v(dec.FrameCount());
+        for (int i = 0; i < dec.FrameCount(); ++i) EXPECT_TRUE(dec.GetFrame(i, v[i]));
+        return v;
+    }
+};
+
+const std::vector<std::string> kFirstAttempt = {
+    "CoCreateInstance pGraph : S_OK",
+    "QueryInterface pMediaControl : S_OK",
+    "CoCreateInstance pSampleGrabberFilter : S_OK",
+    "pSampleGrabberFilter.QueryInterface : S_OK",
+    "SetMediaType(AmMediaType) : S_OK",
+    "AddFilter(pSampleGrabber Filter)S_OK",
+    "pGraphBuilder.RenderFile : S_OK",
+};
+
+std::vector<std::string> RestOfOpen(const std::string& audio, const std::string& rate, const std::string& size,
+                                    const std::string& seconds) {
+    return {
+        "QueryInterface pBasicAudio S_OK",
+        "pBasicAudio.put_Balance : " + audio,
+        "pBasicAudio.put_Volune : " + audio,
+        "QueryInterface(pVideoWindow) : S_OK",
+        "pVideoWindow.put_Owner(Panel) : S_OK",
+        "QueryInterface pMediaSeeking S_OK",
+        "pMediaSeeking.SetTimeFormat(TIME_FORMAT_MEDIA_TIME) S_OK",
+        "QueryInterface pMediaEvent : S_OK",
+        "QueryInterface pBasicVideo S_OK",
+        "pBasicVideo.get_AvgTimePerFrame : S_OK" + rate,
+        size,
+        "pMediaSeeking.getDuration : S_OK" + seconds,
+        "QueryInterface MediaFilter S_OK",
+        "pMediaFilter.SetSyncSource(Nil) S_OK",
+        "pSampleGrabber.SetOneShot(Faslse) S_OK",
+        "pSampleGrabber.SetBurrerSample(True) S_OK",
+        "Run : S_OK",
+        "WaitForCompletion : E_ABORT",
+        "Pause : S_OK",
+        "WaitForCompletion : ",
+        "SetPositions : S_OK",
+    };
+}
+
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+TEST_F(Dshow, WholeOpenLogsEveryStepAndTheCallerQueriesAddTwoLines) {
+    int memoCleared = 0;
+    DshowClearMemo2 = [&] { ++memoCleared; };
+    std::string err = "left over";
+    DshowOpen(F().ntsc, err);
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(memoCleared, 1);
+    // NTSC: 333667 x 100 ns per frame, 60 frames.
+    auto expected = Concat(kFirstAttempt, {"GetConnectMediaType : S_OK"});
+    expected = Concat(expected, RestOfOpen("E_NOTIMPL", "29.970000", "VW=160, VH=120", "2.00200"));
+    EXPECT_EQ(Log(), expected);
+    EXPECT_EQ(DshowStepLogIndex, 29);
+
+    // What the main window asks next, and the frame count it derives.
+    const long double rate = DshowFramesPerSecond();
+    const double seconds = DshowDurationSeconds();
+    EXPECT_EQ(DshowStepLog[30], "pBasicVideo.get_AvgTimePerFrame : S_OK29.970000");
+    EXPECT_EQ(DshowStepLog[31], "pMediaSeeking.getDuration : S_OK2.00200");
+    EXPECT_EQ(DshowGraph.DshowDuration100ns, 60 * 333667);
+    EXPECT_EQ(numtext::RoundHalfAway(seconds * static_cast<double>(rate)), 60);
+    EXPECT_EQ(vfix::ReferenceFrames(F().ntsc, 160, 120).size(), 60u);
+    EXPECT_TRUE(DshowGraph.DshowGraphBuilt && DshowGraph.DshowRendered && DshowGraph.DshowVideoReady);
+    EXPECT_EQ(DshowVideoWidth(), 160);
+    EXPECT_EQ(DshowVideoHeight(), 120);
+    EXPECT_EQ(DshowGraph.DshowBitmapInfo.biBitCount, 24);
+    EXPECT_EQ(DshowGraph.DshowBitmapInfo.biSizeImage, 160u * 120 * 3);
+
+    // A second open without closing leaves everything as it was.
+    err = "kept";
+    DshowOpen(F().pal, err);
+    EXPECT_EQ(err, "kept");
+    EXPECT_EQ(memoCleared, 1);
+    EXPECT_EQ(DshowStepLogIndex, 31);
+    EXPECT_EQ(DshowVideoWidth(), 160);
+    EXPECT_EQ(DshowGraph.DshowDuration100ns, 60 * 333667);
+}
+
+TEST_F(Dshow, AudioThatDecodesTakesVolumeAndOneThatDoesNotLeavesTheGraphUnrendered) {
+    std::string err;
+    DshowOpen(F().audio, err);
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(Log(), Concat(Concat(kFirstAttempt, {"GetConnectMediaType : S_OK"}),
+                            RestOfOpen("S_OK", "25.000000", "VW=64, VH=48", "1.00000")));
+    EXPECT_EQ(DshowRunPause(), S_OK);
+    DshowClose();
+
+    DshowOpen(F().badAudio, err);
+    EXPECT_EQ(err, "");
+    auto expected = kFirstAttempt;
+    expected[6] = "pGraphBuilder.RenderFile : VFW_S_AUDIO_NOT_RENDERED";
+    expected.push_back("GetConnectMediaType : S_OK");
+    EXPECT_EQ(Log(), Concat(expected, RestOfOpen("E_NOTIMPL", "25.000000", "VW=64, VH=48", "1.00000")));
+    EXPECT_TRUE(DshowGraph.DshowGraphBuilt && DshowGraph.DshowVideoReady);
+    EXPECT_FALSE(DshowGraph.DshowRendered);
+    EXPECT_EQ(DshowRunPause(), S_FALSE);
+    EXPECT_EQ(DshowPlay(), S_FALSE);
+    EXPECT_EQ(DshowPause(), S_FALSE);
+    EXPECT_EQ(DshowStopBuffering(), S_FALSE);
+    // Frames still come: the open left the graph paused.
+    Bitmap24 bmp;
+    std::string status;
+    DshowGetFrame(7, bmp, status);
+    EXPECT_EQ(status, "S_OK");
+    EXPECT_EQ(vfix::ReadCode(bmp), 7);
+}
+
+TEST_F(Dshow, DecoderOfferingOnlyRgb32IsTakenOnTheSecondAttempt) {
+    RefuseRgb24 = true;
+    std::string err;
+    DshowOpen(F().pal, err);
+    EXPECT_EQ(err, "");
+    auto expected = Concat(kFirstAttempt, {"GetConnectMediaType : VFW_E_NOT_CONNECTED"});
+    expected = Concat(expected, kFirstAttempt);
+    expected.push_back("GetConnectMediaType : S_OK");
+    expected = Concat(expected, RestOfOpen("E_NOTIMPL", "25.000000", "VW=160, VH=120", "2.00000"));
+    EXPECT_EQ(Log(), expected);
+    EXPECT_EQ(DshowStepLogIndex, 37);
+    DshowFramesPerSecond();
+    DshowDurationSeconds();
+    EXPECT_EQ(DshowStepLogIndex, 39);  // the longest log of an open
+    EXPECT_EQ(DshowGraph.DshowBitmapInfo.biBitCount, 32);
+
+    const auto frames = DecoderFrames(F().pal);
+    Bitmap24 bmp;
+    std::string status;
+    for (int n : {0, 13, 49, 2}) {
+        DshowGetFrame(n, bmp, status);
+        EXPECT_EQ(status, "S_OK");
+        EXPECT_EQ(DshowGraph.DshowBufferSize, 160 * 120 * 4);
+        EXPECT_TRUE(bmp == frames[n]) << n;
+    }
+}
+
+TEST_F(Dshow, FilesWithoutDecodableVideoFailWithTheOpenErrorAndAFullLog) {
+    struct Case {
+        std::string file, renderName;
+    };
+    testutil::TempDir dir;
+    const std::string garbage = dir.File("garbage.avi"), empty = dir.File("empty.avi"), wav = dir.File("tone.wav"),
+                      cut = dir.File("cut.avi");
+    std::mt19937 rng(5);
+    std::string noise(5000, '\0');
+    for (char& c : noise) c = static_cast<char>(rng());
+    testutil::WriteAll(garbage, noise);
+    testutil::WriteAll(empty, "");
+    ASSERT_TRUE(vfix::Ffmpeg("-f lavfi -i sine=d=0.2 '" + wav + "'"));
+    testutil::WriteAll(cut, testutil::ReadAll(F().pal).substr(0, 300));
+    const Case cases[] = {
+        {F().badVideo, "VFW_E_CANNOT_RENDER"},
+        {dir.File("missing.avi"), ""},  // file not found: a code outside the table
+        {garbage, "VFW_E_UNKNOWN_FILE_TYPE"},
+        {empty, "VFW_E_UNKNOWN_FILE_TYPE"},
+        {wav, "VFW_E_INVALID_FILE_FORMAT"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        Reset();
+        std::string err;
+        DshowOpen(c.file, err);
+        EXPECT_EQ(err, "Incorrect formated file or unknown compressor.");
+        auto attempt = kFirstAttempt;
+        attempt[6] = "pGraphBuilder.RenderFile : " + c.renderName;
+        attempt.push_back("GetConnectMediaType : VFW_E_NOT_CONNECTED");
+        EXPECT_EQ(Log(), Concat(attempt, attempt));
+        EXPECT_FALSE(DshowGraph.DshowGraphBuilt);
+        EXPECT_FALSE(DshowGraph.DshowVideoReady);
+        EXPECT_EQ(DshowFramesPerSecond(), 1.0L);
+        EXPECT_EQ(DshowDurationSeconds(), 0.0);
+        Bitmap24 bmp(4, 4);
+        std::string status = "before";
+        DshowGetFrame(0, bmp, status);
+        EXPECT_EQ(status, "before");
+        EXPECT_EQ(bmp.Width(), 4);
+    }
+    // A file cut inside its header fails the same way or opens; it never crashes.
+    Reset();
+    std::string err;
+    DshowOpen(cut, err);
+    Bitmap24 bmp;
+    std::string status;
+    DshowGetFrame(3, bmp, status);
+}
+
+TEST_F(Dshow, BothSubtypesRefusedKeepsTheRenderedFlagButFetchesFailCleanly) {
+    // RenderFile succeeds but the grabber stays unconnected: the reader says the
+    // video is ready although the open failed; nothing may reach the missing parts.
+    RefuseRgb24 = true;
+    std::string err;
+    DshowOpen(F().badAudio, err);  // RGB24 refused, RGB32 fine: the control case
+    EXPECT_EQ(err, "");
+    Reset();
+    DshowOpen(F().badVideo, err);
+    EXPECT_EQ(err, kDshowOpenError);
+    EXPECT_EQ(DshowRunPause(), S_FALSE);
+    EXPECT_EQ(DshowVideoWidth(), 0);
+}
+
+TEST_F(Dshow, SeekTimesAtTheExamplesAndThePreSeekClamps) {
+    std::string err;
+    DshowOpen(F().pal, err);
+    ASSERT_EQ(err, "");
+    EXPECT_EQ(DshowGraph.ReaderFrameRate, DshowFramesPerSecond());
+    Bitmap24 bmp;
+    std::string status;
+    DshowGetFrame(0, bmp, status);
+    EXPECT_EQ(Position(), 200000);
+    DshowGetFrame(1, bmp, status);
+    EXPECT_EQ(Position(), 600000);
+    DshowGetFrame(49, bmp, status);
+    EXPECT_EQ(Position(), 19800000);
+
+    // Running: no seek before the copy, the next frame's seek after it.
+    DshowGetFrame(10, bmp, status, true, 1);
+    EXPECT_EQ(vfix::ReadCode(bmp), 49);  // the graph stood at frame 49
+    EXPECT_EQ(Position(), 4600000);
+    DshowGetFrame(11, bmp, status, true, 3);
+    EXPECT_EQ(vfix::ReadCode(bmp), 11);
+    EXPECT_EQ(Position(), 5800000);
+    DshowGetFrame(49, bmp, status, true, 1);  // onto the last frame: clamped to the end
+    EXPECT_EQ(Position(), DshowGraph.DshowDuration100ns);
+    EXPECT_EQ(DshowGraph.DshowDuration100ns, 20000000);
+    DshowGetFrame(50, bmp, status, true, 1);  // the end shows the last frame
+    EXPECT_EQ(status, "S_OK");
+    EXPECT_EQ(vfix::ReadCode(bmp), 49);
+    DshowGetFrame(0, bmp, status, true, -1);  // backward past frame 0: held at 0
+    EXPECT_EQ(Position(), 0);
+    DshowGetFrame(0, bmp, status, true, -1);
+    EXPECT_EQ(vfix::ReadCode(bmp), 0);
+
+    // Index -1 touches nothing.
+    Bitmap24 before(3, 2);
+    before.Fill(1, 2, 3);
+    Bitmap24 kept = before;
+    status = "as it was";
+    DshowGetFrame(-1, kept, status);
+    EXPECT_EQ(status, "as it was");
+    EXPECT_TRUE(kept == before);
+}
+
+TEST_F(Dshow, FramesMatchTheDecoderWhicheverWayTheyAreReached) {
+    for (const std::string& file : {F().pal, F().ntsc}) {
+        SCOPED_TRACE(file);
+        Reset();
+        std::string err;
+        DshowOpen(file, err);
+        ASSERT_EQ(err, "");
+        const auto frames = DecoderFrames(file);
+        const int count = static_cast<int>(
+            numtext::RoundHalfAway(DshowDurationSeconds() * static_cast<double>(DshowFramesPerSecond())));
+        ASSERT_EQ(count, static_cast<int>(frames.size()));
+        Bitmap24 bmp;
+        std::string status;
+        // Single frames in random order.
+        std::vector<int> order(count);
+        std::iota(order.begin(), order.end(), 0);
+        std::shuffle(order.begin(), order.end(), std::mt19937(11));
+        for (int n : order) {
+            DshowGetFrame(n, bmp, status);
+            ASSERT_EQ(status, "S_OK");
+            ASSERT_TRUE(bmp == frames[n]) << "single " << n << " shows " << vfix::ReadCode(bmp) << " max diff "
+                                           << vfix::MaxDifference(bmp, frames[n]);
+        }
+        // A forward run from frame 5 by 2, then a backward run by 1.
+        DshowGetFrame(5, bmp, status);
+        for (int n = 5; n < count; n += 2) {
+            DshowGetFrame(n, bmp, status, true, 2);
+            ASSERT_EQ(status, "S_OK");
+            ASSERT_TRUE(bmp == frames[n]) << "forward " << n;
+        }
+        DshowGetFrame(count - 1, bmp, status);
+        for (int n = count - 1; n >= 0; --n) {
+            DshowGetFrame(n, bmp, status, true, -1);
+            ASSERT_TRUE(bmp == frames[n]) << "backward " << n;
+        }
+    }
+}
+
+TEST_F(Dshow, StatusTextsAndAFailedFetchNeverHandsOverOldPixels) {
+    std::string err;
+    DshowOpen(F().pal, err);
+    ASSERT_EQ(err, "");
+    Bitmap24 bmp;
+    std::string status;
+    DshowGetFrame(3, bmp, status);
+    ASSERT_EQ(status, "S_OK");
+    const Bitmap24 good = bmp;
+
+    EXPECT_EQ(DshowStopBuffering(), S_OK);
+    DshowGetFrame(4, bmp, status);
+    EXPECT_EQ(status, "Sample is not buffered.");
+    Bitmap24 zero(160, 120);
+    EXPECT_TRUE(bmp == zero);
+
+    // Buffering on but the graph stopped: no sample.
+    DshowGraph.pSampleGrabber->SetBufferSamples(true);
+    DshowGetFrame(4, bmp, status);
+    EXPECT_EQ(status, "Sample is not receibed yet");
+    EXPECT_TRUE(bmp == zero);
+
+    EXPECT_EQ(DshowRunPause(), S_OK);
+    DshowGetFrame(3, bmp, status);
+    EXPECT_EQ(status, "S_OK");
+    EXPECT_TRUE(bmp == good);
+
+    // A buffer size below the sample's.
+    int32_t small = 100;
+    Bitmap24 dest(160, 120);
+    EXPECT_EQ(DshowGraph.pSampleGrabber->GetCurrentBuffer(&small, &dest), E_OUTOFMEMORY);
+    EXPECT_EQ(DshowGraph.pSampleGrabber->GetCurrentBuffer(nullptr, &dest), E_POINTER);
+
+    const std::pair<HRESULT, const char*> table[] = {
+        {S_OK, "S_OK"},
+        {E_INVALIDARG, "Sample is not buffered."},
+        {E_OUTOFMEMORY, "Buffer size is too small."},
+        {E_POINTER, "Null pointer"},
+        {VFW_E_NOT_CONNECTED, "Filter is not connected"},
+        {VFW_E_WRONG_STATE, "Sample is not receibed yet"},
+        {E_FAIL, "Error"},
+        {S_FALSE, "Error"},
+    };
+    for (const auto& [code, text] : table) EXPECT_EQ(DshowStatusText(code), text);
+}
+
+TEST_F(Dshow, CloseReleasesTheGraphAndTheRunRoutinesStayAway) {
+    std::string err;
+    DshowOpen(F().pal, err);
+    ASSERT_TRUE(DshowGraph.DshowRendered);
+    DshowClose();
+    EXPECT_FALSE(DshowGraph.DshowGraphBuilt || DshowGraph.DshowVideoReady);
+    EXPECT_TRUE(DshowGraph.DshowRendered);  // as the last render left it
+    EXPECT_FALSE(DshowGraph.pGraph || DshowGraph.pMediaControl || DshowGraph.pSampleGrabber);
+    EXPECT_EQ(DshowRunPause(), S_FALSE);
+    EXPECT_EQ(DshowPlay(), S_FALSE);
+    EXPECT_EQ(DshowPause(), S_FALSE);
+    EXPECT_EQ(DshowStopBuffering(), S_FALSE);
+    EXPECT_EQ(DshowFramesPerSecond(), 1.0L);
+    DshowClose();  // twice is harmless
+    DshowOpen(F().audio, err);
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(DshowVideoWidth(), 64);
+}
+
+TEST_F(Dshow, LogStopsAtItsLastLine) {
+    std::string err;
+    DshowOpen(F().pal, err);
+    for (int i = 0; i < 150; ++i) DshowFramesPerSecond();
+    EXPECT_EQ(DshowStepLogIndex, 100);
+    EXPECT_EQ(DshowStepLog[100], "pBasicVideo.get_AvgTimePerFrame : S_OK25.000000");
+    DshowClose();
+    DshowOpen(F().pal, err);  // a new open starts at line 1 again
+    EXPECT_EQ(DshowStepLogIndex, 29);
+}
+
+TEST_F(Dshow, PlayShowsFramesInOrderOnTheSinkUntilTheEnd) {
+    ASSERT_NE(QCoreApplication::instance(), nullptr);
+    std::vector<int> shown;
+    DshowVideoSink = [&](const QImage& img) {
+        const Bitmap24 b = Bitmap24::FromImage(img);
+        shown.push_back(vfix::ReadCode(b));
+    };
+    std::string err;
+    DshowOpen(F().pal, err);
+    ASSERT_EQ(err, "");
+    // 50 frames: more than the one-second wait is left.
+    EXPECT_EQ(DshowPlay(), E_ABORT);
+    QElapsedTimer clock;
+    clock.start();
+    while (shown.size() < 3 && clock.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_EQ(DshowPause(), VFW_E_WRONG_STATE);
+    ASSERT_GE(shown.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
+    EXPECT_EQ(shown.front(), 0);
+    // Paused where it stopped: that frame is fetched without a seek.
+    Bitmap24 bmp;
+    std::string status;
+    DshowGetFrame(0, bmp, status, true, 1);
+    EXPECT_EQ(vfix::ReadCode(bmp), shown.back());
+    DshowClose();
+
+    // Ten frames end within the wait; the last one is shown.
+    shown.clear();
+    DshowOpen(F().tenFrames, err);
+    ASSERT_EQ(err, "");
+    EXPECT_EQ(DshowPlay(), S_OK);
+    clock.restart();
+    long ev = 0;
+    while (DshowGraph.pMediaEvent->WaitForCompletion(0, ev) != S_OK && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_EQ(ev, 1);
+    EXPECT_EQ(Position(), DshowGraph.DshowDuration100ns);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back(), 9);
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
+}
+
+TEST(DshowNames, EveryCodeOfTheTableAndOthersLeaveTheText) {
+    const std::pair<uint32_t, const char*> table[] = {
+        {0x00000000, "S_OK"},
+        {0x00000001, "S_FALSE"},
+        {0x0004022D, "VFW_S_DUPLICATE_NAME"},
+        {0x00040242, "VFW_S_PARTIAL_RENDER"},
+        {0x00040258, "VFW_S_AUDIO_NOT_RENDERED"},
+        {0x80004001, "E_NOTIMPL"},
+        {0x80004002, "E_NOINTERFACE"},
+        {0x80004003, "E_POINTER"},
+        {0x80004004, "E_ABORT"},
+        {0x80004005, "E_FAIL"},
+        {0x8007000E, "E_OUTOFMEMORY"},
+        {0x80070057, "E_INVALIDARG"},
+        {0x80040110, "CLASS_E_NOAGGREGATION"},
+        {0x80040154, "REGDB_E_CLASSNOTREG"},
+        {0x80040209, "VFW_E_NOT_CONNECTED"},
+        {0x80040216, "VFW_E_NOT_FOUND"},
+        {0x80040217, "VFW_E_CANNOT_CONNECT"},
+        {0x80040218, "VFW_E_CANNOT_RENDER"},
+        {0x8004022F, "VFW_E_INVALID_FILE_FORMAT"},
+        {0x80040240, "VFW_E_UNKNOWN_FILE_TYPE"},
+        {0x80040241, "VFW_E_CANNOT_LOAD_SOURCE_FILTER"},
+        {0x80040265, "VFW_E_UNSUPPORTED_STREAM"},
+    };
+    for (const auto& [code, name] : table) {
+        std::string text = "x";
+        HResultName(static_cast<HRESULT>(code), text);
+        EXPECT_EQ(text, name) << std::hex << code;
+    }
+    for (uint32_t other : {0x80040227u, 0x00000002u, 0x80070002u, 0x0004022Cu}) {
+        std::string text = "unchanged";
+        HResultName(static_cast<HRESULT>(other), text);
+        EXPECT_EQ(text, "unchanged");
+    }
+}
+
+TEST(DshowNumbers, RoundingAndTimePerFrame) {
+    EXPECT_EQ(RoundHalfAwayInt64(2.5L), 3);
+    EXPECT_EQ(RoundHalfAwayInt64(-2.5L), -3);
+    EXPECT_EQ(RoundHalfAwayInt64(2.4999L), 2);
+    EXPECT_EQ(RoundHalfAwayInt64(-0.4L), 0);
+    EXPECT_EQ(RoundHalfAwayInt64(1e19L), INT64_MAX);
+    EXPECT_EQ(RoundHalfAwayInt64(-1e19L), INT64_MIN);
+    EXPECT_EQ(RoundHalfAwayInt64(5000000000.5L), 5000000001);
+    // 1e7 x den / num, by hand.
+    EXPECT_EQ(TimePerFrame(25, 1), 400000);
+    EXPECT_EQ(TimePerFrame(30000, 1001), 333667);   // 333666.67
+    EXPECT_EQ(TimePerFrame(24000, 1001), 417083);   // 417083.33
+    EXPECT_EQ(TimePerFrame(60000, 1001), 166833);   // 166833.33
+    EXPECT_EQ(TimePerFrame(20000, 1), 500);
+    EXPECT_EQ(TimePerFrame(3, 1), 3333333);        // 3333333.33
+    EXPECT_EQ(TimePerFrame(16, 1), 625000);
+    EXPECT_EQ(TimePerFrame(0, 1), 0);
+    EXPECT_EQ(TimePerFrame(25, 0), 0);
+}
+
+TEST_F(Dshow, FrameCountFromDurationAndRateIsExactAtCommonRates) {
+    testutil::TempDir dir;
+    for (const char* rate : {"25", "30000/1001", "24000/1001", "60000/1001", "15", "50"}) {
+        SCOPED_TRACE(rate);
+        Reset();
+        const std::string file = dir.File("r.avi");
+        ASSERT_TRUE(vfix::Ffmpeg("-f lavfi -i testsrc2=s=32x24:r=" + std::string(rate) +
+                                 ":d=1.7 -c:v rawvideo -pix_fmt bgr24 '" + file + "'"));
+        const size_t reference = vfix::ReferenceFrames(file, 32, 24).size();
+        std::string err;
+        DshowOpen(file, err);
+        ASSERT_EQ(err, "");
+        const double frames = DshowDurationSeconds() * static_cast<double>(DshowFramesPerSecond());
+        EXPECT_EQ(numtext::RoundHalfAway(frames), static_cast<int64_t>(reference));
+    }
+}
+
+}  // namespace
