@@ -1,6 +1,7 @@
 #include "video/avidshow.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "platform/numtext.h"
 
@@ -212,8 +213,8 @@ void DshowGetFrame(int Index, Bitmap24& Bitmap, std::string& Status, bool runnin
     TDshowGraph& g = DshowGraph;
     if (!g.DshowVideoReady || Index < 0) return;
     Status = "Error";
-    // The picture starts zeroed so that a failed copy never hands over old pixels.
-    Bitmap.Resize(g.DshowBitmapInfo.biWidth, std::abs(g.DshowBitmapInfo.biHeight));
+    const int width = g.DshowBitmapInfo.biWidth, height = std::abs(g.DshowBitmapInfo.biHeight);
+    if (Bitmap.Width() != width || Bitmap.Height() != height) Bitmap.Resize(width, height);
 
     const long double rate = g.ReaderFrameRate > 0 ? g.ReaderFrameRate : 1.0L;
     FilterState state;
@@ -232,6 +233,8 @@ void DshowGetFrame(int Index, Bitmap24& Bitmap, std::string& Status, bool runnin
         hr = g.pSampleGrabber->GetCurrentBuffer(&g.DshowBufferSize, &Bitmap);
     }
     Status = DshowStatusText(hr);
+    // A failed fetch never hands over the pixels of an earlier one.
+    if (hr != S_OK && Bitmap.ByteSize()) std::memset(Bitmap.Bits(), 0, Bitmap.ByteSize());
 
     if (running && g.pMediaSeeking) {
         int64_t t = RoundHalfAwayInt64((static_cast<long double>(Index) + frameStep + 0.5f) / rate * 10000000.0f);

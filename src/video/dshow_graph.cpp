@@ -88,7 +88,6 @@ HRESULT SampleGrabber::GetCurrentBuffer(int32_t* size, Bitmap24* dest) {
     auto graph = graph_.lock();
     if (!isConnected_ || !graph) return VFW_E_NOT_CONNECTED;
     if (graph->state_ == FilterState::Stopped) return VFW_E_WRONG_STATE;
-    if (!graph->FetchSample()) return E_FAIL;
     const BitmapInfoHeader& bi = connected_.format.bmiHeader;
     const int32_t need = static_cast<int32_t>(bi.biSizeImage);
     if (!dest) {
@@ -96,13 +95,12 @@ HRESULT SampleGrabber::GetCurrentBuffer(int32_t* size, Bitmap24* dest) {
         return S_OK;
     }
     if (*size < need) return E_OUTOFMEMORY;
-    const Bitmap24& s = graph->sample_;
-    const int rows = std::min(dest->Height(), s.Height());
-    const size_t bytes = static_cast<size_t>(std::min(dest->Width(), s.Width())) * 3;
-    if (rows == s.Height() && dest->Stride() == s.Stride() && dest->Width() == s.Width()) {
-        std::memcpy(dest->Bits(), s.Bits(), s.ByteSize());
-    } else {
-        for (int y = 0; y < rows; ++y) std::memcpy(dest->Scanline(y), s.Scanline(y), bytes);
+    if (dest->Width() != bi.biWidth || dest->Height() != std::abs(bi.biHeight)) return E_INVALIDARG;
+    // The picture goes straight from the decoder into dest: a run over the frames
+    // costs what decoding them costs.
+    if (!graph->rendered_ || !graph->decoder_.GetFrame(graph->FrameAt(graph->position_), *dest)) {
+        std::memset(dest->Bits(), 0, dest->ByteSize());
+        return E_FAIL;
     }
     return S_OK;
 }

@@ -90,8 +90,9 @@ public:
     HRESULT SetOneShot(bool oneShot);
     HRESULT SetBufferSamples(bool buffer);
     // With dest null: the sample size into *size. Otherwise the sample into dest
-    // (converted to 24 bits per pixel), when *size is at least the sample size.
-    // Never writes more than dest holds; dest is left alone on failure.
+    // (converted to 24 bits per pixel), when *size is at least the sample size and
+    // dest has the connected frame size. A sample that cannot be decoded leaves
+    // dest zero-filled (E_FAIL).
     HRESULT GetCurrentBuffer(int32_t* size, Bitmap24* dest);
 
 private:
