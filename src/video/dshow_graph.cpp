@@ -18,6 +18,7 @@ extern "C" {
 namespace dshow {
 
 bool RefuseRgb24 = false;
+bool RefuseRgb32 = false;
 
 int64_t TimePerFrame(int num, int den) {
     if (num <= 0 || den <= 0) return 0;
@@ -109,7 +110,13 @@ HRESULT SampleGrabber::GetCurrentBuffer(int32_t* size, Bitmap24* dest) {
 
 FilterGraph::FilterGraph() = default;
 
-FilterGraph::~FilterGraph() { StopTimer(); }
+FilterGraph::~FilterGraph() {
+    // The graph may go from within its own timer's tick (the owner closed the reader).
+    if (timer_) {
+        timer_->stop();
+        timer_.release()->deleteLater();
+    }
+}
 
 HRESULT FilterGraph::AddFilter(const std::shared_ptr<SampleGrabber>& grabber, const std::string& name) {
     if (!grabber) return E_POINTER;
@@ -138,7 +145,7 @@ HRESULT FilterGraph::RenderFile(const std::string& path) {
     if (grabber_) {
         const MediaType& want = grabber_->requested_;
         const bool accepted = want.majorVideo && want.formatVideoInfo &&
-                              ((want.subtype == Subtype::RGB24 && !RefuseRgb24) || want.subtype == Subtype::RGB32);
+                              ((want.subtype == Subtype::RGB24 && !RefuseRgb24) || (want.subtype == Subtype::RGB32 && !RefuseRgb32));
         if (accepted) {
             MediaType c = want;
             BitmapInfoHeader& bi = c.format.bmiHeader;

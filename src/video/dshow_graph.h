@@ -165,8 +165,10 @@ private:
     int shownFrame_ = -1;
 };
 
-// Test hook: the grabber refuses RGB24 (as some decoders offer only RGB32).
+// Test hooks: the grabber refuses RGB24 (as some decoders offer only RGB32), or
+// RGB32.
 extern bool RefuseRgb24;
+extern bool RefuseRgb32;
 
 // Integer time per frame in 100-ns units for a rate num/den, rounded half away
 // (30000/1001 gives 333667); 0 for an unknown rate.

@@ -87,7 +87,7 @@ struct Dshow : ::testing::Test {
         DshowStepLogIndex = -1;
         DshowVideoSink = nullptr;
         DshowClearMemo2 = nullptr;
-        RefuseRgb24 = false;
+        RefuseRgb24 = RefuseRgb32 = false;
     }
     static std::vector<std::string> Log() {
         std::vector<std::string> v;
@@ -293,18 +293,39 @@ TEST_F(Dshow, FilesWithoutDecodableVideoFailWithTheOpenErrorAndAFullLog) {
     DshowGetFrame(3, bmp, status);
 }
 
-TEST_F(Dshow, BothSubtypesRefusedKeepsTheRenderedFlagButFetchesFailCleanly) {
-    // RenderFile succeeds but the grabber stays unconnected: the reader says the
-    // video is ready although the open failed; nothing may reach the missing parts.
-    RefuseRgb24 = true;
+TEST_F(Dshow, BothSubtypesRefusedLeavesAReadyFlagButNothingReachesTheMissingParts) {
+    // RenderFile succeeds, so the video counts as ready although the open failed.
+    RefuseRgb24 = RefuseRgb32 = true;
     std::string err;
-    DshowOpen(F().badAudio, err);  // RGB24 refused, RGB32 fine: the control case
-    EXPECT_EQ(err, "");
-    Reset();
-    DshowOpen(F().badVideo, err);
+    DshowOpen(F().pal, err);
     EXPECT_EQ(err, kDshowOpenError);
-    EXPECT_EQ(DshowRunPause(), S_FALSE);
+    EXPECT_EQ(DshowStepLogIndex, 16);
+    EXPECT_EQ(DshowStepLog[16], "GetConnectMediaType : VFW_E_NOT_CONNECTED");
+    EXPECT_TRUE(DshowGraph.DshowVideoReady && DshowGraph.DshowRendered);
+    EXPECT_FALSE(DshowGraph.DshowGraphBuilt);
+    EXPECT_EQ(DshowFramesPerSecond(), 1.0L);
     EXPECT_EQ(DshowVideoWidth(), 0);
+    EXPECT_EQ(DshowDurationSeconds(), 0.0);
+    EXPECT_EQ(DshowStepLogIndex, 16);  // no call, no line
+    Bitmap24 bmp(8, 8);
+    bmp.Fill(9, 9, 9);
+    std::string status;
+    DshowGetFrame(2, bmp, status);
+    EXPECT_EQ(status, "Sample is not buffered.");  // buffering was never switched on
+    EXPECT_TRUE(bmp.Empty());
+    DshowGraph.pSampleGrabber->SetBufferSamples(true);
+    DshowGetFrame(2, bmp, status);
+    EXPECT_EQ(status, "Filter is not connected");
+    EXPECT_EQ(DshowRunPause(), S_FALSE);  // the event interface was never queried
+    DshowClose();                         // not built: leaves the partial graph
+    EXPECT_TRUE(DshowGraph.pMediaControl != nullptr);
+    // The next open replaces it.
+    RefuseRgb24 = RefuseRgb32 = false;
+    DshowOpen(F().audio, err);
+    EXPECT_EQ(err, "");
+    DshowGetFrame(2, bmp, status);
+    EXPECT_EQ(status, "S_OK");
+    EXPECT_EQ(vfix::ReadCode(bmp), 2);
 }
 
 TEST_F(Dshow, SeekTimesAtTheExamplesAndThePreSeekClamps) {
