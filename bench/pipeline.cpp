@@ -12,6 +12,7 @@
 #include <string>
 
 #include "measure/main_2.h"
+#include "measure/settings_file.h"
 #include "platform/dialogs.h"
 #include "video/VfwAvi.h"
 
@@ -79,6 +80,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ScriptedDialogs dialogs;
     dialogs.Install();
+    // Aperture photometry with a ring background, read by the AVI reader.
+    const std::string ini = "/tmp/tevorin-bench-pipeline.ini";
+    std::ofstream(ini) << "[FileRead]\r\nUse AviSynth to read file=0\r\nAPI for reading file=VideoForWindows\r\n"
+                          "[Measurement]\r\nPhotometry=Aperture photometry\r\n[Background Area]\r\nForm=Standard\r\n";
+    SetSettingsFilePath(ini);
     const int frames = argc > 1 ? std::atoi(argv[1]) : 2000;
     const int longFrames = argc > 2 ? std::atoi(argv[2]) : 20000;
 

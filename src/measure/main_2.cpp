@@ -89,6 +89,8 @@ void TPlatform::SetupControls() {
     UpDown14->SetPosition(10);
     RadioGroup2->SetItems({"Even first", "Odd first"});
     RadioGroup2->SetItemIndex(1);
+    RadioGroup1->SetItems({"OFF", "3", "5"});
+    RadioGroup1->SetItemIndex(1);
     RadioGroup5->SetItems({"OFF", "3", "5"});
     RadioGroup5->SetItemIndex(0);
     RadioGroup3->SetItems({"OFF", "ON"});
@@ -383,7 +385,10 @@ bool TPlatform::LoadResultsFrom(const std::string& path) {
         s.FrameObject(k).PosX = r.objects[k].posX;
         s.FrameObject(k).PosY = r.objects[k].posY;
     }
-    for (int k = 1; k <= r.objectCount; ++k) ApplyLoadedObject(s, k, r.objects[k], r.format.version);
+    for (int k = 1; k <= r.objectCount; ++k) {
+        ApplyLoadedObject(s, k, r.objects[k], r.format.version);
+        if (r.objects[k].psfSigma) GaussianPsfModel(Psf, k, s.PsfSigma[k], 200);
+    }
 
     // Object A's radii go into the radius controls, widest range first.
     const DataLineObject& a = s.FrameObject(1);

@@ -12,6 +12,8 @@
 #include "measure/masks.h"
 #include "measure/measure_state.h"
 #include "measure/photometry.h"
+#include "measure/psf.h"
+#include "measure/tracking.h"
 #include "measure/results_table.h"
 #include "ui_main_2.h"
 #include "video/VfwAvi.h"
@@ -28,6 +30,10 @@ public:
     MaskState Masks;
     PhotometryState Photometry;
     GammaState Gamma;
+    PsfState Psf;
+    TrackingState Tracking;
+    // The profile drawing of the learning pass (shown by the operation guide).
+    QImage ProfileImage{217, 233, QImage::Format_RGB32};
     ResultsTable Table;       // the lines of Memo1
     ResultsTable Memo2Table;  // the hidden scratch memo Memo2
     QTimer* Timer1;
@@ -99,7 +105,20 @@ public:
     void ProcessFrame(int n);
     void ProcessFieldView(int n);
     // Tracks and measures object k in FrameBitmap (one pass of the object loop).
-    void MeasureObject(int k, int n);
+    void MeasureObject(int k, int n, bool learning);
+    // One tracking pass of object k from (x, y): the PSF tracker or the centroid one.
+    IntPoint TrackOnce(int k, int n, int x, int y);
+    // Writes a position into StartX/StartY and/or PosX/PosY of all three lines.
+    void SetObjectPosition(int k, IntPoint p, bool start, bool tracked);
+    // Under "Link", moves the start positions of A and C with B.
+    void FollowLinkedObjects(IntPoint bStart, IntPoint bTracked, int n);
+    PsfOptions CurrentPsfOptions() const;
+    TrackControls CurrentTrackControls() const;
+    // A placement request: the object being placed settles on its star.
+    int PlacementRequest = 0;
+    PerObject<uint8_t> BeingPlaced;
+    uint8_t AutoDirectionPending = 0;
+    uint8_t AutoDirectionEnabled = 1;
 
     // ---- Run control ----
     bool SingleFrameRequest = false;

@@ -5,6 +5,8 @@
 
 #include "measure/linked_tracking.h"
 #include "measure/main_2.h"
+#include "measure/direction_search.h"
+#include "measure/predict_track.h"
 #include "platform/dialogs.h"
 
 namespace {
@@ -99,22 +101,178 @@ void TPlatform::ShowNeighbor() {
     inFrame_ = false;
 }
 
-void TPlatform::MeasureObject(int k, int n) {
+PsfOptions TPlatform::CurrentPsfOptions() const {
+    PsfOptions o;
+    o.FixedSigma = CheckBox9->isChecked();
+    o.SmoothKernel = RadioGroup1->ItemIndex() < 0 ? 0 : RadioGroup1->ItemIndex();
+    o.Gamma = &Gamma;
+    return o;
+}
+
+TrackControls TPlatform::CurrentTrackControls() const {
+    TrackControls c;
+    c.GaussianKernel = RadioGroup1->ItemIndex() < 0 ? 0 : RadioGroup1->ItemIndex();
+    c.TrackRadiusControl = UpDown5->Position();
+    c.EstimatedTrack = CheckBox4->isChecked();
+    c.AutoPassedPoints = CheckBox17->isChecked();
+    c.Gamma = Gamma.GammaMode == kGammaMeasure ? &Gamma.GammaTable : nullptr;
+    return c;
+}
+
+void TPlatform::SetObjectPosition(int k, IntPoint p, bool start, bool tracked) {
+    State.ForAllLines(k, [&](DataLineObject& o) {
+        if (start) {
+            o.StartX = p.x;
+            o.StartY = p.y;
+        }
+        if (tracked) {
+            o.PosX = p.x;
+            o.PosY = p.y;
+        }
+    });
+}
+
+IntPoint TPlatform::TrackOnce(int k, int n, int x, int y) {
+    TrackOutcome out;
+    if (CheckBox15->isChecked()) {
+        out = TrackStarPsf(FrameBitmap, n, k, x, y, State, Masks, Tracking, Psf, CurrentTrackControls());
+    } else {
+        out = TrackStar(FrameBitmap, Masks.TrackMask[k], State.FrameObject(k), x, y, CurrentTrackControls().GaussianKernel);
+    }
+    if (out.show && k == State.CurrentObject) {
+        Edit7->setText(QString::number(out.x));
+        Edit8->setText(QString::number(out.y));
+    }
+    if (out.frame2Set) Edit41->setText(QString::number(n));
+    return {out.x, out.y};
+}
+
+void TPlatform::FollowLinkedObjects(IntPoint bStart, IntPoint bTracked, int n) {
     MeasureState& s = State;
-    DataLineObject& f = s.FrameObject(k);
-    const int x = f.StartX, y = f.StartY;
-    if (s.DirectionMode && k == s.CurrentObject) RebuildMasks(k);
+    const auto& bKeys = s.LinkRefPoints[2];
+    IntPoint a, c;
+    if (bKeys[0].frame < 0 || bKeys[1].frame < 0 || bKeys[0].frame == bKeys[1].frame) {
+        const int dx = bTracked.x - bStart.x, dy = bTracked.y - bStart.y;
+        a = {s.FrameObject(1).StartX + dx, s.FrameObject(1).StartY + dy};
+        c = {s.FrameObject(3).StartX + dx, s.FrameObject(3).StartY + dy};
+    } else {
+        const double aspect = s.VideoFrameRate < 26 ? 1.0 : 1.125;
+        const LinkedOffsets o = PredictLinkedOffsets(s.LinkRefPoints, n, CheckBox11->isChecked(), aspect);
+        a = {bTracked.x + o.a.x, bTracked.y + o.a.y};
+        c = {bTracked.x + o.c.x, bTracked.y + o.c.y};
+    }
+    SetObjectPosition(1, a, true, false);
+    if (s.ObjectCount >= 3) SetObjectPosition(3, c, true, false);
+}
+
+void TPlatform::MeasureObject(int k, int n, bool learning) {
+    MeasureState& s = State;
+    const DataLineObject& f = s.FrameObject(k);
+    IntPoint pos{f.StartX, f.StartY};
+    const bool current = k == s.CurrentObject;
+
+    if (learning && current) {
+        Psf.ProfileLearning = 1;
+        ProfileCanvas canvas{&ProfileImage, s.CurrentObject, ReaderFrameRate};
+        const ProfileResult r = MeasureStarProfile(false, k, FrameBitmap, pos.x, pos.y, s, Masks, Psf, CurrentPsfOptions(), &canvas);
+        Psf.ProfileLearning = 0;
+        if (!r.failed) {
+            const LearnedRadii radii = ApplyLearnedRadii(s, Masks, k, r.sigma, CheckBox3->isChecked());
+            if (radii.applied) {
+                UpDown3->SetRange(0, 25);
+                UpDown2->SetRange(0, 25);
+                UpDown1->SetRange(0, 25);
+                UpDown5->SetPosition(s.FrameObject(k).TrackRadius);
+                UpDown2->SetPosition(s.FrameObject(k).BkgInnerRadius);
+                UpDown3->SetPosition(s.FrameObject(k).BkgOuterRadius);
+                UpDown1->SetPosition(s.FrameObject(k).ApertureRadius);
+                ChainRadiusLimits();
+                ShowRadiusTexts();
+            }
+        }
+    }
+    if (AutoDirectionPending) {
+        if (AutoDirectionEnabled) {
+            auto source = [this](int32_t frame, Bitmap24& out) {
+                std::string status;
+                if (FetchFrame(frame, out, status)) return true;
+                ShowFetchError(status);
+                return false;
+            };
+            if (AutoDirectionOnPlace(s, Masks, k, pos.x, pos.y, n, source)) RebuildMasks(k);
+        }
+        AutoDirectionPending = 0;
+    }
+
+    const uint8_t mode = f.TrackMode;
+    const bool linkedFollower = CheckBox6->isChecked() && k != 2 && s.ObjectCount >= 2;
+    if (mode == kTrackOff || mode == kTrackCsv) {
+        if (current) {
+            Edit7->setText(QString::number(f.PosX));
+            Edit8->setText(QString::number(f.PosY));
+        }
+    } else if (linkedFollower && s.FrameObject(2).TrackMode != kTrackDrift) {
+        // B does not drift: A and C sit at their linked places without tracking.
+        SetObjectPosition(k, pos, false, true);
+    } else {
+        const IntPoint bStart = pos;
+        IntPoint t = TrackOnce(k, n, pos.x, pos.y);
+        SetObjectPosition(k, t, false, true);
+        const auto& ref = s.TrackRefPoints[k];
+        if (PlacementRequest == k) {
+            SetObjectPosition(k, t, true, true);
+            PlacementRequest = 0;
+        } else if (mode == kTrackDrift && ref[1].IsSet() && ref[2].IsSet()) {
+            const IntPoint start = ref[1].frame == ref[2].frame
+                                       ? t
+                                       : PredictLinkedPosition(ref[1], ref[2], n, s.FrameWidth - 1, s.FrameHeight - 1);
+            SetObjectPosition(k, start, true, false);
+            SetObjectPosition(k, TrackOnce(k, n, start.x, start.y), false, true);
+        } else if (mode == kTrackDrift) {
+            SetObjectPosition(k, t, true, true);
+            const int passes = BeingPlaced[k] ? 1 : 5;
+            for (int i = 0; i < passes; ++i) {
+                const IntPoint next = TrackOnce(k, n, t.x, t.y);
+                const bool moved = next.x != t.x || next.y != t.y;
+                t = next;
+                SetObjectPosition(k, t, true, true);
+                if (!moved) break;
+            }
+        }
+        if (CheckBox6->isChecked() && k == 2) FollowLinkedObjects(bStart, {s.FrameObject(2).PosX, s.FrameObject(2).PosY}, n);
+    }
+
+    if (s.DirectionMode && current) RebuildMasks(k);
+
+    const int x = s.FrameObject(k).PosX, y = s.FrameObject(k).PosY;
     ApertureOptions options;
     options.CurrentObject = s.CurrentObject;
-    const ApertureReadouts r = StoreApertureValues(FrameBitmap, k, x, y, s.DataLines, Masks, Photometry, options);
-    if (r.Current) {
-        const std::pair<QLineEdit*, const std::string*> boxes[] = {
-            {Edit20, &r.Edit20}, {Edit36, &r.Edit36}, {Edit37, &r.Edit37}, {Edit21, &r.Edit21}, {Edit38, &r.Edit38},
-            {Edit39, &r.Edit39}, {Edit35, &r.Edit35}, {Edit9, &r.Edit9},   {Edit43, &r.Edit43}, {Edit44, &r.Edit44}};
-        for (auto [box, text] : boxes) box->setText(Q(*text));
+    const ApertureReadouts* r = nullptr;
+    ApertureReadouts aperture;
+    PsfReadouts psf;
+    if (!CheckBox14->isChecked()) {
+        aperture = StoreApertureValues(FrameBitmap, k, x, y, s.DataLines, Masks, Photometry, options);
+        r = &aperture;
+    } else {
+        psf = StorePsfValues(FrameBitmap, s.CurrentObject, k, x, y, s, Masks, Psf, CurrentPsfOptions(), Photometry, options);
+        if (psf.Failed) r = &psf.Aperture;
     }
-    Edit23->setText(Q(r.Edit23));
-    for (auto& line : s.DataLines) line.FrameNo10 = n * 10;
+    if (r) {
+        if (r->Current) {
+            const std::pair<QLineEdit*, const std::string*> boxes[] = {
+                {Edit20, &r->Edit20}, {Edit36, &r->Edit36}, {Edit37, &r->Edit37}, {Edit21, &r->Edit21},
+                {Edit38, &r->Edit38}, {Edit39, &r->Edit39}, {Edit35, &r->Edit35}, {Edit9, &r->Edit9},
+                {Edit43, &r->Edit43}, {Edit44, &r->Edit44}};
+            for (auto [box, text] : boxes) box->setText(Q(*text));
+        }
+        Edit23->setText(Q(r->Edit23));
+    } else {
+        if (psf.Current) {
+            for (QLineEdit* box : {Edit20, Edit21, Edit35, Edit36, Edit37, Edit38, Edit39}) box->clear();
+            Edit9->setText(Q(psf.Edit9));
+        }
+        Edit23->setText(Q(psf.Edit23));
+    }
 }
 
 void TPlatform::ProcessFrame(int n) {
@@ -144,10 +302,12 @@ void TPlatform::ProcessFrame(int n) {
         }
         Edit10->setText(Q(ShowFrameNumber(n)));
 
+        const bool learning = Psf.ProfileLearning != 0;
+        Psf.ProfileLearning = 0;
         if (!FrameBitmap.Empty()) {
             for (int k : ObjectOrder(s.ObjectCount)) {
                 try {
-                    MeasureObject(k, n);
+                    MeasureObject(k, n, learning);
                 } catch (const std::exception&) {
                     // A fault in one object's measurement still leaves the frame's row.
                 }
@@ -237,6 +397,15 @@ void TPlatform::SpeedButton1Click() {
     if (Position() + UpDown9->Position() <= MaxPosition()) ShowNeighbor();
     s.ReverseFlag = 0;
     s.FrameStep = std::abs(s.FrameStep);
+    if (s.CurrentObject == 1 && RadioButton5->isChecked() && CheckBox17->isChecked()) {
+        ClearTrackRefPoint1(s, 1);
+        ClearTrackRefPoint2(s, 1);
+        Edit41->setText(kFrame2Caption);
+        Edit40->setText(Q(SetTrackRefPoint1(s, 1, Position())));
+        Tracking.StarLostFlag = 0;
+    }
+    if (CheckBox4->isChecked())
+        for (int k = 1; k <= 3; ++k) PredictTrackReset(Tracking.PredictTrack[k]);
     Timer1->start();
 }
 
@@ -263,6 +432,12 @@ void TPlatform::SpeedButton2Click() {
     s.RecordingFlag = 0;
     Timer1->stop();
     ShowNeighbor();
+    if (s.CurrentObject == 1 && RadioButton5->isChecked() && CheckBox17->isChecked()) {
+        ClearTrackRefPoint1(s, 1);
+        ClearTrackRefPoint2(s, 1);
+        Edit40->setText(kFrame1Caption);
+        Edit41->setText(kFrame2Caption);
+    }
 }
 
 void TPlatform::SpeedButton3Click() {
@@ -300,6 +475,8 @@ void TPlatform::StartMeasurement() {
     if (MaxPosition() == s.LastMeasuredFrame && s.LastMeasuredFrame == Position()) return;
     CheckBox2->setEnabled(false);
     CheckBox14->setEnabled(false);
+    if (CheckBox4->isChecked())
+        for (int k = 1; k <= 3; ++k) PredictTrackReset(Tracking.PredictTrack[k]);
     if (Position() + UpDown9->Position() <= MaxPosition()) ShowNeighbor();
     s.FrameStep = std::abs(s.FrameStep);
     s.RunningFlag = 1;

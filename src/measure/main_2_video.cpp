@@ -85,6 +85,7 @@ bool TPlatform::OpenVideoReader() {
     s.ReaderKind = 0;
     ReaderFrameRate = VfwAvi1->GetFrameRate();
     ApplyFrameRate();
+    Psf.PixelAspect = PixelAspectFor(ReaderFrameRate, s.FrameWidth, s.FrameHeight);
     s.ReaderOpen = 1;
     s.VideoOpened = 1;
     return true;

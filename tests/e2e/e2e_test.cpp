@@ -31,6 +31,13 @@ struct Result {
 };
 
 Result RunScript(const testutil::TempDir& dir, const std::string& script) {
+    // Aperture photometry on a plain ring, frames read by the AVI reader directly.
+    const std::string ini = dir.File("tevorin-harness.ini");
+    if (testutil::ReadAll(ini).empty())
+        testutil::WriteAll(ini,
+                           "[FileRead]\r\nUse AviSynth to read file=0\r\nAPI for reading file=VideoForWindows\r\n"
+                           "[Measurement]\r\nPhotometry=Aperture photometry\r\n"
+                           "[Background Area]\r\nForm=Standard\r\n");
     const std::string path = dir.File("script.txt");
     testutil::WriteAll(path, script);
     Result r;

@@ -10,6 +10,7 @@
 
 #include "graph/spectral_model.h"
 #include "measure/main_2.h"
+#include "measure/settings_file.h"
 #include "support/test_util.h"
 
 namespace {
@@ -162,7 +163,10 @@ TEST_F(KnifeEdge, EndsOfTheTable) {
 TEST(FresnelTables, MainWindowStartsTheBuildAndDoesNotWait) {
     // ctest runs each test in a process of its own; a whole-suite run may not.
     if (fresnel::FresnelTableBuildStarted()) GTEST_SKIP() << "tables already started in this process";
+    testutil::TempDir dir;
+    SetSettingsFilePath(dir.File("tevorin.ini"));
     TPlatform window;
+    SetSettingsFilePath("");
     EXPECT_TRUE(fresnel::FresnelTableBuildStarted());
     EXPECT_EQ(fresnel::FresnelC()[0], 0.0001L);
 }

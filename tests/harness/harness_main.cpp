@@ -1,4 +1,6 @@
 // tevorin-harness SCRIPT: the real main window, offscreen, driven by line commands.
+// The settings file is tevorin-harness.ini in the script's folder (written with
+// the default values when missing), so a test controls the settings by writing it.
 // Every dialog is answered by the script: questions get Yes unless "answer no"
 // came first, file dialogs take the path the command gives. One line is printed
 // per command; the first failing command ends the run with exit status 1.
@@ -45,6 +47,8 @@
 #include <sstream>
 
 #include "measure/main_2.h"
+#include "measure/settings_file.h"
+#include "platform/file_io.h"
 #include "platform/dialogs.h"
 #include "platform/numtext.h"
 
@@ -252,6 +256,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tevorin-harness: cannot read %s\n", argv[1]);
         return 2;
     }
+    std::string folder = fileio::ExtractFilePath(argv[1]);
+    SetSettingsFilePath((folder.empty() ? std::string("./") : folder) + "tevorin-harness.ini");
     Harness h;
     std::string line;
     int number = 0;

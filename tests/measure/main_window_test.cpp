@@ -4,6 +4,7 @@
 
 #include "measure/main_2.h"
 #include "measure/settings_file.h"
+#include "measure/settings_file.h"
 #include "platform/dialogs.h"
 #include "support/test_util.h"
 

@@ -3,14 +3,19 @@
 
 #include "measure/SetPredictTrack1.h"
 #include "measure/main_2.h"
+#include "measure/settings_file.h"
 #include "platform/dialogs.h"
+#include "support/test_util.h"
 
 namespace {
 
 TEST(SetPredictTrackWindow, ShowsEditsAndSyncsTheCurrentObject) {
     ScriptedDialogs dialogs;
     dialogs.Install();
+    testutil::TempDir dir;
+    SetSettingsFilePath(dir.File("tevorin.ini"));
     TPlatform platform;
+    SetSettingsFilePath("");
     TrackingState tracking;
     tracking.PredictTrack[2].Enabled = 1;
     tracking.PredictTrack[3].FrameRange = 120;
