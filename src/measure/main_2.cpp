@@ -7,6 +7,7 @@
 #include "graph/fresnel.h"
 #include "measure/preserveset.h"
 #include "platform/dialogs.h"
+#include "video/avidshow.h"
 #include "platform/file_io.h"
 #include "platform/numtext.h"
 
@@ -40,6 +41,11 @@ TPlatform::TPlatform(QWidget* parent) : QMainWindow(parent) {
         }
     };
     VfwAvi1 = std::make_unique<TVfwAvi>();
+    DshowVideoSink = [this](const QImage& frame) { Image1->Draw(0, 0, frame); };
+    DshowClearMemo2 = [this] {
+        Memo2Table.Clear();
+        Memo2->Refresh();
+    };
     SetupControls();
     ConnectHandlers();
     ConnectRunHandlers();
@@ -47,6 +53,9 @@ TPlatform::TPlatform(QWidget* parent) : QMainWindow(parent) {
 }
 
 TPlatform::~TPlatform() {
+    DshowVideoSink = nullptr;
+    DshowClearMemo2 = nullptr;
+    if (State.ReaderKind == 1) DshowClose();
     Dialogs().modalHook = nullptr;
     SetDialogParent(nullptr);
     if (Platform == this) Platform = nullptr;
@@ -431,11 +440,13 @@ void TPlatform::OpenGraphWindow() {
 
 void TPlatform::Button2Click() {
     if (State.RecordingFlag || State.DirectionMode) return;
+    if (State.VideoOpen) DshowClose();
     close();
 }
 
 void TPlatform::closeEvent(QCloseEvent* event) {
     Timer1->stop();
     if (VfwAvi1) VfwAvi1->Close();
+    if (State.ReaderKind == 1) DshowClose();
     event->accept();
 }

@@ -87,6 +87,9 @@ public:
     void ShowFetchError(const std::string& status);
     bool OpenVideo(const std::string& path, bool resultsLoading);
     bool OpenVideoReader();
+    bool OpenDshowReader(const std::string& name);
+    // The DirectShow reader's run-and-pause step, before a position or direction change.
+    void RunPauseIfDshow();
     void WriteAvsScript();
     void ApplyFrameRate();
     void OpenVideoDialog();
@@ -147,6 +150,7 @@ private:
     bool inFrame_ = false;       // the frame handler never runs re-entrantly
     bool fetchFailed_ = false;   // the last fetch of the current frame failed
     std::string avsWriteError_;  // why the last script could not be written
+    std::string dshowPath_;      // the file the DirectShow reader holds
     void ConnectRunHandlers();
 };
 

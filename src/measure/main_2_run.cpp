@@ -7,6 +7,7 @@
 #include "measure/main_2.h"
 #include "measure/direction_search.h"
 #include "measure/predict_track.h"
+#include "video/avidshow.h"
 #include "platform/dialogs.h"
 
 namespace {
@@ -390,6 +391,7 @@ void TPlatform::ProcessFieldView(int n) {
 void TPlatform::SpeedButton1Click() {
     MeasureState& s = State;
     if (!s.VideoOpen || s.DirectionMode || s.RecordingFlag || s.RunningFlag) return;
+    RunPauseIfDshow();
     s.RunningFlag = 1;
     CheckBox14->setEnabled(false);
     Button40->setEnabled(false);
@@ -413,6 +415,7 @@ void TPlatform::SpeedButton10Click() {
     MeasureState& s = State;
     // Backwards play would skip frames under a recording measurement: refused then.
     if (s.ReverseFlag || s.RecordingFlag || !s.VideoOpen) return;
+    RunPauseIfDshow();
     s.RunningFlag = 1;
     s.ReverseFlag = 1;
     s.FrameStep = -std::abs(s.FrameStep);
@@ -423,6 +426,7 @@ void TPlatform::SpeedButton10Click() {
 void TPlatform::SpeedButton2Click() {
     MeasureState& s = State;
     if (!s.VideoOpen || s.DirectionMode || s.RecordingFlag) return;
+    RunPauseIfDshow();
     s.RunningFlag = 0;
     CheckBox14->setEnabled(true);
     if (!CheckBox14->isChecked()) Button40->setEnabled(true);
@@ -443,6 +447,7 @@ void TPlatform::SpeedButton2Click() {
 void TPlatform::SpeedButton3Click() {
     MeasureState& s = State;
     if (!s.VideoOpen || s.DirectionMode || s.RecordingFlag || s.RunningFlag) return;
+    RunPauseIfDshow();
     s.RunningFlag = 0;
     s.ReverseFlag = 0;
     s.FrameStep = std::abs(s.FrameStep);
@@ -457,6 +462,7 @@ void TPlatform::StepBy(int delta) {
     s.ReverseFlag = 0;
     const int target = Position() + delta;
     if (target < 0 || target > MaxPosition()) return;
+    RunPauseIfDshow();
     ScrollBar1->setValue(target);
 }
 
@@ -464,6 +470,7 @@ void TPlatform::GoToFrame(int n) {
     MeasureState& s = State;
     if (!s.VideoOpen || s.DirectionMode || s.RecordingFlag || s.RunningFlag) return;
     if (n < 0 || n > MaxPosition()) return;
+    RunPauseIfDshow();
     s.RunningFlag = 0;
     s.ReverseFlag = 0;
     ScrollBar1->setValue(n);
@@ -473,12 +480,23 @@ void TPlatform::StartMeasurement() {
     MeasureState& s = State;
     if (!s.VideoOpen || s.DirectionMode || CheckBox1->isChecked()) return;
     if (MaxPosition() == s.LastMeasuredFrame && s.LastMeasuredFrame == Position()) return;
+    RunPauseIfDshow();
     CheckBox2->setEnabled(false);
     CheckBox14->setEnabled(false);
     if (CheckBox4->isChecked())
         for (int k = 1; k <= 3; ++k) PredictTrackReset(Tracking.PredictTrack[k]);
     if (Position() + UpDown9->Position() <= MaxPosition()) ShowNeighbor();
     s.FrameStep = std::abs(s.FrameStep);
+    if (s.DirectShowSelected && Position() == s.LastMeasuredFrame && Position() + s.FrameStep <= MaxPosition()) {
+        // The next frame must come before the run starts.
+        Bitmap24 test;
+        std::string status;
+        DshowGetFrame(Position() + s.FrameStep, test, status);
+        if (status != "S_OK") {
+            Dialogs().ShowError("Fail to get a bitmap.\r\n" + status);
+            return;
+        }
+    }
     s.RunningFlag = 1;
     s.ReverseFlag = 0;
     s.RecordingFlag = 1;
@@ -497,6 +515,7 @@ void TPlatform::StartMeasurement() {
 void TPlatform::StopMeasurement() {
     MeasureState& s = State;
     if (!s.VideoOpen || !s.RecordingFlag || s.DirectionMode || CheckBox1->isChecked()) return;
+    RunPauseIfDshow();
     s.RecordingFlag = 0;
     Timer1->stop();
     s.RunningFlag = 0;
@@ -523,6 +542,7 @@ void TPlatform::Button16Click() {
     s.ReverseFlag = 0;
     s.RecordingFlag = 1;
     SingleFrameRequest = true;
+    RunPauseIfDshow();
     if (Position() != s.LastMeasuredFrame) ShowNeighbor();
     s.RecordingFlag = 0;
     SingleFrameRequest = false;
@@ -541,6 +561,7 @@ void TPlatform::Button21Click() {
     s.RecordingFlag = 0;
     // Never into the header: at least one data row must be there to delete.
     const size_t least = static_cast<size_t>(DetectResultsFormat(Table).headerLines) + 1;
+    RunPauseIfDshow();
     const size_t rows = CheckBox2->isChecked() ? 2 : 1;
     if (Position() == s.LastMeasuredFrame && Table.Count() >= least + rows - 1) {
         for (size_t i = 0; i < rows; ++i) Table.Delete(Table.Count() - 1);
@@ -558,6 +579,7 @@ void TPlatform::ClearMeasurementData() {
     if (!s.VideoOpen || s.RecordingFlag || s.RunningFlag || s.DirectionMode || CheckBox1->isChecked() ||
         s.GraphWindowOpen)
         return;
+    RunPauseIfDshow();
     SetRadiusUpDownsEnabled(true);
     if (!Dialogs().AskYesNo("Measurement data will be removed. Are you sure?")) return;
     CheckBox2->setEnabled(true);

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "measure/main_2.h"
+#include "video/avidshow.h"
 #include "measure/preserveset.h"
 #include "platform/dialogs.h"
 #include "platform/file_io.h"
@@ -23,8 +24,54 @@ const char* kAvisynthOff = "Fail to get a bitmap.\r\nSet \"Use AVISynth\" in Upd
 
 bool TPlatform::FetchFrame(int n, Bitmap24& out, std::string& status) {
     status.clear();
+    if (State.DirectShowSelected) {
+        DshowGetFrame(n, out, status, State.RunningFlag != 0, State.FrameStep);
+        return status == "S_OK";
+    }
     if (!VfwAvi1) return false;
     return VfwAvi1->GetFrame(n, out);
+}
+
+void TPlatform::RunPauseIfDshow() {
+    if (State.ReaderKind == 1) DshowRunPause();
+}
+
+bool TPlatform::OpenDshowReader(const std::string& name) {
+    MeasureState& s = State;
+    const bool hadDshow = s.ReaderKind == 1 && s.ReaderOpen;
+    DshowClose();
+    std::string error;
+    DshowOpen(s.VideoFileName, error);
+    const int width = DshowVideoWidth(), height = DshowVideoHeight();
+    const long double rate = DshowFramesPerSecond();
+    const double duration = DshowDurationSeconds();
+    if (error.empty() && (width <= 0 || height <= 0 || numtext::RoundHalfAway(static_cast<double>(duration * rate)) < 1))
+        error = kDshowOpenError;
+    if (!error.empty()) {
+        Dialogs().ShowError("Could not open .AVI file.\r\n" + name + "\r\n" + error);
+        DshowClose();
+        if (hadDshow) {
+            // The video open before stays usable; the log keeps the failed open for the log window.
+            const auto log = DshowStepLog;
+            const int index = DshowStepLogIndex;
+            std::string again;
+            DshowOpen(dshowPath_, again);
+            DshowRunPause();
+            DshowStepLog = log;
+            DshowStepLogIndex = index;
+        }
+        return false;
+    }
+    if (VfwAvi1) VfwAvi1->Close();
+    s.FrameWidth = width;
+    s.FrameHeight = height;
+    ReaderFrameRate = static_cast<double>(rate);
+    VideoDuration = duration;
+    s.ReaderKind = 1;
+    ApplyFrameRate();
+    DshowRunPause();
+    dshowPath_ = s.VideoFileName;
+    return true;
 }
 
 void TPlatform::ShowFetchError(const std::string& status) {
@@ -63,6 +110,13 @@ bool TPlatform::OpenVideoReader() {
     } else {
         CheckBox7->setEnabled(true);
     }
+    if (s.DirectShowSelected) {
+        if (!OpenDshowReader(name)) return false;
+        Psf.PixelAspect = PixelAspectFor(ReaderFrameRate, s.FrameWidth, s.FrameHeight);
+        s.ReaderOpen = 1;
+        s.VideoOpened = 1;
+        return true;
+    }
     // The new file is opened beside the old one, which stays usable if this fails.
     auto reader = std::make_unique<TVfwAvi>();
     avsWriteError_.clear();
@@ -79,6 +133,7 @@ bool TPlatform::OpenVideoReader() {
         return false;
     }
     if (VfwAvi1) VfwAvi1->Close();
+    if (s.ReaderKind == 1) DshowClose();
     VfwAvi1 = std::move(reader);
     s.FrameWidth = first.Width();
     s.FrameHeight = first.Height();

@@ -30,14 +30,13 @@ struct Result {
     std::string output;
 };
 
-Result RunScript(const testutil::TempDir& dir, const std::string& script) {
-    // Aperture photometry on a plain ring, frames read by the AVI reader directly.
+// Aperture photometry on a plain ring, frames read by the given reader (the AVI
+// reader directly unless "DirectShow").
+Result RunScript(const testutil::TempDir& dir, const std::string& script, const std::string& api = "VideoForWindows") {
     const std::string ini = dir.File("tevorin-harness.ini");
-    if (testutil::ReadAll(ini).empty())
-        testutil::WriteAll(ini,
-                           "[FileRead]\r\nUse AviSynth to read file=0\r\nAPI for reading file=VideoForWindows\r\n"
-                           "[Measurement]\r\nPhotometry=Aperture photometry\r\n"
-                           "[Background Area]\r\nForm=Standard\r\n");
+    testutil::WriteAll(ini, "[FileRead]\r\nUse AviSynth to read file=0\r\nAPI for reading file=" + api +
+                                "\r\n[Measurement]\r\nPhotometry=Aperture photometry\r\n"
+                                "[Background Area]\r\nForm=Standard\r\n");
     const std::string path = dir.File("script.txt");
     testutil::WriteAll(path, script);
     Result r;
@@ -144,4 +143,18 @@ TEST_F(EndToEnd, SaveLoadSaveIsByteIdenticalAndReopensTheVideo) {
     // Interval 2 over frames 0..11 stops after 10: the next step would pass the end.
     EXPECT_NE(a.find("\r\n10.0,"), std::string::npos);
     EXPECT_EQ(a.find("\r\n11.0,"), std::string::npos);
+}
+
+TEST_F(EndToEnd, DirectShowReaderMeasuresEveryFrameAndSurvivesAFailedOpen) {
+    const std::string video = StarVideo(dir, "star.avi", "30000/1001", 40);
+    testutil::WriteAll(dir.File("broken.avi"), "RIFF this is not a video");
+    std::ostringstream s;
+    s << "reader dshow\nopen " << video << "\nexpect-line 3 \"Video System : NTSC , FrameRate=29.97\"\n"
+      << "run\nexpect-rows 40\n";
+    for (int n = 0; n < 40; ++n) s << "expect-field " << n + 1 << " 11 " << ValueOfFrame(n) << "\n";
+    s << "try-open " << dir.File("broken.avi") << "\nexpect-errors 1\n"
+      << "remove-data\ngoto 17\noneframe\nstep -1\noneframe\nexpect-field 1 11 " << ValueOfFrame(17)
+      << "\nexpect-field 2 11 " << ValueOfFrame(16) << "\n";
+    Result r = RunScript(dir, s.str(), "DirectShow");
+    EXPECT_EQ(r.status, 0) << r.output;
 }
