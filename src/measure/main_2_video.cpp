@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "measure/avs_writer.h"
 #include "measure/main_2.h"
 #include "video/avidshow.h"
 #include "measure/preserveset.h"
@@ -87,14 +88,7 @@ void TPlatform::ApplyFrameRate() {
 
 void TPlatform::WriteAvsScript() {
     if (Lower(State.VideoFileExt) == ".avs") return;
-    std::vector<std::string> lines;
-    lines.push_back("DirectShowSource(\"" + State.VideoFileName + "\" , pixel_type=\"RGB24\")");
-    if (DisplayCamcordersTime1->isChecked()) {
-        const std::string name = fileio::ExtractFileName(State.VideoFileName);
-        for (auto [y, format] : {std::pair{380, "%x"}, std::pair{410, "%X"}})
-            lines.push_back("DVInfo(\"" + name + "\", \"rec_time\", 50, " + std::to_string(y) +
-                            ", \"Gothic\", 30, 255*65536+255*256+255, 0*65536+0*256+0 , \"" + format + "\")");
-    }
+    std::vector<std::string> lines = ::WriteAvsScript(State.VideoFileName, DisplayCamcordersTime1->isChecked());
     Memo2Table.Assign(std::move(lines));
     if (!Memo2Table.SaveToFile(State.AvsFileName, avsWriteError_)) avsWriteError_ = "\r\n" + avsWriteError_;
     Memo2Table.Clear();
@@ -124,7 +118,11 @@ bool TPlatform::OpenVideoReader() {
     const std::string& openPath = s.UseAviSynth ? s.AvsFileName : s.VideoFileName;
     if (!reader->Open(openPath)) {
         // A script that could not be written says why after the usual text.
-        Dialogs().ShowError("Could not open .AVI file.\r\n" + name + (s.UseAviSynth ? avsWriteError_ : ""));
+        // Why the script could not be written or read follows the usual text.
+        std::string why = s.UseAviSynth ? avsWriteError_ : "";
+        if (why.empty() && Lower(fileio::ExtractFileExt(openPath)) == ".avs" && !reader->LastError().empty())
+            why = "\r\n" + reader->LastError();
+        Dialogs().ShowError("Could not open .AVI file.\r\n" + name + why);
         return false;
     }
     Bitmap24 first;

@@ -32,9 +32,11 @@ struct Result {
 
 // Aperture photometry on a plain ring, frames read by the given reader (the AVI
 // reader directly unless "DirectShow").
-Result RunScript(const testutil::TempDir& dir, const std::string& script, const std::string& api = "VideoForWindows") {
+Result RunScript(const testutil::TempDir& dir, const std::string& script, const std::string& api = "VideoForWindows",
+                 bool avisynth = false) {
     const std::string ini = dir.File("tevorin-harness.ini");
-    testutil::WriteAll(ini, "[FileRead]\r\nUse AviSynth to read file=0\r\nAPI for reading file=" + api +
+    testutil::WriteAll(ini, std::string("[FileRead]\r\nUse AviSynth to read file=") + (avisynth ? "1" : "0") +
+                                "\r\nAPI for reading file=" + api +
                                 "\r\n[Measurement]\r\nPhotometry=Aperture photometry\r\n"
                                 "[Background Area]\r\nForm=Standard\r\n");
     const std::string path = dir.File("script.txt");
@@ -157,4 +159,19 @@ TEST_F(EndToEnd, DirectShowReaderMeasuresEveryFrameAndSurvivesAFailedOpen) {
       << "\nexpect-field 2 11 " << ValueOfFrame(16) << "\n";
     Result r = RunScript(dir, s.str(), "DirectShow");
     EXPECT_EQ(r.status, 0) << r.output;
+}
+
+TEST_F(EndToEnd, ScriptWrittenBesideTheVideoReadsTheSameFrames) {
+    const std::string video = StarVideo(dir, "star.avi", "25", 12);
+    std::ostringstream s;
+    s << "reader avs\nopen " << video << "\nrun\nexpect-rows 12\n";
+    for (int n = 0; n < 12; ++n) s << "expect-field " << n + 1 << " 11 " << ValueOfFrame(n) << "\n";
+    Result r = RunScript(dir, s.str(), "VideoForWindows", true);
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(testutil::ReadAll(dir.File("star.avs")), "DirectShowSource(\"" + video + "\" , pixel_type=\"RGB24\")\r\n");
+
+    // A script the reader does not understand: the box names the line.
+    testutil::WriteAll(dir.File("odd.avs"), "AVISource(\"star.avi\")\nBlur(1.0)\n");
+    r = RunScript(dir, "try-open " + dir.File("odd.avs") + "\nexpect-errors 1\nexpect-error Could not open .AVI file.||odd.avs||Line 2: \"Blur\" is not a function or variable this program knows.\n", "VideoForWindows", true);
+    ASSERT_EQ(r.status, 0) << r.output;
 }

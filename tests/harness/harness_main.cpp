@@ -33,6 +33,7 @@
 // Arguments are separated by single blanks; the last argument (TEXT, PATH) is the
 // rest of the line after one blank, blanks included.
 //   expect-errors N        error boxes shown so far
+//   expect-error TEXT      the last error box's text, with each CR and LF shown as |
 //   print-row ROW          prints data row ROW
 #include <QAction>
 #include <QApplication>
@@ -161,6 +162,13 @@ public:
         } else if (cmd == "expect-errors") {
             const int n = static_cast<int>(dialogs_.Texts("error").size());
             if (n != Int(Rest(in))) throw Failure{"errors: " + std::to_string(n) + (n ? " (last: " + dialogs_.Texts("error").back() + ")" : "")};
+        } else if (cmd == "expect-error") {
+            const std::string want = Rest(in);
+            const auto errors = dialogs_.Texts("error");
+            std::string got = errors.empty() ? "" : errors.back();
+            for (auto& c : got)
+                if (c == '\r' || c == '\n') c = '|';
+            if (got != want) throw Failure{"last error is \"" + got + "\""};
         } else if (cmd == "print-row") {
             std::printf("%s\n", Row(Int(Rest(in))).c_str());
         } else {
