@@ -49,6 +49,7 @@ TPlatform::TPlatform(QWidget* parent) : QMainWindow(parent) {
     SetupControls();
     ConnectHandlers();
     ConnectRunHandlers();
+    ConnectObjectHandlers();
     FormCreate();
 }
 

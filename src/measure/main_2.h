@@ -9,6 +9,7 @@
 #include <string>
 
 #include "measure/image_primitives.h"
+#include "measure/markers.h"
 #include "measure/masks.h"
 #include "measure/measure_state.h"
 #include "measure/photometry.h"
@@ -140,6 +141,40 @@ public:
     void SetFiveUpDownsEnabled(bool on);
     void SetRadiusUpDownsEnabled(bool on);
 
+    // ---- Measured objects and their controls (main_2_objects.cpp) ----
+    // "Display Measurement Region": kRegionHilight, kRegionFaint or kRegionHide.
+    uint8_t MeasurementRegionDisplay = kRegionHilight;
+    // The close-up of the direction setting: [0] the frame region, [1] the copy drawn on.
+    Bitmap24 ZoomBitmaps[2];
+    PerObject<IntPoint> ZoomCentre;
+    // The object has been placed on a star by a click.
+    PerObject<uint8_t> Placed;
+    // The TIVi marker point (pixels) and whether it has been placed.
+    IntPoint TIViMarkerPoint;
+    uint8_t TIViMarkerPlaced = 0;
+    uint8_t TIViLocateRequest = 0;
+    // "Position Set": 0 Star, 1 Signal1, 2 Signal2, 3 TIVi.
+    int PositionSetMode() const;
+    void ObjectStarAdd();
+    void SetPositionOnly();
+    void RemoveObject();
+    void SelectObject(int k);
+    void ShowObjectSettings();
+    void Image1MouseDown(Qt::MouseButton button, int x, int y);
+    void SetStarsPosition(int x, int y);
+    void UpDown1Click();
+    void UpDown2Click();
+    void UpDown3Click();
+    void UpDown5Click();
+    void TrackModeClick(int mode);
+    void UpdateLinkControls();
+    // Drawing of the pipeline: outlines into FrameBitmap, the zoom view and the
+    // markers on Image1.
+    void DrawObjectOutlines();
+    void DrawZoomView(int k, int x, int y);
+    void DrawPositionMarkers();
+    void Position1Show(int k);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -152,6 +187,12 @@ private:
     std::string avsWriteError_;  // why the last script could not be written
     std::string dshowPath_;      // the file the DirectShow reader holds
     void ConnectRunHandlers();
+    void ConnectObjectHandlers();
+    // A radius control changed: written into the current object, limits and masks follow.
+    void RadiusChanged(TUpDown* control, int32_t DataLineObject::*field);
+    void CheckObjectRadio(int k);
+    void ShowObjectMenu();
+    bool showingSettings_ = false;
 };
 
 // The one main window (null before it exists and after it is gone).

@@ -328,7 +328,11 @@ void TPlatform::ProcessFrame(int n) {
             o.SpinY = s.SpinPoint[s.CurrentObject].y;
         }
 
-        if (!s.DirectionMode && !FrameBitmap.Empty()) {
+        if (s.DirectionMode) {
+            const int k = s.CurrentObject;
+            DrawZoomView(k, ZoomCentre[k].x, ZoomCentre[k].y);
+        } else if (!FrameBitmap.Empty()) {
+            DrawObjectOutlines();
             if (CheckBox19->isChecked()) {
                 for (int y = 0; y < FrameBitmap.Height(); ++y) {
                     uint8_t* p = FrameBitmap.Scanline(y);
@@ -342,6 +346,10 @@ void TPlatform::ProcessFrame(int n) {
             }
             Image1->SetPictureSize(std::max(720, FrameBitmap.Width()), std::max(579, FrameBitmap.Height()));
             Image1->Draw(0, 0, FrameBitmap.View());
+        }
+        if (!s.DirectionMode) {
+            Position1Show(s.CurrentObject);
+            DrawPositionMarkers();
         }
 
         if (s.RecordingFlag == 1) {
