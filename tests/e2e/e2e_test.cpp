@@ -175,3 +175,69 @@ TEST_F(EndToEnd, ScriptWrittenBesideTheVideoReadsTheSameFrames) {
     r = RunScript(dir, "try-open " + dir.File("odd.avs") + "\nexpect-errors 1\nexpect-error Could not open .AVI file.||odd.avs||Line 2: \"Blur\" is not a function or variable this program knows.\n", "VideoForWindows", true);
     ASSERT_EQ(r.status, 0) << r.output;
 }
+
+namespace {
+
+// Three discs of radius 2 (13 pixels each) on a background of 20: A at (40, 40)
+// with 40 + 2n (value 260 + 26n), B at (100, 40) with 40 + 4n (260 + 52n) and C
+// at (120, 90) with a constant 70 (650).
+std::string ThreeStarVideo(const testutil::TempDir& dir, int frames) {
+    const std::string path = dir.File("stars.avi");
+    const std::string e =
+        "if(lte(hypot(X-40\\,Y-40)\\,2)\\,40+2*N\\,if(lte(hypot(X-100\\,Y-40)\\,2)\\,40+4*N\\,"
+        "if(lte(hypot(X-120\\,Y-90)\\,2)\\,70\\,20)))";
+    const std::string cmd = "ffmpeg -v error -y -f lavfi -i color=c=black:s=160x120:r=25 -frames:v " +
+                            std::to_string(frames) + " -vf \"format=rgb24,geq=r='" + e + "':g='" + e + "':b='" + e +
+                            "'\" -c:v rawvideo -pix_fmt bgr24 " + path;
+    EXPECT_EQ(testutil::Run(cmd), 0) << cmd;
+    return path;
+}
+
+std::string ValueOfB(int n) { return std::to_string(260 + 52 * n) + ".0"; }
+
+}  // namespace
+
+TEST_F(EndToEnd, ObjectsPlacedByClicksSettleOnTheirStarsAndAreMeasuredTogether) {
+    const std::string video = ThreeStarVideo(dir, 20);
+    std::ostringstream s;
+    s << "reader vfw\nopen " << video << "\n"
+      // A click two pixels off the star: the placement settles on it.
+      << "click 42 41\nexpect-objects 1 A\nexpect-text Edit7 40\nexpect-text Edit8 40\n"
+      << "expect-text Edit12 40\nexpect-text Edit13 40\n"
+      << "add 101 42\nexpect-objects 2 B\nexpect-text Edit7 100\nexpect-text Edit8 40\n"
+      << "add 119 89\nexpect-objects 3 C\nexpect-text Edit7 120\nexpect-text Edit8 90\n"
+      // A fourth object is refused.
+      << "add 60 100\nexpect-objects 3 C\n"
+      << "goto 5\noneframe\nexpect-field 1 11 " << ValueOfFrame(5) << "\nexpect-field 1 12 " << ValueOfB(5)
+      << "\nexpect-field 1 13 650.0\n"
+      // Each object's position goes into its block of the row.
+      << "expect-field 1 25 40\nexpect-field 1 26 40\nexpect-field 1 42 100\nexpect-field 1 43 40\n"
+      << "expect-field 1 59 120\nexpect-field 1 60 90\n"
+      // Selecting A shows its position; A cannot be removed.
+      << "select A\nexpect-objects 3 A\nexpect-text Edit12 40\nremove-object\nexpect-objects 3 A\n"
+      // Removing B of three: the second object is the former C.
+      << "select B\nremove-object\nexpect-objects 2 B\nexpect-text Edit12 120\nexpect-text Edit13 90\n"
+      << "goto 6\noneframe\nexpect-field 2 11 " << ValueOfFrame(6) << "\nexpect-field 2 12 650.0\nexpect-field 2 13 \n"
+      << "expect-field 2 42 120\nexpect-field 2 43 90\n"
+      // Removing the last one leaves A alone.
+      << "remove-object\nexpect-objects 1 A\ngoto 7\noneframe\nexpect-field 3 11 " << ValueOfFrame(7)
+      << "\nexpect-field 3 12 \n";
+    Result r = RunScript(dir, s.str());
+    EXPECT_EQ(r.status, 0) << r.output;
+}
+
+TEST_F(EndToEnd, ObjectsDuringARunAndPlacementModes) {
+    const std::string video = ThreeStarVideo(dir, 12);
+    std::ostringstream s;
+    s << "reader vfw\nopen " << video << "\nclick 40 40\nadd 100 40\n"
+      // Signal-box placement moves no star.
+      << "place-mode signal1\nclick 10 10\nexpect-text Edit7 100\nexpect-text Edit12 100\nplace-mode star\n"
+      // A click beyond the frame lands on its edge and measures without trouble.
+      << "click 500 400\nexpect-errors 0\nclick 99 41\n"
+      << "run\nexpect-rows 12\n";
+    for (int n = 0; n < 12; ++n)
+        s << "expect-field " << n + 1 << " 11 " << ValueOfFrame(n) << "\nexpect-field " << n + 1 << " 12 " << ValueOfB(n)
+          << "\n";
+    Result r = RunScript(dir, s.str());
+    EXPECT_EQ(r.status, 0) << r.output;
+}

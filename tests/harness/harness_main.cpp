@@ -35,6 +35,13 @@
 //   expect-errors N        error boxes shown so far
 //   expect-error TEXT      the last error box's text, with each CR and LF shown as |
 //   print-row ROW          prints data row ROW
+//   click X Y              a left click on the frame at frame pixel (X, Y), in the
+//                          current placement mode
+//   add X Y                "Object Star Add" at (X, Y)
+//   select A|B|C           the object's radio button clicked
+//   remove-object          "Remove Object" for the current object
+//   place-mode star|signal1|signal2|tivi   the "Position Set" radio button
+//   expect-objects N K     N objects, object K (A, B or C) current
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -169,6 +176,37 @@ public:
             for (auto& c : got)
                 if (c == '\r' || c == '\n') c = '|';
             if (got != want) throw Failure{"last error is \"" + got + "\""};
+        } else if (cmd == "click") {
+            int x, y;
+            in >> x >> y;
+            if (!in) throw Failure{"click needs X Y"};
+            w.Image1MouseDown(Qt::LeftButton, x, y);
+        } else if (cmd == "add") {
+            int x, y;
+            in >> x >> y;
+            if (!in) throw Failure{"add needs X Y"};
+            // The middle button keeps the point as the right one does, without the popup.
+            w.Image1MouseDown(Qt::MiddleButton, x, y);
+            w.Add1->trigger();
+        } else if (cmd == "select") {
+            const std::string k = Rest(in);
+            QRadioButton* b = k == "A" ? w.RadioButton7 : k == "B" ? w.RadioButton8 : k == "C" ? w.RadioButton9 : nullptr;
+            if (!b) throw Failure{"select A, B or C"};
+            b->click();
+        } else if (cmd == "remove-object") {
+            w.RemoveObject();
+        } else if (cmd == "place-mode") {
+            const std::string m = Rest(in);
+            QRadioButton* b = m == "star" ? w.RadioButton10 : m == "signal1" ? w.RadioButton11 : m == "signal2" ? w.RadioButton12
+                            : m == "tivi" ? w.RadioButton13 : nullptr;
+            if (!b) throw Failure{"place-mode star, signal1, signal2 or tivi"};
+            b->setChecked(true);
+        } else if (cmd == "expect-objects") {
+            int n;
+            std::string k;
+            in >> n >> k;
+            const std::string got = std::to_string(w.State.ObjectCount) + " " + std::string(1, static_cast<char>('A' + w.State.CurrentObject - 1));
+            if (got != std::to_string(n) + " " + k) throw Failure{"objects: " + got};
         } else if (cmd == "print-row") {
             std::printf("%s\n", Row(Int(Rest(in))).c_str());
         } else {
