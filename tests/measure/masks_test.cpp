@@ -8,15 +8,12 @@
 
 #include <climits>
 #include <cmath>
+#include <functional>
 #include <numbers>
 
 namespace {
 
-int Count(const ApertureGrid& g, int32_t value) {
-    int n = 0;
-    for (int32_t c : g.cells) n += c == value;
-    return n;
-}
+int Count(const ApertureGrid& g, int32_t value) { return int(std::count(g.cells.begin(), g.cells.end(), value)); }
 
 ApertureGrid Disc(int r) {
     ApertureGrid g;
@@ -26,9 +23,7 @@ ApertureGrid Disc(int r) {
 
 MaskGeometry Ring(int aperture, int inner, int outer, uint8_t shape = kShapeRing) {
     MaskGeometry g;
-    g.ApertureRadius = aperture;
-    g.BkgInnerRadius = inner;
-    g.BkgOuterRadius = outer;
+    g.ApertureRadius = aperture, g.BkgInnerRadius = inner, g.BkgOuterRadius = outer;
     g.OuterControl = outer;
     g.BkgShape = shape;
     return g;
@@ -49,62 +44,44 @@ TEST(MaskDisc, AreaShapeAndNesting) {
     // Radius 3: half-heights 3 for columns 0, +-1, +-2 and 2 for +-3.
     const ApertureGrid d3 = Disc(3);
     EXPECT_EQ(Count(d3, 1), 45);
-    for (int x = -3; x <= 3; ++x) {
-        const int h = std::abs(x) == 3 ? 2 : 3;
-        for (int y = -4; y <= 4; ++y) EXPECT_EQ(d3.at(x, y), std::abs(y) <= h ? 1 : 0) << x << "," << y;
-    }
-
+    for (int x = -3; x <= 3; ++x)
+        for (int y = -4; y <= 4; ++y) EXPECT_EQ(d3.at(x, y), std::abs(y) <= (std::abs(x) == 3 ? 2 : 3)) << x << "," << y;
     for (int r = 1; r <= 25; ++r) {
-        const ApertureGrid d = Disc(r);
+        const ApertureGrid d = Disc(r), inner = Disc(r - 1);
         const int n = Count(d, 1);
-        EXPECT_GE(n, std::numbers::pi * r * r) << r;
-        EXPECT_LE(n, std::numbers::pi * (r + 1) * (r + 1)) << r;
-        const ApertureGrid inner = Disc(r - 1);
+        EXPECT_TRUE(n >= std::numbers::pi * r * r && n <= std::numbers::pi * (r + 1) * (r + 1)) << r;
         for (int x = -27; x <= 27; ++x)
             for (int y = -27; y <= 27; ++y) {
                 const int c = d.at(x, y);
                 const double dist = std::hypot(x, y);
-                ASSERT_EQ(c, d.at(-x, y)) << r;  // mirror symmetric
-                ASSERT_EQ(c, d.at(x, -y)) << r;
+                ASSERT_TRUE(c == d.at(-x, y) && c == d.at(x, -y)) << "not mirror symmetric at r " << r;
                 ASSERT_TRUE(dist > r - 1 || c == 1) << "hole at " << x << "," << y << " r " << r;
                 ASSERT_TRUE(dist <= r + 1 || c == 0) << "spill at " << x << "," << y << " r " << r;
                 ASSERT_TRUE(!inner.at(x, y) || c == 1) << "not nested at r " << r;
-                // Columns are contiguous around row 0.
-                ASSERT_TRUE(!c || y == 0 || d.at(x, y > 0 ? y - 1 : y + 1) == 1) << x << "," << y;
+                ASSERT_TRUE(!c || y == 0 || d.at(x, y > 0 ? y - 1 : y + 1) == 1) << "column gap " << x << "," << y;
             }
     }
-    // Radii past the grid are capped at 25: the outer ring of the grid stays 0.
+    // Radii past the grid are capped at 25: the outer rim of the grid stays 0.
     const ApertureGrid big = Disc(1000);
     EXPECT_EQ(big.cells, Disc(25).cells);
-    for (int i = -27; i <= 27; ++i) {
-        EXPECT_EQ(big.at(26, i) + big.at(27, i) + big.at(i, -26) + big.at(i, -27), 0);
-    }
+    for (int i = -27; i <= 27; ++i) EXPECT_EQ(big.at(26, i) + big.at(27, i) + big.at(i, -26) + big.at(i, -27), 0);
 }
 
 TEST(ApertureMask, RingClassesAndGap) {
-    // Aperture 3, inner 6, outer 10: 45 star cells, background = disc 10 less
-    // disc 5, the gap between.
+    // Aperture 3, inner 6, outer 10: 45 star cells, background = disc 10 less disc 5.
     const ApertureGrid m = Build(Ring(3, 6, 10));
     const ApertureGrid d3 = Disc(3), d5 = Disc(5), d10 = Disc(10);
     for (int x = -27; x <= 27; ++x)
-        for (int y = -27; y <= 27; ++y) {
-            const int want = d3.at(x, y) ? 1 : (d10.at(x, y) && !d5.at(x, y)) ? 2 : 0;
-            ASSERT_EQ(m.at(x, y), want) << x << "," << y;
-        }
-    EXPECT_EQ(Count(m, 1), 45);
-    EXPECT_EQ(Count(m, 2), Count(d10, 1) - Count(d5, 1));
-
+        for (int y = -27; y <= 27; ++y)
+            ASSERT_EQ(m.at(x, y), d3.at(x, y) ? 1 : (d10.at(x, y) && !d5.at(x, y)) ? 2 : 0) << x << "," << y;
     // Aperture 0 is one pixel; inner 0 leaves no gap at all.
     const ApertureGrid nogap = Build(Ring(0, 0, 4));
     EXPECT_EQ(Count(nogap, 1), 1);
     EXPECT_EQ(Count(nogap, 2), Count(Disc(4), 1) - 1);
-
-    const MaskCountTexts t = ShowMaskCounts(m, false);
+    const MaskCountTexts t = ShowMaskCounts(m, false), psf = ShowMaskCounts(m, true);
     EXPECT_EQ(t.Edit20, "45");
-    EXPECT_EQ(t.Edit21, std::to_string(Count(m, 2)));
-    const MaskCountTexts psf = ShowMaskCounts(m, true);
-    EXPECT_EQ(psf.Edit20, "");
-    EXPECT_EQ(psf.Edit21, "");
+    EXPECT_EQ(t.Edit21, std::to_string(Count(d10, 1) - Count(d5, 1)));
+    EXPECT_EQ(psf.Edit20 + psf.Edit21, "");
 }
 
 TEST(ApertureMask, RectangleExtents) {
@@ -119,93 +96,79 @@ TEST(ApertureMask, RectangleExtents) {
         ApertureGrid grid;
         DirectionLines lines;
         EXPECT_FALSE(BuildApertureMask(grid, lines, g));  // no counts shown for the rectangle
-        int star = 0;
+        const int star = (c.xHi - c.xLo + 1) * (c.yHi - c.yLo + 1);
         for (int x = -27; x <= 27; ++x)
             for (int y = -27; y <= 27; ++y) {
                 const bool central = std::abs(x) <= 25 && std::abs(y) <= 25;
                 const bool in = x >= c.xLo && x <= c.xHi && y >= c.yLo && y <= c.yHi;
                 ASSERT_EQ(grid.at(x, y), !central ? 0 : in ? 1 : 2) << c.a << "x" << c.b << " at " << x << "," << y;
-                star += in;
             }
         EXPECT_EQ(CountMaskCells(grid).star, star);
         EXPECT_EQ(CountMaskCells(grid).background, 51 * 51 - star);
     }
 }
 
-// Signed distance of a cell from the line through the object along the spin
-// direction (positive to the side the sunlit cut keeps), and its coordinate
-// along that direction.
-struct Frame2d {
-    double s, t;
-};
-Frame2d Coordinates(IntPoint d, int x, int y) {
-    const double len = std::hypot(d.x, d.y);
-    return {(x * d.y - y * d.x) / len, (x * d.x + y * d.y) / len};
-}
-
+// Spin directions all round, with the four axis directions.
 std::vector<IntPoint> Directions() {
-    std::vector<IntPoint> v;
+    std::vector<IntPoint> v{{0, -100}, {0, 100}, {100, 0}, {-100, 0}};
     for (int i = 0; i < 12; ++i) {
         const double theta = std::numbers::pi * i / 6 + 0.05 * (i % 3);
-        v.push_back({static_cast<int>(std::lround(500 * std::sin(theta))),
-                     static_cast<int>(std::lround(500 * std::cos(theta)))});
+        v.push_back({int(std::lround(500 * std::sin(theta))), int(std::lround(500 * std::cos(theta)))});
     }
-    for (IntPoint p : {IntPoint{0, -100}, IntPoint{0, 100}, IntPoint{100, 0}, IntPoint{-100, 0}}) v.push_back(p);
     return v;
 }
 
-constexpr double kEdge = 1e-3;  // cells this close to a cut line may fall either way
+// Compares a shaped mask with its plain ring: star and gap untouched, each ring
+// cell kept or dropped as `keep` says from its signed distance s from the line
+// along the spin (positive to the side the sunlit cut keeps) and its coordinate
+// t along it; -1 marks cells within 1e-3 of a cut line, which may fall either way.
+int CheckShaped(const MaskGeometry& g, const std::function<int(double s, double t)>& keep) {
+    MaskGeometry plain = g;
+    plain.BkgShape = kShapeRing;
+    const ApertureGrid m = Build(g), ring = Build(plain);
+    const double len = std::hypot(g.Spin.x, g.Spin.y);
+    int checked = 0;
+    for (int x = -25; x <= 25; ++x)
+        for (int y = -25; y <= 25; ++y) {
+            if (ring.at(x, y) != 2) {
+                EXPECT_EQ(m.at(x, y), ring.at(x, y));
+                continue;
+            }
+            const int k = keep((x * g.Spin.y - y * g.Spin.x) / len, (x * g.Spin.x + y * g.Spin.y) / len);
+            if (k < 0) continue;
+            EXPECT_EQ(m.at(x, y), k ? 2 : 0) << "spin " << g.Spin.x << "," << g.Spin.y << " gap " << g.Gap << " width "
+                                             << g.Width << " cuts " << g.CutUpper << g.CutLower << " cell " << x << "," << y;
+            if (m.at(x, y) != (k ? 2 : 0)) return -1000000;
+            ++checked;
+        }
+    return checked;
+}
+
+bool Near(double a, double b) { return std::abs(a - b) < 1e-3; }
 
 TEST(ShapedBackground, SunlitFaceKeepsTheNearSideOfTheGapLine) {
     int checked = 0;
     for (IntPoint dir : Directions())
         for (int gap : {0, 4, 9})
             for (int mode = 0; mode < 4; ++mode) {
-                const bool upper = mode & 1, lower = mode & 2;
-                const int width = 7;
                 MaskGeometry g = Ring(3, 6, 20, kShapeSunlitFace);
-                g.Spin = dir;
-                g.Gap = gap;
-                g.Width = width;
-                g.CutUpper = upper;
-                g.CutLower = lower;
-                const ApertureGrid m = Build(g);
-                const ApertureGrid ring = Build(Ring(3, 6, 20));
-                for (int x = -25; x <= 25; ++x)
-                    for (int y = -25; y <= 25; ++y) {
-                        if (ring.at(x, y) != 2) {
-                            ASSERT_EQ(m.at(x, y), ring.at(x, y));  // star and gap untouched
-                            continue;
-                        }
-                        const Frame2d c = Coordinates(dir, x, y);
-                        if (std::abs(c.s + gap) < kEdge) continue;
-                        bool keep = c.s >= -gap;
-                        if (dir.y == 0) {
-                            if (std::abs(std::abs(c.t) - width) < kEdge) continue;
-                            keep = keep && std::abs(c.t) <= width;
-                        } else {
-                            const double down = c.t * (dir.y > 0 ? 1 : -1);  // grows with y
-                            if (std::abs(std::abs(down) - width) < kEdge) continue;
-                            if (upper) keep = keep && down >= -width;
-                            if (lower) keep = keep && down <= width;
-                        }
-                        ASSERT_EQ(m.at(x, y), keep ? 2 : 0)
-                            << "dir " << dir.x << "," << dir.y << " gap " << gap << " mode " << mode << " cell " << x
-                            << "," << y;
-                        ++checked;
-                    }
+                g.Spin = dir, g.Gap = gap, g.Width = 7, g.CutUpper = mode & 1, g.CutLower = mode & 2;
+                checked += CheckShaped(g, [&](double s, double t) {
+                    if (Near(s, -gap)) return -1;
+                    bool keep = s >= -gap;
+                    if (dir.y == 0) return Near(std::abs(t), 7) ? -1 : int(keep && std::abs(t) <= 7);
+                    const double down = t * (dir.y > 0 ? 1 : -1);  // grows with y
+                    if (Near(std::abs(down), 7)) return -1;
+                    return int(keep && (!g.CutUpper || down >= -7) && (!g.CutLower || down <= 7));
+                });
             }
     EXPECT_GT(checked, 100000);
-
     // The start direction (0, -100) keeps the background with x <= gap.
     MaskGeometry g = Ring(2, 4, 12, kShapeSunlitFace);
     g.Gap = 3;
     const ApertureGrid m = Build(g);
     for (int x = -25; x <= 25; ++x)
-        for (int y = -25; y <= 25; ++y)
-            if (m.at(x, y) == 2) {
-                ASSERT_LE(x, 3);
-            }
+        for (int y = -25; y <= 25; ++y) ASSERT_TRUE(m.at(x, y) != 2 || x <= 3) << x;
     EXPECT_GT(Count(m, 2), 0);
 }
 
@@ -215,36 +178,20 @@ TEST(ShapedBackground, LimbBandKeepsBothSidesAwayFromTheLine) {
         for (int gap : {0, 3, 8})
             for (int width : {2, 10}) {
                 MaskGeometry g = Ring(3, 5, 22, kShapeLimb);
-                g.Spin = dir;
-                g.Gap = gap;
-                g.Width = width;
-                const ApertureGrid m = Build(g);
-                const ApertureGrid ring = Build(Ring(3, 5, 22));
+                g.Spin = dir, g.Gap = gap, g.Width = width;
                 int left = 0, right = 0;
-                for (int x = -25; x <= 25; ++x)
-                    for (int y = -25; y <= 25; ++y) {
-                        if (ring.at(x, y) != 2) {
-                            ASSERT_EQ(m.at(x, y), ring.at(x, y));
-                            continue;
-                        }
-                        const Frame2d c = Coordinates(dir, x, y);
-                        if (std::abs(std::abs(c.s) - gap) < kEdge || std::abs(std::abs(c.t) - width) < kEdge) continue;
-                        const bool keep = std::abs(c.s) >= gap && std::abs(c.t) <= width;
-                        ASSERT_EQ(m.at(x, y), keep ? 2 : 0)
-                            << "dir " << dir.x << "," << dir.y << " gap " << gap << " width " << width << " cell " << x
-                            << "," << y;
-                        if (keep) (c.s > 0 ? right : left)++;
-                        ++checked;
-                    }
-                EXPECT_GT(left, 0);
-                EXPECT_GT(right, 0);
+                checked += CheckShaped(g, [&](double s, double t) {
+                    if (Near(std::abs(s), gap) || Near(std::abs(t), width)) return -1;
+                    const bool keep = std::abs(s) >= gap && std::abs(t) <= width;
+                    if (keep) (s > 0 ? right : left)++;
+                    return int(keep);
+                });
+                EXPECT_TRUE(left > 0 && right > 0) << dir.x << "," << dir.y << " gap " << gap << " width " << width;
             }
     EXPECT_GT(checked, 50000);
-
     // With the outer radius below the gap the plain ring stays.
     MaskGeometry g = Ring(3, 5, 12, kShapeLimb);
     g.Gap = 13;
-    g.OuterControl = 12;
     g.Spin = {300, 400};
     EXPECT_EQ(Build(g).cells, Build(Ring(3, 5, 12)).cells);
 }
@@ -252,12 +199,8 @@ TEST(ShapedBackground, LimbBandKeepsBothSidesAwayFromTheLine) {
 TEST(ApertureMask, HostileSettingsStayInsideTheGrid) {
     for (int v : {INT_MIN, -1000, -1, 26, 1000, INT_MAX})
         for (int shape : {0, 1, 2, 3, 200}) {
-            MaskGeometry g = Ring(v, v, v, static_cast<uint8_t>(shape));
-            g.Gap = v;
-            g.Width = v;
-            g.OuterControl = v;
-            g.RectangleWidth = v;
-            g.RectangleHeight = v;
+            MaskGeometry g = Ring(v, v, v, uint8_t(shape));
+            g.Gap = g.Width = g.OuterControl = g.RectangleWidth = g.RectangleHeight = v;
             g.Spin = {v, v == INT_MIN ? INT_MAX : -v};
             const ApertureGrid m = Build(g);
             for (int i = -27; i <= 27; ++i)
@@ -273,22 +216,13 @@ TEST(ApertureMask, BuiltFromTheObjectsOwnSettings) {
     MaskState masks;
     for (int k = 1; k <= 3; ++k)
         state.ForAllLines(k, [&](DataLineObject& o) {
-            o.ApertureRadius = k;
-            o.BkgInnerRadius = k + 3;
-            o.BkgOuterRadius = k + 8;
-            o.BkgShape = kShapeLimb;
-            o.BkgGap = 2 * k;
-            o.BkgWidth = 4 * k;
+            o.ApertureRadius = k, o.BkgInnerRadius = k + 3, o.BkgOuterRadius = k + 8;
+            o.BkgShape = kShapeLimb, o.BkgGap = 2 * k, o.BkgWidth = 4 * k;
         });
     state.SpinPoint[2] = {100, 0};
     masks.CutBkgUpper = 1;
     const MaskGeometry g = MaskGeometryOf(state, masks, 2);
-    EXPECT_EQ(g.Gap, 4);
-    EXPECT_EQ(g.Width, 8);
-    EXPECT_EQ(g.OuterControl, 10);
-    EXPECT_EQ(g.Spin.x, 100);
-    EXPECT_TRUE(g.CutUpper);
-
+    EXPECT_EQ(std::tuple(g.Gap, g.Width, g.OuterControl, g.Spin.x, g.CutUpper), std::tuple(4, 8, 10, 100, true));
     state.CurrentObject = 1;
     BuildAllApertureMasks(masks, state);
     const ApertureGrid b1 = masks.ApertureMask[2];
@@ -301,22 +235,17 @@ TEST(ApertureMask, BuiltFromTheObjectsOwnSettings) {
 
 TEST(TrackMask, DiscWithCentreAlwaysSet) {
     MaskState masks;
-    BuildTrackMask(masks, 2, 3);
-    int n = 0;
-    for (int32_t c : masks.TrackMask[2].cells) n += c;
-    EXPECT_EQ(n, 45);
-    BuildTrackMask(masks, 2, 25);
-    n = 0;
-    for (int32_t c : masks.TrackMask[2].cells) n += c;
-    EXPECT_EQ(n, Count(Disc(25), 1));
+    for (int r : {3, 25}) {
+        BuildTrackMask(masks, 2, r);
+        EXPECT_EQ(std::count(masks.TrackMask[2].cells.begin(), masks.TrackMask[2].cells.end(), 1), Count(Disc(r), 1));
+    }
     TrackGrid t;
     FillTrackDisc(t, -1, 1);
     EXPECT_EQ(t.at(0, 0), 1);
     FillTrackDisc(t, 2, 0);
-    EXPECT_EQ(t.at(0, 0), 1);
-    EXPECT_EQ(t.at(1, 1), 0);
+    EXPECT_EQ(std::tuple(t.at(0, 0), t.at(1, 1)), std::tuple(1, 0));
     ClearTrackMask(t);
-    for (int32_t c : t.cells) EXPECT_EQ(c, 0);
+    EXPECT_EQ(std::count(t.cells.begin(), t.cells.end(), 0), std::ssize(t.cells));
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <sstream>
+
 #include "measure/main_2.h"
 #include "platform/dialogs.h"
 #include "platform/file_io.h"
@@ -12,21 +14,36 @@
 
 namespace {
 
+// The golden files were written for the program folder "/opt/tevorin/".
 std::string Golden(const std::string& name) {
-    // The golden files were written for the program folder "/opt/tevorin/".
     std::string text = testutil::ReadAll(testutil::DataFile("settings/" + name));
-    const std::string from = "/opt/tevorin/";
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + 1))
-        text.replace(at, from.size(), fileio::ExecutableFolder());
+    for (size_t at = text.find("/opt/tevorin/"); at != std::string::npos; at = text.find("/opt/tevorin/", at + 1))
+        text.replace(at, 13, fileio::ExecutableFolder());
     return text;
 }
+
+// What the controls show, a group at a time.
+std::string Controls(const TPlatform& w) {
+    const auto on = [](const QAbstractButton* b) { return b->isChecked() ? '1' : '0'; };
+    std::ostringstream s;
+    s << "radii " << w.UpDown1->Position() << " " << w.UpDown2->Position() << " " << w.UpDown3->Position() << " form "
+      << on(w.RadioButton1) << on(w.RadioButton2) << on(w.RadioButton3) << " gap/width " << w.UpDown6->isEnabled()
+      << w.UpDown8->isEnabled() << " track " << on(w.RadioButton4) << on(w.RadioButton5) << on(w.RadioButton6) << " "
+      << w.UpDown7->Position() << " sync " << on(w.CheckBox3) << " | dshow " << on(w.CheckBox7) << " psf "
+      << on(w.CheckBox14) << " field " << on(w.CheckBox2) << " order " << w.RadioGroup2->ItemIndex() << " inserter "
+      << w.ComboBox1->currentIndex() << " kiwi " << on(w.CheckBox5) << " | star " << on(w.RadioButton10)
+      << w.RadioButton11->isEnabled() << w.RadioButton12->isEnabled();
+    return s.str();
+}
+
+const std::string kFirstStart =
+    "radii 6 8 25 form 001 gap/width 11 track 010 95 sync 1 | dshow 1 psf 1 field 0 order 1 inserter 1 kiwi 1 | star 111";
 
 struct SettingsWindow : ::testing::Test {
     ScriptedDialogs dialogs;
     testutil::TempDir dir;
     std::string path = dir.File("tevorin.ini");
     std::unique_ptr<TPlatform> w;
-
     void SetUp() override {
         dialogs.Install();
         SetSettingsFilePath(path);
@@ -44,17 +61,9 @@ TEST_F(SettingsWindow, FirstStartWritesTheDefaultsAndShowsThem) {
     Start();
     EXPECT_EQ(testutil::ReadAll(path), Golden("first_start.ini"));
     EXPECT_TRUE(dialogs.shown.empty());
-    EXPECT_EQ(w->UpDown1->Position(), 6);
-    EXPECT_EQ(w->UpDown2->Position(), 8);
+    EXPECT_EQ(Controls(*w), kFirstStart);
     EXPECT_EQ(w->UpDown1->Max(), 7);  // the chain is applied after all three radii
     EXPECT_EQ(w->Edit2->text(), "8");
-    EXPECT_TRUE(w->RadioButton3->isChecked());
-    EXPECT_TRUE(w->UpDown8->isEnabled());
-    EXPECT_TRUE(w->RadioButton5->isChecked());
-    EXPECT_EQ(w->UpDown7->Position(), 95);
-    EXPECT_TRUE(w->CheckBox5->isChecked());
-    EXPECT_EQ(w->ComboBox1->currentIndex(), 1);
-    EXPECT_TRUE(w->CheckBox7->isChecked());
     EXPECT_EQ(w->State.CaptureFilePath, fileio::ExecutableFolder());
     for (const DataLine& line : w->State.DataLines) EXPECT_EQ(line.Objects[1].BkgShape, kShapeLimb);
 }
@@ -62,26 +71,11 @@ TEST_F(SettingsWindow, FirstStartWritesTheDefaultsAndShowsThem) {
 TEST_F(SettingsWindow, AnotherFileReachesTheControlsAndComesBackUnchanged) {
     testutil::WriteAll(path, Golden("after_save_current.ini"));
     Start();
-    EXPECT_EQ(w->UpDown1->Position(), 4);
-    EXPECT_EQ(w->UpDown2->Position(), 9);
-    EXPECT_EQ(w->UpDown3->Position(), 20);
-    EXPECT_TRUE(w->RadioButton2->isChecked());
-    EXPECT_TRUE(w->UpDown6->isEnabled());
-    EXPECT_FALSE(w->UpDown8->isEnabled());
-    EXPECT_TRUE(w->RadioButton6->isChecked());
-    EXPECT_FALSE(w->CheckBox3->isChecked());
-    EXPECT_EQ(w->RadioGroup2->ItemIndex(), 0);
+    EXPECT_EQ(Controls(*w), 
+              "radii 4 9 20 form 010 gap/width 10 track 001 60 sync 0 | dshow 0 psf 0 field 1 order 0 inserter 2 kiwi 0 | star 100");
     EXPECT_EQ(w->State.TopFieldFirst, 1);
-    EXPECT_EQ(w->ComboBox1->currentIndex(), 2);
-    EXPECT_FALSE(w->CheckBox7->isChecked());
-    EXPECT_FALSE(w->CheckBox14->isChecked());
-    EXPECT_TRUE(w->CheckBox2->isChecked());
-    EXPECT_FALSE(w->RadioButton11->isEnabled());
-    EXPECT_FALSE(w->RadioButton12->isEnabled());
-    EXPECT_TRUE(w->RadioButton10->isChecked());
     EXPECT_EQ(w->State.SavedResultsFolder, "/home/obs/csv out/");
     EXPECT_EQ(w->State.RememberSavedResultsFolder, 0);
-
     // What the window holds writes back the very same file.
     ASSERT_TRUE(SaveCurrentSettings().ok);
     EXPECT_EQ(testutil::ReadAll(path), Golden("after_save_current.ini"));
@@ -92,17 +86,14 @@ TEST_F(SettingsWindow, ReadingSetsControlsWithoutSideRoads) {
     // Narrow ranges as a placement leaves them; the file's chain still fits.
     w->UpDown1->SetRange(0, 7);
     w->UpDown2->SetRange(7, 8);
-    testutil::WriteAll(path,
-                       "[Aperture Size]\r\nRadius of Aperture=12\r\nInner Radius of Background=15\r\n"
-                       "Outer Radius of Background=20\r\n[TimeSignal]\r\nVideoTimeInserter=GHS-OSD\r\n");
+    testutil::WriteAll(path, "[Aperture Size]\r\nRadius of Aperture=12\r\nInner Radius of Background=15\r\n"
+                             "Outer Radius of Background=20\r\n[TimeSignal]\r\nVideoTimeInserter=GHS-OSD\r\n");
     int comboSignals = 0;
     QObject::connect(w->ComboBox1, &QComboBox::currentIndexChanged, [&] { ++comboSignals; });
     w->State.OverlayGridLocated = w->State.TIViReading = w->State.OverlayTimeReading = 1;
     ASSERT_TRUE(LoadSettings().ok);
-    EXPECT_EQ(w->UpDown1->Position(), 12);
-    EXPECT_EQ(w->UpDown2->Position(), 15);
-    EXPECT_EQ(w->UpDown3->Position(), 20);
-    EXPECT_EQ(w->UpDown2->Min(), 13);
+    EXPECT_EQ(std::tuple(w->UpDown1->Position(), w->UpDown2->Position(), w->UpDown3->Position(), w->UpDown2->Min()),
+              std::tuple(12, 15, 20, 13));
     EXPECT_EQ(w->ComboBox1->currentIndex(), 2);
     EXPECT_EQ(comboSignals, 0);  // the inserter box runs no handler
     EXPECT_EQ(w->State.OverlayGridLocated + w->State.TIViReading + w->State.OverlayTimeReading, 0);
@@ -116,25 +107,19 @@ TEST_F(SettingsWindow, ReadOnlyFolderAtStartUpIsReportedOnceAndTheDefaultsApply)
     ASSERT_EQ(dialogs.Texts("error").size(), 1u);
     EXPECT_EQ(dialogs.Texts("error")[0].rfind("Could not write the settings file.\r\n" + path + "\r\n", 0), 0u);
     EXPECT_FALSE(fileio::FileExists(path));
-    EXPECT_EQ(w->UpDown7->Position(), 95);
-    EXPECT_TRUE(w->RadioButton3->isChecked());
+    EXPECT_EQ(Controls(*w), kFirstStart);
 }
 
 TEST_F(SettingsWindow, ResultsFilesRememberTheirFolders) {
     Start();
-    const std::string csv = dir.File("run1.csv");
-    dialogs.fileAnswers.push_back(csv);
+    dialogs.fileAnswers.push_back(dir.File("run1.csv"));
     w->SaveResultsFile();
     ASSERT_TRUE(dialogs.Texts("error").empty());
-    std::string text = testutil::ReadAll(path);
-    EXPECT_NE(text.find("Path to .CSV files=" + dir.Path() + "\r\n"), std::string::npos) << text;
-
+    EXPECT_NE(testutil::ReadAll(path).find("Path to .CSV files=" + dir.Path() + "\r\n"), std::string::npos);
     // Loading remembers the input folder, also when the file then fails to load.
     dialogs.fileAnswers.push_back(dir.File("missing.csv"));
     EXPECT_FALSE(w->LoadResultsFile());
-    text = testutil::ReadAll(path);
-    EXPECT_NE(text.find("Path to .CSV input files=" + dir.Path() + "\r\n"), std::string::npos) << text;
-
+    EXPECT_NE(testutil::ReadAll(path).find("Path to .CSV input files=" + dir.Path() + "\r\n"), std::string::npos);
     // A refused settings write does not stop the results from being saved.
     ::chmod(path.c_str(), 0444);
     dialogs.shown.clear();
@@ -155,23 +140,17 @@ TEST_F(SettingsWindow, VideoOpeningRereadsTheFile) {
     w->State.VideoFolder = "/videos/night1";
     ReportSettingsFailure({SaveLatestPaths(), ReloadSettingsAfterVideoOpen()});
     EXPECT_TRUE(dialogs.shown.empty());
-    EXPECT_EQ(w->UpDown7->Position(), 95);
-    EXPECT_TRUE(w->RadioButton3->isChecked());
+    EXPECT_EQ(Controls(*w), kFirstStart);
     EXPECT_EQ(w->State.VideoFolder, "/videos/night1");
     EXPECT_NE(testutil::ReadAll(path).find("Path to .AVI files=/videos/night1\r\n"), std::string::npos);
-
-    // The file gone and no folder remembered: the read defaults reach the
-    // controls, are written out and read back.
+    // The file gone and no folder remembered: the read defaults reach the controls,
+    // are written out and read back.
     std::remove(path.c_str());
     w->State.RememberVideoFolder = w->State.RememberSavedResultsFolder = w->State.RememberResultsFolder = 0;
     ReportSettingsFailure({SaveLatestPaths(), ReloadSettingsAfterVideoOpen()});
     EXPECT_TRUE(dialogs.shown.empty());
-    EXPECT_EQ(w->UpDown1->Position(), 5);
-    EXPECT_EQ(w->UpDown2->Position(), 10);
-    EXPECT_TRUE(w->RadioButton1->isChecked());
-    EXPECT_FALSE(w->UpDown6->isEnabled());
-    EXPECT_TRUE(w->RadioButton4->isChecked());
-    EXPECT_FALSE(w->CheckBox7->isChecked());
+    EXPECT_EQ(Controls(*w), 
+              "radii 5 10 25 form 100 gap/width 00 track 100 50 sync 1 | dshow 0 psf 1 field 0 order 1 inserter 1 kiwi 0 | star 111");
     EXPECT_EQ(w->State.RememberVideoFolder, 1);
     EXPECT_EQ(w->State.VideoFolder, "");
     const std::string text = testutil::ReadAll(path);
@@ -187,14 +166,14 @@ TEST_F(SettingsWindow, OpeningAVideoRemembersItsFolderAndRereadsTheFile) {
                             "-c:v rawvideo -pix_fmt bgr24 " + video),
               0);
     Start();
-    testutil::WriteAll(path, "[Star Tracking]\r\nThreshold=33\r\n[FileRead]\r\nAPI for reading file=VideoForWindows\r\n");
+    const std::string text = "[Star Tracking]\r\nThreshold=33\r\n[FileRead]\r\nAPI for reading file=VideoForWindows\r\n";
+    testutil::WriteAll(path, text);
     w->State.DirectShowSelected = 0;
     w->UpDown7->SetPosition(70);
     ASSERT_TRUE(w->OpenVideo(video, false));
     EXPECT_TRUE(dialogs.Texts("error").empty());
     EXPECT_EQ(w->UpDown7->Position(), 33);
     EXPECT_EQ(w->UpDown1->Position(), 5);  // absent: the read default
-    EXPECT_EQ(testutil::ReadAll(path), "[Star Tracking]\r\nThreshold=33\r\n[FileRead]\r\nAPI for reading file=VideoForWindows\r\n"
-                                       "[Files]\r\nPath to .AVI files=" + dir.File("night") +
-                                       "\r\nPath to .CSV files=/\r\nPath to .CSV input files=\r\n");
+    EXPECT_EQ(testutil::ReadAll(path), text + "[Files]\r\nPath to .AVI files=" + dir.File("night") +
+                                           "\r\nPath to .CSV files=/\r\nPath to .CSV input files=\r\n");
 }
