@@ -40,7 +40,8 @@ TEST(TrackStar, MatchesNumpyCentroids) {
     }
 }
 
-TEST(TrackStar, TiesEmptyDiscsAndEdges) {
+// Ties, edges and empty discs are in the golden cases; smoothing and hostile positions here.
+TEST(TrackStar, SmoothingKeepsTiesAndFarPositionsStay) {
     // Two equal columns at x 21 and 22: half-way goes to 21, with or without smoothing.
     Bitmap24 f(40, 30);
     for (int y = 14; y <= 16; ++y) SetGrey(f, 21, y, 200), SetGrey(f, 22, y, 200);
@@ -48,21 +49,10 @@ TEST(TrackStar, TiesEmptyDiscsAndEdges) {
         const TrackOutcome out = TrackStar(f, Disc(6), Tracked(), 20, 15, kernel);
         EXPECT_EQ(std::tuple(out.x, out.y), std::tuple(21, 15)) << kernel;
     }
-    // Nothing in the disc: the position stays and nothing is shown, even far off the frame.
-    for (auto [x, y] : {std::pair{10, 10}, {-500, 7}, {7, 100000}, {INT32_MAX, INT32_MIN}}) {
-        const TrackOutcome out = TrackStar(Bitmap24(40, 30), Disc(6), Tracked(), x, y, kGaussian3);
-        EXPECT_FALSE(out.show);
-        EXPECT_EQ(std::tuple(out.x, out.y), std::tuple(x, y));
+    for (auto [x, y] : {std::pair{-500, 7}, {7, 100000}, {INT32_MAX, INT32_MIN}}) {
+        const TrackOutcome out = TrackStar(f, Disc(6), Tracked(), x, y, kGaussian3);
+        EXPECT_EQ(std::tuple(out.x, out.y, out.show), std::tuple(x, y, false));
     }
-    // A star on the last column pulls the position onto it at most.
-    SetGrey(f, 39, 5, 255);
-    EXPECT_EQ(TrackStar(f, Disc(6), Tracked(), 36, 5, kGaussianOff).x, 39);
-    // Never read: the top row, and a pixel outside the disc (offset (6, 6) at radius 6).
-    Bitmap24 top(40, 30), corner(60, 60);
-    SetGrey(top, 10, 0, 255);
-    SetGrey(corner, 36, 36, 255);
-    EXPECT_FALSE(TrackStar(top, Disc(6), Tracked(), 10, 2, kGaussianOff).show);
-    EXPECT_FALSE(TrackStar(corner, Disc(6), Tracked(), 30, 30, kGaussianOff).show);
 }
 
 // ---- The template tracker ----
@@ -232,25 +222,6 @@ TEST(TrackStarPsf, EdgesAndTinyFrames) {
         const TrackOutcome o = TrackStarPsf(Bitmap24(w, h), 0, 1, 0, 0, rig.state, rig.masks, rig.tracking, rig.psf, rig.controls);
         EXPECT_TRUE(o.x >= 0 && o.y >= 0) << w << "x" << h;
     }
-}
-
-TEST(TrackRefPoints, SetAndClear) {
-    MeasureState s;
-    s.FrameObject(2).PosX = 12;
-    s.FrameObject(2).PosY = 34;
-    EXPECT_EQ(SetTrackRefPoint1(s, 2, 1234), "1234");
-    EXPECT_EQ(SetTrackRefPoint2(s, 2, 0), "0");
-    EXPECT_EQ(std::tuple(s.TrackRefPoints[2][1].frame, s.TrackRefPoints[2][1].x, s.TrackRefPoints[2][2].y), std::tuple(1234, 12, 34));
-    s.TrackRefPoints[2][0] = {5, 6, 7};
-    ClearTrackStartPoint(s, 2), ClearTrackRefPoint1(s, 2), ClearTrackRefPoint2(s, 2);
-    for (const FramePoint& p : s.TrackRefPoints[2]) EXPECT_EQ(std::tuple(p.frame, p.x, p.y), std::tuple(-100, -100, -100));
-    for (int k = 1; k <= 3; ++k) s.LinkRefPoints[k] = {FramePoint{1, 2, 3}, FramePoint{4, 5, 6}};
-    ClearLinkRefPoint1(s);
-    for (int k = 1; k <= 3; ++k) EXPECT_TRUE(!s.LinkRefPoints[k][0].IsSet() && s.LinkRefPoints[k][1].frame == 4) << k;
-    ClearLinkRefPoint2(s);
-    for (int k = 1; k <= 3; ++k) EXPECT_EQ(s.LinkRefPoints[k][1].y, -100);
-    EXPECT_STREQ(kFrame1Caption, "Frame1");
-    EXPECT_STREQ(kFrame2Caption, "Frame2");
 }
 
 }  // namespace
