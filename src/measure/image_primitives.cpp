@@ -156,31 +156,41 @@ void GaussianFilterFrame(Bitmap24& frame, int kernel, Bitmap24* scratch) {
 
 // ---- Patch smoothing ----
 
-template <typename T, int Half>
-void SmoothPatch(OffsetGrid<T, Half>& grid, int reach, int kernel) {
-    if (kernel != kGaussian3 && kernel != kGaussian5) return;
-    const int r = kernel;  // kernel half-width: 1 or 2
-    reach = std::min(reach, Half - r);
-    if (reach < 0) return;
+namespace {
+// One kernel size, with its weights known at compile time so the inner loops
+// unroll; the per-frame trackers call this many times per frame.
+template <int R, typename T, int Half>
+void SmoothPatchWith(OffsetGrid<T, Half>& grid, int reach) {
     // Integer cells sum exactly in int64; real cells in double.
     using Acc = std::conditional_t<std::is_integral_v<T>, int64_t, double>;
     const int side = 2 * reach + 1;
-    std::vector<T> result(static_cast<size_t>(side) * side);
-    const double divisor = GaussianDivisorMilli(kernel);
+    thread_local std::vector<T> result;
+    result.resize(static_cast<size_t>(side) * side);
+    constexpr double divisor = Divisor<R>();
     for (int i = -reach; i <= reach; ++i)
         for (int j = -reach; j <= reach; ++j) {
             Acc sum = 0;
-            for (int a = -r; a <= r; ++a)
-                for (int b = -r; b <= r; ++b)
-                    sum += static_cast<Acc>(GaussianWeightMilli(kernel, a, b)) * static_cast<Acc>(grid.at(i + a, j + b));
+            for (int a = -R; a <= R; ++a)
+                for (int b = -R; b <= R; ++b)
+                    sum += static_cast<Acc>(Weight<R>(a, b)) * static_cast<Acc>(grid.at(i + a, j + b));
             // An integer sum divided in double is correctly rounded and exact at
-            // halves, so ties are found exactly.
+            // halves, so ties are found exactly (and go to even).
             result[static_cast<size_t>(i + reach) * side + static_cast<size_t>(j + reach)] =
-                static_cast<T>(numtext::RoundHalfEven(static_cast<double>(sum) / divisor));
+                static_cast<T>(std::nearbyint(static_cast<double>(sum) / divisor));
         }
     for (int i = -reach; i <= reach; ++i)
         for (int j = -reach; j <= reach; ++j)
             grid.at(i, j) = result[static_cast<size_t>(i + reach) * side + static_cast<size_t>(j + reach)];
+}
+}  // namespace
+
+template <typename T, int Half>
+void SmoothPatch(OffsetGrid<T, Half>& grid, int reach, int kernel) {
+    if (kernel != kGaussian3 && kernel != kGaussian5) return;
+    reach = std::min(reach, Half - kernel);  // kernel half-width: 1 or 2
+    if (reach < 0) return;
+    if (kernel == kGaussian3) SmoothPatchWith<1>(grid, reach);
+    else SmoothPatchWith<2>(grid, reach);
 }
 
 template void SmoothPatch(OffsetGrid<int32_t, 27>&, int, int);

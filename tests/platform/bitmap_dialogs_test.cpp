@@ -1,7 +1,9 @@
 #include <QImage>
+#include <QPainter>
 #include <gtest/gtest.h>
 
 #include "platform/bitmap24.h"
+#include "platform/controls.h"
 #include "platform/dialogs.h"
 
 TEST(Bitmap24, RowsArePaddedAndTheViewSharesMemory) {
@@ -36,4 +38,22 @@ TEST(ScriptedDialogs, RecordsAndAnswersWithoutBlocking) {
     ASSERT_EQ(d.Texts("error").size(), 1u);
     EXPECT_EQ(d.Texts("error")[0], "Could not open .AVI file.\r\nx.avi");
     EXPECT_EQ(d.shown[3].folder, "/tmp");
+}
+
+TEST(TImage, FrameDrawnAsThePainterWouldDrawIt) {
+    Bitmap24 frame(7, 5);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 7; ++x) {
+            uint8_t* p = frame.Scanline(y) + 3 * x;
+            p[0] = static_cast<uint8_t>(10 * x);       // blue
+            p[1] = static_cast<uint8_t>(20 * y);       // green
+            p[2] = static_cast<uint8_t>(x * y + 100);  // red
+        }
+    TImage image;
+    image.SetPictureSize(6, 8);  // narrower than the frame: the rest is cut
+    image.Draw(1, 2, frame.View());
+    QImage expected(6, 8, QImage::Format_RGB32);
+    expected.fill(Qt::black);
+    QPainter(&expected).drawImage(1, 2, frame.View());
+    EXPECT_EQ(image.Picture(), expected);
 }
