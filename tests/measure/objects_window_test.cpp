@@ -1,0 +1,366 @@
+// The main window's measured objects offscreen, on a video of two Gaussian
+// stars: placing with the learning pass, the radius controls, adding, selecting
+// and removing, and what is drawn over the frame.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include "measure/main_2.h"
+#include "measure/settings_file.h"
+#include "platform/dialogs.h"
+#include "support/test_util.h"
+
+namespace {
+
+// Star A at (60, 50) with sigma 5, star B at (120, 80) with sigma 3, both
+// 20 + 150 exp(-2 (r / sigma)^2) in every colour, on a background of 20.
+constexpr int kAx = 60, kAy = 50, kBx = 120, kBy = 80;
+
+struct Objects : ::testing::Test {
+    ScriptedDialogs dialogs;
+    testutil::TempDir dir;
+    std::unique_ptr<TPlatform> w;
+
+    void SetUp() override {
+        if (!testutil::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not found";
+        dialogs.Install();
+        const std::string ini = dir.File("tevorin.ini");
+        testutil::WriteAll(ini, "[FileRead]\r\nUse AviSynth to read file=0\r\nAPI for reading file=VideoForWindows\r\n"
+                                "[Measurement]\r\nPhotometry=Aperture photometry\r\n[Background Area]\r\nForm=Standard\r\n");
+        SetSettingsFilePath(ini);
+        const std::string video = dir.File("stars.avi");
+        const std::string e = "20+150*exp(-2*(pow(X-60\\,2)+pow(Y-50\\,2))/25)+150*exp(-2*(pow(X-120\\,2)+pow(Y-80\\,2))/9)";
+        const std::string cmd = "ffmpeg -v error -y -f lavfi -i color=c=black:s=160x120:r=25 -frames:v 15 -vf \"format=rgb24,geq=r='" +
+                                e + "':g='" + e + "':b='" + e + "'\" -c:v rawvideo -pix_fmt bgr24 " + video;
+        ASSERT_EQ(testutil::Run(cmd), 0) << cmd;
+        w = std::make_unique<TPlatform>();
+        dialogs.fileAnswers.push_back(video);
+        w->Button1Click();
+        ASSERT_TRUE(w->State.VideoOpen);
+    }
+    void TearDown() override {
+        w.reset();
+        SetSettingsFilePath("");
+    }
+    void Click(int x, int y) { w->Image1MouseDown(Qt::LeftButton, x, y); }
+    void Add(int x, int y) {
+        w->Image1MouseDown(Qt::MiddleButton, x, y);
+        w->Add1->trigger();
+    }
+    QRgb Shown(int x, int y) { return w->Image1->Picture().pixel(x, y) & 0xFFFFFF; }
+    static QRgb Rgb(uint32_t bbggrr) { return qRgb(bbggrr & 0xFF, (bbggrr >> 8) & 0xFF, bbggrr >> 16) & 0xFFFFFF; }
+    const DataLineObject& Obj(int line, int k) { return w->State.DataLines[static_cast<size_t>(line)].Objects[k]; }
+};
+
+}  // namespace
+
+TEST_F(Objects, PlacingLearnsTheProfileAndTheRadiiFollowSigma) {
+    TPlatform& p = *w;
+    p.GoToFrame(3);
+    Click(kAx + 2, kAy - 2);
+    const MeasureState& s = p.State;
+    EXPECT_EQ(s.FrameObject(1).PosX, kAx);
+    EXPECT_EQ(s.FrameObject(1).PosY, kAy);
+    EXPECT_EQ(s.FrameObject(1).StartX, kAx);
+    EXPECT_NEAR(s.PsfSigma[1], 5.0, 0.3);
+    // round(sigma) = 5: aperture 5, inner 7, tracking 5 ("Sync-Tracking APT").
+    for (int line = 0; line < 3; ++line) {
+        EXPECT_EQ(Obj(line, 1).ApertureRadius, 5);
+        EXPECT_EQ(Obj(line, 1).BkgInnerRadius, 7);
+        EXPECT_GE(Obj(line, 1).BkgOuterRadius, 7);
+        EXPECT_EQ(Obj(line, 1).TrackRadius, 5);
+        EXPECT_EQ(Obj(line, 1).TrackThreshold, 50);
+    }
+    EXPECT_EQ(p.UpDown1->Position(), 5);
+    EXPECT_EQ(p.UpDown2->Position(), 7);
+    EXPECT_EQ(p.UpDown5->Position(), 5);
+    EXPECT_EQ(p.Edit1->text(), "5");
+    // What the placement borrowed is back: threshold, PSF tracking, the frame.
+    EXPECT_EQ(p.UpDown7->Position(), 50);
+    EXPECT_EQ(p.Edit6->text(), "50");
+    EXPECT_FALSE(p.CheckBox15->isChecked());
+    EXPECT_EQ(p.Position(), 3);
+    EXPECT_EQ(p.Edit10->text().trimmed(), "3");
+    EXPECT_EQ(p.Placed[1], 1);
+    EXPECT_EQ(p.BeingPlaced[1], 0);
+    EXPECT_EQ(p.Psf.ProfileLearning, 0);
+    EXPECT_EQ(p.Edit12->text(), "60");
+    EXPECT_EQ(p.Edit13->text(), "50");
+
+    // The narrow star as B: radius 3, inner 5, the tracking radius raised to 4.
+    Add(kBx - 1, kBy + 2);
+    EXPECT_EQ(s.ObjectCount, 2);
+    EXPECT_EQ(s.CurrentObject, 2);
+    EXPECT_EQ(s.FrameObject(2).PosX, kBx);
+    EXPECT_EQ(s.FrameObject(2).PosY, kBy);
+    EXPECT_NEAR(s.PsfSigma[2], 3.0, 0.3);
+    EXPECT_EQ(s.FrameObject(2).ApertureRadius, 3);
+    EXPECT_EQ(s.FrameObject(2).BkgInnerRadius, 5);
+    EXPECT_EQ(s.FrameObject(2).TrackRadius, 4);
+    EXPECT_EQ(p.Tracking.LostPercent[2], 50);
+    // A kept its own.
+    EXPECT_EQ(s.FrameObject(1).ApertureRadius, 5);
+    EXPECT_EQ(s.FrameObject(1).PosX, kAx);
+}
+
+TEST_F(Objects, AddSelectRangesRadiusChainAndRefusals) {
+    TPlatform& p = *w;
+    MeasureState& s = p.State;
+    EXPECT_TRUE(p.Add1->isEnabled());
+    EXPECT_FALSE(p.Remove1->isEnabled());
+    Click(kAx, kAy);
+    Add(kBx, kBy);
+    EXPECT_TRUE(p.RadioButton8->isChecked());
+    EXPECT_TRUE(p.RadioButton8->isEnabled());
+    EXPECT_FALSE(p.RadioButton9->isEnabled());
+    Add(20, 100);
+    EXPECT_EQ(s.ObjectCount, 3);
+    EXPECT_TRUE(p.RadioButton9->isChecked());
+    EXPECT_TRUE(p.Object31->isEnabled());
+    const DataLineSet before = s.DataLines;
+    Add(140, 20);  // a fourth: nothing happens
+    EXPECT_EQ(s.ObjectCount, 3);
+    EXPECT_EQ(s.DataLines[0].Objects[3].PosX, before[0].Objects[3].PosX);
+
+    // Each object shows its own radii and ranges: aperture 0..inner-1,
+    // inner aperture+1..outer, outer inner..25.
+    for (int k : {1, 2, 3, 1}) {
+        (k == 1 ? p.RadioButton7 : k == 2 ? p.RadioButton8 : p.RadioButton9)->click();
+        ASSERT_EQ(s.CurrentObject, k);
+        const DataLineObject& o = s.FrameObject(k);
+        EXPECT_EQ(p.UpDown1->Position(), o.ApertureRadius);
+        EXPECT_EQ(p.UpDown2->Position(), o.BkgInnerRadius);
+        EXPECT_EQ(p.UpDown3->Position(), o.BkgOuterRadius);
+        EXPECT_EQ(p.UpDown1->Min(), 0);
+        EXPECT_EQ(p.UpDown1->Max(), o.BkgInnerRadius - 1);
+        EXPECT_EQ(p.UpDown2->Min(), o.ApertureRadius + 1);
+        EXPECT_EQ(p.UpDown2->Max(), o.BkgOuterRadius);
+        EXPECT_EQ(p.UpDown3->Min(), o.BkgInnerRadius);
+        EXPECT_EQ(p.UpDown3->Max(), 25);
+        EXPECT_FALSE(p.Add1->isEnabled());  // three objects: none can be added
+        EXPECT_EQ(p.Remove1->isEnabled(), k == 3);
+    }
+    // The chain: a larger inner radius raises the aperture's maximum and the
+    // outer radius's minimum; all three lines of A take it, A's mask too.
+    ASSERT_EQ(s.CurrentObject, 1);
+    p.UpDown2->SetPositionByUser(p.UpDown2->Position() + 3);
+    const int inner = p.UpDown2->Position();
+    for (int line = 0; line < 3; ++line) EXPECT_EQ(Obj(line, 1).BkgInnerRadius, inner);
+    EXPECT_EQ(p.UpDown1->Max(), inner - 1);
+    EXPECT_EQ(p.UpDown3->Min(), inner);
+    EXPECT_EQ(p.Edit2->text(), QString::number(inner));
+    EXPECT_EQ(p.Masks.ApertureMask[1].at(0, -(inner - 1)), kMaskNone);
+    EXPECT_EQ(p.Masks.ApertureMask[1].at(0, -inner), kMaskBackground);
+    // B is untouched.
+    EXPECT_EQ(s.FrameObject(2).BkgInnerRadius, before[0].Objects[2].BkgInnerRadius);
+    // "Sync-Tracking APT": the tracking radius follows the aperture.
+    p.UpDown1->SetPositionByUser(2);
+    EXPECT_EQ(p.UpDown5->Position(), 2);
+    for (int line = 0; line < 3; ++line) {
+        EXPECT_EQ(Obj(line, 1).ApertureRadius, 2);
+        EXPECT_EQ(Obj(line, 1).TrackRadius, 2);
+    }
+
+    // While recording: radius clicks, selection, adding and removing are refused.
+    s.RecordingFlag = 1;
+    p.UpDown1->SetPositionByUser(4);
+    EXPECT_EQ(p.UpDown1->Position(), 2);
+    EXPECT_EQ(s.FrameObject(1).ApertureRadius, 2);
+    p.RadioButton8->click();
+    EXPECT_EQ(s.CurrentObject, 1);
+    EXPECT_TRUE(p.RadioButton7->isChecked());
+    s.RecordingFlag = 0;
+    // A cannot be removed.
+    p.RemoveObject();
+    EXPECT_EQ(s.ObjectCount, 3);
+}
+
+TEST_F(Objects, RemovingBOfThreeMovesAllOfCIntoItsPlace) {
+    TPlatform& p = *w;
+    MeasureState& s = p.State;
+    Click(kAx, kAy);
+    Add(kBx, kBy);
+    Add(30, 95);
+    // C's state, all distinct from B's.
+    s.SpinPoint[3] = {7, -9};
+    s.PsfSigma[3] = 2.25;
+    s.TrackRefPoints[3][1] = {4, 30, 95};
+    s.RectangleAperture[3] = 1;
+    s.RectangleHeight[3] = 13;
+    p.Psf.PsfTemplate[3].at(1, 2) = 42.5;
+    p.Psf.ReferenceFlux[3] = 777;
+    p.Tracking.LostPercent[3] = 33;
+    s.ForAllLines(3, [](DataLineObject& o) { o.BkgGap = 11; });
+    const DataLineSet before = s.DataLines;
+    p.RadioButton8->click();
+    ASSERT_EQ(s.CurrentObject, 2);
+    p.RemoveObject();
+    EXPECT_EQ(s.ObjectCount, 2);
+    EXPECT_EQ(s.CurrentObject, 2);
+    for (int line = 0; line < 3; ++line) {
+        EXPECT_EQ(Obj(line, 2).PosX, before[static_cast<size_t>(line)].Objects[3].PosX);
+        EXPECT_EQ(Obj(line, 2).PosY, before[static_cast<size_t>(line)].Objects[3].PosY);
+        EXPECT_EQ(Obj(line, 2).BkgGap, 11);
+        EXPECT_EQ(Obj(line, 2).ApertureRadius, before[static_cast<size_t>(line)].Objects[3].ApertureRadius);
+        // C's slot is back to its start-up block.
+        EXPECT_EQ(Obj(line, 3).PosX, s.DataLinesDefault[static_cast<size_t>(line)].Objects[3].PosX);
+        EXPECT_EQ(Obj(line, 3).BkgGap, s.DataLinesDefault[static_cast<size_t>(line)].Objects[3].BkgGap);
+    }
+    EXPECT_EQ(s.SpinPoint[2].x, 7);
+    EXPECT_EQ(s.PsfSigma[2], 2.25);
+    EXPECT_EQ(s.TrackRefPoints[2][1].frame, 4);
+    EXPECT_EQ(s.RectangleAperture[2], 1);
+    EXPECT_EQ(s.RectangleHeight[2], 13);
+    EXPECT_EQ(p.Psf.PsfTemplate[2].at(1, 2), 42.5);
+    EXPECT_EQ(p.Psf.ReferenceFlux[2], 777);
+    EXPECT_EQ(p.Tracking.LostPercent[2], 33);
+    EXPECT_EQ(s.PsfSigma[3], 5.0);
+    EXPECT_EQ(p.Psf.ReferenceFlux[3], 0);
+    EXPECT_EQ(s.TrackRefPoints[3][1].frame, -100);
+    EXPECT_EQ(s.RectangleAperture[3], 0);
+    EXPECT_EQ(p.UpDown6->Position(), 11);
+    EXPECT_FALSE(p.RadioButton9->isEnabled());
+    EXPECT_FALSE(p.Object31->isEnabled());
+    EXPECT_TRUE(p.RadioButton8->isChecked());
+    EXPECT_TRUE(p.Add1->isEnabled());
+    // The new B's mask is its own (the gap came with it).
+    ApertureGrid expected;
+    DirectionLines lines;
+    BuildApertureMask(expected, lines, MaskGeometryOf(s, p.Masks, 2));
+    EXPECT_EQ(p.Masks.ApertureMask[2].cells, expected.cells);
+    // Then B goes too; "Link" goes off below two objects.
+    p.CheckBox6->setChecked(true);
+    p.RemoveObject();
+    EXPECT_EQ(s.ObjectCount, 1);
+    EXPECT_EQ(s.CurrentObject, 1);
+    EXPECT_FALSE(p.CheckBox6->isChecked());
+    EXPECT_FALSE(p.Remove1->isEnabled());
+    EXPECT_TRUE(p.RadioButton7->isChecked());
+}
+
+TEST_F(Objects, OutlinesAndMarkersOnTheShownFrame) {
+    TPlatform& p = *w;
+    MeasureState& s = p.State;
+    Click(kAx, kAy);
+    Add(kBx, kBy);
+    ASSERT_EQ(s.CurrentObject, 2);
+    const int aOuter = s.FrameObject(1).BkgOuterRadius;
+    // A, not current: star 0x000080, background 0x800000; B, current: red, 0x00FFFF.
+    EXPECT_EQ(Shown(kAx, kAy - 5), Rgb(0x000080));
+    EXPECT_EQ(Shown(kAx - 5, kAy), Rgb(0x000080));
+    EXPECT_EQ(Shown(kAx, kAy - 4), p.FrameBitmap.View().pixel(kAx, kAy - 4) & 0xFFFFFF);
+    ASSERT_GE(kAy - aOuter, 0);
+    EXPECT_EQ(Shown(kAx, kAy - aOuter), Rgb(0x800000));
+    EXPECT_EQ(Shown(kBx, kBy - 3), Rgb(0x0000FF));
+    EXPECT_EQ(Shown(kBx + 3, kBy), Rgb(0x0000FF));
+    EXPECT_EQ(Shown(kBx, kBy - 5), Rgb(0x00FFFF));
+    // Selecting A swaps the colours.
+    p.RadioButton7->click();
+    EXPECT_EQ(Shown(kAx, kAy - 5), Rgb(0x0000FF));
+    EXPECT_EQ(Shown(kBx, kBy - 3), Rgb(0x000080));
+    EXPECT_EQ(Shown(kBx, kBy - 5), Rgb(0x008888));
+    // "Faint" and "Hide".
+    p.MeasurementRegionDisplay = kRegionFaint;
+    p.ShowNeighbor();
+    EXPECT_EQ(Shown(kAx, kAy - 5), Rgb(0x444444));
+    EXPECT_EQ(Shown(kAx, kAy - 7), Rgb(0x330000));
+    const double value = s.FrameObject(1).Value;
+    p.MeasurementRegionDisplay = kRegionHide;
+    p.ShowNeighbor();
+    EXPECT_NE(Shown(kAx, kAy - 5), Rgb(0x0000FF));
+    EXPECT_NE(Shown(kAx, kAy - 5), Rgb(0x444444));
+    EXPECT_EQ(s.FrameObject(1).Value, value);
+    p.MeasurementRegionDisplay = kRegionHilight;
+
+    // Signal boxes: a click in signal mode moves the marker; beyond the frame it
+    // lands on the frame's corner.
+    p.RadioButton11->setChecked(true);
+    Click(30, 100);
+    EXPECT_EQ(s.Signal1Position.x, 30);
+    EXPECT_EQ(Shown(28, 98), Rgb(0xFF00FF));
+    EXPECT_EQ(Shown(31, 101), Rgb(0xFF00FF));
+    p.RadioButton12->setChecked(true);
+    Click(400, 300);
+    EXPECT_EQ(s.Signal2Position.x, 159);
+    EXPECT_EQ(s.Signal2Position.y, 119);
+    EXPECT_EQ(s.FrameObject(1).PosX, kAx);  // no star moved
+    p.RadioButton10->setChecked(true);
+
+    // A star placed at the frame's corner: its outlines stop at the frame; the
+    // canvas beyond it stays as it was.
+    const QImage canvas = p.Image1->Picture().copy();
+    Click(159, 0);
+    for (int y = 0; y < 150; ++y)
+        for (int x = 0; x < 200; ++x)
+            if (x >= 160 || y >= 120) {
+                ASSERT_EQ(Shown(x, y), canvas.pixel(x, y) & 0xFFFFFF) << x << "," << y;
+            }
+    const DataLineObject& a = s.FrameObject(1);
+    ASSERT_GE(a.PosX - a.ApertureRadius, 0);
+    EXPECT_EQ(Shown(a.PosX - a.ApertureRadius, a.PosY), Rgb(0x0000FF));
+    EXPECT_LE(s.FrameObject(1).PosX, 159);
+    EXPECT_GE(s.FrameObject(1).PosY, 0);
+}
+
+TEST_F(Objects, ZoomViewTenPixelsFromTheRightEdgeAndTheDirectionClick) {
+    TPlatform& p = *w;
+    MeasureState& s = p.State;
+    Click(kAx, kAy);
+    // What "Direction Setting" leaves: the zoom bitmaps, the centre, the mode.
+    p.ZoomBitmaps[0].Resize(101, 101);
+    p.ZoomBitmaps[0].Fill(255, 255, 255);
+    p.ZoomCentre[1] = {150, 60};
+    s.SpinPoint[1] = {50, 0};
+    s.DirectionMode = 1;
+    p.ShowNeighbor();
+    // Drawn 60 pixels wide from x = 100; columns 160 on keep the empty canvas.
+    for (int x = 95; x < 170; ++x) {
+        const QRgb c = Shown(x, 12);
+        if (x < 100) EXPECT_NE(c, 0xFFFFFFu) << x;
+        else if (x < 160) EXPECT_EQ(c, 0xFFFFFFu) << x;
+        else EXPECT_EQ(c, 0u) << x;
+    }
+    // The direction line to the right, from 26 to 50 pixels: only 176..200 would
+    // lie there, beyond the frame, so nothing of it shows; the outlines around the
+    // centre do (red star cells, green background cells).
+    EXPECT_EQ(Shown(150, 60 - 5), Rgb(0x0000FF));
+    EXPECT_EQ(Shown(150, 60 - 7), Rgb(0x00FF00));
+    EXPECT_EQ(Shown(160, 60), 0u);
+    // The working copy keeps its size.
+    EXPECT_EQ(p.ZoomBitmaps[1].Width(), 101);
+    // A left click ends the direction mode and shows the frame again.
+    Click(10, 10);
+    EXPECT_EQ(s.DirectionMode, 0);
+    EXPECT_EQ(Shown(130, 12), p.FrameBitmap.View().pixel(130, 12) & 0xFFFFFF);
+    EXPECT_EQ(s.FrameObject(1).PosX, kAx);
+}
+
+TEST_F(Objects, TrackingModeButtons) {
+    TPlatform& p = *w;
+    MeasureState& s = p.State;
+    p.RadioButton6->setChecked(true);
+    for (int line = 0; line < 3; ++line) EXPECT_EQ(Obj(line, 1).TrackMode, kTrackOff);
+    EXPECT_FALSE(p.CheckBox4->isEnabled());
+    EXPECT_FALSE(p.Edit40->isEnabled());
+    p.CheckBox15->setChecked(true);
+    p.RadioButton5->setChecked(true);
+    EXPECT_EQ(s.FrameObject(1).TrackMode, kTrackDrift);
+    EXPECT_TRUE(p.CheckBox4->isEnabled());
+    EXPECT_TRUE(p.Edit40->isEnabled());
+    p.RadioButton4->setChecked(true);
+    for (int line = 0; line < 3; ++line) EXPECT_EQ(Obj(line, 1).TrackMode, kTrackAnchor);
+    EXPECT_FALSE(p.CheckBox4->isEnabled());
+    p.RadioButton5->setChecked(true);
+    p.CheckBox4->setChecked(true);
+    p.RadioButton14->setChecked(true);
+    EXPECT_EQ(s.FrameObject(1).TrackMode, kTrackCsv);
+    EXPECT_FALSE(p.CheckBox4->isChecked());
+    // During a recording the mode stays.
+    s.RecordingFlag = 1;
+    p.RadioButton6->setChecked(true);
+    EXPECT_EQ(s.FrameObject(1).TrackMode, kTrackCsv);
+    s.RecordingFlag = 0;
+}
