@@ -11,32 +11,26 @@
 
 namespace {
 
-// Frame n of a fake source is filled with the grey level (n + seed) % 256.
-class FakeClip final : public video::Clip {
-public:
-    FakeClip(int w, int h, int count, double fps, int seed) : w_(w), h_(h), count_(count), fps_(fps), seed_(seed) {}
-    int Width() const override { return w_; }
-    int Height() const override { return h_; }
-    int FrameCount() const override { return count_; }
-    double FrameRate() const override { return fps_; }
+// Frame n of a fake source is grey (n + seed) % 256, with a marker at the top-left corner
+// and the row number down the right-hand column, to see where a crop went.
+struct FakeClip final : video::Clip {
+    FakeClip(int w, int h, int count, double fps, int seed) : w(w), h(h), count(count), fps(fps), seed(seed) {}
+    int Width() const override { return w; }
+    int Height() const override { return h; }
+    int FrameCount() const override { return count; }
+    double FrameRate() const override { return fps; }
     bool GetFrame(int n, Bitmap24& out, std::string& error) override {
-        if (n < 0 || n >= count_) {
-            error = "out of range";
-            return false;
-        }
-        out.Resize(w_, h_);
-        const uint8_t v = static_cast<uint8_t>((n + seed_) % 256);
+        if (n < 0 || n >= count) return error = "out of range", false;
+        out.Resize(w, h);
+        const uint8_t v = static_cast<uint8_t>((n + seed) % 256);
         out.Fill(v, v, v);
-        // A marker that shows where the top-left corner went.
         out.Scanline(0)[0] = 255;
-        for (int y = 0; y < h_; ++y) out.Scanline(y)[3 * (w_ - 1) + 1] = static_cast<uint8_t>(y);
+        for (int y = 0; y < h; ++y) out.Scanline(y)[3 * (w - 1) + 1] = static_cast<uint8_t>(y);
         return true;
     }
-
-private:
-    int w_, h_, count_;
-    double fps_;
-    int seed_;
+    int w, h, count;
+    double fps;
+    int seed;
 };
 
 struct Fakes {
@@ -74,54 +68,50 @@ int Grey(video::Clip& c, int n) {
 TEST(AvsScript, FormsAUserWrites) {
     Fakes f;
     std::string err;
-    struct Case {
+    const double ntsc = 30000.0 / 1001;
+    const struct {
         const char* text;
         int width, height, count;
         double fps;
         int firstGrey;  // grey level of frame 0
-    };
-    const Case cases[] = {
-        {"DirectShowSource(\"/v/a.avi\" , pixel_type=\"RGB24\")", 64, 48, 100, 30000.0 / 1001, 100},
-        {"AVISource(\"a.avi\")\nTrim(10, 19)", 64, 48, 10, 30000.0 / 1001, 110},
-        {"AVISource(\"a.avi\").Trim(10, -5)", 64, 48, 5, 30000.0 / 1001, 110},
-        {"AVISource(\"a.avi\")\nTrim(95, 0)", 64, 48, 5, 30000.0 / 1001, 195},
-        {"AVISource(\"a.avi\")\nTrim(-3, 1000)", 64, 48, 100, 30000.0 / 1001, 100},
-        {"AVISource(\"a.avi\")\nTrim(0, -1)", 64, 48, 1, 30000.0 / 1001, 100},
+    } cases[] = {
+        {"DirectShowSource(\"/v/a.avi\" , pixel_type=\"RGB24\")", 64, 48, 100, ntsc, 100},
+        {"AVISource(\"a.avi\")\nTrim(10, 19)", 64, 48, 10, ntsc, 110},
+        {"AVISource(\"a.avi\").Trim(10, -5)", 64, 48, 5, ntsc, 110},
+        {"AVISource(\"a.avi\")\nTrim(95, 0)", 64, 48, 5, ntsc, 195},
+        {"AVISource(\"a.avi\")\nTrim(-3, 1000)", 64, 48, 100, ntsc, 100},
+        {"AVISource(\"a.avi\")\nTrim(0, -1)", 64, 48, 1, ntsc, 100},
         {"OpenDMLSource(\"a.avi\", audio=false, pixel_type=\"YUY2\")\nCrop(4, 2, -8, -6)", 52, 40, 100,
-         30000.0 / 1001, 100},
-        {"AVISource(\"a.avi\")\nCrop(0, 0, 16, 0)", 16, 48, 100, 30000.0 / 1001, 100},
-        {"AVISource(\"a.avi\")\nCrop(left=10, top=20, width=0, height=28)", 54, 28, 100, 30000.0 / 1001, 100},
+         ntsc, 100},
+        {"AVISource(\"a.avi\")\nCrop(0, 0, 16, 0)", 16, 48, 100, ntsc, 100},
+        {"AVISource(\"a.avi\")\nCrop(left=10, top=20, width=0, height=28)", 54, 28, 100, ntsc, 100},
         {"# a comment line\nclip = AVISource(\"a.avi\") # trailing comment\nclip.ConvertToRGB24()\nConvertToRGB32\n"
          "ConvertToRGB()",
-         64, 48, 100, 30000.0 / 1001, 100},
+         64, 48, 100, ntsc, 100},
         {"LoadPlugin(\"C:\\Program Files\\DVInfo.dll\")\nAVISource(\"a.avi\")\nAssumeFPS(25)", 64, 48, 100, 25, 100},
-        {"AVISource(\"a.avi\")\nAssumeFPS(30000, 1001)", 64, 48, 100, 30000.0 / 1001, 100},
+        {"AVISource(\"a.avi\")\nAssumeFPS(30000, 1001)", 64, 48, 100, ntsc, 100},
         {"AVISource(\"a.avi\")\nAssumeFPS(29.97, sync_audio=true)", 64, 48, 100, 29.97, 100},
         {"AVISource(\"a.avi\")\nAssumeFPS(\"PAL_video\")", 64, 48, 100, 25, 100},
         {"AVISource(\"a.avi\")\nAssumeFPS(\"ntsc_film\")", 64, 48, 100, 24000.0 / 1001, 100},
         {"DirectShowSource(\"a.avi\", fps=50, audio=false, convertfps=true)", 64, 48, 100, 50, 100},
         // Continuation at the end of a line and at the start of the next.
-        {"AVISource(\"a.avi\", \\\n  \"b.avi\")\n\\ .Trim(140, \\\n 149)", 64, 48, 10, 30000.0 / 1001, 240},
-        {"AVISource(\"a.avi\")\n\n# between\n   \\ .Crop(0, 0, 8, 8)", 8, 8, 100, 30000.0 / 1001, 100},
-        {"v = \"\"\"a\n.avi\"\"\"\nAVISource(v)\nlast.Trim(1, 2)", 64, 48, 2, 30000.0 / 1001, 101},
+        {"AVISource(\"a.avi\", \\\n  \"b.avi\")\n\\ .Trim(140, \\\n 149)", 64, 48, 10, ntsc, 240},
+        {"AVISource(\"a.avi\")\n\n# between\n   \\ .Crop(0, 0, 8, 8)", 8, 8, 100, ntsc, 100},
+        {"v = \"\"\"a\n.avi\"\"\"\nAVISource(v)\nlast.Trim(1, 2)", 64, 48, 2, ntsc, 101},
         {"dir = \"sub/\"\nAVISource(dir + \"a.avi\")\nTrim(2 * 3 - (4 - 2) / 2, (7 % 4) + 6)", 64, 48, 5,
-         30000.0 / 1001, 105},
-        {"x = AVISource(\"a.avi\")\ny = x.Trim(1, 1)\nlast = x\n", 64, 48, 100, 30000.0 / 1001, 100},
-        {"avisource(\"a.avi\")\nTRIM(5, 6)\r\ncrop(0, 0, -1, -1)\r\n", 63, 47, 2, 30000.0 / 1001, 105},
+         ntsc, 105},
+        {"x = AVISource(\"a.avi\")\ny = x.Trim(1, 1)\nlast = x\n", 64, 48, 100, ntsc, 100},
+        {"avisource(\"a.avi\")\nTRIM(5, 6)\r\ncrop(0, 0, -1, -1)\r\n", 63, 47, 2, ntsc, 105},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         video::ClipPtr clip = f.Run(c.text, err);
         ASSERT_TRUE(clip) << err;
-        EXPECT_EQ(clip->Width(), c.width);
-        EXPECT_EQ(clip->Height(), c.height);
-        EXPECT_EQ(clip->FrameCount(), c.count);
+        EXPECT_EQ(std::vector<int>({clip->Width(), clip->Height(), clip->FrameCount(), Grey(*clip, 0), Grey(*clip, c.count - 1)}),
+                  std::vector<int>({c.width, c.height, c.count, c.firstGrey, c.firstGrey + c.count - 1}));
         EXPECT_DOUBLE_EQ(clip->FrameRate(), c.fps);
-        EXPECT_EQ(Grey(*clip, 0), c.firstGrey);
-        EXPECT_EQ(Grey(*clip, c.count - 1), c.firstGrey + c.count - 1);
         Bitmap24 b;
-        EXPECT_FALSE(clip->GetFrame(c.count, b, err));
-        EXPECT_FALSE(clip->GetFrame(-1, b, err));
+        EXPECT_FALSE(clip->GetFrame(c.count, b, err) || clip->GetFrame(-1, b, err));
     }
 }
 
@@ -139,30 +129,23 @@ TEST(AvsScript, FilesAndPixels) {
 
     // Crop moves the picture: the marker at (4, 2) of the source is the new origin,
     // and the right-hand column carries its row number.
+    // Column 63 of the source was cut off: the new right edge is source column 60.
     video::ClipPtr c = f.Run("AVISource(\"a.avi\")\nCrop(0, 5, -3, 0)\nCrop(1, 0, 0, -1)", err);
-    ASSERT_TRUE(c) << err;
-    ASSERT_EQ(c->Width(), 60);
-    ASSERT_EQ(c->Height(), 42);
     Bitmap24 b;
-    ASSERT_TRUE(c->GetFrame(3, b, err));
-    EXPECT_EQ(b.Scanline(0)[0], 103);
-    // Column 63 of the source was cut off; the new right edge is source column 60.
-    EXPECT_EQ(b.Scanline(7)[3 * 59 + 1], 103);
+    ASSERT_TRUE(c && c->Width() == 60 && c->Height() == 42 && c->GetFrame(3, b, err)) << err;
+    EXPECT_TRUE(b.Scanline(0)[0] == 103 && b.Scanline(7)[3 * 59 + 1] == 103);
     c = f.Run("AVISource(\"a.avi\")\nCrop(0, 0, 0, 0)", err);
-    ASSERT_TRUE(c) << err;
-    ASSERT_TRUE(c->GetFrame(0, b, err));
-    EXPECT_EQ(b.Scanline(0)[0], 255);
-    EXPECT_EQ(b.Scanline(30)[3 * 63 + 1], 30);
+    ASSERT_TRUE(c && c->GetFrame(0, b, err)) << err;
+    EXPECT_TRUE(b.Scanline(0)[0] == 255 && b.Scanline(30)[3 * 63 + 1] == 30);
 }
 
 TEST(AvsScript, EveryErrorNamesItsLine) {
     Fakes f;
-    struct Case {
+    const struct {
         const char* text;
         int line;
         const char* says;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"AVISource(\"a.avi\")\nBlur(1.0)", 2, "\"Blur\" is not a function"},
         {"AVISource(\"a.avi\")\n\n\nfoo", 4, "\"foo\" is not a function or variable"},
         {"Trim(0, 10)", 1, "Trim has no clip to work on"},
@@ -225,7 +208,7 @@ TEST(AvsScript, EveryErrorNamesItsLine) {
          ")))))))))))))))))))))))))))))))))))))))))))))))))))))))))))))))",
          2, "nested too deeply"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         std::string err;
         EXPECT_FALSE(f.Run(c.text, err));
@@ -256,32 +239,19 @@ TEST(AvsScript, RandomAndTruncatedScriptsFailCleanly) {
     const std::string alphabet = "AVISourceTrimCrop()\",.=+-*/%#\\\n\r 0123456789.\"\"\"_x\x01\xff";
     int accepted = 0;
     for (int round = 0; round < 3000; ++round) {
-        std::string text;
-        if (round < static_cast<int>(good.size())) {
-            text = good.substr(0, static_cast<size_t>(round));
-        } else {
-            text = good;
-            const int edits = 1 + static_cast<int>(rng() % 6);
-            for (int e = 0; e < edits; ++e) {
-                const size_t at = rng() % (text.size() + 1);
-                const char ch = alphabet[rng() % alphabet.size()];
-                switch (rng() % 3) {
-                    case 0: text.insert(at, 1, ch); break;
-                    case 1: if (at < text.size()) text.erase(at, 1); break;
-                    default: if (at < text.size()) text[at] = ch;
-                }
-            }
+        std::string text = good.substr(0, static_cast<size_t>(round));  // every cut, then random edits
+        for (int e = round < static_cast<int>(good.size()) ? 0 : 1 + static_cast<int>(rng() % 6); e > 0; --e) {
+            const size_t at = rng() % (text.size() + 1), kind = rng() % 3;
+            const char ch = alphabet[rng() % alphabet.size()];
+            if (kind == 0) text.insert(at, 1, ch);
+            else if (at < text.size()) kind == 1 ? void(text.erase(at, 1)) : void(text[at] = ch);
         }
         std::string err;
         video::ClipPtr c = f.Run(text, err);
-        if (c) {
-            ++accepted;
-            Bitmap24 b;
-            EXPECT_TRUE(c->GetFrame(c->FrameCount() - 1, b, err)) << text;
-            EXPECT_EQ(b.Width(), c->Width());
-        } else {
-            EXPECT_EQ(err.rfind("Line ", 0), 0u) << text << "\n" << err;
-        }
+        Bitmap24 b;
+        accepted += c != nullptr;
+        EXPECT_TRUE(c ? c->GetFrame(c->FrameCount() - 1, b, err) && b.Width() == c->Width() : err.rfind("Line ", 0) == 0)
+            << text << "\n" << err;
     }
     EXPECT_GT(accepted, 10);
     // Over the size limit.
@@ -298,44 +268,32 @@ protected:
     testutil::TempDir dir;
 };
 
-// The script text the program writes beside a video (without the camcorder time).
-TEST_F(AvsFileTest, WrittenScriptReadsTheVideosFrames) {
-    const std::string video = dir.File("clip 1.avi");
+// The script the program writes beside a video (without the camcorder time), and a user's edit of it.
+TEST_F(AvsFileTest, WrittenAndEditedScriptsReadTheVideosFrames) {
+    const std::string video = dir.File("clip 1.avi"), script = dir.File("clip 1.avs"), edited = dir.File("edited.AVS");
     ASSERT_TRUE(vfix::Ffmpeg(vfix::NumberedSource(160, 120, "30000/1001", 1.0) + " -c:v mjpeg '" + video + "'"));
-    const std::string script = dir.File("clip 1.avs");
     testutil::WriteAll(script, "DirectShowSource(\"" + video + "\" , pixel_type=\"RGB24\")\r\n");
     TVfwAvi direct, scripted;
     ASSERT_TRUE(direct.Open(video));
     ASSERT_TRUE(scripted.Open(script)) << scripted.LastError();
-    EXPECT_EQ(scripted.FrameCount(), direct.FrameCount());
-    EXPECT_EQ(scripted.FrameCount(), 30);
+    EXPECT_TRUE(scripted.FrameCount() == 30 && direct.FrameCount() == 30 && !scripted.HasAudio());
     EXPECT_FLOAT_EQ(scripted.GetFrameRate(), direct.GetFrameRate());
     Bitmap24 a, b;
     for (int n : {0, 1, 2, 17, 29, 5, 0}) {
-        ASSERT_TRUE(direct.GetFrame(n, a));
-        ASSERT_TRUE(scripted.GetFrame(n, b)) << scripted.LastError();
-        EXPECT_TRUE(a == b) << n;
-        EXPECT_EQ(vfix::ReadCode(b), n);
+        ASSERT_TRUE(direct.GetFrame(n, a) && scripted.GetFrame(n, b)) << scripted.LastError();
+        EXPECT_TRUE(a == b && vfix::ReadCode(b) == n) << n;
     }
-    // Outside the script's frames: the frame delivered last, as for a video.
-    ASSERT_TRUE(scripted.GetFrame(30, b));
+    ASSERT_TRUE(scripted.GetFrame(30, b));  // outside: the frame delivered last, as for a video
     EXPECT_EQ(vfix::ReadCode(b), 0);
-    EXPECT_FALSE(scripted.HasAudio());
     scripted.Close();
-    EXPECT_EQ(scripted.FrameCount(), -1);
-    EXPECT_FALSE(scripted.GetFrame(-1, b));
+    EXPECT_TRUE(scripted.FrameCount() == -1 && !scripted.GetFrame(-1, b));
 
-    // A user's edit: relative name, trimmed and cropped.
-    const std::string edited = dir.File("edited.AVS");
-    testutil::WriteAll(edited, "LoadPlugin(\"DVInfo.dll\")\nAVISource(\"clip 1.avi\")\nTrim(10, 19)\n"
-                               "Crop(0, 0, -40, -30)\nConvertToRGB24()\n");
+    testutil::WriteAll(edited, "LoadPlugin(\"DVInfo.dll\")\nAVISource(\"clip 1.avi\")\nTrim(10, 19)\nCrop(0, 0, -40, -30)\nConvertToRGB24()\n");
     ASSERT_TRUE(scripted.Open(edited)) << scripted.LastError();
     EXPECT_EQ(scripted.FrameCount(), 10);
     for (int n : {0, 9, 4}) {
-        ASSERT_TRUE(scripted.GetFrame(n, b));
-        ASSERT_EQ(b.Width(), 120);
-        ASSERT_EQ(b.Height(), 90);
-        ASSERT_TRUE(direct.GetFrame(10 + n, a));
+        ASSERT_TRUE(scripted.GetFrame(n, b) && direct.GetFrame(10 + n, a));
+        ASSERT_TRUE(b.Width() == 120 && b.Height() == 90);
         int worst = 0;
         for (int y = 0; y < 90; ++y)
             for (int x = 0; x < 360; ++x) worst = std::max(worst, std::abs(a.Scanline(y)[x] - b.Scanline(y)[x]));
@@ -346,20 +304,20 @@ TEST_F(AvsFileTest, WrittenScriptReadsTheVideosFrames) {
 TEST_F(AvsFileTest, OpenFailsWithTheLineAndWhatWasNotUnderstood) {
     TVfwAvi avi;
     const std::string script = dir.File("bad.avs");
-    testutil::WriteAll(script, "# my script\nAVISource(\"nothing here.avi\")\n");
-    EXPECT_FALSE(avi.Open(script));
-    EXPECT_EQ(avi.FrameCount(), -1);
-    EXPECT_EQ(avi.LastError().rfind("Line 2: AVISource: Could not open nothing here.avi", 0), 0u) << avi.LastError();
-    testutil::WriteAll(script, "Version()\n");
-    EXPECT_FALSE(avi.Open(script));
-    EXPECT_EQ(avi.LastError(), "Line 1: \"Version\" is not a function or variable this program knows.");
+    testutil::WriteAll(dir.File("junk.avi"), std::string(5000, 'x'));  // not a video at all
+    const std::pair<std::string, std::string> cases[] = {
+        {"# my script\nAVISource(\"nothing here.avi\")\n", "Line 2: AVISource: Could not open nothing here.avi"},
+        {"Version()\n", "Line 1: \"Version\" is not a function or variable this program knows."},
+        {"AVISource(\"junk.avi\")", "Line 1: AVISource: "},
+    };
+    for (const auto& [text, error] : cases) {
+        testutil::WriteAll(script, text);
+        EXPECT_FALSE(avi.Open(script));
+        EXPECT_EQ(avi.FrameCount(), -1);
+        EXPECT_EQ(avi.LastError().rfind(error, 0), 0u) << avi.LastError();
+    }
     EXPECT_FALSE(avi.Open(dir.File("absent.avs")));
     EXPECT_NE(avi.LastError().find("absent.avs"), std::string::npos) << avi.LastError();
-    // A file that is not a video at all.
-    testutil::WriteAll(dir.File("junk.avi"), std::string(5000, 'x'));
-    testutil::WriteAll(script, "AVISource(\"junk.avi\")");
-    EXPECT_FALSE(avi.Open(script));
-    EXPECT_EQ(avi.LastError().rfind("Line 1: AVISource: ", 0), 0u) << avi.LastError();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <clocale>
 #include <cstring>
 #include <ctime>
+#include <numeric>
 #include <set>
 
 #include "fixtures.h"
@@ -39,51 +40,41 @@ struct DifSeq {
 std::optional<DvRecTime> Parse(const std::vector<uint8_t>& v) { return video::ParseDvRecTime(v.data(), v.size()); }
 
 TEST(DvPacks, DateAndTimePacks) {
-    DvRecTime t;
-    ASSERT_TRUE(video::DecodeRecDatePack(std::vector<uint8_t>{0x62, 0xFF, 0xC5, 0x03, 0x24}.data(), t));
-    EXPECT_EQ(t.year, 2024);
-    EXPECT_EQ(t.month, 3);
-    EXPECT_EQ(t.day, 5);
-    // Week bits above the month and the reserved bits above the day are ignored.
-    ASSERT_TRUE(video::DecodeRecDatePack(std::vector<uint8_t>{0x62, 0x00, 0xD1, 0xE2, 0x99}.data(), t));
-    EXPECT_EQ(t.year, 1999);
-    EXPECT_EQ(t.month, 2);
-    EXPECT_EQ(t.day, 11);
-    ASSERT_TRUE(video::DecodeRecDatePack(std::vector<uint8_t>{0x62, 0xFF, 0xE9, 0x02, 0x68}.data(), t));
-    EXPECT_EQ(t.year, 2068);
-    EXPECT_EQ(t.day, 29);  // 2068 is a leap year
-    ASSERT_TRUE(video::DecodeRecDatePack(std::vector<uint8_t>{0x62, 0xFF, 0xE9, 0x02, 0x00}.data(), t));
-    EXPECT_EQ(t.year, 2000);  // so is 2000
-    ASSERT_TRUE(video::DecodeRecDatePack(std::vector<uint8_t>{0x62, 0xFF, 0xF1, 0x12, 0x69}.data(), t));
-    EXPECT_EQ(t.year, 1969);
-    EXPECT_EQ(t.month, 12);
-    EXPECT_EQ(t.day, 31);
-    const std::vector<std::vector<uint8_t>> badDates = {
-        {0x62, 0xFF, 0xFF, 0xFF, 0xFF},  // no information
-        {0x62, 0xFF, 0xC0, 0x03, 0x24},  // day 0
-        {0x62, 0xFF, 0xF2, 0x03, 0x24},  // day 32
-        {0x62, 0xFF, 0xE9, 0x02, 0x23},  // 29 February 2023
-        {0x62, 0xFF, 0xF1, 0x04, 0x24},  // 31 April
-        {0x62, 0xFF, 0xC5, 0x13, 0x24},  // month 13
-        {0x62, 0xFF, 0xC5, 0x00, 0x24},  // month 0
-        {0x62, 0xFF, 0xCA, 0x03, 0x24},  // units of day 10
-        {0x62, 0xFF, 0xC5, 0x03, 0xA4},  // tens of year 10
-        {0x63, 0xFF, 0xC5, 0x03, 0x24},  // a time pack
+    const struct {
+        std::vector<uint8_t> pack;
+        int value;  // yyyymmdd or hhmmss, -1 refused
+    } cases[] = {
+        {{0x62, 0xFF, 0xC5, 0x03, 0x24}, 20240305},
+        {{0x62, 0x00, 0xD1, 0xE2, 0x99}, 19990211},  // week bits above the month, reserved above the day ignored
+        {{0x62, 0xFF, 0xE9, 0x02, 0x68}, 20680229},  // leap years
+        {{0x62, 0xFF, 0xE9, 0x02, 0x00}, 20000229},
+        {{0x62, 0xFF, 0xF1, 0x12, 0x69}, 19691231},
+        {{0x62, 0xFF, 0xFF, 0xFF, 0xFF}, -1},  // no information
+        {{0x62, 0xFF, 0xC0, 0x03, 0x24}, -1},  // day 0
+        {{0x62, 0xFF, 0xF2, 0x03, 0x24}, -1},  // day 32
+        {{0x62, 0xFF, 0xE9, 0x02, 0x23}, -1},  // 29 February 2023
+        {{0x62, 0xFF, 0xF1, 0x04, 0x24}, -1},  // 31 April
+        {{0x62, 0xFF, 0xC5, 0x13, 0x24}, -1},  // month 13
+        {{0x62, 0xFF, 0xC5, 0x00, 0x24}, -1},  // month 0
+        {{0x62, 0xFF, 0xCA, 0x03, 0x24}, -1},  // units of day 10
+        {{0x62, 0xFF, 0xC5, 0x03, 0xA4}, -1},  // tens of year 10
+        {{0x63, 0xFF, 0xC5, 0x03, 0x24}, -1},  // a time pack
+        {{0x63, 0xFF, 0xD8, 0xC3, 0xE1}, 214358},
+        {{0x63, 0x1F, 0x80, 0x80, 0xC0}, 0},
+        {{0x63, 0xFF, 0xFF, 0xFF, 0xFF}, -1},
+        {{0x63, 0xFF, 0xE0, 0xC3, 0xE1}, -1},  // second 60
+        {{0x63, 0xFF, 0xD8, 0xE0, 0xE1}, -1},  // minute 60
+        {{0x63, 0xFF, 0xD8, 0xC3, 0xE4}, -1},  // hour 24
+        {{0x63, 0xFF, 0xDA, 0xC3, 0xE1}, -1},
+        {{0x62, 0xFF, 0xD8, 0xC3, 0xE1}, -1},  // a date pack
     };
-    for (const auto& p : badDates) EXPECT_FALSE(video::DecodeRecDatePack(p.data(), t)) << int(p[2]) << " " << int(p[3]);
-
-    ASSERT_TRUE(video::DecodeRecTimePack(std::vector<uint8_t>{0x63, 0xFF, 0xD8, 0xC3, 0xE1}.data(), t));
-    EXPECT_EQ(t.hour, 21);
-    EXPECT_EQ(t.minute, 43);
-    EXPECT_EQ(t.second, 58);
-    ASSERT_TRUE(video::DecodeRecTimePack(std::vector<uint8_t>{0x63, 0x1F, 0x80, 0x80, 0xC0}.data(), t));
-    EXPECT_EQ(t.hour * 10000 + t.minute * 100 + t.second, 0);
-    const std::vector<std::vector<uint8_t>> badTimes = {
-        {0x63, 0xFF, 0xFF, 0xFF, 0xFF}, {0x63, 0xFF, 0xE0, 0xC3, 0xE1},  // second 60
-        {0x63, 0xFF, 0xD8, 0xE0, 0xE1}, {0x63, 0xFF, 0xD8, 0xC3, 0xE4},  // minute 60, hour 24
-        {0x63, 0xFF, 0xDA, 0xC3, 0xE1}, {0x62, 0xFF, 0xD8, 0xC3, 0xE1},
-    };
-    for (const auto& p : badTimes) EXPECT_FALSE(video::DecodeRecTimePack(p.data(), t));
+    for (const auto& c : cases) {
+        const bool time = &c >= &cases[15];
+        DvRecTime t;
+        const bool ok = time ? video::DecodeRecTimePack(c.pack.data(), t) : video::DecodeRecDatePack(c.pack.data(), t);
+        const int got = !ok ? -1 : time ? t.hour * 10000 + t.minute * 100 + t.second : t.year * 10000 + t.month * 100 + t.day;
+        EXPECT_EQ(got, c.value) << std::hex << int(c.pack[0]) << " " << int(c.pack[2]) << " " << int(c.pack[3]) << " " << int(c.pack[4]);
+    }
 }
 
 TEST(DvPacks, VauxFirstThenSubcode) {
@@ -91,46 +82,23 @@ TEST(DvPacks, VauxFirstThenSubcode) {
     const std::vector<uint8_t> date2 = {0x62, 0xFF, 0xC1, 0x12, 0x09}, time2 = {0x63, 0xFF, 0x80, 0x80, 0xC0};
     const DvRecTime t1{2024, 3, 5, 21, 43, 58}, t2{2009, 12, 1, 0, 0, 0};
 
-    DifSeq none;
-    EXPECT_FALSE(Parse(none.bytes));
-
+    EXPECT_FALSE(Parse(DifSeq().bytes));
     DifSeq both;
-    both.Subcode(0, 1, date2);
-    both.Subcode(1, 2, time2);
-    both.Vaux(2, 11, date1);
-    both.Vaux(1, 12, time1);
+    both.Subcode(0, 1, date2), both.Subcode(1, 2, time2), both.Vaux(2, 11, date1), both.Vaux(1, 12, time1);
     EXPECT_EQ(Parse(both.bytes), t1);
-
-    // Only the subcode carries the time: date from VAUX, time from subcode.
-    DifSeq mixed;
-    mixed.Vaux(0, 2, date1);
-    mixed.Vaux(0, 3, {0x63, 0xFF, 0xFF, 0xFF, 0xFF});
-    mixed.Subcode(0, 5, time2);
-    mixed.Subcode(1, 0, date2);
+    DifSeq mixed;  // only the subcode carries the time: date from VAUX, time from subcode
+    mixed.Vaux(0, 2, date1), mixed.Vaux(0, 3, {0x63, 0xFF, 0xFF, 0xFF, 0xFF}), mixed.Subcode(0, 5, time2), mixed.Subcode(1, 0, date2);
     EXPECT_EQ(Parse(mixed.bytes), (DvRecTime{2024, 3, 5, 0, 0, 0}));
-
-    // Date without a time anywhere: nothing.
-    DifSeq dateOnly;
-    dateOnly.Vaux(0, 0, date1);
-    dateOnly.Subcode(0, 0, date1);
+    DifSeq dateOnly;  // a date without a time anywhere: nothing
+    dateOnly.Vaux(0, 0, date1), dateOnly.Subcode(0, 0, date1);
     EXPECT_FALSE(Parse(dateOnly.bytes));
-
-    // Packs in blocks of another section type are not read.
-    DifSeq wrongSection = both;
+    DifSeq wrongSection = both;  // packs in blocks of another section type are not read
     for (int b = 1; b < 6; ++b) wrongSection.bytes[80 * b] = 0x9F;  // audio
     EXPECT_FALSE(Parse(wrongSection.bytes));
-
-    // Bytes past the last whole block are not read: the VAUX block cut short.
-    std::vector<uint8_t> cut(both.bytes.begin(), both.bytes.begin() + 80 * 4 + 79);
-    cut.shrink_to_fit();
-    EXPECT_EQ(Parse(cut), t2);
-    std::vector<uint8_t> subcodeOnly(both.bytes.begin(), both.bytes.begin() + 80 * 3);
-    subcodeOnly.shrink_to_fit();
-    EXPECT_EQ(Parse(subcodeOnly), t2);
-    for (size_t n = 0; n < 80; ++n) {
-        std::vector<uint8_t> tiny(both.bytes.begin(), both.bytes.begin() + static_cast<long>(n));
-        tiny.shrink_to_fit();
-        EXPECT_FALSE(video::ParseDvRecTime(tiny.data(), tiny.size()));
+    // Bytes past the last whole block are not read (exact-size copies, for the sanitizers).
+    for (size_t n = 0; n <= 80 * 4 + 79; ++n) {
+        const std::vector<uint8_t> cut(both.bytes.begin(), both.bytes.begin() + static_cast<long>(n));
+        EXPECT_EQ(Parse(cut), n >= 80 * 3 ? std::optional<DvRecTime>(t2) : std::nullopt) << n;
     }
     EXPECT_FALSE(video::ParseDvRecTime(nullptr, 480));
 }
@@ -164,17 +132,13 @@ TEST(TextOverlay, BoxGeometryAndGlyphs) {
     EXPECT_EQ(l.height, 27);
     EXPECT_EQ(video::LayoutTextBox(5, 1).scale, 1);
 
-    // Every printable character has a glyph of its own.
-    std::set<std::vector<uint8_t>> seen;
+    std::set<std::vector<uint8_t>> seen;  // every printable character has a glyph of its own
     for (int c = 33; c <= 126; ++c) {
         Bitmap24 b(8, 9);
         const char ch = static_cast<char>(c);
         video::DrawTextBox(b, 0, 0, 9, std::string_view(&ch, 1), 0xFFFFFF, 0x000000);
         std::vector<uint8_t> px(b.Bits(), b.Bits() + b.ByteSize());
-        EXPECT_TRUE(seen.insert(px).second) << ch;
-        int lit = 0;
-        for (uint8_t v : px) lit += v == 255;
-        EXPECT_GT(lit, 0) << ch;
+        EXPECT_TRUE(std::count(px.begin(), px.end(), 255) > 0 && seen.insert(px).second) << ch;
     }
     // Colours are 0xRRGGBB; only the box is touched; the margin is background.
     Bitmap24 b(40, 20);
@@ -186,8 +150,8 @@ TEST(TextOverlay, BoxGeometryAndGlyphs) {
             const uint8_t* p = b.Scanline(y) + 3 * x;
             const int c = p[2] << 16 | p[1] << 8 | p[0];
             (x >= 5 && x < 12 && y >= 4 && y < 13 ? inside : outside).insert(c);
-            if ((x == 5 || x == 11 || y == 4 || y == 12) && x >= 5 && x < 12 && y >= 4 && y < 13)
-                EXPECT_EQ(c, 0x445566);
+            const bool margin = (x == 5 || x == 11 || y == 4 || y == 12) && x >= 5 && x < 12 && y >= 4 && y < 13;
+            EXPECT_TRUE(!margin || c == 0x445566) << x << "," << y;
         }
     EXPECT_EQ(inside, (std::set<int>{0x112233, 0x445566}));
     EXPECT_EQ(outside, (std::set<int>{0x030201}));
@@ -197,8 +161,6 @@ TEST(TextOverlay, BoxGeometryAndGlyphs) {
         video::DrawTextBox(c, x, y, 1000, "12/31/99 \x01\xff", 0xFFFFFF, 0);
     }
 }
-
-// ---- DV files -----------------------------------------------------------------
 
 class DvFileTest : public ::testing::Test {
 protected:
@@ -230,17 +192,6 @@ DvRecTime Expected(time_t start, int n, int rateNum, int rateDen) {
     return DvRecTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-time_t Utc(int y, int mo, int d, int h, int mi, int s) {
-    std::tm tm{};
-    tm.tm_year = y - 1900;
-    tm.tm_mon = mo - 1;
-    tm.tm_mday = d;
-    tm.tm_hour = h;
-    tm.tm_min = mi;
-    tm.tm_sec = s;
-    return timegm(&tm);
-}
-
 TEST_F(DvFileTest, RecordingTimeOfEveryFrame) {
     struct Case {
         bool pal;
@@ -250,9 +201,9 @@ TEST_F(DvFileTest, RecordingTimeOfEveryFrame) {
         int num, den, frames;
     };
     const Case cases[] = {
-        {true, "2024-02-29T21:43:58", Utc(2024, 2, 29, 21, 43, 58), "avi", 25, 1, 75},
-        {false, "2009-12-31T23:59:59", Utc(2009, 12, 31, 23, 59, 59), "dv", 30000, 1001, 60},
-        {false, "1998-06-30T12:00:58", Utc(1998, 6, 30, 12, 0, 58), "avi", 30000, 1001, 60},
+        {true, "2024-02-29T21:43:58", 1709243038, "avi", 25, 1, 75},  // date -u +%s
+        {false, "2009-12-31T23:59:59", 1262303999, "dv", 30000, 1001, 60},
+        {false, "1998-06-30T12:00:58", 899208058, "avi", 30000, 1001, 60},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.start);
@@ -262,19 +213,11 @@ TEST_F(DvFileTest, RecordingTimeOfEveryFrame) {
         std::string err;
         ASSERT_TRUE(r.Open(file, err)) << err;
         ASSERT_TRUE(r.IsDv());
-        for (int n = 0; n < c.frames; ++n) {
-            auto t = r.TimeOf(n);
-            ASSERT_TRUE(t) << n;
-            EXPECT_EQ(*t, Expected(c.t0, n, c.num, c.den)) << n;
-        }
-        // Out of order: backwards, jumps, the same frame twice.
-        for (int n : {c.frames - 1, 3, 2, 2, 40, 0, c.frames - 2, 29, 30, 31}) {
-            auto t = r.TimeOf(n);
-            ASSERT_TRUE(t) << n;
-            EXPECT_EQ(*t, Expected(c.t0, n, c.num, c.den)) << n;
-        }
-        EXPECT_FALSE(r.TimeOf(-1));
-        EXPECT_FALSE(r.TimeOf(c.frames + 5));
+        std::vector<int> order(c.frames);  // in order, then backwards, jumps, the same frame twice
+        std::iota(order.begin(), order.end(), 0);
+        order.insert(order.end(), {c.frames - 1, 3, 2, 2, 40, 0, c.frames - 2, 29, 30, 31});
+        for (int n : order) EXPECT_EQ(r.TimeOf(n), Expected(c.t0, n, c.num, c.den)) << n;
+        EXPECT_FALSE(r.TimeOf(-1) || r.TimeOf(c.frames + 5));
     }
 }
 
@@ -284,8 +227,7 @@ TEST_F(DvFileTest, VideoThatIsNotDvOrNotThere) {
     video::DvTimeReader r;
     std::string err;
     ASSERT_TRUE(r.Open(mjpeg, err)) << err;
-    EXPECT_FALSE(r.IsDv());
-    EXPECT_FALSE(r.TimeOf(0));
+    EXPECT_FALSE(r.IsDv() || r.TimeOf(0));
     EXPECT_FALSE(r.Open(dir.File("none.avi"), err));
     EXPECT_NE(err.find("none.avi"), std::string::npos);
 
@@ -298,11 +240,7 @@ TEST_F(DvFileTest, VideoThatIsNotDvOrNotThere) {
     ASSERT_TRUE(direct.Open(mjpeg));
     ASSERT_TRUE(scripted.Open(dir.File("m.avs"))) << scripted.LastError();
     Bitmap24 a, b;
-    for (int n = 0; n < direct.FrameCount(); ++n) {
-        ASSERT_TRUE(direct.GetFrame(n, a));
-        ASSERT_TRUE(scripted.GetFrame(n, b));
-        EXPECT_TRUE(a == b) << n;
-    }
+    for (int n = 0; n < direct.FrameCount(); ++n) EXPECT_TRUE(direct.GetFrame(n, a) && scripted.GetFrame(n, b) && a == b) << n;
 
     // A DV stream cut off in the middle of its frames: no crash, the frames that
     // are whole keep their time.
@@ -312,8 +250,8 @@ TEST_F(DvFileTest, VideoThatIsNotDvOrNotThere) {
     testutil::WriteAll(dv, data);
     ASSERT_TRUE(r.Open(dv, err)) << err;
     for (int n : {0, 1, 2, 3, 4, 9, 0}) {
-        auto t = r.TimeOf(n);
-        if (n < 3) EXPECT_EQ(t, (DvRecTime{2020, 1, 2, 3, 4, 5})) << n;
+        const auto t = r.TimeOf(n);
+        EXPECT_TRUE(n >= 3 || t == (DvRecTime{2020, 1, 2, 3, 4, 5})) << n;
     }
 }
 
@@ -337,12 +275,10 @@ TEST_F(DvFileTest, WrittenScriptBurnsInTheCamcorderTime) {
     Bitmap24 a, b;
     for (int n : {0, 24, 25, 49, 10}) {
         SCOPED_TRACE(n);
-        ASSERT_TRUE(direct.GetFrame(n, a));
-        ASSERT_TRUE(scripted.GetFrame(n, b)) << scripted.LastError();
-        const std::string date = "03/05/24", time = n < 25 ? "21:43:58" : "21:43:59";
+        ASSERT_TRUE(direct.GetFrame(n, a) && scripted.GetFrame(n, b)) << scripted.LastError();
         Bitmap24 expected = a;
-        video::DrawTextBox(expected, 50, 380, 30, date, 0xFFFFFF, 0);
-        video::DrawTextBox(expected, 50, 410, 30, time, 0xFFFFFF, 0);
+        video::DrawTextBox(expected, 50, 380, 30, "03/05/24", 0xFFFFFF, 0);
+        video::DrawTextBox(expected, 50, 410, 30, n < 25 ? "21:43:58" : "21:43:59", 0xFFFFFF, 0);
         EXPECT_TRUE(expected == b);
         // Outside the two boxes the frame is the video's, inside only white and black.
         int differ = 0, white = 0;
@@ -355,8 +291,7 @@ TEST_F(DvFileTest, WrittenScriptBurnsInTheCamcorderTime) {
                 else if (p[0] == 255 && p[1] == 255 && p[2] == 255) ++white;
                 else EXPECT_TRUE(p[0] == 0 && p[1] == 0 && p[2] == 0);
             }
-        EXPECT_EQ(differ, 0);
-        EXPECT_GT(white, 100);
+        EXPECT_TRUE(differ == 0 && white > 100) << differ << " " << white;
     }
 }
 

@@ -58,10 +58,6 @@ int MaxDifference(const Bitmap24& a, const Bitmap24& b) {
     return worst;
 }
 
-}  // namespace vfix
-
-namespace vfix {
-
 namespace {
 void Le(std::string& s, uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
@@ -83,8 +79,7 @@ std::string BuildAvi(const AviSpec& a) {
     for (uint32_t v : {40000u, 0u, 0u, a.index ? 0x10u : 0u, n, 0u, 1u, stride * a.height,
                        static_cast<uint32_t>(a.width), static_cast<uint32_t>(a.height), 0u, 0u, 0u, 0u})
         Le(avih, v, 4);
-    std::string strh = "vids";
-    Le(strh, 0, 4);
+    std::string strh("vids\0\0\0\0", 8);
     for (uint32_t v : {0u, 0u, 0u, 1u, 25u, 0u, n, stride * a.height, 0xFFFFFFFFu, 0u}) Le(strh, v, 4);
     Le(strh, 0, 2), Le(strh, 0, 2), Le(strh, static_cast<uint32_t>(a.width), 2), Le(strh, static_cast<uint32_t>(a.height), 2);
     std::string strf;
@@ -96,9 +91,7 @@ std::string BuildAvi(const AviSpec& a) {
     std::string movi = "movi", idx1;
     for (const std::string& f : a.frames) {
         idx1 += "00db";
-        Le(idx1, 0x10, 4);
-        Le(idx1, static_cast<uint32_t>(movi.size()), 4);
-        Le(idx1, static_cast<uint32_t>(f.size()), 4);
+        for (uint32_t v : {0x10u, static_cast<uint32_t>(movi.size()), static_cast<uint32_t>(f.size())}) Le(idx1, v, 4);
         movi += Chunk("00db", f);
     }
     std::string body = "AVI " + hdrl + Chunk("LIST", movi);
