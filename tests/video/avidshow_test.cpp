@@ -1,11 +1,12 @@
-// The DirectShow-style reader: the step log of whole opens line by line, the
-// RGB32 retry, status texts, seek arithmetic, frames against the decoder's, and
-// files that are not what they claim.
+// The DirectShow-style reader: the step log of whole opens line by line, the RGB32 retry,
+// status texts, seek arithmetic, frames against the decoder's, and files that are not videos.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QImage>
+#include <QPointer>
 #include <algorithm>
 #include <numeric>
 #include <random>
@@ -13,6 +14,7 @@
 #include "fixtures.h"
 #include "platform/numtext.h"
 #include "support/test_util.h"
+#include "video/DshowError1.h"
 #include "video/avidshow.h"
 #include "video/decoder.h"
 
@@ -66,6 +68,11 @@ struct Dshow : ::testing::Test {
         DshowClearMemo2 = nullptr;
         RefuseRgb24 = RefuseRgb32 = false;
     }
+    static std::string Open(const std::string& file) {
+        std::string err;
+        DshowOpen(file, err);
+        return err;
+    }
     static std::string Log() {  // lines 1 to the last, each ended by a newline
         std::string v;
         for (int i = 1; i <= DshowStepLogIndex; ++i) v += DshowStepLog[i] + "\n";
@@ -76,6 +83,16 @@ struct Dshow : ::testing::Test {
         DshowGraph.pMediaSeeking->GetCurrentPosition(p);
         return p;
     }
+    // Fetches frame n into bmp; returns the status text.
+    std::string Fetch(int n, bool running = false, int step = 0) {
+        std::string status;
+        DshowGetFrame(n, bmp, status, running, step);
+        return status;
+    }
+    static int64_t FrameCount() {  // as the main window asks: rate, then duration
+        const long double rate = DshowFramesPerSecond();
+        return numtext::RoundHalfAway(DshowDurationSeconds() * static_cast<double>(rate));
+    }
     static std::vector<Bitmap24> DecoderFrames(const std::string& file) {
         video::VideoDecoder dec;
         EXPECT_TRUE(dec.Open(file));
@@ -83,6 +100,8 @@ struct Dshow : ::testing::Test {
         for (int i = 0; i < dec.FrameCount(); ++i) EXPECT_TRUE(dec.GetFrame(i, v[i]));
         return v;
     }
+    static bool AllRefuse() { return DshowRunPause() == S_FALSE && DshowPlay() == S_FALSE && DshowPause() == S_FALSE && DshowStopBuffering() == S_FALSE; }
+    Bitmap24 bmp;
 };
 
 std::string Attempt(const std::string& render, const std::string& connect) {
@@ -106,262 +125,156 @@ TEST_F(Dshow, WholeOpenLogsEveryStepAndTheCallerQueriesAddTwoLines) {
     DshowClearMemo2 = [&] { ++memoCleared; };
     std::string err = "left over";
     DshowOpen(F().ntsc, err);
-    EXPECT_EQ(err, "");
-    EXPECT_EQ(memoCleared, 1);
-    // NTSC: 333667 x 100 ns per frame, 60 frames.
+    EXPECT_TRUE(err.empty() && memoCleared == 1);
     EXPECT_EQ(Log(), Attempt("S_OK", "S_OK") + RestOfOpen("E_NOTIMPL", "29.970000", "VW=160, VH=120", "2.00200"));
-    EXPECT_EQ(DshowStepLogIndex, 29);
-
-    // What the main window asks next, and the frame count it derives.
-    const long double rate = DshowFramesPerSecond();
-    const double seconds = DshowDurationSeconds();
-    EXPECT_EQ(DshowStepLog[30], "pBasicVideo.get_AvgTimePerFrame : S_OK29.970000");
-    EXPECT_EQ(DshowStepLog[31], "pMediaSeeking.getDuration : S_OK2.00200");
+    // What the main window asks next, and the frame count it derives (333667 x 100 ns per frame).
+    EXPECT_EQ(FrameCount(), 60);
+    EXPECT_EQ(DshowStepLog[30] + "|" + DshowStepLog[31], "pBasicVideo.get_AvgTimePerFrame : S_OK29.970000|pMediaSeeking.getDuration : S_OK2.00200");
     EXPECT_EQ(DshowGraph.DshowDuration100ns, 60 * 333667);
-    EXPECT_EQ(numtext::RoundHalfAway(seconds * static_cast<double>(rate)), 60);
     EXPECT_EQ(vfix::ReferenceFrames(F().ntsc, 160, 120).size(), 60u);
     EXPECT_TRUE(DshowGraph.DshowGraphBuilt && DshowGraph.DshowRendered && DshowGraph.DshowVideoReady);
     EXPECT_TRUE(DshowVideoWidth() == 160 && DshowVideoHeight() == 120);
     EXPECT_TRUE(DshowGraph.DshowBitmapInfo.biBitCount == 24 && DshowGraph.DshowBitmapInfo.biSizeImage == 160u * 120 * 3);
-
-    // A second open without closing leaves everything as it was.
-    err = "kept";
+    err = "kept";  // a second open without closing leaves everything as it was
     DshowOpen(F().pal, err);
     EXPECT_TRUE(err == "kept" && memoCleared == 1 && DshowStepLogIndex == 31);
     EXPECT_EQ(DshowGraph.DshowDuration100ns, 60 * 333667);
 }
 
 TEST_F(Dshow, AudioThatDecodesTakesVolumeAndOneThatDoesNotLeavesTheGraphUnrendered) {
-    std::string err;
-    DshowOpen(F().audio, err);
-    EXPECT_EQ(err, "");
+    EXPECT_EQ(Open(F().audio), "");
     EXPECT_EQ(Log(), Attempt("S_OK", "S_OK") + RestOfOpen("S_OK", "25.000000", "VW=64, VH=48", "1.00000"));
     EXPECT_EQ(DshowRunPause(), S_OK);
     DshowClose();
-
-    DshowOpen(F().badAudio, err);
-    EXPECT_EQ(err, "");
+    EXPECT_EQ(Open(F().badAudio), "");
     EXPECT_EQ(Log(), Attempt("VFW_S_AUDIO_NOT_RENDERED", "S_OK") + RestOfOpen("E_NOTIMPL", "25.000000", "VW=64, VH=48", "1.00000"));
-    EXPECT_TRUE(DshowGraph.DshowGraphBuilt && DshowGraph.DshowVideoReady);
-    EXPECT_FALSE(DshowGraph.DshowRendered);
-    EXPECT_TRUE(DshowRunPause() == S_FALSE && DshowPlay() == S_FALSE && DshowPause() == S_FALSE && DshowStopBuffering() == S_FALSE);
-    // Frames still come: the open left the graph paused.
-    Bitmap24 bmp;
-    std::string status;
-    DshowGetFrame(7, bmp, status);
-    EXPECT_EQ(status, "S_OK");
+    EXPECT_TRUE(DshowGraph.DshowGraphBuilt && DshowGraph.DshowVideoReady && !DshowGraph.DshowRendered);
+    EXPECT_TRUE(AllRefuse());
+    EXPECT_EQ(Fetch(7), "S_OK");  // frames still come: the open left the graph paused
     EXPECT_EQ(vfix::ReadCode(bmp), 7);
 }
 
 TEST_F(Dshow, DecoderOfferingOnlyRgb32IsTakenOnTheSecondAttempt) {
     RefuseRgb24 = true;
-    std::string err;
-    DshowOpen(F().pal, err);
-    EXPECT_EQ(err, "");
+    EXPECT_EQ(Open(F().pal), "");
     EXPECT_EQ(Log(), Attempt("S_OK", "VFW_E_NOT_CONNECTED") + Attempt("S_OK", "S_OK") +
                          RestOfOpen("E_NOTIMPL", "25.000000", "VW=160, VH=120", "2.00000"));
-    EXPECT_EQ(DshowStepLogIndex, 37);
-    DshowFramesPerSecond();
-    DshowDurationSeconds();
+    FrameCount();
     EXPECT_EQ(DshowStepLogIndex, 39);  // the longest log of an open
     EXPECT_EQ(DshowGraph.DshowBitmapInfo.biBitCount, 32);
-
     const auto frames = DecoderFrames(F().pal);
-    Bitmap24 bmp;
-    std::string status;
     for (int n : {0, 13, 49, 2}) {
-        DshowGetFrame(n, bmp, status);
-        EXPECT_EQ(status, "S_OK");
-        EXPECT_EQ(DshowGraph.DshowBufferSize, 160 * 120 * 4);
-        EXPECT_TRUE(bmp == frames[n]) << n;
+        EXPECT_EQ(Fetch(n), "S_OK");
+        EXPECT_TRUE(DshowGraph.DshowBufferSize == 160 * 120 * 4 && bmp == frames[n]) << n;
     }
 }
 
 TEST_F(Dshow, FilesWithoutDecodableVideoFailWithTheOpenErrorAndAFullLog) {
-    struct Case {
-        std::string file, renderName;
-    };
     testutil::TempDir dir;
-    const std::string garbage = dir.File("garbage.avi"), empty = dir.File("empty.avi"), wav = dir.File("tone.wav"),
-                      cut = dir.File("cut.avi");
-    std::mt19937 rng(5);
+    const std::string garbage = dir.File("garbage.avi"), empty = dir.File("empty.avi"), wav = dir.File("tone.wav");
     std::string noise(5000, '\0');
+    std::mt19937 rng(5);
     for (char& c : noise) c = static_cast<char>(rng());
     testutil::WriteAll(garbage, noise);
     testutil::WriteAll(empty, "");
     ASSERT_TRUE(vfix::Ffmpeg("-f lavfi -i sine=d=0.2 '" + wav + "'"));
-    testutil::WriteAll(cut, testutil::ReadAll(F().pal).substr(0, 300));
-    const Case cases[] = {
-        {F().badVideo, "VFW_E_CANNOT_RENDER"},
-        {dir.File("missing.avi"), ""},  // file not found: a code outside the table
-        {garbage, "VFW_E_UNKNOWN_FILE_TYPE"},
-        {empty, "VFW_E_UNKNOWN_FILE_TYPE"},
-        {wav, "VFW_E_INVALID_FILE_FORMAT"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file);
+    const std::pair<std::string, std::string> cases[] = {
+        {F().badVideo, "VFW_E_CANNOT_RENDER"}, {dir.File("missing.avi"), ""},  // not found: a code outside the table
+        {garbage, "VFW_E_UNKNOWN_FILE_TYPE"}, {empty, "VFW_E_UNKNOWN_FILE_TYPE"}, {wav, "VFW_E_INVALID_FILE_FORMAT"}};
+    for (const auto& [file, render] : cases) {
+        SCOPED_TRACE(file);
         Reset();
-        std::string err;
-        DshowOpen(c.file, err);
-        EXPECT_EQ(err, "Incorrect formated file or unknown compressor.");
-        EXPECT_EQ(Log(), Attempt(c.renderName, "VFW_E_NOT_CONNECTED") + Attempt(c.renderName, "VFW_E_NOT_CONNECTED"));
+        EXPECT_EQ(Open(file), "Incorrect formated file or unknown compressor.");
+        EXPECT_EQ(Log(), Attempt(render, "VFW_E_NOT_CONNECTED") + Attempt(render, "VFW_E_NOT_CONNECTED"));
         EXPECT_FALSE(DshowGraph.DshowGraphBuilt || DshowGraph.DshowVideoReady);
         EXPECT_TRUE(DshowFramesPerSecond() == 1.0L && DshowDurationSeconds() == 0.0);
-        Bitmap24 bmp(4, 4);
-        std::string status = "before";
-        DshowGetFrame(0, bmp, status);
-        EXPECT_TRUE(status == "before" && bmp.Width() == 4);
+        bmp = Bitmap24(4, 4);
+        EXPECT_TRUE(Fetch(0) == "" && bmp.Width() == 4);
     }
-    // A file cut inside its header fails the same way or opens; it never crashes.
-    Reset();
-    std::string err;
-    DshowOpen(cut, err);
-    Bitmap24 bmp;
-    std::string status;
-    DshowGetFrame(3, bmp, status);
+    Reset();  // a file cut inside its header fails the same way or opens; it never crashes
+    testutil::WriteAll(dir.File("cut.avi"), testutil::ReadAll(F().pal).substr(0, 300));
+    Open(dir.File("cut.avi"));
+    Fetch(3);
 }
 
+// RenderFile succeeds, so the video counts as ready although the open failed.
 TEST_F(Dshow, BothSubtypesRefusedLeavesAReadyFlagButNothingReachesTheMissingParts) {
-    // RenderFile succeeds, so the video counts as ready although the open failed.
     RefuseRgb24 = RefuseRgb32 = true;
-    std::string err;
-    DshowOpen(F().pal, err);
-    EXPECT_EQ(err, kDshowOpenError);
+    EXPECT_EQ(Open(F().pal), kDshowOpenError);
     EXPECT_EQ(DshowStepLogIndex, 16);
     EXPECT_EQ(DshowStepLog[16], "GetConnectMediaType : VFW_E_NOT_CONNECTED");
-    EXPECT_TRUE(DshowGraph.DshowVideoReady && DshowGraph.DshowRendered);
-    EXPECT_FALSE(DshowGraph.DshowGraphBuilt);
+    EXPECT_TRUE(DshowGraph.DshowVideoReady && DshowGraph.DshowRendered && !DshowGraph.DshowGraphBuilt);
     EXPECT_TRUE(DshowFramesPerSecond() == 1.0L && DshowVideoWidth() == 0 && DshowDurationSeconds() == 0.0);
     EXPECT_EQ(DshowStepLogIndex, 16);  // no call, no line
-    Bitmap24 bmp(8, 8);
-    bmp.Fill(9, 9, 9);
-    std::string status;
-    DshowGetFrame(2, bmp, status);
-    EXPECT_EQ(status, "Sample is not buffered.");  // buffering was never switched on
+    bmp = Bitmap24(8, 8);
+    EXPECT_EQ(Fetch(2), "Sample is not buffered.");  // buffering was never switched on
     EXPECT_TRUE(bmp.Empty());
     DshowGraph.pSampleGrabber->SetBufferSamples(true);
-    DshowGetFrame(2, bmp, status);
-    EXPECT_EQ(status, "Filter is not connected");
+    EXPECT_EQ(Fetch(2), "Filter is not connected");
     EXPECT_EQ(DshowRunPause(), S_FALSE);  // the event interface was never queried
-    DshowClose();                         // not built: leaves the partial graph
+    DshowClose();                         // not built: leaves the partial graph, the next open replaces it
     EXPECT_TRUE(DshowGraph.pMediaControl != nullptr);
-    // The next open replaces it.
     RefuseRgb24 = RefuseRgb32 = false;
-    DshowOpen(F().audio, err);
-    EXPECT_EQ(err, "");
-    DshowGetFrame(2, bmp, status);
-    EXPECT_EQ(status, "S_OK");
-    EXPECT_EQ(vfix::ReadCode(bmp), 2);
+    EXPECT_EQ(Open(F().audio), "");
+    EXPECT_TRUE(Fetch(2) == "S_OK" && vfix::ReadCode(bmp) == 2);
 }
 
 TEST_F(Dshow, SeekTimesAtTheExamplesAndThePreSeekClamps) {
-    std::string err;
-    DshowOpen(F().pal, err);
-    ASSERT_EQ(err, "");
+    ASSERT_EQ(Open(F().pal), "");
     EXPECT_EQ(DshowGraph.ReaderFrameRate, DshowFramesPerSecond());
-    Bitmap24 bmp;
-    std::string status;
     for (auto [n, position] : {std::pair{0, 200000}, {1, 600000}, {49, 19800000}}) {
-        DshowGetFrame(n, bmp, status);
+        Fetch(n);
         EXPECT_EQ(Position(), position) << n;
     }
-
     // Running: no seek before the copy, the next frame's seek after it.
-    DshowGetFrame(10, bmp, status, true, 1);
-    EXPECT_EQ(vfix::ReadCode(bmp), 49);  // the graph stood at frame 49
-    EXPECT_EQ(Position(), 4600000);
-    DshowGetFrame(11, bmp, status, true, 3);
-    EXPECT_EQ(vfix::ReadCode(bmp), 11);
-    EXPECT_EQ(Position(), 5800000);
-    DshowGetFrame(49, bmp, status, true, 1);  // onto the last frame: clamped to the end
-    EXPECT_EQ(Position(), DshowGraph.DshowDuration100ns);
-    EXPECT_EQ(DshowGraph.DshowDuration100ns, 20000000);
-    DshowGetFrame(50, bmp, status, true, 1);  // the end shows the last frame
-    EXPECT_EQ(status, "S_OK");
+    Fetch(10, true, 1);
+    EXPECT_TRUE(vfix::ReadCode(bmp) == 49 && Position() == 4600000);  // the graph stood at frame 49
+    Fetch(11, true, 3);
+    EXPECT_TRUE(vfix::ReadCode(bmp) == 11 && Position() == 5800000);
+    Fetch(49, true, 1);  // onto the last frame: clamped to the end
+    EXPECT_TRUE(Position() == DshowGraph.DshowDuration100ns && Position() == 20000000);
+    EXPECT_EQ(Fetch(50, true, 1), "S_OK");  // the end shows the last frame
     EXPECT_EQ(vfix::ReadCode(bmp), 49);
-    DshowGetFrame(0, bmp, status, true, -1);  // backward past frame 0: held at 0
+    Fetch(0, true, -1);  // backward past frame 0: held at 0
     EXPECT_EQ(Position(), 0);
-    DshowGetFrame(0, bmp, status, true, -1);
+    Fetch(0, true, -1);
     EXPECT_EQ(vfix::ReadCode(bmp), 0);
-
-    Bitmap24 before(3, 2), kept(3, 2);  // index -1 touches nothing
-    before.Fill(1, 2, 3), kept.Fill(1, 2, 3);
-    status = "as it was";
-    DshowGetFrame(-1, kept, status);
-    EXPECT_TRUE(status == "as it was" && kept == before);
+    const Bitmap24 before = bmp;
+    EXPECT_TRUE(Fetch(-1) == "" && bmp == before);  // index -1 touches nothing
 }
 
 TEST_F(Dshow, FramesMatchTheDecoderWhicheverWayTheyAreReached) {
     for (const std::string& file : {F().pal, F().ntsc}) {
         SCOPED_TRACE(file);
         Reset();
-        std::string err;
-        DshowOpen(file, err);
-        ASSERT_EQ(err, "");
+        ASSERT_EQ(Open(file), "");
         const auto frames = DecoderFrames(file);
-        const int count = static_cast<int>(
-            numtext::RoundHalfAway(DshowDurationSeconds() * static_cast<double>(DshowFramesPerSecond())));
-        ASSERT_EQ(count, static_cast<int>(frames.size()));
-        Bitmap24 bmp;
-        std::string status;
-        // Single frames in random order.
-        std::vector<int> order(count);
+        const int count = static_cast<int>(frames.size());
+        ASSERT_EQ(FrameCount(), count);
+        std::vector<int> order(count);  // single frames in random order
         std::iota(order.begin(), order.end(), 0);
         std::shuffle(order.begin(), order.end(), std::mt19937(11));
-        for (int n : order) {
-            DshowGetFrame(n, bmp, status);
-            ASSERT_EQ(status, "S_OK");
-            ASSERT_TRUE(bmp == frames[n]) << "single " << n << " shows " << vfix::ReadCode(bmp) << " max diff "
-                                           << vfix::MaxDifference(bmp, frames[n]);
-        }
-        // A forward run from frame 5 by 2, then a backward run by 1.
-        DshowGetFrame(5, bmp, status);
-        for (int n = 5; n < count; n += 2) {
-            DshowGetFrame(n, bmp, status, true, 2);
-            ASSERT_EQ(status, "S_OK");
-            ASSERT_TRUE(bmp == frames[n]) << "forward " << n;
-        }
-        DshowGetFrame(count - 1, bmp, status);
-        for (int n = count - 1; n >= 0; --n) {
-            DshowGetFrame(n, bmp, status, true, -1);
-            ASSERT_TRUE(bmp == frames[n]) << "backward " << n;
-        }
+        for (int n : order) ASSERT_TRUE(Fetch(n) == "S_OK" && bmp == frames[n]) << n << " shows " << vfix::ReadCode(bmp);
+        Fetch(5);  // a forward run from frame 5 by 2, then a backward run by 1
+        for (int n = 5; n < count; n += 2) ASSERT_TRUE(Fetch(n, true, 2) == "S_OK" && bmp == frames[n]) << "forward " << n;
+        Fetch(count - 1);
+        for (int n = count - 1; n >= 0; --n) ASSERT_TRUE(Fetch(n, true, -1) == "S_OK" && bmp == frames[n]) << "backward " << n;
     }
 }
 
 TEST_F(Dshow, StatusTextsAndAFailedFetchNeverHandsOverOldPixels) {
-    std::string err;
-    DshowOpen(F().pal, err);
-    ASSERT_EQ(err, "");
-    Bitmap24 bmp;
-    std::string status;
-    DshowGetFrame(3, bmp, status);
-    ASSERT_EQ(status, "S_OK");
-    const Bitmap24 good = bmp;
-
+    ASSERT_EQ(Open(F().pal), "");
+    ASSERT_EQ(Fetch(3), "S_OK");
+    const Bitmap24 good = bmp, zero(160, 120);
     EXPECT_EQ(DshowStopBuffering(), S_OK);
-    DshowGetFrame(4, bmp, status);
-    EXPECT_EQ(status, "Sample is not buffered.");
-    Bitmap24 zero(160, 120);
-    EXPECT_TRUE(bmp == zero);
-
-    // Buffering on but the graph stopped: no sample.
-    DshowGraph.pSampleGrabber->SetBufferSamples(true);
-    DshowGetFrame(4, bmp, status);
-    EXPECT_EQ(status, "Sample is not receibed yet");
-    EXPECT_TRUE(bmp == zero);
-
+    EXPECT_TRUE(Fetch(4) == "Sample is not buffered." && bmp == zero);
+    DshowGraph.pSampleGrabber->SetBufferSamples(true);  // buffering on but the graph stopped: no sample
+    EXPECT_TRUE(Fetch(4) == "Sample is not receibed yet" && bmp == zero);
     EXPECT_EQ(DshowRunPause(), S_OK);
-    DshowGetFrame(3, bmp, status);
-    EXPECT_EQ(status, "S_OK");
-    EXPECT_TRUE(bmp == good);
-
-    // A buffer size below the sample's.
-    int32_t small = 100;
-    Bitmap24 dest(160, 120);
-    EXPECT_EQ(DshowGraph.pSampleGrabber->GetCurrentBuffer(&small, &dest), E_OUTOFMEMORY);
-    EXPECT_EQ(DshowGraph.pSampleGrabber->GetCurrentBuffer(nullptr, &dest), E_POINTER);
-
+    EXPECT_TRUE(Fetch(3) == "S_OK" && bmp == good);
+    int32_t small = 100;  // a buffer size below the sample's
+    EXPECT_EQ(DshowGraph.pSampleGrabber->GetCurrentBuffer(&small, &bmp), E_OUTOFMEMORY);
+    EXPECT_EQ(DshowGraph.pSampleGrabber->GetCurrentBuffer(nullptr, &bmp), E_POINTER);
     const std::pair<HRESULT, const char*> table[] = {
         {S_OK, "S_OK"}, {E_INVALIDARG, "Sample is not buffered."}, {E_OUTOFMEMORY, "Buffer size is too small."},
         {E_POINTER, "Null pointer"}, {VFW_E_NOT_CONNECTED, "Filter is not connected"},
@@ -370,65 +283,45 @@ TEST_F(Dshow, StatusTextsAndAFailedFetchNeverHandsOverOldPixels) {
 }
 
 TEST_F(Dshow, LogStopsAtItsLastLineAndCloseReleasesTheGraph) {
-    std::string err;
-    DshowOpen(F().pal, err);
+    Open(F().pal);
     for (int i = 0; i < 150; ++i) DshowFramesPerSecond();
     EXPECT_EQ(DshowStepLogIndex, 100);
     EXPECT_EQ(DshowStepLog[100], "pBasicVideo.get_AvgTimePerFrame : S_OK25.000000");
-    ASSERT_TRUE(DshowGraph.DshowRendered);
     DshowClose();
     EXPECT_FALSE(DshowGraph.DshowGraphBuilt || DshowGraph.DshowVideoReady);
     EXPECT_TRUE(DshowGraph.DshowRendered);  // as the last render left it
     EXPECT_FALSE(DshowGraph.pGraph || DshowGraph.pMediaControl || DshowGraph.pSampleGrabber);
-    EXPECT_TRUE(DshowRunPause() == S_FALSE && DshowPlay() == S_FALSE && DshowPause() == S_FALSE && DshowStopBuffering() == S_FALSE);
-    EXPECT_EQ(DshowFramesPerSecond(), 1.0L);
+    EXPECT_TRUE(AllRefuse() && DshowFramesPerSecond() == 1.0L);
     DshowClose();  // twice is harmless
-    DshowOpen(F().audio, err);  // a new open starts at line 1 again
-    EXPECT_EQ(err, "");
-    EXPECT_EQ(DshowStepLogIndex, 29);
-    EXPECT_EQ(DshowVideoWidth(), 64);
+    EXPECT_EQ(Open(F().audio), "");
+    EXPECT_TRUE(DshowStepLogIndex == 29 && DshowVideoWidth() == 64);  // a new open starts at line 1 again
 }
 
 TEST_F(Dshow, PlayShowsFramesInOrderOnTheSinkUntilTheEnd) {
     ASSERT_NE(QCoreApplication::instance(), nullptr);
     std::vector<int> shown;
-    DshowVideoSink = [&](const QImage& img) {
-        const Bitmap24 b = Bitmap24::FromImage(img);
-        shown.push_back(vfix::ReadCode(b));
-    };
-    std::string err;
-    DshowOpen(F().pal, err);
-    ASSERT_EQ(err, "");
-    // 50 frames: more than the one-second wait is left.
-    EXPECT_EQ(DshowPlay(), E_ABORT);
+    DshowVideoSink = [&](const QImage& img) { shown.push_back(vfix::ReadCode(Bitmap24::FromImage(img))); };
+    ASSERT_EQ(Open(F().pal), "");
+    EXPECT_EQ(DshowPlay(), E_ABORT);  // 50 frames: more than the one-second wait is left
     QElapsedTimer clock;
     clock.start();
     while (shown.size() < 3 && clock.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     EXPECT_EQ(DshowPause(), VFW_E_WRONG_STATE);
     ASSERT_GE(shown.size(), 3u);
-    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
-    EXPECT_EQ(shown.front(), 0);
-    // Paused where it stopped: that frame is fetched without a seek.
-    Bitmap24 bmp;
-    std::string status;
-    DshowGetFrame(0, bmp, status, true, 1);
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()) && shown.front() == 0);
+    Fetch(0, true, 1);  // paused where it stopped: that frame is fetched without a seek
     EXPECT_EQ(vfix::ReadCode(bmp), shown.back());
     DshowClose();
-
-    // Ten frames end within the wait; the last one is shown.
-    shown.clear();
-    DshowOpen(F().tenFrames, err);
-    ASSERT_EQ(err, "");
+    shown.clear();  // ten frames end within the wait; the last one is shown
+    ASSERT_EQ(Open(F().tenFrames), "");
     EXPECT_EQ(DshowPlay(), S_OK);
     clock.restart();
     long ev = 0;
     while (DshowGraph.pMediaEvent->WaitForCompletion(0, ev) != S_OK && clock.elapsed() < 10000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    EXPECT_EQ(ev, 1);
-    EXPECT_EQ(Position(), DshowGraph.DshowDuration100ns);
+    EXPECT_TRUE(ev == 1 && Position() == DshowGraph.DshowDuration100ns);
     ASSERT_FALSE(shown.empty());
-    EXPECT_EQ(shown.back(), 9);
-    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
+    EXPECT_TRUE(shown.back() == 9 && std::is_sorted(shown.begin(), shown.end()));
 }
 
 TEST(DshowNames, EveryCodeOfTheTableAndOthersLeaveTheText) {
@@ -462,19 +355,43 @@ TEST(DshowNumbers, RoundingAndTimePerFrame) {
 
 TEST_F(Dshow, FrameCountFromDurationAndRateIsExactAtCommonRates) {
     testutil::TempDir dir;
-    for (const char* rate : {"25", "30000/1001", "24000/1001", "60000/1001", "15", "50"}) {
+    for (const std::string rate : {"25", "30000/1001", "24000/1001", "60000/1001", "15", "50"}) {
         SCOPED_TRACE(rate);
         Reset();
         const std::string file = dir.File("r.avi");
-        ASSERT_TRUE(vfix::Ffmpeg("-f lavfi -i testsrc2=s=32x24:r=" + std::string(rate) +
-                                 ":d=1.7 -c:v rawvideo -pix_fmt bgr24 '" + file + "'"));
-        const size_t reference = vfix::ReferenceFrames(file, 32, 24).size();
-        std::string err;
-        DshowOpen(file, err);
-        ASSERT_EQ(err, "");
-        const double frames = DshowDurationSeconds() * static_cast<double>(DshowFramesPerSecond());
-        EXPECT_EQ(numtext::RoundHalfAway(frames), static_cast<int64_t>(reference));
+        ASSERT_TRUE(vfix::Ffmpeg("-f lavfi -i testsrc2=s=32x24:r=" + rate + ":d=1.7 -c:v rawvideo -pix_fmt bgr24 '" + file + "'"));
+        ASSERT_EQ(Open(file), "");
+        EXPECT_EQ(FrameCount(), static_cast<int64_t>(vfix::ReferenceFrames(file, 32, 24).size()));
     }
+}
+
+// The step-log window lists the last open's lines, stays on top and frees itself.
+TEST(TDshowErrorsWindow, ListsLinesOneToTheLastAndClosesItself) {
+    const auto savedIndex = DshowStepLogIndex;
+    const char* lines[] = {"never shown", "CoCreateInstance pGraph : S_OK", "AddFilter(pSampleGrabber Filter)S_OK", "WaitForCompletion : ",
+                           "beyond the last line"};
+    for (int i = 0; i < 5; ++i) DshowStepLog[i] = lines[i];
+    DshowStepLogIndex = 3;
+    DshowErrorsShown = false;
+    QPointer<TDshowErrors> w = new TDshowErrors;
+    EXPECT_TRUE(DshowErrorsShown && DshowErrors == w.data());
+    EXPECT_EQ(w->windowTitle().toStdString(), "Result of DirectShow's process");
+    EXPECT_TRUE(w->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(w->ErrorOfDshow->text().toStdString(), "Close");
+    EXPECT_EQ(w->Memo1->toPlainText().toStdString(), "CoCreateInstance pGraph : S_OK\nAddFilter(pSampleGrabber Filter)S_OK\nWaitForCompletion : ");
+    w->show();
+    w->ErrorOfDshow->click();
+    EXPECT_FALSE(DshowErrorsShown);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(w.isNull() && DshowErrors == nullptr);
+    for (int index : {-1, 0, 500}) {  // before any open, and past the end: the list stays in bounds
+        DshowStepLogIndex = index;
+        auto* v = new TDshowErrors;
+        EXPECT_EQ(v->Memo1->toPlainText().isEmpty() ? 0 : v->Memo1->blockCount(), index <= 0 ? 0 : 100) << index;
+        delete v;
+    }
+    DshowErrorsShown = false;
+    DshowStepLogIndex = savedIndex;
 }
 
 }  // namespace

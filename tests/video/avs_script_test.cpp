@@ -65,6 +65,9 @@ int Grey(video::Clip& c, int n) {
     return b.Empty() ? -1 : b.Scanline(b.Height() / 2)[3 * (b.Width() / 2)];
 }
 
+// '@' at the start stands for the line AVISource("a.avi").
+std::string Script(const std::string& text) { return text[0] == '@' ? "AVISource(\"a.avi\")\n" + text.substr(1) : text; }
+
 TEST(AvsScript, FormsAUserWrites) {
     Fakes f;
     std::string err;
@@ -76,27 +79,25 @@ TEST(AvsScript, FormsAUserWrites) {
         int firstGrey;  // grey level of frame 0
     } cases[] = {
         {"DirectShowSource(\"/v/a.avi\" , pixel_type=\"RGB24\")", 64, 48, 100, ntsc, 100},
-        {"AVISource(\"a.avi\")\nTrim(10, 19)", 64, 48, 10, ntsc, 110},
-        {"AVISource(\"a.avi\").Trim(10, -5)", 64, 48, 5, ntsc, 110},
-        {"AVISource(\"a.avi\")\nTrim(95, 0)", 64, 48, 5, ntsc, 195},
-        {"AVISource(\"a.avi\")\nTrim(-3, 1000)", 64, 48, 100, ntsc, 100},
-        {"AVISource(\"a.avi\")\nTrim(0, -1)", 64, 48, 1, ntsc, 100},
+        {"@Trim(10, 19)", 64, 48, 10, ntsc, 110}, {"AVISource(\"a.avi\").Trim(10, -5)", 64, 48, 5, ntsc, 110},
+        {"@Trim(95, 0)", 64, 48, 5, ntsc, 195}, {"@Trim(-3, 1000)", 64, 48, 100, ntsc, 100},
+        {"@Trim(0, -1)", 64, 48, 1, ntsc, 100},
         {"OpenDMLSource(\"a.avi\", audio=false, pixel_type=\"YUY2\")\nCrop(4, 2, -8, -6)", 52, 40, 100,
          ntsc, 100},
-        {"AVISource(\"a.avi\")\nCrop(0, 0, 16, 0)", 16, 48, 100, ntsc, 100},
-        {"AVISource(\"a.avi\")\nCrop(left=10, top=20, width=0, height=28)", 54, 28, 100, ntsc, 100},
+        {"@Crop(0, 0, 16, 0)", 16, 48, 100, ntsc, 100},
+        {"@Crop(left=10, top=20, width=0, height=28)", 54, 28, 100, ntsc, 100},
         {"# a comment line\nclip = AVISource(\"a.avi\") # trailing comment\nclip.ConvertToRGB24()\nConvertToRGB32\n"
          "ConvertToRGB()",
          64, 48, 100, ntsc, 100},
         {"LoadPlugin(\"C:\\Program Files\\DVInfo.dll\")\nAVISource(\"a.avi\")\nAssumeFPS(25)", 64, 48, 100, 25, 100},
-        {"AVISource(\"a.avi\")\nAssumeFPS(30000, 1001)", 64, 48, 100, ntsc, 100},
-        {"AVISource(\"a.avi\")\nAssumeFPS(29.97, sync_audio=true)", 64, 48, 100, 29.97, 100},
-        {"AVISource(\"a.avi\")\nAssumeFPS(\"PAL_video\")", 64, 48, 100, 25, 100},
-        {"AVISource(\"a.avi\")\nAssumeFPS(\"ntsc_film\")", 64, 48, 100, 24000.0 / 1001, 100},
+        {"@AssumeFPS(30000, 1001)", 64, 48, 100, ntsc, 100},
+        {"@AssumeFPS(29.97, sync_audio=true)", 64, 48, 100, 29.97, 100},
+        {"@AssumeFPS(\"PAL_video\")", 64, 48, 100, 25, 100},
+        {"@AssumeFPS(\"ntsc_film\")", 64, 48, 100, 24000.0 / 1001, 100},
         {"DirectShowSource(\"a.avi\", fps=50, audio=false, convertfps=true)", 64, 48, 100, 50, 100},
         // Continuation at the end of a line and at the start of the next.
         {"AVISource(\"a.avi\", \\\n  \"b.avi\")\n\\ .Trim(140, \\\n 149)", 64, 48, 10, ntsc, 240},
-        {"AVISource(\"a.avi\")\n\n# between\n   \\ .Crop(0, 0, 8, 8)", 8, 8, 100, ntsc, 100},
+        {"@\n# between\n   \\ .Crop(0, 0, 8, 8)", 8, 8, 100, ntsc, 100},
         {"v = \"\"\"a\n.avi\"\"\"\nAVISource(v)\nlast.Trim(1, 2)", 64, 48, 2, ntsc, 101},
         {"dir = \"sub/\"\nAVISource(dir + \"a.avi\")\nTrim(2 * 3 - (4 - 2) / 2, (7 % 4) + 6)", 64, 48, 5,
          ntsc, 105},
@@ -105,7 +106,7 @@ TEST(AvsScript, FormsAUserWrites) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        video::ClipPtr clip = f.Run(c.text, err);
+        video::ClipPtr clip = f.Run(Script(c.text), err);
         ASSERT_TRUE(clip) << err;
         EXPECT_EQ(std::vector<int>({clip->Width(), clip->Height(), clip->FrameCount(), Grey(*clip, 0), Grey(*clip, c.count - 1)}),
                   std::vector<int>({c.width, c.height, c.count, c.firstGrey, c.firstGrey + c.count - 1}));
@@ -127,9 +128,8 @@ TEST(AvsScript, FilesAndPixels) {
     ASSERT_TRUE(f.Run("AVISource(\"\"\"/v/say \"hi\".avi\"\"\")", err)) << err;
     EXPECT_EQ(f.opened, (std::vector<std::string>{"/v/say \"hi\".avi"}));
 
-    // Crop moves the picture: the marker at (4, 2) of the source is the new origin,
-    // and the right-hand column carries its row number.
-    // Column 63 of the source was cut off: the new right edge is source column 60.
+    // Crop moves the marker at the origin and the row numbers down the right-hand column
+    // (source column 63 is cut off: the new right edge is source column 60).
     video::ClipPtr c = f.Run("AVISource(\"a.avi\")\nCrop(0, 5, -3, 0)\nCrop(1, 0, 0, -1)", err);
     Bitmap24 b;
     ASSERT_TRUE(c && c->Width() == 60 && c->Height() == 42 && c->GetFrame(3, b, err)) << err;
@@ -146,21 +146,16 @@ TEST(AvsScript, EveryErrorNamesItsLine) {
         int line;
         const char* says;
     } cases[] = {
-        {"AVISource(\"a.avi\")\nBlur(1.0)", 2, "\"Blur\" is not a function"},
-        {"AVISource(\"a.avi\")\n\n\nfoo", 4, "\"foo\" is not a function or variable"},
-        {"Trim(0, 10)", 1, "Trim has no clip to work on"},
-        {"AVISource(\"a.avi\")\nTrim(0)", 2, "Trim needs the argument last_frame"},
-        {"AVISource(\"a.avi\")\nTrim(0, 5, true, 7)", 2, "at most 4 arguments"},
-        {"AVISource(\"a.avi\")\nTrim(0, 5.5)", 2, "last_frame must be a whole number, not a number"},
-        {"AVISource(\"a.avi\")\nTrim(0, 5, \\\n pad=1)", 3, "pad must be true or false"},
-        {"AVISource(\"a.avi\")\nTrim(100, 0)", 2, "leaves no frames of the 100"},
-        {"AVISource(\"a.avi\")\nTrim(50, 40)", 2, "leaves no frames"},
-        {"AVISource(\"a.avi\")\nCrop(0, 0, 65, 48)", 2, "reaches outside the 64 x 48 frame"},
-        {"AVISource(\"a.avi\")\nCrop(-1, 0, 0, 0)", 2, "reaches outside"},
-        {"AVISource(\"a.avi\")\nCrop(0, 0, -64, 0)", 2, "reaches outside"},
-        {"AVISource(\"a.avi\")\nCrop(0, 0, 10, 10, colour=1)", 2, "Crop has no argument named colour"},
-        {"AVISource(\"a.avi\")\nCrop(0, 0, 10, 10, left=1)", 2, "left is given twice"},
-        {"AVISource(\"a.avi\")\nConvertToRGB24(matrix=\"Rec709\")", 2, "matrix is not supported"},
+        {"@Blur(1.0)", 2, "\"Blur\" is not a function"}, {"@\n\nfoo", 4, "\"foo\" is not a function or variable"},
+        {"Trim(0, 10)", 1, "Trim has no clip to work on"}, {"@Trim(0)", 2, "Trim needs the argument last_frame"},
+        {"@Trim(0, 5, true, 7)", 2, "at most 4 arguments"},
+        {"@Trim(0, 5.5)", 2, "last_frame must be a whole number, not a number"},
+        {"@Trim(0, 5, \\\n pad=1)", 3, "pad must be true or false"}, {"@Trim(100, 0)", 2, "leaves no frames of the 100"},
+        {"@Trim(50, 40)", 2, "leaves no frames"}, {"@Crop(0, 0, 65, 48)", 2, "reaches outside the 64 x 48 frame"},
+        {"@Crop(-1, 0, 0, 0)", 2, "reaches outside"}, {"@Crop(0, 0, -64, 0)", 2, "reaches outside"},
+        {"@Crop(0, 0, 10, 10, colour=1)", 2, "Crop has no argument named colour"},
+        {"@Crop(0, 0, 10, 10, left=1)", 2, "left is given twice"},
+        {"@ConvertToRGB24(matrix=\"Rec709\")", 2, "matrix is not supported"},
         {"AVISource(\"a.avi\", fourCC=\"DIVX\")", 1, "fourCC is not supported"},
         {"AVISource(\"a.avi\", pixel_type=\"XYZ\")", 1, "pixel type \"XYZ\" is not understood"},
         {"AVISource()", 1, "AVISource needs a file name"},
@@ -170,48 +165,41 @@ TEST(AvsScript, EveryErrorNamesItsLine) {
         {"DirectShowSource(\"a.avi\", video=false)", 1, "video=false"},
         {"DirectShowSource(\"a.avi\", framecount=10)", 1, "framecount is not supported"},
         {"DirectShowSource(\"a.avi\", fps=0)", 1, "frame rate must be above 0"},
-        {"AVISource(\"a.avi\")\nAssumeFPS(\"pal_tv\")", 2, "preset \"pal_tv\" is not known"},
-        {"AVISource(\"a.avi\")\nAssumeFPS(25, 0)", 2, "denominator must be above 0"},
-        {"AVISource(\"a.avi\")\nAssumeFPS(25.0, 2)", 2, "takes no denominator"},
-        {"AVISource(\"a.avi\")\nAssumeFPS(true)", 2, "frame rate must be a number or a preset"},
-        {"AVISource(\"a.avi\")\nDVInfo(\"a.avi\", \"rec_time\", 50, 380, \"Gothic\", 30, 0, 0, \"%x\")", 2,
+        {"@AssumeFPS(\"pal_tv\")", 2, "preset \"pal_tv\" is not known"},
+        {"@AssumeFPS(25, 0)", 2, "denominator must be above 0"}, {"@AssumeFPS(25.0, 2)", 2, "takes no denominator"},
+        {"@AssumeFPS(true)", 2, "frame rate must be a number or a preset"},
+        {"@DVInfo(\"a.avi\", \"rec_time\", 50, 380, \"Gothic\", 30, 0, 0, \"%x\")", 2,
          "DVInfo: Could not open /scripts/a.avi"},
-        {"AVISource(\"a.avi\")\nDVInfo(\"a.avi\", \"timecode\", 50, 380, \"Gothic\", 30, 0, 0, \"%x\")", 2,
+        {"@DVInfo(\"a.avi\", \"timecode\", 50, 380, \"Gothic\", 30, 0, 0, \"%x\")", 2,
          "type \"timecode\" is not supported"},
-        {"AVISource(\"a.avi\")\nDVInfo(\"a.avi\", \"rec_time\", 50, 380, \"Gothic\", 0, 0, 0, \"%x\")", 2,
+        {"@DVInfo(\"a.avi\", \"rec_time\", 50, 380, \"Gothic\", 0, 0, 0, \"%x\")", 2,
          "size must be 1 to 1000"},
-        {"AVISource(\"a.avi\")\nDVInfo(\"a.avi\", \"rec_time\", 50, 380, \"Gothic\", 30, 256*65536, 0, \"%x\")", 2,
+        {"@DVInfo(\"a.avi\", \"rec_time\", 50, 380, \"Gothic\", 30, 256*65536, 0, \"%x\")", 2,
          "colour 16777216 is outside"},
-        {"AVISource(\"a.avi\")\nDVInfo(\"a.avi\", \"rec_time\", 50, 380, \"Gothic\", 30, 0, 0)", 2,
+        {"@DVInfo(\"a.avi\", \"rec_time\", 50, 380, \"Gothic\", 30, 0, 0)", 2,
          "DVInfo needs the argument format"},
         {"AVISource(\"a.avi\"", 1, "expected ',' or ')' but found the end of the script"},
         {"AVISource(\"a.avi)\nTrim(0,1)", 1, "string is not closed on its line"},
         {"\n\nx = \"\"\"never\nclosed", 3, "opened with \"\"\" is not closed"},
         {"AVISource(\"a.avi\") Trim(0, 1)", 1, "\"Trim\" is not understood after the end of a statement"},
-        {"AVISource(\"a.avi\")\nTrim(0, 1) \\ x", 2, "'\\' that neither ends nor starts"},
-        {"AVISource(\"a.avi\")\nTrim(0, 1) ; Crop(0,0,0,0)", 2, "character ';' is not understood"},
-        {"AVISource(\"a.avi\")\nTrim(0, \x01)", 2, "the byte 0x01 is not understood"},
-        {"AVISource(\"a.avi\")\nTrim(0, 12abc)", 2, "number 12a is not understood"},
-        {"AVISource(\"a.avi\")\nTrim(0, 99999999999)", 2, "number 99999999999 is too large"},
-        {"AVISource(\"a.avi\")\nTrim(0, 65536 * 65536)", 2, "is too large"},
-        {"AVISource(\"a.avi\")\nTrim(0, 5 / 0)", 2, "division by zero"},
-        {"AVISource(\"a.avi\")\nTrim(0, \"5\" * 2)", 2, "'*' between a string and a whole number"},
-        {"AVISource(\"a.avi\")\nTrim(0, -\"5\")", 2, "sign in front of a string"},
-        {"AVISource(\"a.avi\")\nTrim(0, )", 2, "')' is not understood here"},
+        {"@Trim(0, 1) \\ x", 2, "'\\' that neither ends nor starts"},
+        {"@Trim(0, 1) ; Crop(0,0,0,0)", 2, "character ';' is not understood"},
+        {"@Trim(0, \x01)", 2, "the byte 0x01 is not understood"}, {"@Trim(0, 12abc)", 2, "number 12a is not understood"},
+        {"@Trim(0, 99999999999)", 2, "number 99999999999 is too large"}, {"@Trim(0, 65536 * 65536)", 2, "is too large"},
+        {"@Trim(0, 5 / 0)", 2, "division by zero"}, {"@Trim(0, \"5\" * 2)", 2, "'*' between a string and a whole number"},
+        {"@Trim(0, -\"5\")", 2, "sign in front of a string"}, {"@Trim(0, )", 2, "')' is not understood here"},
         {"AVISource(\"a.avi\").\nTrim(0, 1)", 1, "expected a function name after '.'"},
-        {"x = LoadPlugin(\"a.dll\")", 1, "\"x\" cannot be given nothing"},
-        {"last = 5", 1, "last can only be a clip"},
+        {"x = LoadPlugin(\"a.dll\")", 1, "\"x\" cannot be given nothing"}, {"last = 5", 1, "last can only be a clip"},
         {"x = last", 1, "there is no clip before this line for last"},
-        {"x = 1\ny = 2\n", 3, "ends without giving a video clip"},
-        {"", 1, "ends without giving a video clip"},
-        {"AVISource(\"a.avi\")\nTrim(0, ((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((1)))"
+        {"x = 1\ny = 2\n", 3, "ends without giving a video clip"}, {"", 1, "ends without giving a video clip"},
+        {"@Trim(0, ((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((1)))"
          ")))))))))))))))))))))))))))))))))))))))))))))))))))))))))))))))",
          2, "nested too deeply"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         std::string err;
-        EXPECT_FALSE(f.Run(c.text, err));
+        EXPECT_FALSE(f.Run(Script(c.text), err));
         EXPECT_EQ(err.rfind("Line " + std::to_string(c.line) + ": ", 0), 0u) << err;
         EXPECT_NE(err.find(c.says), std::string::npos) << err;
         EXPECT_EQ(err.back(), '.') << err;

@@ -1,6 +1,5 @@
-// DV recording time: the packs on hand-built DIF blocks, DV files made by the
-// ffmpeg tool (which writes the packs from the creation_time it is given), and
-// the time burnt into the frames by a script's DVInfo lines.
+// DV recording time: packs on hand-built DIF blocks, DV files made by the ffmpeg tool (packs
+// from the creation_time it is given), and the time a script's DVInfo lines burn into frames.
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -24,17 +23,11 @@ using video::DvRecTime;
 struct DifSeq {
     std::vector<uint8_t> bytes = std::vector<uint8_t>(6 * 80, 0xFF);
     DifSeq() {
-        const int sct[6] = {0, 1, 1, 2, 2, 2};
-        for (int b = 0; b < 6; ++b) {
-            bytes[80 * b] = static_cast<uint8_t>(sct[b] << 5 | 0x1F);
-            bytes[80 * b + 1] = 0x07;
-            bytes[80 * b + 2] = static_cast<uint8_t>(b);
-        }
+        for (int b = 0; b < 6; ++b)  // section types 0, 1, 1, 2, 2, 2
+            bytes[80 * b] = static_cast<uint8_t>((b == 0 ? 0 : b < 3 ? 1 : 2) << 5 | 0x1F), bytes[80 * b + 1] = 0x07, bytes[80 * b + 2] = b;
     }
     void Vaux(int block, int pack, std::vector<uint8_t> p) { std::memcpy(&bytes[80 * (3 + block) + 3 + 5 * pack], p.data(), 5); }
-    void Subcode(int block, int ssyb, std::vector<uint8_t> p) {
-        std::memcpy(&bytes[80 * (1 + block) + 3 + 8 * ssyb + 3], p.data(), 5);
-    }
+    void Subcode(int block, int ssyb, std::vector<uint8_t> p) { std::memcpy(&bytes[80 * (1 + block) + 6 + 8 * ssyb], p.data(), 5); }
 };
 
 std::optional<DvRecTime> Parse(const std::vector<uint8_t>& v) { return video::ParseDvRecTime(v.data(), v.size()); }
@@ -44,29 +37,18 @@ TEST(DvPacks, DateAndTimePacks) {
         std::vector<uint8_t> pack;
         int value;  // yyyymmdd or hhmmss, -1 refused
     } cases[] = {
-        {{0x62, 0xFF, 0xC5, 0x03, 0x24}, 20240305},
-        {{0x62, 0x00, 0xD1, 0xE2, 0x99}, 19990211},  // week bits above the month, reserved above the day ignored
-        {{0x62, 0xFF, 0xE9, 0x02, 0x68}, 20680229},  // leap years
-        {{0x62, 0xFF, 0xE9, 0x02, 0x00}, 20000229},
-        {{0x62, 0xFF, 0xF1, 0x12, 0x69}, 19691231},
-        {{0x62, 0xFF, 0xFF, 0xFF, 0xFF}, -1},  // no information
-        {{0x62, 0xFF, 0xC0, 0x03, 0x24}, -1},  // day 0
-        {{0x62, 0xFF, 0xF2, 0x03, 0x24}, -1},  // day 32
-        {{0x62, 0xFF, 0xE9, 0x02, 0x23}, -1},  // 29 February 2023
-        {{0x62, 0xFF, 0xF1, 0x04, 0x24}, -1},  // 31 April
-        {{0x62, 0xFF, 0xC5, 0x13, 0x24}, -1},  // month 13
-        {{0x62, 0xFF, 0xC5, 0x00, 0x24}, -1},  // month 0
-        {{0x62, 0xFF, 0xCA, 0x03, 0x24}, -1},  // units of day 10
-        {{0x62, 0xFF, 0xC5, 0x03, 0xA4}, -1},  // tens of year 10
-        {{0x63, 0xFF, 0xC5, 0x03, 0x24}, -1},  // a time pack
-        {{0x63, 0xFF, 0xD8, 0xC3, 0xE1}, 214358},
-        {{0x63, 0x1F, 0x80, 0x80, 0xC0}, 0},
-        {{0x63, 0xFF, 0xFF, 0xFF, 0xFF}, -1},
-        {{0x63, 0xFF, 0xE0, 0xC3, 0xE1}, -1},  // second 60
-        {{0x63, 0xFF, 0xD8, 0xE0, 0xE1}, -1},  // minute 60
-        {{0x63, 0xFF, 0xD8, 0xC3, 0xE4}, -1},  // hour 24
-        {{0x63, 0xFF, 0xDA, 0xC3, 0xE1}, -1},
-        {{0x62, 0xFF, 0xD8, 0xC3, 0xE1}, -1},  // a date pack
+        // Dates: week bits above the month and reserved bits above the day are ignored; leap years.
+        {{0x62, 0xFF, 0xC5, 0x03, 0x24}, 20240305}, {{0x62, 0x00, 0xD1, 0xE2, 0x99}, 19990211},
+        {{0x62, 0xFF, 0xE9, 0x02, 0x68}, 20680229}, {{0x62, 0xFF, 0xE9, 0x02, 0x00}, 20000229}, {{0x62, 0xFF, 0xF1, 0x12, 0x69}, 19691231},
+        // No information; day 0, day 32, 29 February 2023, 31 April; month 13, month 0; digits of 10; a time pack.
+        {{0x62, 0xFF, 0xFF, 0xFF, 0xFF}, -1}, {{0x62, 0xFF, 0xC0, 0x03, 0x24}, -1}, {{0x62, 0xFF, 0xF2, 0x03, 0x24}, -1},
+        {{0x62, 0xFF, 0xE9, 0x02, 0x23}, -1}, {{0x62, 0xFF, 0xF1, 0x04, 0x24}, -1}, {{0x62, 0xFF, 0xC5, 0x13, 0x24}, -1},
+        {{0x62, 0xFF, 0xC5, 0x00, 0x24}, -1}, {{0x62, 0xFF, 0xCA, 0x03, 0x24}, -1}, {{0x62, 0xFF, 0xC5, 0x03, 0xA4}, -1},
+        {{0x63, 0xFF, 0xC5, 0x03, 0x24}, -1},
+        // Times from entry 15 on: no information, second 60, minute 60, hour 24, units of second 10, a date pack.
+        {{0x63, 0xFF, 0xD8, 0xC3, 0xE1}, 214358}, {{0x63, 0x1F, 0x80, 0x80, 0xC0}, 0}, {{0x63, 0xFF, 0xFF, 0xFF, 0xFF}, -1},
+        {{0x63, 0xFF, 0xE0, 0xC3, 0xE1}, -1}, {{0x63, 0xFF, 0xD8, 0xE0, 0xE1}, -1}, {{0x63, 0xFF, 0xD8, 0xC3, 0xE4}, -1},
+        {{0x63, 0xFF, 0xDA, 0xC3, 0xE1}, -1}, {{0x62, 0xFF, 0xD8, 0xC3, 0xE1}, -1},
     };
     for (const auto& c : cases) {
         const bool time = &c >= &cases[15];
@@ -109,28 +91,18 @@ TEST(DvPacks, FormatsInTheCLocale) {
     const char* old = std::setlocale(LC_ALL, nullptr);
     const std::string saved = old ? old : "C";
     for (const char* loc : {"C.UTF-8", "fr_FR.UTF-8", "de_DE.UTF-8"}) std::setlocale(LC_ALL, loc);
-    EXPECT_EQ(video::FormatDvTime(t, "%x"), "12/01/09");
-    EXPECT_EQ(video::FormatDvTime(t, "%X"), "07:05:09");
-    EXPECT_EQ(video::FormatDvTime(t, "%Y-%m-%d %H:%M:%S"), "2009-12-01 07:05:09");
-    EXPECT_EQ(video::FormatDvTime(t, "%a %b %e %j %p"), "Tue Dec  1 335 AM");
-    EXPECT_EQ(video::FormatDvTime(t, "rec %%"), "rec %");
-    EXPECT_EQ(video::FormatDvTime(t, ""), "");
-    EXPECT_EQ(video::FormatDvTime(t, std::string(video::kMaxFormatted, 'x')), std::string(video::kMaxFormatted, 'x'));
-    EXPECT_EQ(video::FormatDvTime(t, [] {
-                  std::string f(60, 'x');
-                  for (int i = 0; i < 40; ++i) f += "%A";
-                  return f;
-              }()),
-              "");
+    std::string tooLong(60, 'x');  // beyond the limit once formatted: nothing
+    for (int i = 0; i < 40; ++i) tooLong += "%A";
+    const std::pair<std::string, std::string> cases[] = {
+        {"%x", "12/01/09"}, {"%X", "07:05:09"}, {"%Y-%m-%d %H:%M:%S", "2009-12-01 07:05:09"}, {"%a %b %e %j %p", "Tue Dec  1 335 AM"},
+        {"rec %%", "rec %"}, {"", ""}, {std::string(video::kMaxFormatted, 'x'), std::string(video::kMaxFormatted, 'x')}, {tooLong, ""}};
+    for (const auto& [format, text] : cases) EXPECT_EQ(video::FormatDvTime(t, format), text) << format;
     std::setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(TextOverlay, BoxGeometryAndGlyphs) {
     const video::TextBoxLayout l = video::LayoutTextBox(30, 8);
-    EXPECT_EQ(l.scale, 3);
-    EXPECT_EQ(l.width, (6 * 8 + 1) * 3);
-    EXPECT_EQ(l.height, 27);
-    EXPECT_EQ(video::LayoutTextBox(5, 1).scale, 1);
+    EXPECT_TRUE(l.scale == 3 && l.width == (6 * 8 + 1) * 3 && l.height == 27 && video::LayoutTextBox(5, 1).scale == 1);
 
     std::set<std::vector<uint8_t>> seen;  // every printable character has a glyph of its own
     for (int c = 33; c <= 126; ++c) {

@@ -112,4 +112,25 @@ TEST_F(VfwAviTest, CutCaptureAndMissingIndexOpenAndRead) {
     }
 }
 
+// tevorin-probe video-info and frame: info lines to the character, the frame as an RGB PPM.
+TEST_F(VfwAviTest, ProbeInfoLinesAndFrameAsRgbPpm) {
+    const std::string probe = "'" + testutil::BinFile("tevorin-probe") + "' ", file = dir.File("clip.avi"), ppm = dir.File("f.ppm");
+    ASSERT_TRUE(vfix::Ffmpeg(vfix::NumberedSource(160, 120, "30000/1001", 0.5) + " -c:v mjpeg '" + file + "'"));
+    std::string out;
+    ASSERT_EQ(testutil::Run(probe + "video-info '" + file + "'", &out), 0);
+    EXPECT_EQ(out, "width 160\nheight 120\nrate 30000/1001\nfps 29.970030\nframes 15\nduration 0.500500\ncodec mjpeg\ndecoder yes\n");
+    ASSERT_EQ(testutil::Run(probe + "frame '" + file + "' 9 '" + ppm + "'"), 0);
+    TVfwAvi avi;
+    Bitmap24 bmp;
+    ASSERT_TRUE(avi.Open(file) && avi.GetFrame(9, bmp));
+    std::string want = "P6\n160 120\n255\n";
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 160; ++x) want += {char(bmp.Scanline(y)[3 * x + 2]), char(bmp.Scanline(y)[3 * x + 1]), char(bmp.Scanline(y)[3 * x])};
+    EXPECT_TRUE(testutil::ReadAll(ppm) == want);
+    // Failures: a message and a non-zero status, no output file.
+    EXPECT_NE(testutil::Run(probe + "video-info '" + dir.File("none.avi") + "' 2>/dev/null"), 0);
+    EXPECT_NE(testutil::Run(probe + "frame '" + file + "' x '" + dir.File("g.ppm") + "' 2>/dev/null"), 0);
+    EXPECT_NE(testutil::Run("test -e '" + dir.File("g.ppm") + "'"), 0);
+}
+
 }  // namespace
