@@ -254,9 +254,8 @@ void TPlatform::Image1MouseDown(Qt::MouseButton button, int x, int y) {
     }
     if (button != Qt::LeftButton) return;
     if (s.DirectionMode) {
+        // The mask and its direction lines follow the spin point that was set.
         RebuildMasks(s.CurrentObject);
-        const DataLineObject& o = s.FrameObject(s.CurrentObject);
-        s.SpinPoint[s.CurrentObject] = {o.SpinX, o.SpinY};
         s.DirectionMode = 0;
         ShowNeighbor();
         return;

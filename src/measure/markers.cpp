@@ -141,9 +141,15 @@ void DrawZoomOnto(QImage& canvas, const Bitmap24& work, const ZoomPlacement& pla
     const int w = std::min({place.width, work.Width() - place.srcX, canvas.width() - place.dstX});
     const int h = std::min({place.height, work.Height() - place.srcY, canvas.height() - place.dstY});
     if (w <= 0 || h <= 0 || place.srcX < 0 || place.srcY < 0 || place.dstX < 0 || place.dstY < 0) return;
+    const bool direct = canvas.format() == QImage::Format_RGB32 || canvas.format() == QImage::Format_ARGB32;
     for (int j = 0; j < h; ++j) {
         const uint8_t* src = work.Scanline(place.srcY + j) + 3 * place.srcX;
-        for (int i = 0; i < w; ++i, src += 3) canvas.setPixel(place.dstX + i, place.dstY + j, qRgb(src[2], src[1], src[0]));
+        if (direct) {
+            QRgb* dst = reinterpret_cast<QRgb*>(canvas.scanLine(place.dstY + j)) + place.dstX;
+            for (int i = 0; i < w; ++i, src += 3) dst[i] = qRgb(src[2], src[1], src[0]);
+        } else {
+            for (int i = 0; i < w; ++i, src += 3) canvas.setPixel(place.dstX + i, place.dstY + j, qRgb(src[2], src[1], src[0]));
+        }
     }
 }
 
