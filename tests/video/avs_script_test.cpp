@@ -39,17 +39,13 @@ struct Fakes {
     Fakes() {
         files.openVideo = [this](const std::string& path, std::string& error) -> video::ClipPtr {
             opened.push_back(path);
-            if (path.find("missing") != std::string::npos) {
-                error = "Could not open " + path + ".";
-                return nullptr;
-            }
+            if (path.find("missing") != std::string::npos) return error = "Could not open " + path + ".", nullptr;
             const int seed = static_cast<int>(opened.size()) * 100;
             if (path.find("small") != std::string::npos) return std::make_shared<FakeClip>(32, 24, 10, 25, seed);
             return std::make_shared<FakeClip>(64, 48, 100, 30000.0 / 1001, seed);
         };
         files.openTimes = [](const std::string& path, std::string& error) -> std::unique_ptr<video::DvTimeReader> {
-            error = "Could not open " + path + ".";
-            return nullptr;
+            return error = "Could not open " + path + ".", nullptr;
         };
     }
     video::ClipPtr Run(const std::string& text, std::string& error) {

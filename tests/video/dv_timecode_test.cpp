@@ -139,19 +139,15 @@ protected:
     void SetUp() override {
         if (!testutil::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not found";
     }
-    // A DV file of `seconds` whose first frame was recorded at `start` (UTC,
-    // ISO form); `container` "dv" or "avi" (the DV frames copied unchanged).
-    std::string Make(const std::string& name, bool pal, const std::string& start, double seconds,
-                     const std::string& container) {
-        const std::string dv = dir.File(name + ".dv");
-        const std::string src = pal ? "testsrc=size=720x576:rate=25" : "testsrc=size=720x480:rate=30000/1001";
-        EXPECT_TRUE(vfix::Ffmpeg("-f lavfi -i " + src + " -t " + std::to_string(seconds) + " -pix_fmt " +
-                                 (pal ? "yuv420p" : "yuv411p") + " -metadata creation_time=" + start +
-                                 " -c:v dvvideo -f dv '" + dv + "'"));
-        if (container == "dv") return dv;
-        const std::string out = dir.File(name + "." + container);
-        EXPECT_TRUE(vfix::Ffmpeg("-i '" + dv + "' -c copy '" + out + "'"));
-        return out;
+    // A DV file of `seconds` whose first frame was recorded at `start` (UTC, ISO form), as raw
+    // DV or with the DV frames copied unchanged into an AVI.
+    std::string Make(const std::string& name, bool pal, const std::string& start, double seconds, bool avi) {
+        const std::string dv = dir.File(name + ".dv"), out = dir.File(name + ".avi");
+        EXPECT_TRUE(vfix::Ffmpeg(std::string("-f lavfi -i testsrc=") + (pal ? "size=720x576:rate=25" : "size=720x480:rate=30000/1001") +
+                                 " -t " + std::to_string(seconds) + " -pix_fmt " + (pal ? "yuv420p" : "yuv411p") +
+                                 " -metadata creation_time=" + start + " -c:v dvvideo -f dv '" + dv + "'"));
+        EXPECT_TRUE(!avi || vfix::Ffmpeg("-i '" + dv + "' -c copy '" + out + "'"));
+        return avi ? out : dv;
     }
     testutil::TempDir dir;
 };
@@ -169,18 +165,17 @@ TEST_F(DvFileTest, RecordingTimeOfEveryFrame) {
         bool pal;
         const char* start;
         time_t t0;
-        const char* container;
+        bool avi;
         int num, den, frames;
     };
     const Case cases[] = {
-        {true, "2024-02-29T21:43:58", 1709243038, "avi", 25, 1, 75},  // date -u +%s
-        {false, "2009-12-31T23:59:59", 1262303999, "dv", 30000, 1001, 60},
-        {false, "1998-06-30T12:00:58", 899208058, "avi", 30000, 1001, 60},
+        {true, "2024-02-29T21:43:58", 1709243038, true, 25, 1, 75},  // date -u +%s
+        {false, "2009-12-31T23:59:59", 1262303999, false, 30000, 1001, 60},
+        {false, "1998-06-30T12:00:58", 899208058, true, 30000, 1001, 60},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.start);
-        const std::string file = Make(c.pal ? "pal" : "ntsc", c.pal, c.start, c.frames * double(c.den) / c.num,
-                                      c.container);
+        const std::string file = Make(c.pal ? "pal" : "ntsc", c.pal, c.start, c.frames * double(c.den) / c.num, c.avi);
         video::DvTimeReader r;
         std::string err;
         ASSERT_TRUE(r.Open(file, err)) << err;
@@ -216,7 +211,7 @@ TEST_F(DvFileTest, VideoThatIsNotDvOrNotThere) {
 
     // A DV stream cut off in the middle of its frames: no crash, the frames that
     // are whole keep their time.
-    const std::string dv = Make("cut", true, "2020-01-02T03:04:05", 0.4, "dv");
+    const std::string dv = Make("cut", true, "2020-01-02T03:04:05", 0.4, false);
     std::string data = testutil::ReadAll(dv);
     data.resize(144000 * 3 + 1000);
     testutil::WriteAll(dv, data);
@@ -227,10 +222,10 @@ TEST_F(DvFileTest, VideoThatIsNotDvOrNotThere) {
     }
 }
 
-// The script the program writes with "Display Camcorders Time": the date and the
-// time of each frame in boxes at (50, 380) and (50, 410), the rest unchanged.
+// The script the program writes with "Display Camcorders Time": the video's frame with the date
+// and the time of each frame in boxes at (50, 380) and (50, 410), white on black.
 TEST_F(DvFileTest, WrittenScriptBurnsInTheCamcorderTime) {
-    const std::string video = Make("cam", true, "2024-03-05T21:43:58", 2.0, "avi");
+    const std::string video = Make("cam", true, "2024-03-05T21:43:58", 2.0, true);
     const std::string script = dir.File("cam.avs");
     auto line = [](int y, const char* fmt) {
         return "DVInfo(\"cam.avi\", \"rec_time\", 50, " + std::to_string(y) +
@@ -243,7 +238,6 @@ TEST_F(DvFileTest, WrittenScriptBurnsInTheCamcorderTime) {
     ASSERT_TRUE(scripted.Open(script)) << scripted.LastError();
     ASSERT_EQ(scripted.FrameCount(), 50);
     EXPECT_FLOAT_EQ(scripted.GetFrameRate(), 25.0f);
-    const video::TextBoxLayout box = video::LayoutTextBox(30, 8);
     Bitmap24 a, b;
     for (int n : {0, 24, 25, 49, 10}) {
         SCOPED_TRACE(n);
@@ -252,18 +246,6 @@ TEST_F(DvFileTest, WrittenScriptBurnsInTheCamcorderTime) {
         video::DrawTextBox(expected, 50, 380, 30, "03/05/24", 0xFFFFFF, 0);
         video::DrawTextBox(expected, 50, 410, 30, n < 25 ? "21:43:58" : "21:43:59", 0xFFFFFF, 0);
         EXPECT_TRUE(expected == b);
-        // Outside the two boxes the frame is the video's, inside only white and black.
-        int differ = 0, white = 0;
-        for (int y = 0; y < 576; ++y)
-            for (int x = 0; x < 720; ++x) {
-                const bool inBox = x >= 50 && x < 50 + box.width &&
-                                   ((y >= 380 && y < 380 + box.height) || (y >= 410 && y < 410 + box.height));
-                const uint8_t* p = b.Scanline(y) + 3 * x;
-                if (!inBox) differ += std::memcmp(p, a.Scanline(y) + 3 * x, 3) != 0;
-                else if (p[0] == 255 && p[1] == 255 && p[2] == 255) ++white;
-                else EXPECT_TRUE(p[0] == 0 && p[1] == 0 && p[2] == 0);
-            }
-        EXPECT_TRUE(differ == 0 && white > 100) << differ << " " << white;
     }
 }
 

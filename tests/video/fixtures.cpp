@@ -14,9 +14,7 @@ std::string NumberedSource(int width, int height, const std::string& rate, doubl
            ":g='mod(X+3*N,256)':b='Y'\"";
 }
 
-bool Ffmpeg(const std::string& args) {
-    return testutil::Run("ffmpeg -nostdin -v error -y " + args + " 2>&1") == 0;
-}
+bool Ffmpeg(const std::string& args) { return testutil::Run("ffmpeg -nostdin -v error -y " + args + " 2>&1") == 0; }
 
 int ReadCode(const Bitmap24& frame) {
     int code = 0;
@@ -50,11 +48,8 @@ std::vector<Bitmap24> ReferenceFrames(const std::string& file, int width, int he
 int MaxDifference(const Bitmap24& a, const Bitmap24& b) {
     if (a.Width() != b.Width() || a.Height() != b.Height()) return 256;
     int worst = 0;
-    for (int y = 0; y < a.Height(); ++y) {
-        const uint8_t* p = a.Scanline(y);
-        const uint8_t* q = b.Scanline(y);
-        for (int x = 0; x < a.Width() * 3; ++x) worst = std::max(worst, std::abs(p[x] - q[x]));
-    }
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width() * 3; ++x) worst = std::max(worst, std::abs(a.Scanline(y)[x] - b.Scanline(y)[x]));
     return worst;
 }
 
@@ -62,12 +57,10 @@ namespace {
 void Le(std::string& s, uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
-std::string Chunk(const std::string& id, const std::string& data) {
+std::string Chunk(const std::string& id, const std::string& data) {  // padded to an even size
     std::string s = id;
     Le(s, static_cast<uint32_t>(data.size()), 4);
-    s += data;
-    if (data.size() & 1) s.push_back('\0');
-    return s;
+    return s + data + (data.size() & 1 ? std::string(1, '\0') : "");
 }
 std::string List(const std::string& type, const std::string& data) { return Chunk("LIST", type + data); }
 }  // namespace
