@@ -101,12 +101,6 @@ std::string ErrorOf(Fn fn) {
 
 }  // namespace
 
-TEST(ZipCrc, PublishedCheckValues) {
-    EXPECT_EQ(ZipCRC32(""), 0u);
-    EXPECT_EQ(ZipCRC32("123456789"), 0xCBF43926u);
-    EXPECT_EQ(ZipCRC32(std::string(32, '\0')), 0x190A55ADu);
-}
-
 // Archives of the zip tool, deflated and stored, to a file and through a pipe (data
 // descriptors), unpack to the tree unzip makes; the probe lists and unpacks the same way.
 TEST(ZipTool, ExtractsLikeUnzipAndProbe) {
@@ -120,8 +114,8 @@ TEST(ZipTool, ExtractsLikeUnzipAndProbe) {
     std::mt19937 rng(7);
     std::string noise(70000, '\0'), text;
     for (char& c : noise) c = static_cast<char>(rng());
-    testutil::WriteAll(src + "/pkg/sub/noise.bin", noise);
     for (int i = 0; i < 5000; ++i) text += "line " + std::to_string(i % 37) + "\n";
+    testutil::WriteAll(src + "/pkg/sub/noise.bin", noise);
     testutil::WriteAll(src + "/pkg/sub/deep/table.csv", text);
     for (std::string kind : {"deflated", "stored", "streamed", "streamed-stored"}) {
         SCOPED_TRACE(kind);
@@ -136,9 +130,7 @@ TEST(ZipTool, ExtractsLikeUnzipAndProbe) {
         for (int i = 0; i < z.Count(); ++i) names += z.Name(i) + "\n", anyDescriptor |= (z.LocalFile(i).Flags & 8) != 0;
         ASSERT_EQ(testutil::Run("unzip -Z1 " + archive, &unzipNames), 0);
         ASSERT_EQ(testutil::Run(testutil::BinFile("tevorin-probe") + " zip-list " + archive, &probeNames), 0);
-        EXPECT_EQ(names, unzipNames);
-        EXPECT_EQ(probeNames, unzipNames);
-        EXPECT_EQ(anyDescriptor, streamed);
+        EXPECT_TRUE(names == unzipNames && probeNames == unzipNames && anyDescriptor == streamed) << names << probeNames;
         EXPECT_EQ(ExtractZipToFolder(archive, ours), ours + "/" + kind + "/");
         ASSERT_EQ(testutil::Run("unzip -q " + archive + " -d " + theirs), 0);
         EXPECT_EQ(Tree(theirs).size(), 8u);
@@ -162,12 +154,11 @@ TEST(ZipTool, ExtractsLikeUnzipAndProbe) {
 }
 
 TEST(ZipRead, EntriesDescriptorsAndCrcErrors) {
+    EXPECT_TRUE(ZipCRC32("") == 0 && ZipCRC32("123456789") == 0xCBF43926u && ZipCRC32(std::string(32, '\0')) == 0x190A55ADu);
     const std::string text = "The measured light curve\n" + std::string(300, 'x'), payload = Deflate(text);
     TZipFile zip = Load(BuildZip({{.name = "a.txt", .data = text}, {.name = "s.txt", .data = "stored", .method = 0}}));
     ASSERT_EQ(zip.Count(), 2);
-    EXPECT_EQ(zip.GetUncompressed(0), text);
-    EXPECT_EQ(zip.GetUncompressed(1), "stored");
-    EXPECT_EQ(zip.EndRecord().EntriesTotal, 2);
+    EXPECT_TRUE(zip.GetUncompressed(0) == text && zip.GetUncompressed(1) == "stored" && zip.EndRecord().EntriesTotal == 2);
     for (int bad : {2, -1}) EXPECT_EQ(ErrorOf([&] { zip.GetUncompressed(bad); }), "Index out of range.");
     EXPECT_EQ(ErrorOf([&] { zip.Name(2); }), "Index out of range.");
     for (bool signature : {true, false}) {  // sizes from the central directory
