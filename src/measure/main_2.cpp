@@ -1,4 +1,5 @@
 #include "measure/main_2.h"
+#include "platform/qt_text.h"
 
 #include <QCloseEvent>
 #include <QMenu>
@@ -18,7 +19,6 @@ constexpr const char* kCaption = "Light Measurement tool for Occultation bservat
 constexpr size_t kResultsFileLimit = size_t{512} << 20;
 const char* kCsvFilter = "CSV files (*.csv);;All files (*)";
 
-QString Q(const std::string& s) { return QString::fromLocal8Bit(s.data(), static_cast<int>(s.size())); }
 }  // namespace
 
 TPlatform::TPlatform(QWidget* parent) : QMainWindow(parent) {
@@ -215,12 +215,12 @@ void TPlatform::FormCreate() {
         BuildTrackMask(Masks, k, UpDown5->Position());
     }
     const TimeCaptions captions = ShowTimeCaptions();
-    Edit24->setText(Q(captions.Edit24));
-    Edit25->setText(Q(captions.Edit25));
-    Edit26->setText(Q(captions.Edit26));
-    Edit27->setText(Q(captions.Edit27));
+    Edit24->setText(QStr(captions.Edit24));
+    Edit25->setText(QStr(captions.Edit25));
+    Edit26->setText(QStr(captions.Edit26));
+    Edit27->setText(QStr(captions.Edit27));
     // 13
-    Edit18->setText(Q(numtext::FormatFixed(1.0, 15, 2)));
+    Edit18->setText(QStr(numtext::FormatFixed(1.0, 15, 2)));
     Edit18->setEnabled(false);
     Add1->setEnabled(false);
     Remove1->setEnabled(false);
@@ -251,7 +251,7 @@ RowContext TPlatform::CurrentRowContext() const {
     c.overlayTime = CheckBox5->isChecked();
     c.psfPhotometry = CheckBox14->isChecked();
     c.oddFirst = RadioGroup2->ItemIndex() != 0;
-    c.tiviText = Edit26->text().toLocal8Bit().toStdString();
+    c.tiviText = StdStr(Edit26->text());
     return c;
 }
 
@@ -287,8 +287,8 @@ void TPlatform::ShowRadiusTexts() {
 void TPlatform::RebuildMasks(int k) {
     if (!BuildApertureMasks(Masks, State, k) || k != State.CurrentObject) return;
     const MaskCountTexts counts = ShowMaskCounts(Masks.ApertureMask[k], CheckBox14->isChecked());
-    Edit20->setText(Q(counts.Edit20));
-    Edit21->setText(Q(counts.Edit21));
+    Edit20->setText(QStr(counts.Edit20));
+    Edit21->setText(QStr(counts.Edit21));
 }
 
 void TPlatform::Button6Click() {
@@ -380,7 +380,7 @@ bool TPlatform::LoadResultsFrom(const std::string& path) {
         s.FrameStep = *r.frameStep;
         Edit19->setText(QString::number(*r.frameStep));
     }
-    Edit33->setText(" " + Q(r.firstDataRow));
+    Edit33->setText(" " + QStr(r.firstDataRow));
 
     s.ObjectCount = r.objectCount;
     Object11->setEnabled(true);

@@ -4,15 +4,12 @@
 #include <cstdlib>
 
 #include "measure/linked_tracking.h"
+#include "platform/qt_text.h"
 #include "measure/main_2.h"
 #include "measure/direction_search.h"
 #include "measure/predict_track.h"
 #include "video/avidshow.h"
 #include "platform/dialogs.h"
-
-namespace {
-QString Q(const std::string& s) { return QString::fromLocal8Bit(s.data(), static_cast<int>(s.size())); }
-}  // namespace
 
 std::vector<int> TPlatform::ObjectOrder(int objectCount) {
     if (objectCount >= 3) return {2, 3, 1};
@@ -264,15 +261,15 @@ void TPlatform::MeasureObject(int k, int n, bool learning) {
                 {Edit20, &r->Edit20}, {Edit36, &r->Edit36}, {Edit37, &r->Edit37}, {Edit21, &r->Edit21},
                 {Edit38, &r->Edit38}, {Edit39, &r->Edit39}, {Edit35, &r->Edit35}, {Edit9, &r->Edit9},
                 {Edit43, &r->Edit43}, {Edit44, &r->Edit44}};
-            for (auto [box, text] : boxes) box->setText(Q(*text));
+            for (auto [box, text] : boxes) box->setText(QStr(*text));
         }
-        Edit23->setText(Q(r->Edit23));
+        Edit23->setText(QStr(r->Edit23));
     } else {
         if (psf.Current) {
             for (QLineEdit* box : {Edit20, Edit21, Edit35, Edit36, Edit37, Edit38, Edit39}) box->clear();
-            Edit9->setText(Q(psf.Edit9));
+            Edit9->setText(QStr(psf.Edit9));
         }
-        Edit23->setText(Q(psf.Edit23));
+        Edit23->setText(QStr(psf.Edit23));
     }
 }
 
@@ -301,7 +298,7 @@ void TPlatform::ProcessFrame(int n) {
             if (Gamma.GammaMode == 2) ApplyGammaTable(FrameBitmap, Gamma.GammaTable);
             if (RadioGroup5->ItemIndex() > 0) GaussianFilterFrame(FrameBitmap, RadioGroup5->ItemIndex(), &FieldBitmap);
         }
-        Edit10->setText(Q(ShowFrameNumber(n)));
+        Edit10->setText(QStr(ShowFrameNumber(n)));
 
         const bool learning = Psf.ProfileLearning != 0;
         Psf.ProfileLearning = 0;
@@ -373,7 +370,7 @@ void TPlatform::ProcessFrame(int n) {
 
 void TPlatform::ProcessFieldView(int n) {
     MeasureState& s = State;
-    Edit10->setText(Q(ShowFrameNumber(n)));
+    Edit10->setText(QStr(ShowFrameNumber(n)));
     if (n < 0 || n > MaxPosition()) return;
     if (s.RunningFlag && s.DirectShowSelected)
         s.FrameStep = s.ReverseFlag ? -UpDown9->Position() : UpDown9->Position();
@@ -411,7 +408,7 @@ void TPlatform::SpeedButton1Click() {
         ClearTrackRefPoint1(s, 1);
         ClearTrackRefPoint2(s, 1);
         Edit41->setText(kFrame2Caption);
-        Edit40->setText(Q(SetTrackRefPoint1(s, 1, Position())));
+        Edit40->setText(QStr(SetTrackRefPoint1(s, 1, Position())));
         Tracking.StarLostFlag = 0;
     }
     if (CheckBox4->isChecked())

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "measure/avs_writer.h"
+#include "platform/qt_text.h"
 #include "measure/main_2.h"
 #include "video/avidshow.h"
 #include "measure/preserveset.h"
@@ -12,7 +13,6 @@
 #include "platform/numtext.h"
 
 namespace {
-QString Q(const std::string& s) { return QString::fromLocal8Bit(s.data(), static_cast<int>(s.size())); }
 
 std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -83,7 +83,7 @@ void TPlatform::ShowFetchError(const std::string& status) {
 void TPlatform::ApplyFrameRate() {
     State.VideoFrameRate = ReaderFrameRate;
     State.VideoFrameRateInt = static_cast<int32_t>(numtext::RoundHalfEven(ReaderFrameRate));
-    Edit30->setText(Q(numtext::FormatWidth(ReaderFrameRate, 6, 2)));
+    Edit30->setText(QStr(numtext::FormatWidth(ReaderFrameRate, 6, 2)));
 }
 
 void TPlatform::WriteAvsScript() {
@@ -175,7 +175,7 @@ bool TPlatform::OpenVideo(const std::string& path, bool resultsLoading) {
         p.drawRect(0, 0, 719, 578);
     }
     Image1->Changed();
-    Edit15->setText(Q(path));
+    Edit15->setText(QStr(path));
 
     const int count = s.ReaderKind == 1 ? static_cast<int>(numtext::RoundHalfAway(VideoDuration * ReaderFrameRate))
                                         : VfwAvi1->FrameCount();
@@ -185,10 +185,10 @@ bool TPlatform::OpenVideo(const std::string& path, bool resultsLoading) {
         ScrollBar1->setValue(0);
     }
     const TimeCaptions captions = ShowTimeCaptions();
-    Edit24->setText(Q(captions.Edit24));
-    Edit25->setText(Q(captions.Edit25));
-    Edit26->setText(Q(captions.Edit26));
-    Edit27->setText(Q(captions.Edit27));
+    Edit24->setText(QStr(captions.Edit24));
+    Edit25->setText(QStr(captions.Edit25));
+    Edit26->setText(QStr(captions.Edit26));
+    Edit27->setText(QStr(captions.Edit27));
     for (int k = 1; k <= 3; ++k) RebuildMasks(k);
 
     if (!resultsLoading) WriteResultsHeader();

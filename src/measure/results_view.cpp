@@ -1,4 +1,5 @@
 #include "measure/results_view.h"
+#include "platform/qt_text.h"
 
 #include <QFontDatabase>
 #include <QTimer>
@@ -33,7 +34,7 @@ int ResultsTableModel::rowCount(const QModelIndex& parent) const { return parent
 QVariant ResultsTableModel::data(const QModelIndex& index, int role) const {
     if (!table_ || role != Qt::DisplayRole || index.row() < 0 || index.row() >= shown_) return {};
     const std::string& line = (*table_)[static_cast<size_t>(index.row())];
-    return QString::fromLocal8Bit(line.data(), static_cast<int>(line.size()));
+    return QStr(line);
 }
 
 TMemo::TMemo(QWidget* parent) : QListView(parent), model_(this) {

@@ -1,4 +1,5 @@
 #include "platform/dialogs.h"
+#include "platform/qt_text.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -29,8 +30,6 @@ auto Modal(DialogService& s, F&& f) {
     return f();
 }
 
-QString Q(const std::string& s) { return QString::fromLocal8Bit(s.data(), static_cast<int>(s.size())); }
-std::string S(const QString& s) { return s.toLocal8Bit().toStdString(); }
 
 const char* KindName(MsgKind k) {
     switch (k) {
@@ -59,7 +58,7 @@ void QtDialogService::Message(MsgKind kind, const std::string& text) {
             case MsgKind::Confirmation: icon = QMessageBox::Question; title = "Confirm"; break;
             case MsgKind::Plain: break;
         }
-        QMessageBox box(icon, title, Q(text), QMessageBox::Ok, g_parent);
+        QMessageBox box(icon, title, QStr(text), QMessageBox::Ok, g_parent);
         box.exec();
         return 0;
     });
@@ -67,7 +66,7 @@ void QtDialogService::Message(MsgKind kind, const std::string& text) {
 
 bool QtDialogService::AskYesNo(const std::string& text, MsgKind kind) {
     return Modal(*this, [&] {
-        QMessageBox box(kind == MsgKind::Warning ? QMessageBox::Warning : QMessageBox::Question, "Confirm", Q(text),
+        QMessageBox box(kind == MsgKind::Warning ? QMessageBox::Warning : QMessageBox::Question, "Confirm", QStr(text),
                         QMessageBox::Yes | QMessageBox::No, g_parent);
         return box.exec() == QMessageBox::Yes;
     });
@@ -75,7 +74,7 @@ bool QtDialogService::AskYesNo(const std::string& text, MsgKind kind) {
 
 void QtDialogService::YesOnly(const std::string& text) {
     Modal(*this, [&] {
-        QMessageBox box(QMessageBox::Question, "Confirm", Q(text), QMessageBox::Yes, g_parent);
+        QMessageBox box(QMessageBox::Question, "Confirm", QStr(text), QMessageBox::Yes, g_parent);
         box.exec();
         return 0;
     });
@@ -83,27 +82,27 @@ void QtDialogService::YesOnly(const std::string& text) {
 
 std::string QtDialogService::OpenFileName(const FileDialogRequest& r) {
     return Modal(*this, [&] {
-        QString start = Q(r.folder);
-        if (!r.fileName.empty()) start = start.isEmpty() ? Q(r.fileName) : start + "/" + Q(r.fileName);
-        return S(QFileDialog::getOpenFileName(g_parent, Q(r.title), start, Q(r.filter)));
+        QString start = QStr(r.folder);
+        if (!r.fileName.empty()) start = start.isEmpty() ? QStr(r.fileName) : start + "/" + QStr(r.fileName);
+        return StdStr(QFileDialog::getOpenFileName(g_parent, QStr(r.title), start, QStr(r.filter)));
     });
 }
 
 std::string QtDialogService::SaveFileName(const FileDialogRequest& r) {
     return Modal(*this, [&] {
-        QString start = Q(r.folder);
-        if (!r.fileName.empty()) start = start.isEmpty() ? Q(r.fileName) : start + "/" + Q(r.fileName);
-        return S(QFileDialog::getSaveFileName(g_parent, Q(r.title), start, Q(r.filter)));
+        QString start = QStr(r.folder);
+        if (!r.fileName.empty()) start = start.isEmpty() ? QStr(r.fileName) : start + "/" + QStr(r.fileName);
+        return StdStr(QFileDialog::getSaveFileName(g_parent, QStr(r.title), start, QStr(r.filter)));
     });
 }
 
 std::string QtDialogService::FolderName(const FileDialogRequest& r) {
-    return Modal(*this, [&] { return S(QFileDialog::getExistingDirectory(g_parent, Q(r.title), Q(r.folder))); });
+    return Modal(*this, [&] { return StdStr(QFileDialog::getExistingDirectory(g_parent, QStr(r.title), QStr(r.folder))); });
 }
 
-void QtDialogService::SetClipboardText(const std::string& text) { QGuiApplication::clipboard()->setText(Q(text)); }
+void QtDialogService::SetClipboardText(const std::string& text) { QGuiApplication::clipboard()->setText(QStr(text)); }
 void QtDialogService::SetClipboardImage(const QImage& image) { QGuiApplication::clipboard()->setImage(image); }
-std::string QtDialogService::ClipboardText() { return S(QGuiApplication::clipboard()->text()); }
+std::string QtDialogService::ClipboardText() { return StdStr(QGuiApplication::clipboard()->text()); }
 
 void ScriptedDialogs::Install() {
     if (installed_) return;

@@ -14,47 +14,62 @@ std::string Errno(const std::string& what, const std::string& path) {
     return what + " " + path + ": " + std::strerror(errno);
 }
 size_t LastSeparator(const std::string& path) { return path.find_last_of('/'); }
-}  // namespace
 
-bool ReadFile(const std::string& path, std::string& out, std::string& error, size_t maxBytes) {
-    out.clear();
+// Opens a regular file of at most maxBytes for reading; -1 with `error` otherwise.
+int OpenForReading(const std::string& path, size_t maxBytes, std::string& error) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         error = Errno("Cannot open", path);
-        return false;
+        return -1;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         error = "Not a regular file: " + path;
-        ::close(fd);
-        return false;
-    }
-    if (static_cast<unsigned long long>(st.st_size) > maxBytes) {
+    } else if (static_cast<unsigned long long>(st.st_size) > maxBytes) {
         error = "File too large: " + path;
-        ::close(fd);
-        return false;
+    } else {
+        return fd;
     }
-    out.reserve(static_cast<size_t>(st.st_size));
-    char buf[1 << 16];
+    ::close(fd);
+    return -1;
+}
+
+// Reads the file in blocks, handing each to `take`; the total is held to maxBytes
+// (the file may grow after it was opened).
+template <typename Take>
+bool ReadBlocks(int fd, const std::string& path, size_t maxBytes, std::string& error, Take&& take) {
+    std::vector<char> buf(size_t{1} << 20);
+    size_t total = 0;
     for (;;) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+        ssize_t n = ::read(fd, buf.data(), buf.size());
         if (n < 0) {
             if (errno == EINTR) continue;
             error = Errno("Cannot read", path);
             ::close(fd);
-            out.clear();
             return false;
         }
         if (n == 0) break;
-        if (out.size() + static_cast<size_t>(n) > maxBytes) {
+        total += static_cast<size_t>(n);
+        if (total > maxBytes) {
             error = "File too large: " + path;
             ::close(fd);
-            out.clear();
             return false;
         }
-        out.append(buf, static_cast<size_t>(n));
+        take(buf.data(), buf.data() + n);
     }
     ::close(fd);
+    return true;
+}
+}  // namespace
+
+bool ReadFile(const std::string& path, std::string& out, std::string& error, size_t maxBytes) {
+    out.clear();
+    const int fd = OpenForReading(path, maxBytes, error);
+    if (fd < 0) return false;
+    if (!ReadBlocks(fd, path, maxBytes, error, [&](const char* p, const char* end) { out.append(p, end); })) {
+        out.clear();
+        return false;
+    }
     return true;
 }
 
@@ -108,40 +123,13 @@ private:
 
 bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::string& error, size_t maxBytes) {
     lines.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = Errno("Cannot open", path);
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<unsigned long long>(st.st_size) > maxBytes) {
-        error = S_ISREG(st.st_mode) ? "File too large: " + path : "Not a regular file: " + path;
-        ::close(fd);
-        return false;
-    }
+    const int fd = OpenForReading(path, maxBytes, error);
+    if (fd < 0) return false;
     LineSplitter splitter(lines);
-    std::vector<char> buf(size_t{1} << 20);
-    size_t total = 0;
-    for (;;) {
-        ssize_t n = ::read(fd, buf.data(), buf.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error = Errno("Cannot read", path);
-            ::close(fd);
-            lines.clear();
-            return false;
-        }
-        if (n == 0) break;
-        total += static_cast<size_t>(n);
-        if (total > maxBytes) {
-            error = "File too large: " + path;
-            ::close(fd);
-            lines.clear();
-            return false;
-        }
-        splitter.Feed(buf.data(), buf.data() + n);
+    if (!ReadBlocks(fd, path, maxBytes, error, [&](const char* p, const char* end) { splitter.Feed(p, end); })) {
+        lines.clear();
+        return false;
     }
-    ::close(fd);
     splitter.Finish();
     return true;
 }
