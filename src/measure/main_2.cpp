@@ -110,8 +110,6 @@ void TPlatform::SetupControls() {
     RadioButton5->setChecked(true);
     RadioButton15->setChecked(true);
     CheckBox3->setChecked(true);
-    for (QAbstractButton* b : {static_cast<QAbstractButton*>(CheckBox1), static_cast<QAbstractButton*>(CheckBox7)})
-        b->setStyleSheet("QCheckBox::indicator { width: 0px; } QCheckBox { border: 1px solid gray; padding: 2px; }");
 }
 
 void TPlatform::ConnectHandlers() {
