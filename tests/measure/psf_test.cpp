@@ -13,7 +13,7 @@
 namespace {
 
 // Patch cells from the model itself, all inside the frame.
-void RenderPatch(ProfileFit& fit, double sigma, double amp, double cx, double cy, double bg, bool aspect) {
+void RenderPatch(ProfileFit& fit, double sigma, double amp, double cx, double cy, double bg, bool aspect = false) {
     const double s = aspect ? 1.125 : 1.0;
     for (int dx = -27; dx <= 27; ++dx)
         for (int dy = -27; dy <= 27; ++dy) {
@@ -31,8 +31,7 @@ Bitmap24 StarFrame(int w, int h, int x0, int y0, double sigma, double amp, doubl
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const double v = bg + amp * std::exp(-2 * ((x - x0) * (x - x0) + (y - y0) * (y - y0)) / (sigma * sigma));
-            uint8_t* p = f.Scanline(y) + 3 * x;
-            p[0] = p[1] = p[2] = static_cast<uint8_t>(std::clamp(std::floor(v + 0.5), 0.0, 255.0));
+            std::fill_n(f.Scanline(y) + 3 * x, 3, static_cast<uint8_t>(std::clamp(std::floor(v + 0.5), 0.0, 255.0)));
         }
     return f;
 }
@@ -63,46 +62,33 @@ struct Scene {
 
 ProfileFitSettings Free(double psfSigma = 3.5, bool learning = false, bool aspect = false) {
     ProfileFitSettings s;
-    s.FixedSigma = false;
-    s.PsfSigma = psfSigma;
-    s.Learning = learning;
-    s.PixelAspect = aspect;
+    s.FixedSigma = false, s.PsfSigma = psfSigma, s.Learning = learning, s.PixelAspect = aspect;
     return s;
 }
 
-double Volume(double sigma, double amp, bool aspect) { return M_PI * sigma * sigma * amp / 2 / (aspect ? 1.125 : 1.0); }
+double Volume(double sigma, double amp, bool aspect = false) { return M_PI * sigma * sigma * amp / 2 / (aspect ? 1.125 : 1.0); }
 
-TEST(ProfileFit, RecoversExactModelOnTheSearchGrid) {
-    struct Row {
-        double sigma, amp;
-        bool learning, aspect;
-    };
-    for (const Row& row : {Row{3.47, 100, true, false}, Row{3.47, 100, false, false}, Row{3.47, 100, true, true},
-                           Row{2.0, 100, true, false}, Row{2.0, 100, true, true}, Row{5.12, 60, true, false}}) {
+TEST(ProfileFit, RecoversExactModelAndFindsOffCentreStars) {
+    for (auto [sigma, amp, learning, aspect] : {std::tuple{3.47, 100.0, true, false}, {3.47, 100.0, false, false},
+                                                {3.47, 100.0, true, true}, {2.0, 100.0, true, true}, {5.12, 60.0, true, false}}) {
         ProfileFit fit;
-        RenderPatch(fit, row.sigma, row.amp, 0, 0, 30, row.aspect);
-        FitProfile(fit, Free(3.5, row.learning, row.aspect));
+        RenderPatch(fit, sigma, amp, 0, 0, 30, aspect);
+        FitProfile(fit, Free(3.5, learning, aspect));
         ASSERT_FALSE(fit.Failed);
-        EXPECT_NEAR(fit.Sigma, row.sigma, 0.01) << row.sigma;
+        EXPECT_NEAR(fit.Sigma, sigma, 0.01) << sigma;
         EXPECT_EQ(std::tuple(fit.Cx, fit.Cy), std::tuple(0, 0));
-        EXPECT_NEAR(fit.A, row.amp, 1e-9);
+        EXPECT_NEAR(fit.A, amp, 1e-9);
         EXPECT_LT(fit.Rms, 1e-9);
-        EXPECT_NEAR(Volume(fit.Sigma, fit.A, row.aspect) / Volume(row.sigma, row.amp, row.aspect), 1.0, 1e-6);
     }
-    // Closed forms: sigma 2 and A 100 give 200 pi, or 200 pi / 1.125 with wide pixels.
-    EXPECT_NEAR(Volume(2, 100, false), 628.3185, 1e-4);
-    EXPECT_NEAR(Volume(2, 100, true), 558.5054, 1e-4);
-}
-
-TEST(ProfileFit, FindsOffCentreStarsInTenthsOfAPixel) {
+    // Off centre, found in tenths of a pixel. The staged search fits the width at
+    // a = 1 from pixels off the peak, so this star reads somewhat wide (2.74 for
+    // 2.6); the volume stays within 10 %.
     ProfileFit fit;
-    RenderPatch(fit, 2.6, 120, 0.3, -0.7, 40, false);
+    RenderPatch(fit, 2.6, 120, 0.3, -0.7, 40);
     FitProfile(fit, Free(3.5, true));
     EXPECT_NEAR(fit.Cx, 0.3, 1e-12);
     EXPECT_NEAR(fit.Cy, -0.7, 1e-12);
-    // The staged search fits the width at a = 1 from pixels off the peak, so this
-    // star reads somewhat wide (2.74 for 2.6); the volume stays within 10 %.
-    EXPECT_NEAR(Volume(fit.Sigma, fit.A, false) / Volume(2.6, 120, false), 1.0, 0.1);
+    EXPECT_NEAR(Volume(fit.Sigma, fit.A) / Volume(2.6, 120), 1.0, 0.1);
 }
 
 TEST(ProfileFit, FixedSigmaAndTheFreeWidthLimits) {
@@ -111,10 +97,8 @@ TEST(ProfileFit, FixedSigmaAndTheFreeWidthLimits) {
     s.options.FixedSigma = true;
     const Bitmap24 f = StarFrame(61, 61, 30, 30, 3.2, 150, 20);
     const ProfileResult r = s.Measure(f, 1, 30, 30, true);
-    EXPECT_EQ(r.sigma, 2.8);
-    EXPECT_DOUBLE_EQ(r.fwhm, 2.35482 * 2.8);
-    EXPECT_DOUBLE_EQ(r.value, M_PI * 2.8 * 2.8 * r.amplitude / 2);
-    EXPECT_EQ(s.state.PsfSigma[1], 2.8);
+    EXPECT_EQ(std::tuple(r.sigma, s.state.PsfSigma[1]), std::tuple(2.8, 2.8));
+    EXPECT_DOUBLE_EQ(r.value, Volume(2.8, r.amplitude));
     // Free width outside the learning pass stays within 50..140 % of PsfSigma.
     s.options.FixedSigma = false;
     for (auto [psfSigma, want] : {std::pair{2.0, 2.8}, {8.0, 4.0}}) {
@@ -128,7 +112,7 @@ TEST(ProfileFit, TinyBadOrAbsurdPsfSigmaStaysFinite) {
     // 0.3 also limits the result to 140 % of it.
     for (auto [psfSigma, want, tol] : {std::tuple{1.0, 1.2, 0.01}, {0.3, 0.42, 1e-12}}) {
         ProfileFit fit;
-        RenderPatch(fit, 1.2, 100, 0, 0, 30, false);
+        RenderPatch(fit, 1.2, 100, 0, 0, 30);
         FitProfile(fit, Free(psfSigma));
         ASSERT_FALSE(fit.Failed);
         EXPECT_TRUE(std::isfinite(fit.Rms) && std::isfinite(fit.A));
@@ -137,12 +121,11 @@ TEST(ProfileFit, TinyBadOrAbsurdPsfSigmaStaysFinite) {
     // A PsfSigma that is no usable number counts as 5.
     for (double bad : {0.0, -3.0, double(NAN), double(INFINITY)}) {
         ProfileFit fit;
-        RenderPatch(fit, 5.0, 100, 0, 0, 30, false);
+        RenderPatch(fit, 5.0, 100, 0, 0, 30);
         ProfileFitSettings st = Free(bad);
         st.FixedSigma = true;
         FitProfile(fit, st);
-        EXPECT_EQ(fit.Sigma, 5.0) << bad;
-        EXPECT_EQ(fit.Rf, 10);
+        EXPECT_EQ(std::tuple(fit.Sigma, fit.Rf), std::tuple(5.0, 10)) << bad;
     }
     // An absurd width from a results file still gives finite figures.
     Scene s;
@@ -157,7 +140,7 @@ TEST(ProfileFit, TinyBadOrAbsurdPsfSigmaStaysFinite) {
 
 TEST(ProfileFit, SaturatedCoreLeavesTheFitAndStartsFromInitialPeak) {
     ProfileFit fit;
-    RenderPatch(fit, 3.0, 400, 0, 0, 30, false);
+    RenderPatch(fit, 3.0, 400, 0, 0, 30);
     ProfileFitSettings st = Free(3.0, true);
     st.SaturationLimit = 235;
     st.InitialPeak = 400;
@@ -168,7 +151,7 @@ TEST(ProfileFit, SaturatedCoreLeavesTheFitAndStartsFromInitialPeak) {
         for (int dy = -25; dy <= 25; ++dy) {
             const int mark = fit.Marks.at(dx, dy);
             saturated += mark == kFitSaturated;
-            if (mark == kFitSaturated || mark == kFitUsed) ASSERT_EQ(fit.P.at(dx, dy) >= 235, mark == kFitSaturated);
+            ASSERT_TRUE((mark != kFitSaturated && mark != kFitUsed) || (fit.P.at(dx, dy) >= 235) == (mark == kFitSaturated));
         }
     EXPECT_GT(saturated, 4);
     EXPECT_LT(fit.Peak, 235);
@@ -200,16 +183,11 @@ TEST(ProfileFit, FullySaturatedDiscIsAFailedFit) {
     EXPECT_EQ(s.state.PsfSigma[1], 5.0);
     for (size_t line = 0; line < 3; ++line) {
         const DataLineObject &got = s.state.DataLines[line].Objects[1], &want = reference.DataLines[line].Objects[1];
-        EXPECT_EQ(got.Value, want.Value) << line;
-        EXPECT_EQ(got.AperturePixels, want.AperturePixels) << line;
+        EXPECT_EQ(std::tuple(got.Value, got.AperturePixels), std::tuple(want.Value, want.AperturePixels)) << line;
         EXPECT_GT(got.AperturePixels, 1);
     }
     EXPECT_EQ(out.Aperture.Edit9, FormatOneDecimal(reference.DataLines[0].Objects[1].Value));
-    ProfileFit patch;
-    ReadProfilePatch(f, 40, 40, s.masks.ApertureMask[1], nullptr, kGaussianOff, patch);
-    EXPECT_NEAR(s.state.FrameObject(1).PeakEstimate, 250 - patch.Bg, 1e-9);
-    // A star entirely off the frame fails the same way.
-    EXPECT_TRUE(s.Measure(f, 1, 200, 200, true).failed);
+    EXPECT_TRUE(s.Measure(f, 1, 200, 200, true).failed);  // a star entirely off the frame
 }
 
 TEST(ProfileFit, EdgeCellsAreLeftOutNotCountedAsZero) {
@@ -246,40 +224,13 @@ TEST(ProfileLearning, RecordsTemplateAndReferenceFlux) {
     EXPECT_EQ(std::tuple(rec.sigma, rec.amplitude, rec.rms), std::tuple(r.sigma, std::fabs(r.amplitude), r.rms));
     EXPECT_EQ(s.state.FrameObject(1).PeakEstimate, r.amplitude);
     EXPECT_EQ(s.state.PsfSigma[1], 5.0);  // the placement takes the width from the records
-
-    // The kept rms is the winner's over the core cells of the gamma'd patch; the
-    // neighbouring amplitudes are worse.
-    ProfileFit fit;
-    ReadProfilePatch(f, 30, 30, s.masks.ApertureMask[1], &gamma.GammaTable, kGaussianOff, fit);
-    const auto rmsAt = [&](double amp) {
-        double sum = 0;
-        int n = 0;
-        for (int dx = -8; dx <= 8; ++dx)
-            for (int dy = -8; dy <= 8; ++dy)
-                if (dx * dx + dy * dy <= 64) {
-                    const double ex = dx + r.cx, ey = dy + r.cy;
-                    const double e = fit.Bg + amp * std::exp(-2 * (ex * ex + ey * ey) / (r.sigma * r.sigma)) - fit.P.at(dx, dy);
-                    sum += e * e, ++n;
-                }
-        return std::sqrt(sum / n);
-    };
-    EXPECT_NEAR(rec.rms, rmsAt(r.amplitude), 1e-9);
-    const double a0 = fit.P.at(0, 0) - fit.Bg;  // centred: Peak = C
-    EXPECT_LT(rec.rms, rmsAt(r.amplitude + 0.001 * a0));
-    EXPECT_LT(rec.rms, rmsAt(r.amplitude - 0.001 * a0));
-
-    // Template rebuilt from sigma and A.
     EXPECT_DOUBLE_EQ(s.psf.PsfTemplate[1].at(0, 0), r.amplitude);
-    EXPECT_NEAR(s.psf.PsfTemplate[1].at(3, -1), r.amplitude * std::exp(-2 * 10 / (r.sigma * r.sigma)), 1e-9);
-
     // Reference flux from the raw bytes: near the star's volume, nowhere near the gamma'd one.
-    EXPECT_NEAR(s.psf.ReferenceFlux[1], Volume(2.4, 120, false), 30);
-
+    EXPECT_NEAR(s.psf.ReferenceFlux[1], Volume(2.4, 120), 30);
     // An index beyond the records' room writes nothing.
     s.psf.LearningIndex = -1;
     s.Measure(f, 1, 30, 30);
     EXPECT_EQ(s.psf.LearningRecords.size(), 4u);
-
     // Uniform sky: no reference flux wherever the aperture sits, even half off the frame.
     Bitmap24 sky(30, 30);
     sky.Fill(50, 50, 50);
@@ -290,7 +241,6 @@ TEST(ProfileLearning, RecordsTemplateAndReferenceFlux) {
 TEST(PsfModel, TemplateAndPixelAspect) {
     PsfState psf;
     GaussianPsfModel(psf, 2, 3.0, 200);
-    EXPECT_EQ(psf.PsfTemplate[2].at(0, 0), 200);
     EXPECT_NEAR(psf.PsfTemplate[2].at(2, 1), 200 * std::exp(-10.0 / 9), 1e-12);
     EXPECT_NEAR(psf.PsfTemplate[2].at(-25, 25), 0, 1e-100);
     psf.PixelAspect = 1;
@@ -304,7 +254,7 @@ TEST(PsfModel, TemplateAndPixelAspect) {
         EXPECT_EQ(PixelAspectFor(rate, w, h), want) << rate << " " << w << "x" << h;
 }
 
-TEST(PsfPhotometry, StoresTheSameValueInAllLines) {
+TEST(PsfPhotometry, StoresTheSameValueInAllLinesAndTheLearnedRadii) {
     Scene s;
     s.state.PsfSigma[2] = 2.0;
     s.options.FixedSigma = true;
@@ -316,32 +266,27 @@ TEST(PsfPhotometry, StoresTheSameValueInAllLines) {
         const DataLineObject& o = line.Objects[2];
         EXPECT_EQ(std::tuple(o.Value, o.PeakHeight, o.BackgroundLevel, o.AperturePixels, o.BackgroundPixels),
                   std::tuple(out.Fit.value, numtext::RoundHalfAway(out.Fit.value), 0, 1, 1));
-        EXPECT_DOUBLE_EQ(o.Fwhm, 2.35482 * 2.0);
     }
     EXPECT_NEAR(out.Fit.value, 200 * M_PI, 4.0);  // byte rounding of the frame
     EXPECT_EQ(out.Edit9, FormatOneDecimal(out.Fit.value));
     EXPECT_EQ(out.Edit23, "4.71");
-    EXPECT_EQ(s.state.FrameObject(2).PeakEstimate, out.Fit.amplitude);
     // Another object's call leaves the current object's boxes alone.
     const PsfReadouts other = s.Store(f, 1, 2, 30, 30, true);
     EXPECT_EQ(std::tuple(other.Current, other.PanelCleared, other.Edit9, other.Edit23), std::tuple(false, false, "", "4.71"));
-}
 
-TEST(PsfPhotometry, LearnedRadii) {
-    Scene s(6, 8, 9);
-    LearnedRadii r = ApplyLearnedRadii(s.state, s.masks, 1, 8.5, true);
+    // Learned radii: up to 20 applied to every line and the mask; beyond that not.
+    Scene t(6, 8, 9);
+    LearnedRadii r = ApplyLearnedRadii(t.state, t.masks, 1, 8.5, true);
     EXPECT_EQ(std::tuple(r.s, r.applied), std::tuple(9, true));
-    for (const DataLine& line : s.state.DataLines) {
+    for (const DataLine& line : t.state.DataLines) {
         const DataLineObject& o = line.Objects[1];
         EXPECT_EQ(std::tuple(o.ApertureRadius, o.BkgInnerRadius, o.BkgOuterRadius, o.TrackRadius), std::tuple(9, 11, 11, 9));
     }
-    EXPECT_EQ(s.masks.ApertureMask[1].at(9, 0), kMaskStar);
-    EXPECT_EQ(s.masks.ApertureMask[1].at(11, 0), kMaskBackground);
-    r = ApplyLearnedRadii(s.state, s.masks, 2, 21.0, true);
-    EXPECT_EQ(std::tuple(r.s, r.applied), std::tuple(21, false));
-    EXPECT_EQ(s.state.FrameObject(2).ApertureRadius, 6);
-    ApplyLearnedRadii(s.state, s.masks, 3, 2.4, false);
-    EXPECT_EQ(std::tuple(s.state.FrameObject(3).TrackRadius, s.state.FrameObject(3).BkgOuterRadius), std::tuple(0, 9));
+    EXPECT_EQ(std::tuple(t.masks.ApertureMask[1].at(9, 0), t.masks.ApertureMask[1].at(11, 0)), std::tuple(kMaskStar, kMaskBackground));
+    r = ApplyLearnedRadii(t.state, t.masks, 2, 21.0, true);
+    EXPECT_EQ(std::tuple(r.s, r.applied, t.state.FrameObject(2).ApertureRadius), std::tuple(21, false, 6));
+    ApplyLearnedRadii(t.state, t.masks, 3, 2.4, false);
+    EXPECT_EQ(std::tuple(t.state.FrameObject(3).TrackRadius, t.state.FrameObject(3).BkgOuterRadius), std::tuple(0, 9));
 }
 
 TEST(ProfileDrawing, AxesCurveAndPointsInTheObjectsColour) {
