@@ -1,7 +1,6 @@
 // Masks checked by geometry: disc areas and shapes, ring nesting, rectangle
-// extents, and for the shaped backgrounds the side of the direction line and the
-// distance from it, measured independently of the slope/intercept form the
-// builder uses.
+// extents, and for the shaped backgrounds the side of and distance from the
+// direction line, measured without the slope/intercept form the builder uses.
 #include "measure/masks.h"
 
 #include <gtest/gtest.h>
@@ -23,9 +22,7 @@ ApertureGrid Disc(int r) {
 
 MaskGeometry Ring(int aperture, int inner, int outer, uint8_t shape = kShapeRing) {
     MaskGeometry g;
-    g.ApertureRadius = aperture, g.BkgInnerRadius = inner, g.BkgOuterRadius = outer;
-    g.OuterControl = outer;
-    g.BkgShape = shape;
+    g.ApertureRadius = aperture, g.BkgInnerRadius = inner, g.BkgOuterRadius = g.OuterControl = outer, g.BkgShape = shape;
     return g;
 }
 
@@ -86,8 +83,7 @@ TEST(ApertureMask, RectangleExtents) {
     for (const Case& c : {Case{5, 51, -2, 2, -25, 25}, Case{4, 51, -2, 1, -25, 25}, Case{1, 1, 0, 0, 0, 0},
                           Case{3, 4, -1, 1, -1, 2}, Case{0, -3, 0, 0, 0, 0}, Case{100, 1 << 30, -25, 25, -25, 25}}) {
         MaskGeometry g = Ring(3, 6, 10, kShapeRectangle);
-        g.RectangleWidth = c.a;
-        g.RectangleHeight = c.b;
+        g.RectangleWidth = c.a, g.RectangleHeight = c.b;
         ApertureGrid grid;
         DirectionLines lines;
         EXPECT_FALSE(BuildApertureMask(grid, lines, g));  // no counts shown for the rectangle

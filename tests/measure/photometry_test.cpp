@@ -137,18 +137,6 @@ TEST(AperturePhotometry, FrameEdgesShrinkTheCounts) {
     EXPECT_EQ(s.Line(0, 1).AperturePixels, DiscCount(4));
 }
 
-TEST(AperturePhotometry, EachObjectUsesItsOwnOuterRadius) {
-    Scene s(1, 1, 2, 3);
-    s.Set(2, 4, 7, 12);
-    Bitmap24 f = Flat(100, 80);
-    AddStar(f, 60, 40, 2);
-    for (int current : {1, 2}) {
-        s.Measure(f, 2, 60, 40, {current, false, false});
-        EXPECT_NEAR(s.Line(0, 2).Value, DiscCount(2) * 50.0, 1e-9);
-        EXPECT_EQ(s.Line(0, 2).BackgroundPixels, DiscCount(12) - DiscCount(6));
-    }
-}
-
 TEST(AperturePhotometry, NoBackgroundCells) {
     // Outer radius below the inner one: the ring is empty.
     Scene s(1, 3, 6, 4);
@@ -200,11 +188,14 @@ TEST(RectangleAperture, ReferenceSequence) {
     EXPECT_NEAR(s.Line(0, 1).Value, -9 * 50.0, 1e-9);
 }
 
-TEST(AperturePhotometry, ReadoutTexts) {
-    Scene s(2, 4, 7, 12);
+TEST(AperturePhotometry, ReadoutTextsAndEachObjectsOwnOuterRadius) {
+    Scene s(1, 1, 2, 3);
+    s.Set(2, 4, 7, 12);
     Bitmap24 f = Flat(100, 80);
     AddStar(f, 50, 40, 2);
     const ApertureReadouts other = s.Measure(f, 2, 50, 40, {1, false, true});
+    EXPECT_NEAR(s.Line(0, 2).Value, DiscCount(2) * 50.0, 1e-9);  // A's radii play no part
+    EXPECT_EQ(s.Line(0, 2).BackgroundPixels, DiscCount(12) - DiscCount(6));
     EXPECT_FALSE(other.Current || other.PanelFilled);
     EXPECT_EQ(other.Edit20 + other.Edit9, "");
     EXPECT_NE(other.Edit23, "");  // the diameter box shows every object measured
