@@ -108,7 +108,7 @@ TEST(Markers, OutlinesMatchTheErosionOracleAndStayInsideTheFrame) {
         DrawMaskOutlines(small, mask, 11, 0, colours);
         int inside = 0;
         for (const auto& [dx, dy, v] : want)
-            if (11 + dx >= 0 && 11 + dx < 12 && dy < 9) {
+            if (11 + dx >= 0 && 11 + dx < 12 && dy >= 0 && dy < 9) {
                 ++inside;
                 EXPECT_EQ(PixelColour(small, 11 + dx, dy), v == 1 ? colours.starColour : colours.backgroundColour);
             }
