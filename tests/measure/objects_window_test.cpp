@@ -62,8 +62,7 @@ struct Objects : ::testing::Test {
 }  // namespace
 
 TEST_F(Objects, PlacingLearnsTheProfileAndTheRadiiFollowSigma) {
-    TPlatform& p = *w;
-    const MeasureState& s = p.State;
+    auto [p, s] = std::tie(*w, w->State);
     p.GoToFrame(3);
     Click(kAx + 2, kAy - 2);
     EXPECT_EQ(std::tuple(s.FrameObject(1).PosX, s.FrameObject(1).PosY), std::tuple(kAx, kAy));
@@ -87,8 +86,7 @@ TEST_F(Objects, PlacingLearnsTheProfileAndTheRadiiFollowSigma) {
 }
 
 TEST_F(Objects, AddSelectRangesRadiusChainAndRefusals) {
-    TPlatform& p = *w;
-    MeasureState& s = p.State;
+    auto [p, s] = std::tie(*w, w->State);
     EXPECT_FALSE(p.Remove1->isEnabled());
     Click(kAx, kAy);
     Add(kBx, kBy);
@@ -139,8 +137,7 @@ TEST_F(Objects, AddSelectRangesRadiusChainAndRefusals) {
 }
 
 TEST_F(Objects, RemovingBOfThreeMovesAllOfCIntoItsPlace) {
-    TPlatform& p = *w;
-    MeasureState& s = p.State;
+    auto [p, s] = std::tie(*w, w->State);
     Click(kAx, kAy);
     Add(kBx, kBy);
     Add(30, 95);
@@ -186,8 +183,7 @@ TEST_F(Objects, RemovingBOfThreeMovesAllOfCIntoItsPlace) {
 }
 
 TEST_F(Objects, OutlinesAndMarkersOnTheShownFrame) {
-    TPlatform& p = *w;
-    MeasureState& s = p.State;
+    auto [p, s] = std::tie(*w, w->State);
     Click(kAx, kAy);
     Add(kBx, kBy);
     const int aOuter = s.FrameObject(1).BkgOuterRadius;
@@ -237,8 +233,7 @@ TEST_F(Objects, OutlinesAndMarkersOnTheShownFrame) {
 }
 
 TEST_F(Objects, ZoomViewTenPixelsFromTheRightEdgeAndTheDirectionClick) {
-    TPlatform& p = *w;
-    MeasureState& s = p.State;
+    auto [p, s] = std::tie(*w, w->State);
     Click(kAx, kAy);
     // What "Direction Setting" leaves: the zoom bitmaps, the centre, the mode.
     p.ZoomBitmaps[0].Resize(101, 101);
@@ -265,8 +260,7 @@ TEST_F(Objects, ZoomViewTenPixelsFromTheRightEdgeAndTheDirectionClick) {
 }
 
 TEST_F(Objects, TrackingModeButtons) {
-    TPlatform& p = *w;
-    MeasureState& s = p.State;
+    auto [p, s] = std::tie(*w, w->State);
     p.RadioButton6->setChecked(true);
     for (int line = 0; line < 3; ++line) EXPECT_EQ(Obj(line, 1).TrackMode, kTrackOff);
     EXPECT_FALSE(p.CheckBox4->isEnabled() || p.Edit40->isEnabled());
