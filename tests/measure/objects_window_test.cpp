@@ -81,7 +81,7 @@ TEST_F(Objects, PlacingLearnsTheProfileAndTheRadiiFollowSigma) {
     EXPECT_EQ(std::tuple(s.ObjectCount, s.CurrentObject, s.FrameObject(2).PosX, s.FrameObject(2).PosY),
               std::tuple(2, 2, kBx, kBy));
     EXPECT_NEAR(s.PsfSigma[2], 3.0, 0.3);
-    EXPECT_EQ(Radii(0, 2), std::tuple(3, 5, 4));
+    EXPECT_EQ(std::tuple(Radii(0, 2), p.Tracking.LostPercent[2]), std::tuple(std::tuple(3, 5, 4), 50));
     EXPECT_EQ(Radii(0, 1), std::tuple(5, 7, 5));  // A kept its own
 }
 
