@@ -148,23 +148,11 @@ TEST(Markers, ZoomPlacementCutsAtTheFrameEdges) {
     const ZoomPlacement off = PlaceZoomView(160, 120, 300, 60);
     EXPECT_EQ(off.width * off.height, 0);
 
-    // Drawn onto a canvas wider than the frame: only the placed part changes.
-    const Bitmap24 work = Filled(101, 101);
-    QImage canvas(720, 579, QImage::Format_RGB32);
-    canvas.fill(Qt::black);
-    DrawZoomOnto(canvas, work, PlaceZoomView(160, 120, 150, 60));
-    int changed = 0, minX = 1000, maxX = -1;
-    for (int y = 0; y < 579; ++y)
-        for (int x = 0; x < 720; ++x)
-            if (canvas.pixel(x, y) != qRgb(0, 0, 0)) {
-                ++changed, minX = std::min(minX, x), maxX = std::max(maxX, x);
-                EXPECT_EQ(canvas.pixel(x, y), qRgb(3, 2, 1));
-            }
-    EXPECT_EQ(std::tuple(changed, minX, maxX), std::tuple(60 * 101, 100, 159));
-    // A canvas smaller than the placement is not overrun.
+    // A canvas smaller than the placement is not overrun (the wide canvas is the
+    // objects window's zoom test).
     QImage tiny(120, 30, QImage::Format_RGB32);
     tiny.fill(Qt::black);
-    DrawZoomOnto(tiny, work, PlaceZoomView(160, 120, 150, 60));
+    DrawZoomOnto(tiny, Filled(101, 101), PlaceZoomView(160, 120, 150, 60));
     EXPECT_EQ(tiny.pixel(119, 29), qRgb(3, 2, 1));
     EXPECT_EQ(tiny.pixel(99, 29), qRgb(0, 0, 0));
 }
