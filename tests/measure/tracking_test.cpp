@@ -145,7 +145,9 @@ TEST(TrackStarPsf, ControlLimitLostLimitAndWideSearch) {
         rig.psf.ProfileLearning = c.learning;
         const TrackOutcome out = rig.Run(StarFrame(rig.tmpl, kX + c.sx, kY + c.sy), c.k, 100, c.ref);
         EXPECT_EQ(std::tuple(out.x, out.y), std::tuple(c.wantX, c.wantY)) << c.k << " " << c.sx << "," << c.sy;
-        if (c.k == 1 && c.sx != 15) EXPECT_EQ(out.lost, c.lost) << c.sx;
+        if (c.k == 1 && c.sx != 15) {
+            EXPECT_EQ(out.lost, c.lost) << c.sx;
+        }
     }
 }
 
