@@ -65,7 +65,7 @@ std::string Chunk(const std::string& id, const std::string& data) {  // padded t
 std::string List(const std::string& type, const std::string& data) { return Chunk("LIST", type + data); }
 }  // namespace
 
-std::string BuildAvi(const AviSpec& a) {
+std::string BuildAvi(const AviLayout& a) {
     const uint32_t n = a.length == UINT32_MAX ? static_cast<uint32_t>(a.frames.size()) : a.length;
     const uint32_t stride = ((static_cast<uint32_t>(a.width) * a.bitCount + 31) / 32) * 4;
     std::string avih;

@@ -23,7 +23,7 @@ int MaxDifference(const Bitmap24& a, const Bitmap24& b);
 
 // A hand-made uncompressed AVI: one video stream, bottom-up DIB rows per frame (empty for
 // a dropped frame), an idx1 index.
-struct AviSpec {
+struct AviLayout {
     int width = 32, height = 16, bitCount = 8;
     uint32_t clrUsed = 0;           // as written in the header
     std::vector<uint32_t> palette;  // 0x00RRGGBB entries after the header
@@ -31,6 +31,6 @@ struct AviSpec {
     uint32_t length = UINT32_MAX;  // stream length; the frame count when left
     bool index = true;
 };
-std::string BuildAvi(const AviSpec& spec);
+std::string BuildAvi(const AviLayout& layout);
 
 }  // namespace vfix

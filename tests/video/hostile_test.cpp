@@ -39,12 +39,12 @@ TEST(PalettisedAvi, FourAndEightBitFramesAreExpandedThroughTheirPalette) {
     } cases[] = {{4, 0, 16}, {8, 0, 256}, {8, 12, 12}, {4, 5, 5}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.bits) + " bits, biClrUsed " + std::to_string(c.clrUsed));
-        vfix::AviSpec spec;
-        spec.width = 30, spec.height = 7, spec.bitCount = c.bits, spec.clrUsed = c.clrUsed;  // rows padded at both depths
-        for (int i = 0; i < c.colours; ++i) spec.palette.push_back(PaletteColour(i));
-        for (int f = 0; f < 3; ++f) spec.frames.push_back(DibFrame(spec.width, spec.height, c.bits, f, c.colours));
+        vfix::AviLayout layout;
+        layout.width = 30, layout.height = 7, layout.bitCount = c.bits, layout.clrUsed = c.clrUsed;  // rows padded at both depths
+        for (int i = 0; i < c.colours; ++i) layout.palette.push_back(PaletteColour(i));
+        for (int f = 0; f < 3; ++f) layout.frames.push_back(DibFrame(layout.width, layout.height, c.bits, f, c.colours));
         const std::string file = dir.File("pal.avi");
-        testutil::WriteAll(file, vfix::BuildAvi(spec));
+        testutil::WriteAll(file, vfix::BuildAvi(layout));
 
         TVfwAvi avi;
         ASSERT_TRUE(avi.Open(file)) << avi.LastError();
@@ -78,11 +78,11 @@ protected:
         EXPECT_FALSE(dec.GetFrame(0, bmp) || avi.Open(file) || avi.GetFrame(0, bmp));
         EXPECT_EQ(avi.FrameCount(), -1);
     }
-    vfix::AviSpec Gray(int frames) {
-        vfix::AviSpec spec;
-        for (int i = 0; i < 256; ++i) spec.palette.push_back(static_cast<uint32_t>(i * 0x010101));
-        for (int f = 0; f < frames; ++f) spec.frames.push_back(DibFrame(spec.width, spec.height, 8, f, 256));
-        return spec;
+    vfix::AviLayout Gray(int frames) {
+        vfix::AviLayout layout;
+        for (int i = 0; i < 256; ++i) layout.palette.push_back(static_cast<uint32_t>(i * 0x010101));
+        for (int f = 0; f < frames; ++f) layout.frames.push_back(DibFrame(layout.width, layout.height, 8, f, 256));
+        return layout;
     }
     testutil::TempDir dir;
 };
@@ -93,25 +93,25 @@ TEST_F(HostileFiles, NotAVideoZeroFramesAndImpossibleSizesAreRefused) {
     std::string riff = vfix::BuildAvi(Gray(2));
     ExpectRefused("header-only.avi", riff.substr(0, 100));
 
-    vfix::AviSpec none = Gray(0);
+    vfix::AviLayout none = Gray(0);
     ExpectRefused("zero-frames.avi", vfix::BuildAvi(none));
     none.length = 5;  // claims frames it does not have
     none.index = false;
     ExpectRefused("claims-five.avi", vfix::BuildAvi(none));
 
     for (auto [w, h] : {std::pair{100000, 16}, {8193, 8}, {32, 0}, {40000, 40000}}) {
-        vfix::AviSpec big = Gray(1);
+        vfix::AviLayout big = Gray(1);
         big.width = w, big.height = h, big.frames = {std::string(64, '\x7f')};  // far too little data for the size
         ExpectRefused("size-" + std::to_string(w) + "x" + std::to_string(h) + ".avi", vfix::BuildAvi(big));
     }
 }
 
 TEST_F(HostileFiles, ShortFramesAndGarbageReadSafely) {
-    vfix::AviSpec spec = Gray(6);
-    spec.frames[2].resize(10);  // a frame far shorter than its size
-    spec.frames[4].clear();     // a dropped frame
+    vfix::AviLayout layout = Gray(6);
+    layout.frames[2].resize(10);  // a frame far shorter than its size
+    layout.frames[4].clear();     // a dropped frame
     const std::string file = dir.File("short.avi");
-    testutil::WriteAll(file, vfix::BuildAvi(spec));
+    testutil::WriteAll(file, vfix::BuildAvi(layout));
     TVfwAvi avi;
     ASSERT_TRUE(avi.Open(file));
     ASSERT_EQ(avi.FrameCount(), 6);
