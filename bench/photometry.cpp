@@ -4,6 +4,8 @@
 // same run.
 #include <benchmark/benchmark.h>
 
+#include "reference_timing.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -42,30 +44,17 @@ uint64_t SumBytes(const Bitmap24& f) {
     return s;
 }
 
-using Clock = std::chrono::steady_clock;
 
 // Nanoseconds of one byte-sum pass: the best of several timed batches.
 double FloorNs() {
-    static const double ns = [] {
-        double best = 1e30;
-        for (int rep = 0; rep < 15; ++rep) {
-            const auto t0 = Clock::now();
-            for (int i = 0; i < 20; ++i) benchmark::DoNotOptimize(SumBytes(Frame()));
-            best = std::min(best, std::chrono::duration<double, std::nano>(Clock::now() - t0).count() / 20);
-        }
-        return best;
-    }();
+    static const double ns = bench::BestNsPerCall([](int) { benchmark::DoNotOptimize(SumBytes(Frame())); }, 20);
     return ns;
 }
 
 // Runs body() in the benchmark loop and reports its ratio to the floor.
 template <typename Body>
 void Timed(benchmark::State& state, Body&& body) {
-    const double floor = FloorNs();
-    const auto t0 = Clock::now();
-    for (auto _ : state) body();
-    const double ns = std::chrono::duration<double, std::nano>(Clock::now() - t0).count();
-    state.counters["x_bytesum"] = ns / static_cast<double>(state.iterations()) / floor;
+    bench::TimedAgainst(state, FloorNs(), "x_bytesum", [&](int) { body(); });
 }
 
 void BM_ByteSumFloor(benchmark::State& state) {

@@ -3,6 +3,8 @@
 // same object at the same place, measured in the same run (x_aperture).
 #include <benchmark/benchmark.h>
 
+#include "reference_timing.h"
+
 #include <QImage>
 #include <algorithm>
 #include <chrono>
@@ -59,32 +61,21 @@ struct Setup {
 int StarX(int i) { return 60 + 40 * (i % 15); }
 int StarY(int i) { return 60 + 40 * (i % 11); }
 
-using Clock = std::chrono::steady_clock;
 
 double ApertureNs() {
     static const double ns = [] {
         Setup s;
-        double best = 1e30;
-        for (int rep = 0; rep < 15; ++rep) {
-            const auto t0 = Clock::now();
-            for (int i = 0; i < 200; ++i)
-                benchmark::DoNotOptimize(
-                    StoreApertureValues(Frame(), 1, StarX(i), StarY(i), s.state.DataLines, s.masks, s.photometry, {}));
-            best = std::min(best, std::chrono::duration<double, std::nano>(Clock::now() - t0).count() / 200);
-        }
-        return best;
+        return bench::BestNsPerCall([&](int i) {
+            benchmark::DoNotOptimize(
+                StoreApertureValues(Frame(), 1, StarX(i), StarY(i), s.state.DataLines, s.masks, s.photometry, {}));
+        });
     }();
     return ns;
 }
 
 template <typename Body>
 void Timed(benchmark::State& state, Body&& body) {
-    const double reference = ApertureNs();
-    int i = 0;
-    const auto t0 = Clock::now();
-    for (auto _ : state) body(i++);
-    const double ns = std::chrono::duration<double, std::nano>(Clock::now() - t0).count();
-    state.counters["x_aperture"] = ns / static_cast<double>(state.iterations()) / reference;
+    bench::TimedAgainst(state, ApertureNs(), "x_aperture", body);
 }
 
 void BM_AperturePhotometry(benchmark::State& state) {

@@ -3,6 +3,8 @@
 // measured in the same run.
 #include <benchmark/benchmark.h>
 
+#include "reference_timing.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -61,30 +63,20 @@ struct Setup {
     }
 };
 
-using Clock = std::chrono::steady_clock;
 
 double ApertureNs() {
     static const double ns = [] {
         Setup s;
-        double best = 1e30;
-        for (int rep = 0; rep < 15; ++rep) {
-            const auto t0 = Clock::now();
-            for (int i = 0; i < 200; ++i)
-                benchmark::DoNotOptimize(MeasureAperture(1, Frame(), kX, kY, s.state.FrameObject(1), s.masks, s.photometry));
-            best = std::min(best, std::chrono::duration<double, std::nano>(Clock::now() - t0).count() / 200);
-        }
-        return best;
+        return bench::BestNsPerCall([&](int) {
+            benchmark::DoNotOptimize(MeasureAperture(1, Frame(), kX, kY, s.state.FrameObject(1), s.masks, s.photometry));
+        });
     }();
     return ns;
 }
 
 template <typename Body>
 void Timed(benchmark::State& state, Body&& body) {
-    const double ref = ApertureNs();
-    const auto t0 = Clock::now();
-    for (auto _ : state) body();
-    const double ns = std::chrono::duration<double, std::nano>(Clock::now() - t0).count();
-    state.counters["x_aperture"] = ns / static_cast<double>(state.iterations()) / ref;
+    bench::TimedAgainst(state, ApertureNs(), "x_aperture", [&](int) { body(); });
 }
 
 void BM_AperturePhotometry(benchmark::State& state) {
