@@ -8,6 +8,8 @@
 // Needs ffmpeg on PATH.
 #include <benchmark/benchmark.h>
 
+#include "video_fixtures.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,35 +22,22 @@
 
 namespace {
 
-struct Codec {
-    const char* name;
-    const char* encode;
-    const char* size;
-    const char* rate;
-};
+
+using bench::Codec;
+using bench::FileOf;
+using bench::Now;
 
 const Codec kCodecs[] = {
-    {"bgr24", "-c:v rawvideo -pix_fmt bgr24", "720x576", "25"},
-    {"mjpeg", "-c:v mjpeg -q:v 3", "720x576", "25"},
-    {"dv_ntsc", "-c:v dvvideo -pix_fmt yuv411p", "720x480", "30000/1001"},
-    {"mpeg4_bframes", "-c:v mpeg4 -bf 2 -g 12 -q:v 3", "720x576", "25"},
-    {"h264_long_gop", "-c:v libx264 -preset veryfast -g 50 -bf 3 -pix_fmt yuv420p", "720x576", "25"},
+    {"bgr24", "-c:v rawvideo -pix_fmt bgr24", "720x576", "25", 1},
+    {"mjpeg", "-c:v mjpeg -q:v 3", "720x576", "25", 1},
+    {"dv_ntsc", "-c:v dvvideo -pix_fmt yuv411p", "720x480", "30000/1001", 1},
+    {"mpeg4_bframes", "-c:v mpeg4 -bf 2 -g 12 -q:v 3", "720x576", "25", 12},
+    {"h264_long_gop", "-c:v libx264 -preset veryfast -g 50 -bf 3 -pix_fmt yuv420p", "720x576", "25", 50},
 };
-constexpr double kSeconds = 8;
 
-std::string g_dir;
 
-std::string FileOf(const Codec& c) { return g_dir + "/" + c.name + ".avi"; }
 
-bool MakeFixture(const Codec& c) {
-    std::string cmd = std::string("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=s=") + c.size + ":r=" + c.rate +
-                      ":d=" + std::to_string(kSeconds) + " " + c.encode + " '" + FileOf(c) + "'";
-    return std::system(cmd.c_str()) == 0;
-}
 
-double Now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 void RunMode(benchmark::State& state, const Codec& c) {
     const std::string file = FileOf(c);
@@ -98,22 +87,10 @@ void RunMode(benchmark::State& state, const Codec& c) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    char tmpl[] = "/tmp/bench_dshow_XXXXXX";
-    if (!mkdtemp(tmpl)) return 1;
-    g_dir = tmpl;
-    for (const Codec& c : kCodecs) {
-        if (!MakeFixture(c)) {
-            std::fprintf(stderr, "could not make the %s test file (is ffmpeg installed?)\n", c.name);
-            return 1;
-        }
+    return bench::RunWithFixtures(argc, argv, kCodecs, [](const Codec& c) {
         benchmark::RegisterBenchmark((std::string("RunMode/") + c.name).c_str(), RunMode, c)
             ->UseManualTime()
             ->Iterations(3)
             ->Unit(benchmark::kMillisecond);
-    }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::filesystem::remove_all(g_dir);
-    return 0;
+    });
 }

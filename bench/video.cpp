@@ -8,6 +8,8 @@
 // conversion flags. Needs ffmpeg on PATH.
 #include <benchmark/benchmark.h>
 
+#include "video_fixtures.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -28,13 +30,10 @@ extern "C" {
 
 namespace {
 
-struct Codec {
-    const char* name;
-    const char* encode;
-    const char* size;
-    const char* rate;
-    int gop;  // frames between key frames (1 for intra-only)
-};
+
+using bench::Codec;
+using bench::FileOf;
+using bench::Now;
 
 const Codec kCodecs[] = {
     {"bgr24", "-c:v rawvideo -pix_fmt bgr24", "720x576", "25", 1},
@@ -48,21 +47,10 @@ const Codec kCodecs[] = {
     {"mpeg4_bframes", "-c:v mpeg4 -bf 2 -g 12 -q:v 3", "720x576", "25", 12},
     {"h264_long_gop", "-c:v libx264 -preset veryfast -g 50 -bf 3 -pix_fmt yuv420p", "720x576", "25", 50},
 };
-constexpr double kSeconds = 8;
 
-std::string g_dir;
 
-std::string FileOf(const Codec& c) { return g_dir + "/" + c.name + ".avi"; }
 
-bool MakeFixture(const Codec& c) {
-    std::string cmd = std::string("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=s=") + c.size + ":r=" + c.rate +
-                      ":d=" + std::to_string(kSeconds) + " " + c.encode + " '" + FileOf(c) + "'";
-    return std::system(cmd.c_str()) == 0;
-}
 
-double Now() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 // The reference: the plainest libav loop that yields every frame as BGR24.
 int BareLoop(const std::string& file) {
@@ -179,14 +167,7 @@ void Random(benchmark::State& state, const Codec& c) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    char tmpl[] = "/tmp/bench_video_XXXXXX";
-    if (!mkdtemp(tmpl)) return 1;
-    g_dir = tmpl;
-    for (const Codec& c : kCodecs) {
-        if (!MakeFixture(c)) {
-            std::fprintf(stderr, "could not make the %s test file (is ffmpeg installed?)\n", c.name);
-            return 1;
-        }
+    return bench::RunWithFixtures(argc, argv, kCodecs, [](const Codec& c) {
         benchmark::RegisterBenchmark((std::string("Sequential/") + c.name).c_str(), Sequential, c)
             ->UseManualTime()
             ->Iterations(3)
@@ -195,10 +176,5 @@ int main(int argc, char** argv) {
             ->UseManualTime()
             ->Iterations(1)
             ->Unit(benchmark::kMillisecond);
-    }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::filesystem::remove_all(g_dir);
-    return 0;
+    });
 }
