@@ -25,7 +25,10 @@ TPlatform::TPlatform(QWidget* parent) : QMainWindow(parent) {
     setupUi(this);
     Platform = this;
     Timer1 = new QTimer(this);
-    Timer1->setInterval(1);
+    // The next frame as soon as the event loop is free. (A 1 ms interval would add
+    // 1 ms of idle time per frame: an overdue Qt timer restarts its interval when
+    // its tick returns.)
+    Timer1->setInterval(0);
     PopupMenu1 = new QMenu(this);
     PopupMenu1->addAction(Add1);
     PopupMenu1->addAction(SetPositiononly1);
