@@ -92,6 +92,22 @@ private:
 };
 
 // One key each, shared by the current-settings and dialog writers.
+// The folders, the folder-memory flags and the reader: written by every full save.
+struct FileFlags {
+    bool rememberVideo, rememberCsv, rememberCsvInput, useAviSynth;
+};
+void PutFilesAndReader(Writer& w, const SettingsValues& v, const FileFlags& f) {
+    w.Str(kFiles, kVideoPath, v.VideoFolder);
+    w.Str(kFiles, kCsvPath, v.SavedResultsFolder);
+    w.Str(kFiles, kCsvInputPath, v.ResultsFolder);
+    w.Bool(kFiles, kCsvSameAsVideo, v.CsvFolderFollowsVideo);
+    w.Bool(kFiles, kRememberVideo, f.rememberVideo);
+    w.Bool(kFiles, kRememberCsv, f.rememberCsv);
+    w.Bool(kFiles, kRememberCsvInput, f.rememberCsvInput);
+    w.Bool(kFileRead, kUseAviSynth, f.useAviSynth);
+    w.Str(kFileRead, kReaderApi, v.DirectShowSelected ? kDirectShow : kVideoForWindows);
+}
+
 void PutPhotometry(Writer& w, const SettingsValues& v) { w.Str(kMeasurement, kPhotometry, v.PsfPhotometry ? kPsf : kAperturePhotometry); }
 void PutMeasure(Writer& w, const SettingsValues& v) { w.Str(kMeasurement, kMeasure, v.FieldMeasure ? kEachField : kEachFrame); }
 void PutFieldOrder(Writer& w, const SettingsValues& v) {
@@ -256,15 +272,8 @@ bool SettingsFile::WriteDefaults(IniFile& ini, const std::string& programFolder)
 
 bool SettingsFile::WriteCurrent(IniFile& ini, const SettingsValues& v) {
     Writer w(ini);
-    w.Str(kFiles, kVideoPath, v.VideoFolder);
-    w.Str(kFiles, kCsvPath, v.SavedResultsFolder);
-    w.Str(kFiles, kCsvInputPath, v.ResultsFolder);
-    w.Bool(kFiles, kCsvSameAsVideo, v.CsvFolderFollowsVideo);
-    w.Bool(kFiles, kRememberVideo, v.RememberVideoFolder);
-    w.Bool(kFiles, kRememberCsv, v.RememberSavedResultsFolder);
-    w.Bool(kFiles, kRememberCsvInput, v.RememberResultsFolder);
-    w.Bool(kFileRead, kUseAviSynth, v.UseAviSynth);
-    w.Str(kFileRead, kReaderApi, v.DirectShowSelected ? kDirectShow : kVideoForWindows);
+    PutFilesAndReader(w, v, {v.RememberVideoFolder != 0, v.RememberSavedResultsFolder != 0, v.RememberResultsFolder != 0,
+                             v.UseAviSynth != 0});
     PutPhotometry(w, v);
     PutMeasure(w, v);
     PutFieldOrder(w, v);
@@ -287,15 +296,8 @@ bool SettingsFile::WriteDialog(IniFile& ini, SettingsValues& v, const SettingsDi
                                const std::string& programFolder) {
     Writer w(ini);
     // Always: folders, memory flags and the reader.
-    w.Str(kFiles, kVideoPath, v.VideoFolder);
-    w.Str(kFiles, kCsvPath, v.SavedResultsFolder);
-    w.Str(kFiles, kCsvInputPath, v.ResultsFolder);
-    w.Bool(kFiles, kCsvSameAsVideo, v.CsvFolderFollowsVideo);
-    w.Bool(kFiles, kRememberVideo, t.RememberVideoFolder);
-    w.Bool(kFiles, kRememberCsv, t.RememberSavedResultsFolder);
-    w.Bool(kFiles, kRememberCsvInput, t.RememberResultsFolder);
-    w.Bool(kFileRead, kUseAviSynth, t.UseAviSynth);
-    w.Str(kFileRead, kReaderApi, v.DirectShowSelected ? kDirectShow : kVideoForWindows);
+    PutFilesAndReader(w, v, {t.RememberVideoFolder != 0, t.RememberSavedResultsFolder != 0, t.RememberResultsFolder != 0,
+                             t.UseAviSynth != 0});
     // Ticked items, from the main window.
     if (t.Photometry) PutPhotometry(w, v);
     if (t.Measure) PutMeasure(w, v);
