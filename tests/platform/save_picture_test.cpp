@@ -1,0 +1,55 @@
+#include "platform/save_picture.h"
+
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QImage>
+
+#include "support/test_util.h"
+
+namespace {
+
+QImage Sample() {
+    QImage image(37, 21, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) image.setPixel(x, y, qRgb(x * 6, y * 12, (x + y) * 4));
+    return image;
+}
+
+}  // namespace
+
+// Each extension gets its own format (magic bytes), case ignored; lossless formats
+// read back equal; unknown extensions write a bitmap.
+TEST(SavePicture, FormatFollowsTheExtension) {
+    testutil::TempDir dir;
+    const QImage image = Sample();
+    struct Case {
+        const char* name;
+        std::string magic;
+        bool lossless;
+    } cases[] = {{"a.png", "\x89PNG", true},   {"b.JPG", "\xFF\xD8\xFF", false}, {"c.jpeg", "\xFF\xD8\xFF", false},
+                 {"d.bmp", "BM", true},         {"e.gif", "BM", true},            {"noext", "BM", true}};
+    for (const Case& c : cases) {
+        std::string error;
+        const std::string path = dir.File(c.name);
+        ASSERT_TRUE(SavePicture(image, path, error)) << c.name << ": " << error;
+        EXPECT_EQ(testutil::ReadAll(path).substr(0, c.magic.size()), c.magic) << c.name;
+        if (c.lossless) {
+            QImage back(QString::fromStdString(path));
+            ASSERT_FALSE(back.isNull()) << c.name;
+            EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), image) << c.name;
+        }
+    }
+}
+
+// A failed save reports why and leaves the old file as it was.
+TEST(SavePicture, FailureKeepsTheOldFile) {
+    testutil::TempDir dir;
+    std::string error;
+    EXPECT_FALSE(SavePicture(Sample(), dir.File("missing/x.png"), error));
+    EXPECT_NE(error.find("missing"), std::string::npos) << error;
+    error.clear();
+    EXPECT_FALSE(SavePicture(QImage(), dir.File("y.png"), error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(testutil::ReadAll(dir.File("y.png")).size() > 0);
+}
