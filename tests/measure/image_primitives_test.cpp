@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "golden.h"
+#include "support/golden_compare.h"
 
 namespace {
 
@@ -153,8 +154,28 @@ TEST(OracleScripts, ReproduceTheirGoldenFiles) {
                                 "' --out '" + out + "'"),
                   0)
             << script;
-        EXPECT_EQ(testutil::ReadAll(out), testutil::ReadAll(golden::Path(file))) << script;
+        EXPECT_EQ(testutil::CompareWithGolden(testutil::ReadAll(out), golden::Path(file)), "") << script;
     }
+}
+
+// The PSF file allows 2e-6 + 5e-8 |want| on "fit" and nothing on pixels; a failure names
+// the first few values only.
+TEST(OracleScripts, ComparisonKeepsToTheStatedToleranceAndReportsFewValues) {
+    const std::string golden = testutil::ReadAll(golden::Path("psf_golden.txt"));
+    std::string shifted = golden;
+    const size_t fit = shifted.find("\nfit ") + 5;
+    const size_t end = shifted.find(' ', fit);
+    const double sigma = std::stod(shifted.substr(fit, end - fit));
+    shifted.replace(fit, end - fit, std::to_string(sigma + 1e-6));
+    EXPECT_EQ(testutil::CompareWithGolden(shifted, golden::Path("psf_golden.txt")), "");
+    std::string pixels = golden;
+    for (size_t at = 0; (at = pixels.find(" 30 ", at)) != std::string::npos; at += 4) pixels.replace(at, 4, " 31 ");
+    const std::string report = testutil::CompareWithGolden(pixels, golden::Path("psf_golden.txt"));
+    EXPECT_NE(report.find("difference(s), the first 5:\n  line 2 (in) value "), std::string::npos) << report;
+    EXPECT_LT(report.size(), 600u);
+    shifted.replace(fit, end - fit, std::to_string(sigma + 1e-4));
+    EXPECT_NE(testutil::CompareWithGolden(shifted, golden::Path("psf_golden.txt")).find("1 difference(s):\n  line 3 (fit) value 0: got"),
+              std::string::npos);
 }
 
 }  // namespace
