@@ -16,7 +16,6 @@ TPlatform* Platform = nullptr;
 
 namespace {
 constexpr const char* kCaption = "Light Measurement tool for Occultation bservation using Video Recorder [Tevorin 0.9.97.3i]";
-constexpr size_t kResultsFileLimit = size_t{512} << 20;
 const char* kCsvFilter = "CSV files (*.csv);;All files (*)";
 
 }  // namespace
@@ -359,10 +358,9 @@ bool TPlatform::LoadResultsFile() {
 
 bool TPlatform::LoadResultsFrom(const std::string& path) {
     // Everything is read and checked before anything changes.
-    std::vector<std::string> lines;
     std::string error;
     LoadedResults r;
-    if (!fileio::ReadLines(path, lines, error, kResultsFileLimit) || !ParseResultsFile(std::move(lines), r, error)) {
+    if (!ReadResultsFile(path, r, error)) {
         Dialogs().ShowError("Could not load the results file.\r\n" + path + "\r\n" + error);
         return false;
     }

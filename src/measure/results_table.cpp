@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "platform/file_io.h"
 #include "platform/numtext.h"
@@ -294,6 +295,18 @@ void AppendResultRows(ResultsTable& table, MeasureState& s, const RowContext& c)
     const int second = c.oddFirst ? 2 : 1;
     table.Append(FormatResultRow(s, c, first, true));
     table.Append(FormatResultRow(s, c, second, false));
+}
+
+bool ReadResultsFile(const std::string& path, LoadedResults& out, std::string& error) {
+    std::vector<std::string> lines;
+    if (!fileio::ReadLines(path, lines, error, kResultsFileLimit)) return false;
+    try {
+        return ParseResultsFile(std::move(lines), out, error);
+    } catch (const std::bad_alloc&) {
+        out = LoadedResults{};
+        error = "Out of memory reading " + path;
+        return false;
+    }
 }
 
 bool ParseResultsFile(std::vector<std::string> lines, LoadedResults& out, std::string& error) {

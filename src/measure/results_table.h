@@ -102,6 +102,11 @@ struct LoadedResults {
 // false with an English error. A file is refused unless it has a header the
 // program knows and at least one data row with the fields its objects need.
 bool ParseResultsFile(std::vector<std::string> lines, LoadedResults& out, std::string& error);
+// Reads and parses a results file of at most kResultsFileLimit bytes. Files that
+// are not regular files, that hold far more lines than their size allows for, or
+// that run the program out of memory are refused with an English error.
+constexpr size_t kResultsFileLimit = size_t{512} << 20;
+bool ReadResultsFile(const std::string& path, LoadedResults& out, std::string& error);
 // Applies the parsed geometry of object k to all three lines, the chain of radii
 // clamped to what the controls allow.
 void ApplyLoadedObject(MeasureState& s, int k, const LoadedObject& o, uint8_t version);

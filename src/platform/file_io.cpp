@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
+#include <new>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -15,9 +17,15 @@ std::string Errno(const std::string& what, const std::string& path) {
 }
 size_t LastSeparator(const std::string& path) { return path.find_last_of('/'); }
 
+// ReadLines refuses a file with more lines than this plus one per kMinBytesPerLine
+// bytes, which keeps the string headers within four times the file's size.
+constexpr size_t kLinesAlwaysAllowed = 65536;
+constexpr size_t kMinBytesPerLine = 8;
+
 // Opens a regular file of at most maxBytes for reading; -1 with `error` otherwise.
 int OpenForReading(const std::string& path, size_t maxBytes, std::string& error) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         error = Errno("Cannot open", path);
         return -1;
@@ -27,6 +35,8 @@ int OpenForReading(const std::string& path, size_t maxBytes, std::string& error)
         error = "Not a regular file: " + path;
     } else if (static_cast<unsigned long long>(st.st_size) > maxBytes) {
         error = "File too large: " + path;
+    } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        error = Errno("Cannot open", path);
     } else {
         return fd;
     }
@@ -34,10 +44,14 @@ int OpenForReading(const std::string& path, size_t maxBytes, std::string& error)
     return -1;
 }
 
-// Reads the file in blocks, handing each to `take`; the total is held to maxBytes
-// (the file may grow after it was opened).
+// Reads the file in blocks, handing each to `take` until it returns false; the
+// total is held to maxBytes (the file may grow after it was opened). Closes fd.
 template <typename Take>
 bool ReadBlocks(int fd, const std::string& path, size_t maxBytes, std::string& error, Take&& take) {
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
     std::vector<char> buf(size_t{1} << 20);
     size_t total = 0;
     for (;;) {
@@ -45,19 +59,16 @@ bool ReadBlocks(int fd, const std::string& path, size_t maxBytes, std::string& e
         if (n < 0) {
             if (errno == EINTR) continue;
             error = Errno("Cannot read", path);
-            ::close(fd);
             return false;
         }
         if (n == 0) break;
         total += static_cast<size_t>(n);
         if (total > maxBytes) {
             error = "File too large: " + path;
-            ::close(fd);
             return false;
         }
-        take(buf.data(), buf.data() + n);
+        if (!take(buf.data(), buf.data() + n)) break;
     }
-    ::close(fd);
     return true;
 }
 }  // namespace
@@ -66,11 +77,17 @@ bool ReadFile(const std::string& path, std::string& out, std::string& error, siz
     out.clear();
     const int fd = OpenForReading(path, maxBytes, error);
     if (fd < 0) return false;
-    if (!ReadBlocks(fd, path, maxBytes, error, [&](const char* p, const char* end) { out.append(p, end); })) {
-        out.clear();
-        return false;
+    try {
+        if (ReadBlocks(fd, path, maxBytes, error, [&](const char* p, const char* end) {
+                out.append(p, end);
+                return true;
+            }))
+            return true;
+    } catch (const std::bad_alloc&) {
+        error = "Out of memory reading " + path;
     }
-    return true;
+    out = {};
+    return false;
 }
 
 namespace {
@@ -78,19 +95,26 @@ namespace {
 // `pendingCr` says that the previous piece ended with CR (so a leading LF belongs to it).
 class LineSplitter {
 public:
-    explicit LineSplitter(std::vector<std::string>& lines) : lines_(lines) {}
-    void Feed(const char* p, const char* end) {
+    LineSplitter(std::vector<std::string>& lines, size_t maxLines) : lines_(lines), maxLines_(maxLines) {}
+    // False once the text holds more than maxLines lines.
+    bool Feed(const char* p, const char* end) {
         if (pendingCr_ && p < end && *p == '\n') ++p;
         pendingCr_ = false;
+        // The next CR of this piece is searched for once and remembered, so that
+        // LF-only text is not searched to its end for every line.
+        const char* cr = nullptr;
         while (p < end) {
-            const void* cr = std::memchr(p, '\r', static_cast<size_t>(end - p));
-            const char* stop = cr ? static_cast<const char*>(cr) : end;
-            const void* lf = std::memchr(p, '\n', static_cast<size_t>(stop - p));
-            const char* e = lf ? static_cast<const char*>(lf) : stop;
+            if (cr < p) {
+                const void* c = std::memchr(p, '\r', static_cast<size_t>(end - p));
+                cr = c ? static_cast<const char*>(c) : end;
+            }
+            const void* lf = std::memchr(p, '\n', static_cast<size_t>(cr - p));
+            const char* e = lf ? static_cast<const char*>(lf) : cr;
             if (e == end) {
                 carry_.append(p, static_cast<size_t>(end - p));
-                return;
+                return true;
             }
+            if (lines_.size() >= maxLines_) return false;
             if (carry_.empty()) {
                 lines_.emplace_back(p, static_cast<size_t>(e - p));
             } else {
@@ -101,21 +125,26 @@ public:
             if (*e == '\r') {
                 if (e + 1 == end) {
                     pendingCr_ = true;
-                    return;
+                    return true;
                 }
                 p = e[1] == '\n' ? e + 2 : e + 1;
             } else {
                 p = e + 1;
             }
         }
+        return true;
     }
-    void Finish() {
-        if (!carry_.empty()) lines_.push_back(std::move(carry_));
+    bool Finish() {
+        if (carry_.empty()) return true;
+        if (lines_.size() >= maxLines_) return false;
+        lines_.push_back(std::move(carry_));
         carry_.clear();
+        return true;
     }
 
 private:
     std::vector<std::string>& lines_;
+    const size_t maxLines_;
     std::string carry_;
     bool pendingCr_ = false;
 };
@@ -125,18 +154,65 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::st
     lines.clear();
     const int fd = OpenForReading(path, maxBytes, error);
     if (fd < 0) return false;
-    LineSplitter splitter(lines);
-    if (!ReadBlocks(fd, path, maxBytes, error, [&](const char* p, const char* end) { splitter.Feed(p, end); })) {
-        lines.clear();
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) st.st_size = 0;
+    // Each line costs a string header whatever its length; a file of line ends
+    // alone would cost thirty-odd times its size.
+    const size_t maxLines = kLinesAlwaysAllowed + static_cast<size_t>(st.st_size) / kMinBytesPerLine;
+    bool tooMany = false;
+    try {
+        LineSplitter splitter(lines, maxLines);
+        if (!ReadBlocks(fd, path, maxBytes, error, [&](const char* p, const char* end) {
+                tooMany = !splitter.Feed(p, end);
+                return !tooMany;
+            })) {
+            lines.clear();
+            return false;
+        }
+        if (!tooMany && !splitter.Finish()) tooMany = true;
+    } catch (const std::bad_alloc&) {
+        lines = {};
+        error = "Out of memory reading " + path;
         return false;
     }
-    splitter.Finish();
+    if (tooMany) {
+        lines = {};
+        error = "Too many lines for its size: " + path;
+        return false;
+    }
+    return true;
+}
+
+bool ResolveSaveTarget(const std::string& path, std::string& target, std::string& error) {
+    target = path;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        // Replacing the link itself would leave the file it points to stale.
+        std::error_code ec;
+        auto resolved = std::filesystem::weakly_canonical(path, ec);
+        if (ec) {
+            error = "Cannot resolve " + path + ": " + ec.message();
+            return false;
+        }
+        target = resolved.string();
+    }
+    if (::stat(target.c_str(), &st) != 0) return true;  // a new file
+    if (!S_ISREG(st.st_mode)) {
+        error = "Not a regular file: " + target;
+        return false;
+    }
+    // The mode bits count even for root, who may write anything.
+    if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) {
+        error = "Read-only file: " + target;
+        return false;
+    }
     return true;
 }
 
 bool WriteFileAtomic(const std::string& path, std::string_view data, std::string& error) {
-    std::string tmpl = ExtractFilePath(path) + "." + ExtractFileName(path) + ".XXXXXX";
-    if (ExtractFilePath(path).empty()) tmpl = "." + path + ".XXXXXX";
+    std::string target;
+    if (!ResolveSaveTarget(path, target, error)) return false;
+    std::string tmpl = ExtractFilePath(target) + "." + ExtractFileName(target) + ".XXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
     int fd = ::mkstemp(name.data());
@@ -160,7 +236,7 @@ bool WriteFileAtomic(const std::string& path, std::string_view data, std::string
     }
     // Keep the permissions of a file being replaced; new files get the usual 0666 & ~umask.
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
+    if (::stat(target.c_str(), &st) == 0) {
         ::fchmod(fd, st.st_mode & 07777);
     } else {
         mode_t mask = ::umask(0);
@@ -172,7 +248,7 @@ bool WriteFileAtomic(const std::string& path, std::string_view data, std::string
         ::unlink(name.data());
         return false;
     }
-    if (::rename(name.data(), path.c_str()) != 0) {
+    if (::rename(name.data(), target.c_str()) != 0) {
         error = Errno("Cannot write", path);
         ::unlink(name.data());
         return false;
@@ -182,7 +258,7 @@ bool WriteFileAtomic(const std::string& path, std::string_view data, std::string
 
 std::vector<std::string> SplitLines(std::string_view text) {
     std::vector<std::string> lines;
-    LineSplitter splitter(lines);
+    LineSplitter splitter(lines, SIZE_MAX);
     splitter.Feed(text.data(), text.data() + text.size());
     splitter.Finish();
     return lines;

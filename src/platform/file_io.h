@@ -11,16 +11,30 @@ namespace fileio {
 
 constexpr size_t kDefaultReadLimit = size_t{1} << 30;
 
+// Readers open nothing but regular files (a FIFO is refused at once, without
+// waiting for a writer) and turn running out of memory into their error.
+
 // Reads the whole file. On failure returns false and a short English error.
 bool ReadFile(const std::string& path, std::string& out, std::string& error, size_t maxBytes = kDefaultReadLimit);
 
 // Reads the whole file as lines (split as SplitLines does) without holding the
-// whole text in memory at once. On failure returns false and a short English error.
+// whole text in memory at once. A file with far more lines than its size allows
+// for real text (above 65,536 lines, more than one per 8 bytes) is refused before
+// its lines cost more than about four times its size. On failure returns false
+// and a short English error.
 bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::string& error,
                size_t maxBytes = kDefaultReadLimit);
 
-// Writes `data` to a temporary file beside `path`, flushes it and renames it over
-// `path`. On failure the temporary file is removed and `path` is untouched.
+// The file a save to `path` replaces: a symbolic link is followed to its target.
+// False with "Read-only file: ..." when that file exists without write permission
+// (in its mode bits, so also for root), or "Not a regular file: ..." for a folder,
+// FIFO or device.
+bool ResolveSaveTarget(const std::string& path, std::string& target, std::string& error);
+
+// The one routine every file the program writes goes through. Writes `data` to a
+// temporary file beside the target (ResolveSaveTarget, checks included), flushes
+// it and renames it over the target, keeping the replaced file's mode. On failure
+// the temporary file is removed and the target is untouched.
 bool WriteFileAtomic(const std::string& path, std::string_view data, std::string& error);
 
 // Splits text into lines at CR LF, LF or CR. A final line end does not start an

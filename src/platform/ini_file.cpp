@@ -119,27 +119,9 @@ bool IniFile::FolderWritable(const std::string& folder) {
 }
 
 bool IniFile::Save(const std::string& path, std::string& error) const {
-    std::string target = path;
+    std::string target;
+    if (!fileio::ResolveSaveTarget(path, target, error)) return false;
     std::error_code ec;
-    if (std::filesystem::is_symlink(path, ec)) {
-        auto resolved = std::filesystem::weakly_canonical(path, ec);
-        if (ec) {
-            error = "Cannot resolve " + path + ": " + ec.message();
-            return false;
-        }
-        target = resolved.string();
-    }
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode)) {
-            error = "Not a regular file: " + target;
-            return false;
-        }
-        if (!ModeWritable(st) || ::access(target.c_str(), W_OK) != 0) {
-            error = "Read-only file: " + target;
-            return false;
-        }
-    }
     std::string folder = fileio::ExtractFileDir(target);
     if (folder.empty()) folder = target.find('/') == 0 ? "/" : ".";
     if (!FolderWritable(folder)) {

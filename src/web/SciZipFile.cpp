@@ -2,11 +2,17 @@
 
 #include <zlib.h>
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <optional>
 
 #include "platform/file_io.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -390,16 +396,59 @@ std::string TZipFile::GetUncompressed(int i) const {
     return data;
 }
 
+namespace {
+// The first folder of `path` that does not exist yet (empty when it exists), so
+// that a failed extraction can remove what it made.
+std::string FirstMissingFolder(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::path(path).lexically_normal();
+    if (!p.has_filename()) p = p.parent_path();
+    std::string missing;
+    while (!p.empty() && !std::filesystem::exists(p, ec)) {
+        missing = p.string();
+        if (p == p.parent_path()) break;
+        p = p.parent_path();
+    }
+    return missing;
+}
+
+// Moves the staged tree into `base`: a rename when `base` is new, else file by
+// file over what is there.
+void MoveIntoPlace(const std::string& stage, const std::string& base) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::exists(base, ec)) {
+        if (::rename(stage.c_str(), base.c_str()) == 0) return;
+    }
+    for (auto it = fs::recursive_directory_iterator(stage, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        const fs::path dest = fs::path(base) / fs::relative(it->path(), stage, ec);
+        if (it->is_directory(ec)) {
+            CreateFolder(dest.string());
+        } else if (::rename(it->path().c_str(), dest.c_str()) != 0) {
+            Fail("Cannot write \"" + dest.string() + "\": " + std::strerror(errno) + ".");
+        }
+    }
+    if (ec) Fail("Cannot read \"" + stage + "\": " + ec.message() + ".");
+}
+}  // namespace
+
 std::string ExtractZipToFolder(const std::string& archivePath, const std::string& targetFolder) {
     TZipFile zip;
     zip.LoadFromFile(archivePath);
 
     // Everything that can be known before writing is checked first, so that a
-    // refused archive leaves nothing behind.
+    // refused archive leaves nothing behind. The folder named after the archive
+    // obeys the entry rules too ("..zip" would unpack into the target itself).
+    const std::string folderName = fileio::ChangeFileExt(fileio::ExtractFileName(archivePath), "");
+    std::string reason = UnsafeNameReason(folderName);
+    if (reason.empty() && (folderName.empty() || folderName == "." || folderName.find('\\') != std::string::npos))
+        reason = "not a folder of its own";
+    if (!reason.empty()) Fail("Unsafe folder name " + Quoted(folderName) + " (" + reason + ").");
     uint64_t total = 0;
     for (int i = 0; i < zip.Count(); ++i) {
         const TLocalFile& f = zip.LocalFile(i);
-        std::string reason = UnsafeNameReason(f.Name);
+        reason = UnsafeNameReason(f.Name);
         if (!reason.empty()) Fail("Unsafe entry name " + Quoted(f.Name) + " (" + reason + ").");
         CheckSupported(f);
         total += f.UncompressedSize;
@@ -408,18 +457,40 @@ std::string ExtractZipToFolder(const std::string& archivePath, const std::string
 
     std::string target = targetFolder;
     if (target.empty() || target.back() != '/') target += '/';
+    const std::string made = FirstMissingFolder(target);
     CreateFolder(target);
-    std::string base = target + fileio::ChangeFileExt(fileio::ExtractFileName(archivePath), "") + "/";
+    const std::string base = target + folderName + "/";
 
-    for (int i = 0; i < zip.Count(); ++i) {
-        std::string data = zip.GetUncompressed(i);
-        std::string path = base + zip.Name(i);
-        for (char& c : path)
-            if (c == '\\') c = '/';
-        CreateFolder(fileio::ExtractFilePath(path));
-        if (path.back() == '/') continue;  // a folder entry
-        std::string error;
-        if (!fileio::WriteFileAtomic(path, data, error)) Fail(error);
+    // Entries go to a folder beside the result and are moved there only when
+    // every one of them was read and written: a late error leaves nothing.
+    std::string stage = target + "." + folderName + ".XXXXXX";
+    if (!::mkdtemp(stage.data())) {
+        std::error_code ec;
+        if (!made.empty()) std::filesystem::remove_all(made, ec);
+        Fail("Cannot create a folder in \"" + target + "\".");
     }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(stage.c_str(), 0777 & ~mask);
+    try {
+        for (int i = 0; i < zip.Count(); ++i) {
+            std::string data = zip.GetUncompressed(i);
+            std::string path = stage + "/" + zip.Name(i);
+            for (char& c : path)
+                if (c == '\\') c = '/';
+            CreateFolder(fileio::ExtractFilePath(path));
+            if (path.back() == '/') continue;  // a folder entry
+            std::string error;
+            if (!fileio::WriteFileAtomic(path, data, error)) Fail(error);
+        }
+        MoveIntoPlace(stage, base);
+    } catch (...) {
+        std::error_code ec;
+        std::filesystem::remove_all(stage, ec);
+        if (!made.empty()) std::filesystem::remove_all(made, ec);
+        throw;
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(stage, ec);
     return base;
 }

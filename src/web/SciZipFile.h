@@ -122,7 +122,9 @@ private:
 // extension>/, creating folders as needed. Every entry name is checked before
 // anything is written: names that could land outside that folder are refused,
 // as are archives whose entries add up to more than kMaxUncompressedBytes.
-// Each file is written under a temporary name and renamed once its CRC-32 has
-// been checked. Returns the folder the entries went to.
+// The folder name taken from the archive's name obeys the same rules. Entries are
+// unpacked into a temporary folder beside the result and moved into place only
+// when every one was read with a good CRC-32 and written; on any error nothing
+// is left behind. Returns the folder the entries went to.
 std::string ExtractZipToFolder(const std::string& archivePath, const std::string& targetFolder);
 

@@ -263,10 +263,28 @@ TEST(ZipExtract, HostileArchivesWriteNothing) {
         EXPECT_TRUE(got != "<no error>" && got.substr(0, error.size()) == error) << got;
         EXPECT_EQ(Tree(dir.Path()).size(), 1u) << error;
     }
-    // A CRC mismatch stops at that entry: earlier files in place, no partial or temporary file.
-    testutil::TempDir dir;
-    testutil::WriteAll(dir.File("pkg.zip"), BuildZip({{.name = "a.txt", .data = "alpha"}, {.name = "b.txt", .data = "bravo", .crc = 42},
-                                                      {.name = "c.txt", .data = "charlie"}}));
-    EXPECT_EQ(ErrorOf([&] { ExtractZipToFolder(dir.File("pkg.zip"), dir.File("out")); }), "CRC Error in \"b.txt\".");
-    EXPECT_EQ(Tree(dir.File("out/pkg")), (std::map<std::string, std::string>{{"a.txt", "alpha"}}));
+    // Errors found only while unpacking (a bad CRC, an entry named ".", a file then a
+    // folder of the same name) leave nothing behind, not even the new target folder.
+    const std::pair<std::vector<Entry>, std::string> late[] = {
+        {{{.name = "a.txt", .data = "alpha"}, {.name = "b.txt", .data = "bravo", .crc = 42}, {.name = "c.txt", .data = "charlie"}},
+         "CRC Error in \"b.txt\"."},
+        {{{.name = "a.txt", .data = "alpha"}, {.name = ".", .data = "dot"}}, ""},
+        {{{.name = "a", .data = "file"}, {.name = "a/b", .data = "below a file"}}, ""},
+    };
+    for (const auto& [entries, error] : late) {
+        testutil::TempDir dir;
+        testutil::WriteAll(dir.File("pkg.zip"), BuildZip(entries));
+        const std::string got = ErrorOf([&] { ExtractZipToFolder(dir.File("pkg.zip"), dir.File("out/new")); });
+        EXPECT_TRUE(got != "<no error>" && got.substr(0, error.size()) == error) << got;
+        EXPECT_EQ(Tree(dir.Path()).size(), 1u) << got;
+    }
+    // An archive named "..zip" or "...zip" would unpack into the target or its parent.
+    for (const std::string name : {"..zip", "...zip", ".zip"}) {
+        testutil::TempDir dir;
+        fs::create_directories(dir.File("out"));
+        testutil::WriteAll(dir.File(name), BuildZip({{.name = "x.txt", .data = "x"}}));
+        const std::string got = ErrorOf([&] { ExtractZipToFolder(dir.File(name), dir.File("out")); });
+        EXPECT_EQ(got.rfind("Unsafe folder name \"", 0), 0u) << got;
+        EXPECT_EQ(Tree(dir.Path()).size(), 2u) << got;
+    }
 }
