@@ -46,7 +46,11 @@ bool TVfwAvi::GetFrame(int Index, Bitmap24& Bitmap) {
         return true;
     }
     // Outside the video: the frame decoded last, served again.
-    if (currentIndex_ < 0) return false;
+    if (currentIndex_ < 0) {
+        lastError_ = "Frame " + std::to_string(Index) + " is outside the " + std::to_string(FrameCount()) +
+                     " frames of the video, and no frame was read before.";
+        return false;
+    }
     return Fetch(currentIndex_, Bitmap);
 }
 

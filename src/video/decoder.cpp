@@ -35,26 +35,47 @@ constexpr size_t kMaxKnownKeys = 1 << 20;
 
 uint32_t Le32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 
-// True when an AVI file carries an index of its frames: an "idx1" chunk after the
-// frame data, or an OpenDML "indx" in the stream headers. A capture that stopped
-// before writing it has neither, and its header length may not match its data.
-bool AviHasIndex(const std::string& path) {
+// What the index of an AVI file says about video stream `stream`: the number of
+// its frame chunks in "idx1" (zero-size dropped frames included), kSuperIndexOnly
+// when only an OpenDML "indx" is there, kNoIndex when neither is (a capture that
+// stopped before writing it, whose header length may not match its data).
+constexpr int64_t kNoIndex = -1;
+constexpr int64_t kSuperIndexOnly = -2;
+
+int64_t AviIndexEntries(const std::string& path, int stream) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    bool found = false;
+    if (!f) return kNoIndex;
+    int64_t result = kNoIndex;
     unsigned char h[12];
     if (std::fread(h, 1, 12, f) == 12 && std::memcmp(h, "RIFF", 4) == 0) {
         long at = 12;
-        for (int chunks = 0; chunks < 10000 && !found; ++chunks) {
+        char id[2] = {static_cast<char>('0' + stream / 10 % 10), static_cast<char>('0' + stream % 10)};
+        for (int chunks = 0; chunks < 10000 && result < 0; ++chunks) {
             if (std::fseek(f, at, SEEK_SET) != 0 || std::fread(h, 1, 12, f) < 8) break;
             const uint32_t size = Le32(h + 4);
-            if (std::memcmp(h, "idx1", 4) == 0) found = size > 0;
+            if (std::memcmp(h, "idx1", 4) == 0 && size > 0) {
+                // 16 bytes an entry: chunk id, flags, offset, size.
+                std::fseek(f, at + 8, SEEK_SET);
+                unsigned char e[16 * 256];
+                int64_t count = 0;
+                for (uint32_t left = size / 16; left > 0;) {
+                    const size_t want = std::min<uint32_t>(left, 256);
+                    const size_t got = std::fread(e, 16, want, f);
+                    for (size_t i = 0; i < got; ++i) {
+                        const unsigned char* c = e + 16 * i;
+                        if (c[0] == id[0] && c[1] == id[1] && (c[2] == 'd' && (c[3] == 'c' || c[3] == 'b'))) ++count;
+                    }
+                    if (got < want) break;
+                    left -= static_cast<uint32_t>(got);
+                }
+                if (count > 0) result = count;
+            }
             if (std::memcmp(h, "LIST", 4) == 0 && std::memcmp(h + 8, "hdrl", 4) == 0) {
                 // The headers are small; look for a super index among them.
                 std::string hdrl(std::min<uint32_t>(size, 1u << 20), '\0');
                 size_t got = std::fread(hdrl.data(), 1, hdrl.size(), f);
                 hdrl.resize(got);
-                found = hdrl.find("indx") != std::string::npos;
+                if (hdrl.find("indx") != std::string::npos) result = kSuperIndexOnly;
             }
             const long next = at + 8 + static_cast<long>(size) + (size & 1);
             if (next <= at) break;
@@ -62,7 +83,7 @@ bool AviHasIndex(const std::string& path) {
         }
     }
     std::fclose(f);
-    return found;
+    return result;
 }
 
 }  // namespace
@@ -91,7 +112,12 @@ struct VideoDecoder::Impl {
     int width = 0, height = 0;
     AVRational rate{0, 1};
     int count = 0;
+    int64_t headerCount = 0;  // what the header claims, when it claims more than `count`
     std::string codecName;
+    // AVI: true for the slots that hold data, as the index or the scan at Open
+    // found them; the other slots are dropped frames. Empty for other containers.
+    std::vector<bool> dataSlot;
+    std::vector<int> scannedSlots;  // ScanPackets: slots of the complete packets
 
     int64_t startTs = 0;  // stream time of slot 0
     int64_t base = 0;     // frame timestamp of slot 0 (AVI: includes the decoder's delay)
@@ -152,6 +178,9 @@ struct VideoDecoder::Impl {
         open = canDecode = isAvi = false;
         lost.clear();
         width = height = count = 0;
+        headerCount = 0;
+        dataSlot.clear();
+        scannedSlots.clear();
         rate = AVRational{0, 1};
         codecName.clear();
         startTs = base = 0;
@@ -229,12 +258,17 @@ struct VideoDecoder::Impl {
         };
         std::vector<Key> keys;
         int64_t maxSlot = -1, packets = 0;
+        scannedSlots.clear();
         while (av_read_frame(fmt, pkt) >= 0) {
-            if (pkt->stream_index == si) {
+            // A packet cut short (the end of an interrupted capture) delivers no frame.
+            if (pkt->stream_index == si && !(pkt->flags & AV_PKT_FLAG_CORRUPT)) {
                 ++packets;
                 int64_t ts = pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts;
                 if (ts != AV_NOPTS_VALUE) {
-                    maxSlot = std::max<int64_t>(maxSlot, TsToIndex(ts, startTs));
+                    const int slot = TsToIndex(ts, startTs);
+                    maxSlot = std::max<int64_t>(maxSlot, slot);
+                    if (pkt->size > 0 && slot >= 0 && scannedSlots.size() < (size_t{1} << 26))
+                        scannedSlots.push_back(slot);
                     if ((pkt->flags & AV_PKT_FLAG_KEY) && pkt->pos >= 0) keys.push_back({pkt->pos, ts, pkt->size});
                 }
             }
@@ -245,6 +279,41 @@ struct VideoDecoder::Impl {
             for (const Key& k : keys) av_add_index_entry(st, k.pos, k.ts, k.size, 0, AVINDEX_KEYFRAME);
         int64_t n = maxSlot >= 0 ? maxSlot + 1 : packets;
         return static_cast<int>(std::min<int64_t>(n, INT_MAX / 2));
+    }
+
+    // Slot of the last entry of the demuxer's index; -1 when it has none.
+    int64_t LastIndexedSlot() const {
+        const int entries = avformat_index_get_entries_count(st);
+        const AVIndexEntry* e = entries > 0 ? avformat_index_get_entry(st, entries - 1) : nullptr;
+        return e ? TsToIndex(e->timestamp, startTs) : -1;
+    }
+
+    // Marks the slots that hold data. The demuxer's index leaves out the zero-size
+    // chunks of dropped frames; a scan saw only complete packets.
+    void MapDataSlots(bool scanned) {
+        dataSlot.assign(static_cast<size_t>(count), false);
+        auto mark = [&](int64_t slot) {
+            if (slot >= 0 && slot < count) dataSlot[static_cast<size_t>(slot)] = true;
+        };
+        if (scanned) {
+            for (int slot : scannedSlots) mark(slot);
+        } else {
+            const int entries = avformat_index_get_entries_count(st);
+            for (int i = 0; i < entries; ++i) {
+                const AVIndexEntry* e = avformat_index_get_entry(st, i);
+                if (e && e->size > 0) mark(TsToIndex(e->timestamp, startTs));
+            }
+        }
+        scannedSlots = {};
+    }
+
+    // True when a slot after `from` up to `to` holds data: showing the picture of
+    // `from` there would pass a frame that could not be read off as a dropped one.
+    bool DataAfter(int from, int to) const {
+        if (dataSlot.empty()) return false;
+        for (int k = std::max(from + 1, 0); k <= to && k < count; ++k)
+            if (dataSlot[static_cast<size_t>(k)]) return true;
+        return false;
     }
 
     bool Open(const std::string& p) {
@@ -285,9 +354,16 @@ struct VideoDecoder::Impl {
         int64_t n = 0;
         bool scan = false;
         if (isAvi) {
-            // The stream length of the header; a file without index is counted.
-            if (!AviHasIndex(path) || st->nb_frames <= 0) scan = true;
-            else n = st->nb_frames;
+            // The stream length of the header, but never more slots than the index
+            // lists: a header may claim anything. A file without index is counted.
+            int64_t indexed = AviIndexEntries(path, si);
+            if (indexed == kSuperIndexOnly) indexed = LastIndexedSlot() + 1;
+            if (indexed <= 0 || st->nb_frames <= 0) {
+                scan = true;
+            } else {
+                n = std::min<int64_t>(st->nb_frames, indexed);
+                if (st->nb_frames > n) headerCount = st->nb_frames;
+            }
         } else if (st->nb_frames > 0) {
             n = st->nb_frames;
         } else if (st->duration > 0 && st->duration != AV_NOPTS_VALUE) {
@@ -310,6 +386,7 @@ struct VideoDecoder::Impl {
             return Fail(name + " contains no video frames.");
         }
         count = static_cast<int>(std::min<int64_t>(n, INT_MAX / 2));
+        if (isAvi) MapDataSlots(scan);
         open = true;
         if (canDecode) Prime();
         return true;
@@ -645,6 +722,12 @@ struct VideoDecoder::Impl {
             frontier = -1;
             return Fail("No picture could be decoded for frame " + std::to_string(n) + " of " + name + ".");
         }
+        if (heldIdx < n && DataAfter(heldIdx, n)) {
+            // The file was cut short or the data is damaged: a failed fetch, not a
+            // dropped frame.
+            frontier = -1;
+            return Fail("Frame " + std::to_string(n) + " of " + name + " could not be read or decoded.");
+        }
         if (heldIdx != n && cacheActive) AddCached(n, held);
         heldDelivered = true;
         return Convert(held, out);
@@ -669,6 +752,7 @@ double VideoDecoder::FrameRate() const {
     return r.num > 0 && r.den > 0 ? av_q2d(r) : 0.0;
 }
 int VideoDecoder::FrameCount() const { return d_->open ? d_->count : 0; }
+int64_t VideoDecoder::HeaderFrameCount() const { return d_->open ? d_->headerCount : 0; }
 double VideoDecoder::DurationSeconds() const {
     double r = FrameRate();
     return r > 0 ? FrameCount() / r : 0.0;

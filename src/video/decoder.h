@@ -6,9 +6,10 @@
 // Frame numbering. Frame n is the n-th frame slot of the stream in display order,
 // counted from 0. In AVI files the slot is the one the AVI header counts: a
 // zero-size "dropped frame" chunk is a slot of its own and shows the picture of the
-// slot before it. FrameCount() is the AVI header's stream length; files without an
-// index (an interrupted capture) are scanned once at Open and counted from what is
-// there. Other containers count frames from the stream header, or from its duration
+// slot before it. FrameCount() is the AVI header's stream length, but never more
+// than the index lists (a header may claim anything); files without an index (an
+// interrupted capture) are scanned once at Open and counted from the complete
+// packets there. Other containers count frames from the stream header, or from its duration
 // at the frame rate, or by the same scan.
 //
 // Determinism. GetFrame(n) delivers the same pixels whichever way n is reached:
@@ -19,8 +20,10 @@
 // BT.601 up to 576 lines and BT.709 above) and its signalled range.
 //
 // Limits. Frames wider or taller than kMaxSide, a size of 0 or a frame count
-// below 1 make Open fail. Corrupt packets are skipped; the slot they leave shows the
-// previous picture, as a dropped frame does.
+// below 1 make Open fail. In AVI files only a dropped frame shows the previous
+// picture: a slot whose data cannot be read (the file was cut short after Open)
+// or decoded makes GetFrame fail. Elsewhere a slot without a picture of its own
+// shows the previous one.
 //
 // Not thread-safe: one decoder is used by one thread at a time.
 #include <cstdint>
@@ -61,6 +64,8 @@ public:
     AVRational Rate() const;   // frames per second as a fraction; {0, 1} when unknown
     double FrameRate() const;  // the same as a double; 0 when unknown
     int FrameCount() const;    // frame slots; 0 when not open
+    // The frame count the AVI header claims when it is above FrameCount(), else 0.
+    int64_t HeaderFrameCount() const;
     double DurationSeconds() const;  // FrameCount() / FrameRate(); 0 when unknown
     std::string CodecName() const;   // e.g. "mpeg4"; empty when not open
 

@@ -1,5 +1,6 @@
 // Video subcommands:
-//   video-info FILE        width, height, frame rate, frame count, duration and codec
+//   video-info FILE        width, height, frame rate, frame count, duration and codec;
+//                          "header-frames N" last when the AVI header claims more frames
 //   frame FILE N OUT.ppm   frame N as TVfwAvi.GetFrame delivers it, as binary PPM (RGB)
 #include <cstdio>
 #include <string>
@@ -21,6 +22,7 @@ int VideoInfo(const std::vector<std::string>& args) {
                 dec.Width(), dec.Height(), r.num, r.den, numtext::FormatFixed(dec.FrameRate(), 15, 6).c_str(),
                 dec.FrameCount(), numtext::FormatFixed(dec.DurationSeconds(), 15, 6).c_str(),
                 dec.CodecName().c_str(), dec.CanDecode() ? "yes" : "no");
+    if (dec.HeaderFrameCount() > 0) std::printf("header-frames %lld\n", static_cast<long long>(dec.HeaderFrameCount()));
     return 0;
 }
 

@@ -131,6 +131,17 @@ TEST_F(VfwAviTest, ProbeInfoLinesAndFrameAsRgbPpm) {
     EXPECT_NE(testutil::Run(probe + "video-info '" + dir.File("none.avi") + "' 2>/dev/null"), 0);
     EXPECT_NE(testutil::Run(probe + "frame '" + file + "' x '" + dir.File("g.ppm") + "' 2>/dev/null"), 0);
     EXPECT_NE(testutil::Run("test -e '" + dir.File("g.ppm") + "'"), 0);
+    // Past the end: a reason after the frame number.
+    EXPECT_NE(testutil::Run(probe + "frame '" + file + "' 60 '" + dir.File("g.ppm") + "' 2>&1", &out), 0);
+    EXPECT_EQ(out, "tevorin-probe: frame 60: Frame 60 is outside the 15 frames of the video, and no frame was read before.\n");
+    // A stream header claiming 10^6 frames: reported, but the index's 15 are used.
+    std::string data = testutil::ReadAll(file);
+    const size_t strh = data.find("strh");
+    for (int i = 0; i < 4; ++i) data[strh + 40 + i] = "\x40\x42\x0f\x00"[i];
+    testutil::WriteAll(dir.File("claims.avi"), data);
+    ASSERT_EQ(testutil::Run(probe + "video-info '" + dir.File("claims.avi") + "'", &out), 0);
+    EXPECT_NE(out.find("\nframes 15\nduration 0.500500\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\nheader-frames 1000000\n"), std::string::npos) << out;
 }
 
 }  // namespace
