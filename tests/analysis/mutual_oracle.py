@@ -5,6 +5,8 @@ average TABLE SIZE W TIME FIRST LAST COMPARE SINGLE
     Units of the table with numpy: one line per unit "h m second T C Ts Cs n s"
     (repr floats), then "listing" and the listing lines. FIRST/LAST are H:M:S,
     SINGLE is "-" without "Single object".
+search DEGREE FIRST LAST WF WL < "unit x y" lines
+    The best window of the window search by exact fits.
 fit DEGREE < points
     Exact least squares with fractions: the normal equations of the points
     ("x y" per line, decimal texts taken exactly) solved by exact elimination;
@@ -88,8 +90,7 @@ def average(path, size, w, time_setting, first, last, compare, single):
         print(l)
 
 
-def fit(degree):
-    pts = [tuple(Fraction(t) for t in l.split()) for l in sys.stdin if l.strip()]
+def solve(pts, degree):
     m = degree + 1
     s = [sum(x ** k for x, _ in pts) for k in range(2 * m - 1)]
     a = [[s[i + j] for j in range(m)] + [sum(y * x ** i for x, y in pts)] for i in range(m)]
@@ -100,13 +101,34 @@ def fit(degree):
             if r != c and a[r][c] != 0:
                 f = a[r][c] / a[c][c]
                 a[r] = [a[r][j] - f * a[c][j] for j in range(m + 1)]
-    for i in range(m):
-        print(repr(float(a[i][m] / a[i][i])))
+    return [a[i][m] / a[i][i] for i in range(m)]
+
+
+def fit(degree):
+    pts = [tuple(Fraction(t) for t in l.split()) for l in sys.stdin if l.strip()]
+    for c in solve(pts, degree):
+        print(repr(float(c)))
+
+
+def search(degree, first, last, wf, wl):
+    """The window s..e (s <= first, e >= last) whose exact fit has the smallest
+    sum of squares over first..last; points are "unit x y" lines."""
+    pts = {int(l.split()[0]): tuple(Fraction(t) for t in l.split()[1:]) for l in sys.stdin if l.strip()}
+    best = None
+    for s in range(wf, first + 1):
+        for e in range(last, wl + 1):
+            c = solve([pts[u] for u in range(s, e + 1)], degree)
+            sq = sum((sum(ck * pts[u][0] ** k for k, ck in enumerate(c)) - pts[u][1]) ** 2 for u in range(first, last + 1))
+            if best is None or sq < best[0]:
+                best = (sq, s, e)
+    print(best[1], best[2])
 
 
 if __name__ == "__main__":
     if sys.argv[1] == "average":
         p = sys.argv[2:]
         average(p[0], int(p[1]), int(p[2]), int(p[3]), p[4], p[5], int(p[6]), p[7])
+    elif sys.argv[1] == "search":
+        search(*map(int, sys.argv[2:7]))
     else:
         fit(int(sys.argv[2]))
