@@ -6,6 +6,7 @@
 #include <QMenuBar>
 
 #include "graph/fresnel.h"
+#include "graph/graph_view.h"
 #include "measure/preserveset.h"
 #include "platform/dialogs.h"
 #include "video/avidshow.h"
@@ -52,6 +53,7 @@ TPlatform::TPlatform(QWidget* parent) : QMainWindow(parent) {
     ConnectHandlers();
     ConnectRunHandlers();
     ConnectObjectHandlers();
+    ConnectGraphHandlers();
     FormCreate();
 }
 
@@ -366,6 +368,7 @@ bool TPlatform::LoadResultsFrom(const std::string& path) {
     }
     MeasureState& s = State;
     s.ResultsLoaded = 1;
+    Graph.GraphResetPending = 1;
     CheckBox2->setEnabled(true);
     for (TUpDown* u : {UpDown1, UpDown2, UpDown3, UpDown6}) u->setEnabled(true);
     GroupBox8->setEnabled(true);
@@ -429,13 +432,6 @@ bool TPlatform::LoadResultsFrom(const std::string& path) {
 void TPlatform::Button18Click() {
     if (State.RunningFlag) return;
     OpenGraphWindow();
-}
-
-void TPlatform::OpenGraphWindow() {
-    if (!(State.VideoOpen || State.ResultsLoaded) || State.RecordingFlag || State.GraphWindowOpen) return;
-    const int firstDataLine = State.ResultsFormatVersion >= 1 ? 7 : 4;
-    GraphDataRowCount = static_cast<int>(Table.Count()) - firstDataLine + 1;
-    // The graph window itself comes with the light-curve graph.
 }
 
 void TPlatform::Button2Click() {

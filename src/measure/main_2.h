@@ -61,6 +61,9 @@ public:
     // the file and changes nothing.
     bool LoadResultsFrom(const std::string& path);
     void OpenGraphWindow();
+    // The graph window, when open, redraws (the current object or the table changed).
+    void RedrawGraph();
+    void ConnectGraphHandlers();
     // The background-form controls of the current object back to their stored state
     // (before a results file or a video is loaded). `overlayThresholdForGhs`: the
     // overlay threshold is reset for GHS-OSD as well as IOTA-VTI.

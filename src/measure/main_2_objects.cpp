@@ -236,6 +236,7 @@ void TPlatform::SelectObject(int k) {
     const bool last = k == s.ObjectCount;
     Add1->setEnabled(last && s.ObjectCount < 3);
     Remove1->setEnabled(last && k > 1);
+    RedrawGraph();
 }
 
 // ---------------------------------------------------------------- clicks on the frame

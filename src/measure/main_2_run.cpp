@@ -5,6 +5,7 @@
 
 #include "measure/linked_tracking.h"
 #include "platform/qt_text.h"
+#include "graph/graph_view.h"
 #include "measure/main_2.h"
 #include "measure/direction_search.h"
 #include "measure/predict_track.h"
@@ -589,6 +590,7 @@ void TPlatform::ClearMeasurementData() {
     if (!Dialogs().AskYesNo("Measurement data will be removed. Are you sure?")) return;
     CheckBox2->setEnabled(true);
     WriteResultsHeader();
+    Graph.GraphResetPending = 1;
     ShowNeighbor();
     s.LastMeasuredFrame = -1;
 }

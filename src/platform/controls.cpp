@@ -48,6 +48,11 @@ void TImage::mousePressEvent(QMouseEvent* event) {
     emit MouseDown(event->button(), pos.x(), pos.y());
 }
 
+void TImage::mouseReleaseEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    emit MouseUp(event->button(), pos.x(), pos.y());
+}
+
 TUpDown::TUpDown(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -27,10 +27,12 @@ public:
     void Changed() { update(); }
 signals:
     void MouseDown(Qt::MouseButton button, int x, int y);
+    void MouseUp(Qt::MouseButton button, int x, int y);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     QImage picture_;

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 
@@ -92,7 +93,24 @@ std::string QtDialogService::SaveFileName(const FileDialogRequest& r) {
     return Modal(*this, [&] {
         QString start = QStr(r.folder);
         if (!r.fileName.empty()) start = start.isEmpty() ? QStr(r.fileName) : start + "/" + QStr(r.fileName);
-        return StdStr(QFileDialog::getSaveFileName(g_parent, QStr(r.title), start, QStr(r.filter)));
+        if (!r.typeChange && !r.chosenFilter && r.filterIndex <= 1)
+            return StdStr(QFileDialog::getSaveFileName(g_parent, QStr(r.title), start, QStr(r.filter)));
+        QFileDialog dialog(g_parent, QStr(r.title), start, QStr(r.filter));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        // The name box is only reachable in Qt's own dialog.
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        const QStringList filters = dialog.nameFilters();
+        if (r.filterIndex >= 1 && r.filterIndex <= filters.size()) dialog.selectNameFilter(filters[r.filterIndex - 1]);
+        if (r.typeChange) {
+            QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& f) {
+                auto* edit = dialog.findChild<QLineEdit*>("fileNameEdit");
+                const std::string name = r.typeChange(static_cast<int>(filters.indexOf(f)) + 1, edit ? StdStr(edit->text()) : std::string());
+                if (edit && !name.empty()) edit->setText(QStr(name));
+            });
+        }
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::string();
+        if (r.chosenFilter) *r.chosenFilter = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
+        return StdStr(dialog.selectedFiles().front());
     });
 }
 
@@ -142,10 +160,22 @@ void ScriptedDialogs::YesOnly(const std::string& text) {
 std::string ScriptedDialogs::NextFile(const char* what, const FileDialogRequest& r) {
     return Modal(*this, [&] {
         shown.push_back({what, r.title, r.folder});
+        if (r.chosenFilter) *r.chosenFilter = r.filterIndex;
         if (fileAnswers.empty()) return std::string();
-        std::string a = fileAnswers.front();
+        FileAnswer a = fileAnswers.front();
         fileAnswers.pop_front();
-        return a;
+        // The name was typed, then the type changed (which may rewrite the name).
+        if (a.filter > 0 && a.filter != r.filterIndex) {
+            if (r.chosenFilter) *r.chosenFilter = a.filter;
+            if (r.typeChange) {
+                const std::string name = r.typeChange(a.filter, a.path);
+                if (!name.empty()) {
+                    const size_t slash = a.path.rfind('/');
+                    a.path = (slash == std::string::npos ? std::string() : a.path.substr(0, slash + 1)) + name;
+                }
+            }
+        }
+        return a.path;
     });
 }
 

@@ -18,6 +18,21 @@ struct FileDialogRequest {
     std::string folder;    // start folder; empty for the current one
     std::string fileName;  // proposed name
     std::string filter;    // Qt filter text, e.g. "CSV files (*.csv);;All files (*)"
+    int filterIndex = 1;   // 1-based file type selected when the dialog opens
+    // Save dialogs: called when the user picks another file type (1-based) with the
+    // name typed so far; a non-empty result replaces the name in the name box.
+    std::function<std::string(int, const std::string&)> typeChange;
+    // Receives the 1-based file type chosen (when not null).
+    int* chosenFilter = nullptr;
+};
+
+// A scripted answer to a file dialog: the path, and the file type picked (0: the
+// type the dialog opened with).
+struct FileAnswer {
+    FileAnswer(std::string p, int f = 0) : path(std::move(p)), filter(f) {}
+    FileAnswer(const char* p) : path(p) {}
+    std::string path;
+    int filter = 0;
 };
 
 class DialogService {
@@ -74,7 +89,7 @@ public:
     };
     std::vector<Shown> shown;
     std::deque<bool> yesNoAnswers;
-    std::deque<std::string> fileAnswers;
+    std::deque<FileAnswer> fileAnswers;
     std::string clipboardText;
     QImage clipboardImage;
 

@@ -7,6 +7,11 @@
 #include <QImage>
 #include <string>
 
+// The picture types offered by save dialogs, in the order PNG, JPEG, bitmap.
+inline constexpr const char* kPictureSaveFilter = "PNG (*.png);;JPEG (*.jpg);;BitMap (*.bmp)";
+// The extension of picture type `index` (1-based); ".png" for any other index.
+inline const char* PictureExtension(int index) { return index == 2 ? ".jpg" : index == 3 ? ".bmp" : ".png"; }
+
 enum class PictureFormat { Png, Jpeg, Bmp };
 
 // The format a file name's extension asks for (Bmp for anything unknown).
