@@ -393,10 +393,12 @@ bool TPlatform::LoadResultsFrom(const std::string& path) {
 
     s.VideoFrameRate = r.frameRate;
     s.FirstRowFrame = r.firstRowFrame;
-    for (int k = 1; k <= 3; ++k) {
-        s.FrameObject(k).PosX = r.objects[k].posX;
-        s.FrameObject(k).PosY = r.objects[k].posY;
-    }
+    // Every line starts from the first row's positions: the pipeline tracks from StartX/StartY.
+    for (int k = 1; k <= 3; ++k)
+        s.ForAllLines(k, [&](DataLineObject& o) {
+            o.StartX = o.PosX = r.objects[k].posX;
+            o.StartY = o.PosY = r.objects[k].posY;
+        });
     for (int k = 1; k <= r.objectCount; ++k) {
         ApplyLoadedObject(s, k, r.objects[k], r.format.version);
         if (r.objects[k].psfSigma) GaussianPsfModel(Psf, k, s.PsfSigma[k], 200);

@@ -73,6 +73,9 @@ public:
     void ShowRadiusTexts();
     // Rebuilds object k's aperture masks and, for the current object, shows the cell counts.
     void RebuildMasks(int k);
+    // After settings were applied to the controls: the current object takes their
+    // radii, gap, width and tracking values, and its masks are rebuilt from them.
+    void TakeControlsIntoCurrentObject();
 
     // Handlers.
     void Button2Click();
@@ -84,7 +87,7 @@ public:
     std::unique_ptr<TVfwAvi> VfwAvi1;
     double ReaderFrameRate = 0;
     double VideoDuration = 0;
-    // Fetches frame n from the reader chosen by DirectShowSelected. On failure
+    // Fetches frame n from the reader holding the open video (ReaderKind). On failure
     // `status` holds the reader's status text (DirectShow) or is empty.
     bool FetchFrame(int n, Bitmap24& out, std::string& status);
     // The error box of a failed fetch.

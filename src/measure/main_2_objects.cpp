@@ -218,6 +218,26 @@ void TPlatform::ShowObjectSettings() {
     showingSettings_ = was;
 }
 
+void TPlatform::TakeControlsIntoCurrentObject() {
+    MeasureState& s = State;
+    const int k = s.CurrentObject;
+    QRadioButton* modes[4] = {RadioButton4, RadioButton5, RadioButton6, RadioButton14};
+    const auto mode = std::find_if(modes, modes + 4, [](QRadioButton* b) { return b->isChecked(); }) - modes;
+    s.ForAllLines(k, [&](DataLineObject& o) {
+        o.ApertureRadius = UpDown1->Position();
+        o.BkgInnerRadius = UpDown2->Position();
+        o.BkgOuterRadius = UpDown3->Position();
+        o.BkgWidth = UpDown8->Position();
+        o.BkgGap = UpDown6->Position();
+        if (mode < 4) o.TrackMode = static_cast<uint8_t>(mode);
+        o.TrackRadius = UpDown5->Position();
+        o.TrackThreshold = UpDown7->Position();
+        o.SyncTracking = CheckBox3->isChecked() ? 1 : 0;
+    });
+    RebuildMasks(k);
+    BuildTrackMask(Masks, k, UpDown5->Position());
+}
+
 void TPlatform::SelectObject(int k) {
     MeasureState& s = State;
     if (s.RecordingFlag || !s.VideoOpen || s.DirectionMode || k == s.CurrentObject || k < 1 || k > s.ObjectCount) {

@@ -373,12 +373,12 @@ void TPlatform::ProcessFieldView(int n) {
     MeasureState& s = State;
     Edit10->setText(QStr(ShowFrameNumber(n)));
     if (n < 0 || n > MaxPosition()) return;
-    if (s.RunningFlag && s.DirectShowSelected)
+    if (s.RunningFlag && s.ReaderKind == 1)
         s.FrameStep = s.ReverseFlag ? -UpDown9->Position() : UpDown9->Position();
     std::string status;
     if (!FetchFrame(n, FrameBitmap, status)) {
         ShowFetchError(status);
-        if (s.DirectShowSelected) return;
+        if (s.ReaderKind == 1) return;
     }
     if (FrameBitmap.Empty()) return;
     FieldBitmap.Resize(FrameBitmap.Width(), FrameBitmap.Height());
@@ -493,7 +493,7 @@ void TPlatform::StartMeasurement() {
         for (int k = 1; k <= 3; ++k) PredictTrackReset(Tracking.PredictTrack[k]);
     if (Position() + UpDown9->Position() <= MaxPosition()) ShowNeighbor();
     s.FrameStep = std::abs(s.FrameStep);
-    if (s.DirectShowSelected && Position() == s.LastMeasuredFrame && Position() + s.FrameStep <= MaxPosition()) {
+    if (s.ReaderKind == 1 && Position() == s.LastMeasuredFrame && Position() + s.FrameStep <= MaxPosition()) {
         // The next frame must come before the run starts.
         Bitmap24 test;
         std::string status;

@@ -25,7 +25,8 @@ const char* kAvisynthOff = "Fail to get a bitmap.\r\nSet \"Use AVISynth\" in Upd
 
 bool TPlatform::FetchFrame(int n, Bitmap24& out, std::string& status) {
     status.clear();
-    if (State.DirectShowSelected) {
+    // The reader that holds the open video, whatever the settings now choose for the next opening.
+    if (State.ReaderKind == 1) {
         DshowGetFrame(n, out, status, State.RunningFlag != 0, State.FrameStep);
         return status == "S_OK";
     }
@@ -76,7 +77,7 @@ bool TPlatform::OpenDshowReader(const std::string& name) {
 }
 
 void TPlatform::ShowFetchError(const std::string& status) {
-    if (State.DirectShowSelected) Dialogs().ShowError("Fail to get a bitmap.\r\n" + status);
+    if (State.ReaderKind == 1) Dialogs().ShowError("Fail to get a bitmap.\r\n" + status);
     else Dialogs().ShowError(State.UseAviSynth ? kAvisynthMissing : kAvisynthOff);
 }
 
@@ -207,7 +208,17 @@ bool TPlatform::OpenVideo(const std::string& path, bool resultsLoading) {
     RadioButton8->setEnabled(false);
     RadioButton9->setEnabled(false);
 
+    // Loaded results keep the objects their file gave over the settings re-read.
+    const DataLineSet loaded = s.DataLines;
     ReportSettingsFailure({pathsSaved, ReloadSettingsAfterVideoOpen()});
+    if (resultsLoading) {
+        s.DataLines = loaded;
+        ShowObjectSettings();
+        for (int k = 1; k <= 3; ++k) {
+            RebuildMasks(k);
+            BuildTrackMask(Masks, k, s.FrameObject(k).TrackRadius);
+        }
+    }
     s.VideoOpen = 1;
     s.RunningFlag = 0;
     if (s.TimeInserterType == 2) {

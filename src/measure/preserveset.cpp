@@ -141,6 +141,7 @@ void ApplySettings(TPlatform& p, const SettingsValues& v) {
     s.CaptureFilePath = v.CaptureFilePath;
     s.ObserverName = v.ObserverName;
     s.PredictionFilePath = v.PredictionFilePath;
+    p.TakeControlsIntoCurrentObject();
 }
 
 bool IniExists() { return ProgramSettingsFile().IniExists(); }

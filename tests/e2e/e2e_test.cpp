@@ -4,6 +4,7 @@
 // so a frame read from the wrong place shows up as a wrong value in its row.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -32,19 +33,34 @@ std::string StarVideo(const testutil::TempDir& dir, const std::string& name, con
 
 // Aperture photometry on a plain ring, frames read by the given reader (the AVI
 // reader directly unless "DirectShow"); a failure carries the harness's output.
-::testing::AssertionResult Runs(const testutil::TempDir& dir, const std::string& script, const std::string& api = "VideoForWindows",
-                 bool avisynth = false) {
-    const std::string ini = dir.File("tevorin-harness.ini");
-    testutil::WriteAll(ini, std::string("[FileRead]\r\nUse AviSynth to read file=") + (avisynth ? "1" : "0") +
-                                "\r\nAPI for reading file=" + api +
-                                "\r\n[Measurement]\r\nPhotometry=Aperture photometry\r\n"
-                                "[Background Area]\r\nForm=Standard\r\n");
+// The script run with the given settings file.
+::testing::AssertionResult RunsWith(const testutil::TempDir& dir, const std::string& settings, const std::string& script) {
+    testutil::WriteAll(dir.File("tevorin-harness.ini"), settings);
     const std::string path = dir.File("script.txt");
     testutil::WriteAll(path, script);
     std::string out;
     if (testutil::Run(testutil::BinFile("tevorin-harness") + " " + path + " 2>/dev/null", &out) == 0)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << out;
+}
+
+::testing::AssertionResult Runs(const testutil::TempDir& dir, const std::string& script, const std::string& api = "VideoForWindows",
+                 bool avisynth = false) {
+    return RunsWith(dir,
+                    std::string("[FileRead]\r\nUse AviSynth to read file=") + (avisynth ? "1" : "0") + "\r\nAPI for reading file=" + api +
+                        "\r\n[Measurement]\r\nPhotometry=Aperture photometry\r\n[Background Area]\r\nForm=Standard\r\n",
+                    script);
+}
+
+// The settings a new user has: the file written at the first start, edited by `edits` (key=value lines).
+std::string FirstStartSettings(const std::vector<std::pair<std::string, std::string>>& edits = {}) {
+    std::string ini = testutil::ReadAll(testutil::DataFile("settings/first_start.ini"));
+    for (const auto& [key, value] : edits) {
+        const size_t at = ini.find("\n" + key + "=") + 1;
+        EXPECT_NE(at, 0u) << key;
+        ini.replace(at, ini.find('\r', at) - at, key + "=" + value);
+    }
+    return ini;
 }
 
 std::string ValueOfFrame(int n) { return std::to_string(260 + 26 * n) + ".0"; }
@@ -208,4 +224,63 @@ TEST_F(EndToEnd, ObjectsDuringARunAndPlacementModes) {
       << "run\nexpect-rows 12\n" << ExpectFrames(1, Range(12));
     for (int n = 0; n < 12; ++n) s << "expect-field " << n + 1 << " 12 " << ValueOfB(n) << "\n";
     EXPECT_TRUE(Runs(dir, s.str()));
+}
+
+TEST_F(EndToEnd, ScriptsAndReadersWorkWithTheFirstStartSettings) {
+    // The settings say DirectShow; a script is read by the AVI reader, which stays
+    // the one frames come from after the settings are read again at opening.
+    StarVideo(dir, "clip.avi", "25", 12);
+    ASSERT_EQ(testutil::Run("ffmpeg -v error -y -i " + dir.File("clip.avi") + " -c:v libx264rgb -qp 0 " + dir.File("clip.mp4")), 0);
+    testutil::WriteAll(dir.File("avi.avs"), "AVISource(\"clip.avi\")\r\n");
+    testutil::WriteAll(dir.File("mp4.avs"), "DirectShowSource(\"clip.mp4\")\r\n");
+    const std::string aperture = FirstStartSettings({{"Photometry", "Aperture photometry"}, {"Form", "Standard"}});
+    for (const char* script : {"avi.avs", "mp4.avs"}) {
+        EXPECT_TRUE(RunsWith(dir, aperture,
+                             "open " + dir.File(script) + "\nstep 2\noneframe\nstep 1\nrun\nexpect-errors 0\nexpect-rows 10\n" +
+                                 ExpectFrames(1, {2, 3, 4, 5, 6, 7, 8, 9, 10, 11}) + "save " + dir.File("out.csv") + "\n"))
+            << script;
+        EXPECT_NE(testutil::ReadAll(dir.File("out.csv")).find("\r\n11.0,"), std::string::npos) << script;
+    }
+    // The harness's reader holds over the re-read, for every opening.
+    for (const char* reader : {"vfw", "avs"}) {
+        EXPECT_TRUE(RunsWith(dir, aperture,
+                             std::string("reader ") + reader + "\nopen " + dir.File("clip.avi") + "\nopen " + dir.File("clip.avi") +
+                                 "\nexpect-var ReaderKind 0\nrun\nexpect-errors 0\nexpect-rows 12\n" + ExpectFrames(1, Range(12))))
+            << reader;
+    }
+}
+
+TEST_F(EndToEnd, RowsCountThePixelsOfTheRadiiInForce) {
+    // The disc rule: rows i = 1..r hold 2 round(sqrt(r^2 - (i - 1/2)^2)) + 1 cells, the centre row 2r + 1.
+    const auto disc = [](int r) {
+        int n = 2 * r + 1;
+        for (int i = 1; i <= r; ++i) n += 2 * (2 * int(std::nearbyint(std::sqrt(r * r - (i - 0.5) * (i - 0.5)))) + 1);
+        return n;
+    };
+    ASSERT_EQ(disc(3), 45);
+    const std::string video = StarVideo(dir, "star.avi", "25", 12);
+    const std::string settings = FirstStartSettings({{"Photometry", "Aperture photometry"}, {"Form", "Standard"}, {"Radius of Aperture", "3"},
+                                                     {"Inner Radius of Background", "10"}, {"Outer Radius of Background", "20"}});
+    const std::string ring = std::to_string(disc(20) - disc(9));
+    EXPECT_TRUE(RunsWith(dir, settings, "open " + video + "\noneframe\nexpect-field 1 19 45\nexpect-field 1 20 " + ring +
+                                            "\nexpect-field 1 21 3\nexpect-field 1 22 10\nexpect-field 1 23 20\nexpect-text Edit20 45\n"));
+}
+
+TEST_F(EndToEnd, LoadedResultsMeasureOnFromTheirPositionsWithTheirRadii) {
+    const std::string video = StarVideo(dir, "stars.avi", "25", 12, kThreeStars);
+    const std::string saved = dir.File("two.csv"), again = dir.File("again.csv");
+    ASSERT_TRUE(RunsWith(dir, FirstStartSettings({{"Photometry", "Aperture photometry"}, {"Radius of Aperture", "3"}}),
+                         "reader vfw\nopen " + video + "\nclick 41 41\nadd 99 41\nset UpDown1 4\ngoto 3\noneframe\nstep 1\noneframe\nsave " +
+                             saved + "\n"));
+    // A new run whose settings differ in radii, form and gap: the file's objects win.
+    ASSERT_TRUE(RunsWith(dir, FirstStartSettings({{"Photometry", "Aperture photometry"}, {"Radius of Aperture", "5"}, {"Form", "Standard"},
+                                                  {"Gap", "2"}, {"Outer Radius of Background", "22"}}),
+                         "load " + saved + "\nexpect-errors 0\ngoto 3\noneframe\nsave " + again + "\n"));
+    const std::string first = testutil::ReadAll(saved), second = testutil::ReadAll(again);
+    const size_t row = first.find("\r\n3.0,") + 2;
+    ASSERT_NE(row, 1u);
+    const std::string want = first.substr(row, first.find("\r\n", row) + 2 - row);
+    EXPECT_NE(want.find(",40,40,"), std::string::npos) << want;
+    EXPECT_NE(want.find(",100,40,"), std::string::npos) << want;
+    EXPECT_EQ(second.substr(second.size() - want.size()), want);
 }

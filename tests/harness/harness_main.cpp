@@ -9,7 +9,9 @@
 //   open PATH              "Open AVI" with PATH chosen in the dialog; fails unless it opened
 //   try-open PATH          the same, whatever happens (check with expect-errors)
 //   reader dshow|vfw|avs   the reader: DirectShow, Video for Windows, or Video for
-//                          Windows through a written script ("Use AviSynth")
+//                          Windows through a written script ("Use AviSynth"); also
+//                          written into the settings file, so that it holds over the
+//                          settings re-read after every opening
 //   set CONTROL VALUE      any named control: up-down position, check box 0/1,
 //                          radio button (1 checks it), combo box or radio group
 //                          item index, edit text, scroll bar position, checkable
@@ -42,6 +44,9 @@
 //   remove-object          "Remove Object" for the current object
 //   place-mode star|signal1|signal2|tivi   the "Position Set" radio button
 //   expect-objects N K     N objects, object K (A, B or C) current
+//   print-var NAME, expect-var NAME VALUE   a program variable: ReaderKind (0 the
+//                          AVI reader, 1 DirectShow, 2 none), DirectShowSelected,
+//                          UseAviSynth
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -57,6 +62,7 @@
 #include "measure/main_2.h"
 #include "measure/settings_file.h"
 #include "platform/file_io.h"
+#include "platform/ini_file.h"
 #include "platform/dialogs.h"
 #include "platform/numtext.h"
 
@@ -104,6 +110,13 @@ public:
             w.State.DirectShowSelected = kind == "dshow" ? 1 : 0;
             w.State.UseAviSynth = kind == "avs" ? 1 : 0;
             w.CheckBox7->setChecked(kind == "dshow");
+            IniFile ini;
+            std::string error;
+            const std::string path = ProgramSettingsFile().Path();
+            if (ini.Load(path, error) == IniFile::LoadResult::Failed || !ini.WriteBool("FileRead", "Use AviSynth to read file", kind == "avs") ||
+                !ini.WriteString("FileRead", "API for reading file", kind == "dshow" ? "DirectShow" : "VideoForWindows") ||
+                !ini.Save(path, error))
+                throw Failure{"cannot write the reader into " + path + ": " + error};
         } else if (cmd == "set") {
             std::string name;
             in >> name;
@@ -207,6 +220,14 @@ public:
             in >> n >> k;
             const std::string got = std::to_string(w.State.ObjectCount) + " " + std::string(1, static_cast<char>('A' + w.State.CurrentObject - 1));
             if (got != std::to_string(n) + " " + k) throw Failure{"objects: " + got};
+        } else if (cmd == "print-var") {
+            const std::string name = Rest(in);
+            std::printf("%s=%s\n", name.c_str(), Var(name).c_str());
+        } else if (cmd == "expect-var") {
+            std::string name;
+            in >> name;
+            const std::string got = Var(name);
+            if (got != Rest(in)) throw Failure{name + "=" + got};
         } else if (cmd == "print-row") {
             std::printf("%s\n", Row(Int(Rest(in))).c_str());
         } else {
@@ -229,6 +250,14 @@ private:
             if (clock.elapsed() > 600000) throw Failure{"the timer did not stop"};
         }
         QCoreApplication::processEvents();
+    }
+
+    std::string Var(const std::string& name) {
+        const MeasureState& s = window_->State;
+        if (name == "ReaderKind") return std::to_string(s.ReaderKind);
+        if (name == "DirectShowSelected") return std::to_string(s.DirectShowSelected);
+        if (name == "UseAviSynth") return std::to_string(s.UseAviSynth);
+        throw Failure{"no variable " + name};
     }
 
     QObject* Find(const std::string& name) {
