@@ -283,4 +283,31 @@ TEST_F(EndToEnd, LoadedResultsMeasureOnFromTheirPositionsWithTheirRadii) {
     EXPECT_NE(want.find(",40,40,"), std::string::npos) << want;
     EXPECT_NE(want.find(",100,40,"), std::string::npos) << want;
     EXPECT_EQ(second.substr(second.size() - want.size()), want);
+// A measured video in the graph: a click picks frame 30 and the main window
+// follows; the picture goes to a JPEG file and to the clipboard; the selection
+// survives closing and reopening.
+TEST_F(EndToEnd, GraphOfAMeasuredVideo) {
+    const std::string video = StarVideo(dir, "star.avi", "25", 60);
+    // Frame 30 (1040) at x = 50 + 2 x 30, y = 385 - round(1040 x 365 / 1794).
+    const std::string script = "reader vfw\nopen " + video +
+                               "\nrun\ngraph\ngraph-click 110 173\nexpect-text ScrollBar1 30\n"
+                               "expect-text chart1.Edit4 30.0\nexpect-text chart1.Edit6 1040.0\nprint-graph\nprint-title\n"
+                               "answer-file " + dir.File("g.png") + " 2\npress chart1.Button12\n"
+                               "press chart1.Button7\nclipboard-image " + dir.File("clip.png") +
+                               "\ndump-image chart1.ChartImg1 " + dir.File("img.png") +
+                               "\nclose chart1\ngraph\nwindow chart1\nexpect-text UpDown2 5\nprint-graph\n"
+                               "graph-click 110 173\npress Button8\n"
+                               "expect-box information Select target frame by clicking the graph area\n";
+    ASSERT_TRUE(Runs(dir, script));
+    std::string out;
+    testutil::Run(testutil::BinFile("tevorin-harness") + " " + dir.File("script.txt") + " 2>/dev/null", &out);
+    EXPECT_NE(out.find("SelectedFrame=30 FieldMode=0 EntireView=0 Scroll=0,0 Markers=110,173,-100,-100,-100,-100"),
+              std::string::npos) << out;
+    EXPECT_NE(out.find(" / Aperture-Frame photometry / \nFrame No.30.0"), std::string::npos) << out;
+    EXPECT_EQ(testutil::ReadAll(dir.File("g.jpg")).substr(0, 3), "\xFF\xD8\xFF");
+    std::string a, b;
+    ASSERT_EQ(testutil::Run("ffmpeg -v error -i " + dir.File("clip.png") + " -f rawvideo -pix_fmt rgb24 -", &a), 0);
+    ASSERT_EQ(testutil::Run("ffmpeg -v error -i " + dir.File("img.png") + " -f rawvideo -pix_fmt rgb24 -", &b), 0);
+    EXPECT_EQ(a.size(), size_t{740 * 425 * 3});
+    EXPECT_TRUE(a == b);
 }

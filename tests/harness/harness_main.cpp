@@ -47,6 +47,31 @@
 //   print-var NAME, expect-var NAME VALUE   a program variable: ReaderKind (0 the
 //                          AVI reader, 1 DirectShow, 2 none), DirectShowSelected,
 //                          UseAviSynth
+// Other windows and their controls:
+//   window NAME            later set, press, expect-text, print-text and close address
+//                          window NAME (main, the default, or a window variable such
+//                          as chart1) and only its controls; fails when it is not open
+//   WINDOW.CONTROL         names a control of another window wherever CONTROL is taken
+//   press CONTROL          a user's click on a button or check box, or triggers a
+//                          menu or popup item
+//   close [WINDOW]         closes the window (default: the current one) as its
+//                          title-bar button does
+//   expect-text on a scroll bar or up-down compares its position; print-text CONTROL
+//                          prints what expect-text compares
+//   graph                  "Graph" on the main window; fails unless the graph opened
+//   graph-click X Y        press and release on chart1.ChartImg1 at picture pixel (X, Y)
+//   print-graph            the graph's view: GraphMin= GraphMax= YScale= YOffset=
+//                          XScale= XScaleBase= FirstShownFrame= ShownFrameCount=
+//                          DataRowCount= SelectedFrame= FieldMode= EntireView=
+//                          Scroll=POS,MAX Markers=x1,y1,x2,y2,x3,y3 (reals as %.17g)
+//   print-title            the graph's title line and information line as drawn
+//                          (the title's two texts joined by one blank)
+//   dump-image CONTROL PATH   an image control's picture as PNG (chart1.ChartImg1)
+//   answer-file PATH [FILTER] the next file dialog: PATH, file type FILTER (1-based)
+//                          picked after typing the name
+//   expect-box KIND TEXT   the last box of KIND (any, error, warning, information,
+//                          confirmation, yesno, yesonly), CR and LF shown as |
+//   clipboard-image PATH   the last image put on the clipboard, as PNG
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -59,6 +84,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "graph/chart.h"
+#include "graph/graph_view.h"
 #include "measure/main_2.h"
 #include "measure/settings_file.h"
 #include "platform/file_io.h"
@@ -228,6 +255,64 @@ public:
             in >> name;
             const std::string got = Var(name);
             if (got != Rest(in)) throw Failure{name + "=" + got};
+        } else if (cmd == "window") {
+            const std::string name = Rest(in);
+            Window(name);
+            current_ = name;
+        } else if (cmd == "press") {
+            Press(Rest(in));
+        } else if (cmd == "print-text") {
+            std::printf("%s\n", Text(Rest(in)).c_str());
+        } else if (cmd == "close") {
+            std::string name = Rest(in);
+            Window(name.empty() ? current_ : name)->close();
+            QCoreApplication::processEvents();
+        } else if (cmd == "graph") {
+            w.Button18Click();
+            QCoreApplication::processEvents();
+            if (!chart1) throw Failure{"the graph window did not open"};
+        } else if (cmd == "graph-click") {
+            int x, y;
+            in >> x >> y;
+            if (!in) throw Failure{"graph-click needs X Y"};
+            if (!chart1) throw Failure{"the graph window is not open"};
+            chart1->ChartImg1MouseDown(Qt::LeftButton, x, y);
+            chart1->ChartImg1MouseUp(Qt::LeftButton, x, y);
+        } else if (cmd == "print-graph") {
+            PrintGraph();
+        } else if (cmd == "print-title") {
+            if (!chart1) throw Failure{"the graph window is not open"};
+            std::printf("%s\n%s\n", Graph.TitleText.c_str(), Graph.InformationText.c_str());
+        } else if (cmd == "dump-image") {
+            std::string name;
+            in >> name;
+            auto* image = qobject_cast<TImage*>(Find(name));
+            if (!image) throw Failure{name + " is not an image"};
+            if (!image->Picture().save(QString::fromStdString(Rest(in)), "PNG")) throw Failure{"cannot write the picture"};
+        } else if (cmd == "answer-file") {
+            std::string rest = Rest(in);
+            int filter = 0;
+            const size_t blank = rest.rfind(' ');
+            if (blank != std::string::npos) {
+                if (auto f = numtext::ParseInt32(rest.substr(blank + 1))) {
+                    filter = *f;
+                    rest.resize(blank);
+                }
+            }
+            dialogs_.fileAnswers.push_back({rest, filter});
+        } else if (cmd == "expect-box") {
+            std::string kind;
+            in >> kind;
+            const std::string want = Rest(in);
+            std::string got;
+            for (const auto& b : dialogs_.shown)
+                if ((kind == "any" && b.what != "open" && b.what != "save" && b.what != "folder") || b.what == kind) got = b.text;
+            for (auto& c : got)
+                if (c == '\r' || c == '\n') c = '|';
+            if (got != want) throw Failure{"last box is \"" + got + "\""};
+        } else if (cmd == "clipboard-image") {
+            if (dialogs_.clipboardImage.isNull()) throw Failure{"no image on the clipboard"};
+            if (!dialogs_.clipboardImage.save(QString::fromStdString(Rest(in)), "PNG")) throw Failure{"cannot write the picture"};
         } else if (cmd == "print-row") {
             std::printf("%s\n", Row(Int(Rest(in))).c_str());
         } else {
@@ -260,10 +345,54 @@ private:
         throw Failure{"no variable " + name};
     }
 
+    // A window by its variable name ("main" is the main window).
+    QWidget* Window(const std::string& name) {
+        if (name.empty() || name == "main") return window_.get();
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->isVisible() && top->objectName().toStdString() == name) return top;
+        throw Failure{"window " + name + " is not open"};
+    }
+
+    // CONTROL of the current window, or WINDOW.CONTROL.
     QObject* Find(const std::string& name) {
-        QObject* o = window_->findChild<QObject*>(QString::fromStdString(name));
+        const size_t dot = name.find('.');
+        QWidget* owner = Window(dot == std::string::npos ? current_ : name.substr(0, dot));
+        const std::string control = dot == std::string::npos ? name : name.substr(dot + 1);
+        QObject* o = owner->findChild<QObject*>(QString::fromStdString(control));
         if (!o) throw Failure{"no control " + name};
         return o;
+    }
+
+    void Press(const std::string& name) {
+        QObject* o = Find(name);
+        if (auto* b = qobject_cast<QAbstractButton*>(o)) {
+            if (!b->isEnabled()) throw Failure{name + " is disabled"};
+            b->click();
+        } else if (auto* a = qobject_cast<QAction*>(o)) {
+            if (!a->isEnabled()) throw Failure{name + " is disabled"};
+            a->trigger();
+        } else {
+            throw Failure{"cannot press " + name};
+        }
+        QCoreApplication::processEvents();
+    }
+
+    void PrintGraph() {
+        if (!chart1) throw Failure{"the graph window is not open"};
+        const GraphView& g = Graph;
+        auto real = [](double v) {
+            char buf[40];
+            std::snprintf(buf, sizeof buf, "%.17g", v);
+            return std::string(buf);
+        };
+        std::printf("GraphMin=%s GraphMax=%s YScale=%s YOffset=%s XScale=%s XScaleBase=%s FirstShownFrame=%d "
+                    "ShownFrameCount=%d DataRowCount=%d SelectedFrame=%d FieldMode=%d EntireView=%d Scroll=%d,%d "
+                    "Markers=%d,%d,%d,%d,%d,%d\n",
+                    real(g.GraphMin).c_str(), real(g.GraphMax).c_str(), real(g.YScale).c_str(), real(g.YOffset).c_str(),
+                    real(g.XScale).c_str(), real(g.XScaleBase).c_str(), g.FirstShownFrame, g.ShownFrameCount,
+                    g.DataRowCount, g.SelectedFrame, g.FieldMode, g.EntireView, chart1->ScrollBar1->value(),
+                    chart1->ScrollBar1->maximum(), g.SelectedMarkerX[1], g.SelectedMarkerY[1], g.SelectedMarkerX[2],
+                    g.SelectedMarkerY[2], g.SelectedMarkerX[3], g.SelectedMarkerY[3]);
     }
 
     std::string Text(const std::string& name) {
@@ -272,6 +401,8 @@ private:
         if (auto* b = qobject_cast<QAbstractButton*>(o)) return b->text().toStdString();
         if (auto* c = qobject_cast<QComboBox*>(o)) return c->currentText().toStdString();
         if (auto* u = qobject_cast<TUpDown*>(o)) return std::to_string(u->Position());
+        if (auto* s = qobject_cast<QScrollBar*>(o)) return std::to_string(s->value());
+        if (auto* a = qobject_cast<QAction*>(o)) return a->text().toStdString();
         throw Failure{name + " has no text"};
     }
 
@@ -315,6 +446,7 @@ private:
 
     ScriptedDialogs dialogs_;
     std::unique_ptr<TPlatform> window_;
+    std::string current_ = "main";
 };
 
 }  // namespace
