@@ -283,6 +283,8 @@ TEST_F(EndToEnd, LoadedResultsMeasureOnFromTheirPositionsWithTheirRadii) {
     EXPECT_NE(want.find(",40,40,"), std::string::npos) << want;
     EXPECT_NE(want.find(",100,40,"), std::string::npos) << want;
     EXPECT_EQ(second.substr(second.size() - want.size()), want);
+}
+
 // A measured video in the graph: a click picks frame 30 and the main window
 // follows; the picture goes to a JPEG file and to the clipboard; the selection
 // survives closing and reopening.
