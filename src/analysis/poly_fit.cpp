@@ -31,7 +31,9 @@ std::string UnitClock(const Unit& u, const char* sep) {
            numtext::FormatFixed(static_cast<double>(u.second), 8, 4);
 }
 
-std::string Check(const std::vector<Unit>& units, int first, int last, int degree) {
+}  // namespace
+
+std::string CheckSelection(const std::vector<Unit>& units, int first, int last, int degree) {
     const int count = static_cast<int>(units.size()) - 1;
     if (count < 1) return "There are no units to fit. Press \"Calculate & Draw Graph\" first.";
     if (degree < kMinDegree || degree > kMaxDegree) return "The degree must be 2 to 14.";
@@ -40,6 +42,8 @@ std::string Check(const std::vector<Unit>& units, int first, int last, int degre
                ") to fit a polynomial of degree " + std::to_string(degree) + ".";
     return {};
 }
+
+namespace {
 
 const char* kSingular = "The polynomial cannot be fitted to these units: the normal equations are singular.";
 
@@ -178,7 +182,7 @@ void SetFitWindow(int first, int last, int unitCount, int& windowFirst, int& win
 
 FitResult FitUnits(const std::vector<Unit>& units, int first, int last, int degree, bool increase) {
     FitResult r;
-    r.error = Check(units, first, last, degree);
+    r.error = CheckSelection(units, first, last, degree);
     if (!r.error.empty()) return r;
     const int n = last - first + 1, m = degree + 1;
     std::vector<long double> x(static_cast<size_t>(n)), y(static_cast<size_t>(n));
@@ -248,7 +252,7 @@ FitResult Finish(const std::vector<Unit>& units, int first, int last, const Cand
 }
 
 std::string CheckWindow(const std::vector<Unit>& units, int first, int last, int& wf, int& wl, int degree) {
-    std::string error = Check(units, first, last, degree);
+    std::string error = CheckSelection(units, first, last, degree);
     if (!error.empty()) return error;
     const int count = static_cast<int>(units.size()) - 1;
     wf = std::clamp(wf, 1, std::max(1, first));

@@ -70,6 +70,10 @@ struct FitResult {
     int windowFirst = 0, windowLast = 0;  // the window search's best window
 };
 
+// Why units first..last cannot be fitted at `degree` (no units, fewer than
+// degree + 1 selected, first after last); empty when they can.
+std::string CheckSelection(const std::vector<Unit>& units, int first, int last, int degree);
+
 // "Fit": units first..last at `degree`. A refused fit has ok == false and an error.
 FitResult FitUnits(const std::vector<Unit>& units, int first, int last, int degree, bool increase);
 

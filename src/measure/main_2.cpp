@@ -54,6 +54,7 @@ TPlatform::TPlatform(QWidget* parent) : QMainWindow(parent) {
     ConnectRunHandlers();
     ConnectObjectHandlers();
     ConnectGraphHandlers();
+    ConnectMutualOpener();
     FormCreate();
 }
 

@@ -181,6 +181,9 @@ public:
     void DrawPositionMarkers();
     void Position1Show(int k);
 
+    // ---- Openers of the analysis windows (main_2_mutual.cpp) ----
+    void forMutualEvent1Click();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -194,6 +197,7 @@ private:
     std::string dshowPath_;      // the file the DirectShow reader holds
     void ConnectRunHandlers();
     void ConnectObjectHandlers();
+    void ConnectMutualOpener();
     // A radius control changed: written into the current object, limits and masks follow.
     void RadiusChanged(TUpDown* control, int32_t DataLineObject::*field);
     void CheckObjectRadio(int k);
