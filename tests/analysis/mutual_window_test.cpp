@@ -158,14 +158,14 @@ TEST_F(MutualWindow, FitSearchAndRefusals) {
 }
 
 TEST_F(MutualWindow, FilesClipboardAndBadInput) {
-    dialogs.AnswerFile(dir.File("units.txt"));
+    dialogs.fileAnswers.push_back(dir.File("units.txt"));
     w->Button4->click();
     const std::string csv = testutil::ReadAll(dir.File("units.csv"));
     EXPECT_EQ(csv.substr(0, csv.find("\r\n")), w->Memo1->toPlainText().split('\n')[0].toStdString());
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 43);
 
     for (int filter : {1, 2, 3}) {
-        dialogs.AnswerFile(dir.File("graph.png"), filter);
+        dialogs.fileAnswers.push_back({dir.File("graph.png"), filter});
         w->Button7->click();
     }
     EXPECT_EQ(testutil::ReadAll(dir.File("graph.png")).substr(1, 3), "PNG");
