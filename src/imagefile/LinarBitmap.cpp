@@ -109,7 +109,7 @@ void TLinearBitmap::Dispose() {
     PixelFormat = pfNone;
 }
 
-void TLinearBitmap::TakeOver(TLinearBitmap& other) {
+void TLinearBitmap::TakeOver(TLinearBitmap& other) noexcept {
     if (&other == this) return;
     Dispose();
     Width = other.Width;

@@ -59,6 +59,7 @@ public:
     static std::unique_ptr<TLinearBitmap> CreateAssign(const TAssignObject& source);
     TLinearBitmap(const TLinearBitmap&) = delete;
     TLinearBitmap& operator=(const TLinearBitmap&) = delete;
+    TLinearBitmap(TLinearBitmap&& other) noexcept { TakeOver(other); }
     ~TLinearBitmap() override;
     const char* ClassName() const override { return "TLinearBitmap"; }
 
@@ -76,7 +77,7 @@ public:
     void New(int width, int height, int pixelFormat);
     virtual void Dispose();
     // Moves every field and both buffers of `other` here, leaving it empty.
-    void TakeOver(TLinearBitmap& other);
+    void TakeOver(TLinearBitmap& other) noexcept;
     void Fill(uint8_t value);
     // colour is 0x00BBGGRR.
     void Clear(uint32_t colour);
