@@ -14,66 +14,33 @@
 #include <string>
 #include <vector>
 
+#include "bench_pictures.h"
 #include "imagefile/Deflate.h"
 
 using namespace imagefile;
 
 namespace {
 
+// PNG rows of the star frame with the Sub filter, of the graph unfiltered.
 std::string StarFrameRows() {
-    const int w = 720, h = 576;
-    std::mt19937 rng(1);
-    std::normal_distribution<double> noise(18, 4);
-    struct Star {
-        double x, y, peak;
-    };
-    std::vector<Star> stars;
-    for (int i = 0; i < 40; ++i) stars.push_back({double(rng() % w), double(rng() % h), 40.0 + rng() % 215});
+    const bench::RgbPicture p = bench::StarFramePicture();
+    const size_t row = static_cast<size_t>(p.width) * 3;
     std::string rows;
-    std::vector<uint8_t> line(w * 3);
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            double v = noise(rng);
-            for (const Star& s : stars) {
-                const double d2 = (x - s.x) * (x - s.x) + (y - s.y) * (y - s.y);
-                if (d2 < 100) v += s.peak * std::exp(-d2 / 6.0);
-            }
-            const uint8_t g = static_cast<uint8_t>(std::clamp(static_cast<int>(v), 0, 255));
-            line[3 * x] = line[3 * x + 1] = line[3 * x + 2] = g;
-        }
+    for (int y = 0; y < p.height; ++y) {
+        const uint8_t* line = &p.rgb[y * row];
         rows += '\x01';  // Sub filter
-        for (int i = 0; i < w * 3; ++i) rows += static_cast<char>(line[i] - (i >= 3 ? line[i - 3] : 0));
+        for (size_t i = 0; i < row; ++i) rows += static_cast<char>(line[i] - (i >= 3 ? line[i - 3] : 0));
     }
     return rows;
 }
 
 std::string GraphRows() {
-    const int w = 800, h = 600;
-    std::vector<uint8_t> img(static_cast<size_t>(w) * h * 3, 255);
-    auto put = [&](int x, int y, uint8_t r, uint8_t g, uint8_t b) {
-        if (x < 0 || y < 0 || x >= w || y >= h) return;
-        uint8_t* p = &img[(static_cast<size_t>(y) * w + x) * 3];
-        p[0] = r, p[1] = g, p[2] = b;
-    };
-    for (int x = 40; x < w; x += 76)
-        for (int y = 20; y < h - 40; ++y) put(x, y, 200, 200, 200);
-    for (int y = 20; y < h - 40; y += 54)
-        for (int x = 40; x < w; ++x) put(x, y, 200, 200, 200);
-    for (int x = 40; x < w; ++x) put(x, h - 40, 0, 0, 0);
-    for (int y = 20; y < h - 40; ++y) put(40, y, 0, 0, 0);
-    std::mt19937 rng(2);
-    std::normal_distribution<double> noise(0, 6);
-    int prev = 300;
-    for (int x = 41; x < w; ++x) {
-        int y = 300 + static_cast<int>(noise(rng)) + (x > 400 && x < 430 ? 150 : 0);
-        for (int k = std::min(prev, y); k <= std::max(prev, y); ++k) put(x, k, 255, 0, 0);
-        put(x, 200 + static_cast<int>(noise(rng)), 0, 0, 255);
-        prev = y;
-    }
+    const bench::RgbPicture p = bench::GraphPicture();
+    const size_t row = static_cast<size_t>(p.width) * 3;
     std::string rows;
-    for (int y = 0; y < h; ++y) {
+    for (int y = 0; y < p.height; ++y) {
         rows += '\0';
-        rows.append(reinterpret_cast<const char*>(&img[static_cast<size_t>(y) * w * 3]), w * 3);
+        rows.append(reinterpret_cast<const char*>(&p.rgb[y * row]), row);
     }
     return rows;
 }

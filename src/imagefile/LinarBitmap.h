@@ -60,6 +60,10 @@ public:
     TLinearBitmap(const TLinearBitmap&) = delete;
     TLinearBitmap& operator=(const TLinearBitmap&) = delete;
     TLinearBitmap(TLinearBitmap&& other) noexcept { TakeOver(other); }
+    TLinearBitmap& operator=(TLinearBitmap&& other) noexcept {
+        TakeOver(other);
+        return *this;
+    }
     ~TLinearBitmap() override;
     const char* ClassName() const override { return "TLinearBitmap"; }
 
