@@ -226,7 +226,7 @@ private:
     // Keeps up to `keep` bytes of the chunk's data and passes over the rest.
     static void ReadData(TBaseStream& crc, uint32_t length, uint32_t keep, std::vector<uint8_t>& data) {
         data.resize(std::min(length, keep));
-        if (crc.Read(data.data(), data.size()) != data.size() ||
+        if ((!data.empty() && crc.Read(data.data(), data.size()) != data.size()) ||
             CopyStream(crc, nullptr, length - data.size()) != int64_t{length} - static_cast<int64_t>(data.size()))
             throw EInOutError(kReadLessThanExpected);
     }
