@@ -9,6 +9,7 @@
 #include <cctype>
 
 #include "file_io.h"
+#include "imagefile/LinarBitmap.h"
 
 PictureFormat PictureFormatOf(const std::string& path) {
     std::string ext = fileio::ExtractFileExt(path);
@@ -37,15 +38,28 @@ bool SavePicture(const QImage& image, const std::string& path, std::string& erro
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
-    // JPEG has no alpha; flatten onto white so transparent areas do not turn black.
+    // JPEG, BMP and our PNG writer keep no alpha; flatten onto white so transparent
+    // areas do not turn black.
     QImage out = image;
-    if (out.hasAlphaChannel() && std::string(format) != "PNG") {
+    if (out.hasAlphaChannel()) {
         QImage flat(out.size(), QImage::Format_RGB32);
         flat.fill(Qt::white);
         QPainter painter(&flat);
         painter.drawImage(0, 0, out);
         painter.end();
         out = flat;
+    }
+    if (PictureFormatOf(path) == PictureFormat::Png) {
+        // PNG goes through the image library's writer, as a 24-bit picture.
+        try {
+            imagefile::TLinearBitmap bitmap;
+            bitmap.Assign(out.convertToFormat(QImage::Format_BGR888));
+            bitmap.SaveToFile(path);
+        } catch (const std::exception& e) {
+            error = e.what();
+            return false;
+        }
+        return true;
     }
     if (!writer.write(out)) {
         error = "Cannot encode the picture for " + path + ": " + writer.errorString().toStdString();

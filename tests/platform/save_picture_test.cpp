@@ -53,3 +53,23 @@ TEST(SavePicture, FailureKeepsTheOldFile) {
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(testutil::ReadAll(dir.File("y.png")).size() > 0);
 }
+
+// PNG goes through the image library's writer: IHDR (24 bit), one IDAT whose zlib
+// stream starts 78 DA, IEND; transparent areas become white.
+TEST(SavePicture, PngThroughTheImageLibrary) {
+    testutil::TempDir dir;
+    QImage image(5, 4, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    image.setPixel(1, 1, qRgb(10, 20, 30));
+    std::string error;
+    ASSERT_TRUE(SavePicture(image, dir.File("t.PNG"), error)) << error;
+    const std::string bytes = testutil::ReadAll(dir.File("t.PNG"));
+    ASSERT_GT(bytes.size(), 57u);
+    EXPECT_EQ(bytes.substr(12, 4), "IHDR");
+    EXPECT_EQ(bytes[8 + 8 + 9], 2);  // colour type RGB
+    EXPECT_EQ(bytes.substr(37, 6), "IDAT\x78\xDA");
+    EXPECT_EQ(bytes.substr(bytes.size() - 8, 4), "IEND");
+    const QImage back(QString::fromStdString(dir.File("t.PNG")));
+    EXPECT_EQ(back.pixel(1, 1), qRgb(10, 20, 30));
+    EXPECT_EQ(back.pixel(4, 3), qRgb(255, 255, 255));
+}
