@@ -35,11 +35,12 @@ TPlatform::TPlatform(QWidget* parent) : QMainWindow(parent) {
     PopupMenu1->addAction(Remove1);
     SetDialogParent(this);
     // A modal box must not let the timer tick underneath it.
+    // Boxes shown over a modal window nest: the timer resumes when the last closes.
     Dialogs().modalHook = [this](bool shown) {
         if (shown) {
-            timerWasActive_ = Timer1->isActive();
+            if (modalDepth_++ == 0) timerWasActive_ = Timer1->isActive();
             Timer1->stop();
-        } else if (timerWasActive_) {
+        } else if (modalDepth_ > 0 && --modalDepth_ == 0 && timerWasActive_) {
             Timer1->start();
         }
     };
@@ -55,6 +56,7 @@ TPlatform::TPlatform(QWidget* parent) : QMainWindow(parent) {
     ConnectObjectHandlers();
     ConnectGraphHandlers();
     ConnectMutualOpener();
+    ConnectSettingsHandlers();
     FormCreate();
 }
 
@@ -75,9 +77,9 @@ void TPlatform::SetupControls() {
     UpDown2->SetAssociate(Edit2);
     UpDown3->SetAssociate(Edit3);
     UpDown4->SetAssociate(Edit4);
-    UpDown5->SetAssociate(Edit5);
+    UpDown5->SetAssociate(EditTrackRadius);
     UpDown6->SetAssociate(Edit22);
-    UpDown7->SetAssociate(Edit6);
+    UpDown7->SetAssociate(Edit42);
     UpDown8->SetAssociate(Edit14);
     UpDown9->SetAssociate(Edit19);
     UpDown14->SetAssociate(Edit50);
@@ -108,8 +110,8 @@ void TPlatform::SetupControls() {
     RadioGroup1->SetItemIndex(1);
     RadioGroup5->SetItems({"OFF", "3", "5"});
     RadioGroup5->SetItemIndex(0);
-    RadioGroup3->SetItems({"OFF", "ON"});
-    ComboBox1->addItems({"IOTA-VTI", "KIWI-OSD", "GHS-OSD"});
+    RadioGroup3->SetItems({"ON", "OFF"});
+    ComboBox1->addItems({"IOTA", "KIWI", "GHS"});
     RadioButton7->setChecked(true);
     RadioButton1->setChecked(true);
     RadioButton5->setChecked(true);

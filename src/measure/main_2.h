@@ -146,6 +146,7 @@ public:
     void ClearMeasurementData();
     void SetFiveUpDownsEnabled(bool on);
     void SetRadiusUpDownsEnabled(bool on);
+    void SetDirectionControlsEnabled(bool on);
 
     // ---- Measured objects and their controls (main_2_objects.cpp) ----
     // "Display Measurement Region": kRegionHilight, kRegionFaint or kRegionHide.
@@ -183,6 +184,58 @@ public:
 
     // ---- Openers of the analysis windows (main_2_mutual.cpp) ----
     void forMutualEvent1Click();
+    // ---- Settings, switches and options (main_2_settings.cpp) ----
+    // "Show Field" is on.
+    uint8_t FieldViewShown = 0;
+    // The "Photometry" box when "Direction Setting" began.
+    uint8_t DirectionPsfSaved = 0;
+    // The pointer's last frame position in direction mode.
+    IntPoint DirectionPointer;
+    // What the rectangle aperture replaced, per object.
+    PerObject<uint8_t> SavedBkgShape, SavedTrackMode;
+    PerObject<int32_t> SavedBkgWidth, SavedBkgGap;
+    // Measurement options: the saturation limit and the first peak of a saturated
+    // star (PSF photometry), and a placement applies the occultation preset again.
+    int SaturationLimit = 235;
+    int InitialPeak = 350;
+    uint8_t EasyClick = 0;
+    // The overlay threshold of the time reader (UpDown4's position).
+    int OverlayThreshold = 100;
+    void ConnectSettingsHandlers();
+    // The edits beside the up-downs show their positions.
+    void SyncUpDownTexts();
+    // "DShow": closes the reader given up and reopens the video with the other.
+    void ReaderSwitch();
+    // A settings-dialog reader button: the selection, the "DShow" box (quietly)
+    // and one ReaderSwitch.
+    void SelectReader(bool directShow);
+    void ComboBox1Change(int item);
+    void CheckBox5Click();
+    void RectangleAperture1Click();
+    // "Standard", "Avoid Sunlit Face", "Meteor/Lunar Limb" (form 0..2).
+    void BkgFormClick(int form);
+    void UpDown6Click();
+    void UpDown8Click();
+    void UpDown7Click();
+    void Button7Click();
+    // The click that ends direction mode gives back what "Direction Setting" took.
+    void EndDirectionMode();
+    void Image1MouseMove(int x, int y);
+    void CheckBox1Click();
+    void RadioGroup3Click(int item);
+    void TrackBar1Change(int position);
+    // Frame1 (which 1) or Frame2 (2) of the current object's estimated track, and
+    // of every object's linked track.
+    void SetTrackRefClick(int which);
+    void ClearTrackRefClick(int which);
+    void SetLinkRefClick(int which);
+    void ClearLinkRefClick(int which);
+    void ShowTrackRefLabels();
+    void ShowLinkRefLabels();
+    void Button10Click();
+    void Button17Click();
+    void UpdateSettingItems1Click();
+    void MeasuremenOption1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -191,6 +244,7 @@ private:
     void SetupControls();
     void ConnectHandlers();
     bool timerWasActive_ = false;
+    int modalDepth_ = 0;
     bool inFrame_ = false;       // the frame handler never runs re-entrantly
     bool fetchFailed_ = false;   // the last fetch of the current frame failed
     std::string avsWriteError_;  // why the last script could not be written
@@ -203,6 +257,9 @@ private:
     void CheckObjectRadio(int k);
     void ShowObjectMenu();
     bool showingSettings_ = false;
+    // What "Direction Setting" disabled, to be enabled again at its end.
+    static constexpr size_t kDirectionLockedCount = 21;
+    std::array<bool, kDirectionLockedCount> directionLocked_{};
 };
 
 // The one main window (null before it exists and after it is gone).

@@ -278,6 +278,7 @@ void TPlatform::Image1MouseDown(Qt::MouseButton button, int x, int y) {
         // The mask and its direction lines follow the spin point that was set.
         RebuildMasks(s.CurrentObject);
         s.DirectionMode = 0;
+        EndDirectionMode();
         ShowNeighbor();
         return;
     }

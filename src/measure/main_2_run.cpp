@@ -103,6 +103,8 @@ void TPlatform::ShowNeighbor() {
 PsfOptions TPlatform::CurrentPsfOptions() const {
     PsfOptions o;
     o.FixedSigma = CheckBox9->isChecked();
+    o.SaturationLimit = SaturationLimit;
+    o.InitialPeak = InitialPeak;
     o.SmoothKernel = RadioGroup1->ItemIndex() < 0 ? 0 : RadioGroup1->ItemIndex();
     o.Gamma = &Gamma;
     return o;

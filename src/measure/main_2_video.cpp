@@ -176,7 +176,7 @@ bool TPlatform::OpenVideo(const std::string& path, bool resultsLoading) {
         p.drawRect(0, 0, 719, 578);
     }
     Image1->Changed();
-    Edit15->setText(QStr(path));
+    Edit5->setText(QStr(path));
 
     const int count = s.ReaderKind == 1 ? static_cast<int>(numtext::RoundHalfAway(VideoDuration * ReaderFrameRate))
                                         : VfwAvi1->FrameCount();

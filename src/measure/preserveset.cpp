@@ -4,6 +4,9 @@
 
 #include "measure/main_2.h"
 #include "platform/dialogs.h"
+#include "platform/qt_text.h"
+
+TPreserveSetting* PreserveSetting = nullptr;
 
 namespace {
 
@@ -166,6 +169,10 @@ SettingsStatus SaveLatestPaths() {
     return OnPlatform(false, [](const SettingsFile& f, SettingsValues& v) { return f.SaveLatestPaths(v); });
 }
 
+SettingsStatus SavePageSettings(const SettingsDialogTicks& ticks, SettingsPage page) {
+    return OnPlatform(false, [&](const SettingsFile& f, SettingsValues& v) { return f.SavePageSettings(v, ticks, page); });
+}
+
 SettingsStatus StartupSettings() {
     return OnPlatform(true, [](const SettingsFile& f, SettingsValues& v) { return f.StartupSettings(v); });
 }
@@ -178,3 +185,165 @@ void ReportSettingsFailure(std::initializer_list<SettingsStatus> statuses) {
     SettingsStatus first = FirstFailure(statuses);
     if (!first.ok) Dialogs().ShowError(first.message);
 }
+
+// ---------------------------------------------------------------- the settings dialog
+
+TPreserveSetting::TPreserveSetting(TPlatform& owner) : QDialog(&owner), platform_(owner) {
+    setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    PreserveSetting = this;
+    connect(Button1, &QPushButton::clicked, this, &TPreserveSetting::Button1Click);
+    connect(Button3, &QPushButton::clicked, this, &TPreserveSetting::Button3Click);
+    for (QPushButton* b : {Button2, Button5, Button6, Button7, Button8}) connect(b, &QPushButton::clicked, this, &QWidget::close);
+    connect(Button4, &QPushButton::clicked, this, [this] { SavePage(SettingsPage::FileReading); });
+    connect(Button9, &QPushButton::clicked, this, [this] { SavePage(SettingsPage::Measurement); });
+    connect(Button10, &QPushButton::clicked, this, [this] { SavePage(SettingsPage::Tracking); });
+    connect(Button11, &QPushButton::clicked, this, [this] {
+        SavePage(SettingsPage::TimeInserter);
+        platform_.ShowNeighbor();
+    });
+    connect(CheckBox16, &QCheckBox::toggled, this, [this](bool on) { platform_.State.UseAviSynth = on; });
+    connect(CheckBox22, &QCheckBox::toggled, this, [this](bool on) { platform_.State.CsvFolderFollowsVideo = on; });
+    // A radio button's handler runs when it becomes checked, by a click or in code.
+    const auto onChecked = [this](QRadioButton* b, void (TPreserveSetting::*handler)()) {
+        connect(b, &QRadioButton::toggled, this, [this, handler](bool on) {
+            if (on) (this->*handler)();
+        });
+    };
+    onChecked(RadioButton1, &TPreserveSetting::RadioButton1Click);
+    onChecked(RadioButton2, &TPreserveSetting::RadioButton2Click);
+    onChecked(RadioButton3, &TPreserveSetting::RadioButton3Click);
+    onChecked(RadioButton4, &TPreserveSetting::RadioButton4Click);
+    onChecked(RadioButton5, &TPreserveSetting::RadioButton5Click);
+    connect(CheckBox19, &QCheckBox::toggled, this, &TPreserveSetting::CheckBox19Click);
+    FormCreate();
+}
+
+TPreserveSetting::~TPreserveSetting() {
+    if (PreserveSetting == this) PreserveSetting = nullptr;
+}
+
+void TPreserveSetting::FormCreate() {
+    // 1
+    setWindowFlag(Qt::WindowStaysOnTopHint);
+    setFixedSize(429, 424);
+    move(587, 3);
+    const TPlatform& p = platform_;
+    const MeasureState& s = p.State;
+    // 2
+    CheckBox14->setChecked(s.RememberVideoFolder);
+    CheckBox15->setChecked(s.RememberSavedResultsFolder);
+    CheckBox17->setChecked(s.RememberResultsFolder);
+    Edit1->setText(QStr(s.VideoFolder));
+    Edit2->setText(QStr(s.SavedResultsFolder));
+    Edit3->setText(QStr(s.ResultsFolder));
+    CheckBox16->setChecked(s.UseAviSynth);
+    CheckBox22->setChecked(s.CsvFolderFollowsVideo);
+    // 3: checking "Video for Windows" runs its handler, which reopens the video.
+    if (s.DirectShowSelected) RadioButton1->setChecked(true);
+    else RadioButton2->setChecked(true);
+    // 4
+    const auto onOff = [](bool on) { return QString(on ? "ON" : "OFF"); };
+    Label1->setText(p.CheckBox2->isChecked() ? "Field by field" : "Frame by frame");
+    Label20->setText(p.CheckBox14->isChecked() ? "PSF photometry" : "Aperture photometry");
+    Label2->setText(p.RadioGroup2->ItemIndex() == 0 ? "Top(even) first" : "Bottom(Odd line) first");
+    Label3->setText(p.Edit1->text() + " / " + p.Edit2->text() + " / " + p.Edit3->text());
+    Label4->setText(p.RadioButton1->isChecked()   ? "Standard"
+                    : p.RadioButton2->isChecked() ? "Avoid Sunlit Face"
+                                                  : "Meteor/Lunar Limb");
+    Label5->setText(p.Edit14->text());
+    Label6->setText(p.Edit22->text());
+    Label7->setText(p.RadioButton4->isChecked() ? "Anchor" : p.RadioButton5->isChecked() ? "Drift" : "OFF");
+    Label8->setText(onOff(p.CheckBox3->isChecked()));
+    Label9->setText(p.EditTrackRadius->text());
+    Label10->setText(p.Edit42->text());
+    Label11->setText(p.Edit4->text());
+    Label12->setText(onOff(p.CheckBox5->isChecked()));
+    Label13->setText(onOff(s.SignalBoxesEnabled));
+    // 5
+    QRadioButton* inserters[3] = {RadioButton3, RadioButton4, RadioButton5};
+    if (s.TimeInserterType < 3) inserters[s.TimeInserterType]->setChecked(true);
+    // 6
+    CheckBox19->setChecked(p.CheckBox5->isChecked());
+}
+
+SettingsDialogTicks TPreserveSetting::Ticks() const {
+    SettingsDialogTicks t;
+    t.RememberVideoFolder = CheckBox14->isChecked();
+    t.RememberSavedResultsFolder = CheckBox15->isChecked();
+    t.RememberResultsFolder = CheckBox17->isChecked();
+    t.UseAviSynth = CheckBox16->isChecked();
+    t.ReadOverlayTime = CheckBox19->isChecked();
+    t.Photometry = CheckBox2->isChecked();
+    t.Measure = CheckBox3->isChecked();
+    t.FieldOrder = CheckBox4->isChecked();
+    t.Radii = CheckBox5->isChecked();
+    t.Form = CheckBox6->isChecked();
+    t.Width = CheckBox7->isChecked();
+    t.Gap = CheckBox8->isChecked();
+    t.TrackingMode = CheckBox9->isChecked();
+    t.TrackingRadius = CheckBox10->isChecked();
+    t.Synchronize = CheckBox11->isChecked();
+    t.TrackingThreshold = CheckBox12->isChecked();
+    t.TimeSignalThreshold = CheckBox13->isChecked();
+    t.SignalBoxes = CheckBox20->isChecked();
+    return t;
+}
+
+void TPreserveSetting::Button1Click() {
+    if (!Dialogs().AskYesNo("Setting will be Saved . Are you sure?")) return;
+    SettingsStatus defaults;
+    if (!IniExists()) defaults = WriteDefaultSettings();
+    const SettingsStatus saved = defaults ? SaveDialogSettings(Ticks()) : SettingsStatus{};
+    // A failed write is reported once and not followed by the success box.
+    if (!defaults || !saved) return ReportSettingsFailure({defaults, saved});
+    Dialogs().YesOnly("Setting was saved.");
+}
+
+void TPreserveSetting::Button3Click() {
+    if (!Dialogs().AskYesNo("Default Setting will be saved. Sure?")) return;
+    const SettingsStatus written = WriteDefaultSettings();
+    if (!written) return ReportSettingsFailure({written});
+    const SettingsStatus loaded = LoadSettings();
+    if (!loaded) return ReportSettingsFailure({loaded});
+    Dialogs().YesOnly("Default Setting was saved.");
+}
+
+void TPreserveSetting::SavePage(SettingsPage page) { ReportSettingsFailure({SavePageSettings(Ticks(), page)}); }
+
+void TPreserveSetting::RadioButton1Click() { platform_.SelectReader(RadioButton1->isChecked()); }
+
+void TPreserveSetting::RadioButton2Click() { platform_.SelectReader(!RadioButton2->isChecked()); }
+
+void TPreserveSetting::RadioButton3Click() {
+    TPlatform& p = platform_;
+    MeasureState& s = p.State;
+    s.TimeInserterType = 0;
+    s.OverlayGridLocated = 1;
+    s.OverlayTimeReading = 1;
+    if (s.VideoOpen) {
+        p.UpDown4->SetPosition(80);
+        p.Edit4->setText("80");
+        p.ShowNeighbor();
+    }
+    const QSignalBlocker quiet(p.ComboBox1);
+    p.ComboBox1->setCurrentIndex(0);
+}
+
+void TPreserveSetting::RadioButton4Click() {
+    {
+        const QSignalBlocker quiet(platform_.ComboBox1);
+        platform_.ComboBox1->setCurrentIndex(1);
+    }
+    platform_.State.TimeInserterType = 1;
+}
+
+void TPreserveSetting::RadioButton5Click() {
+    {
+        const QSignalBlocker quiet(platform_.ComboBox1);
+        platform_.ComboBox1->setCurrentIndex(2);
+    }
+    platform_.State.TimeInserterType = 2;
+}
+
+void TPreserveSetting::CheckBox19Click() { platform_.CheckBox5->setChecked(CheckBox19->isChecked()); }

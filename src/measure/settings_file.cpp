@@ -322,6 +322,44 @@ bool SettingsFile::WriteDialog(IniFile& ini, SettingsValues& v, const SettingsDi
     return w.Ok();
 }
 
+bool SettingsFile::WritePage(IniFile& ini, SettingsValues& v, const SettingsDialogTicks& t, SettingsPage page,
+                             const std::string& programFolder) {
+    Writer w(ini);
+    switch (page) {
+        case SettingsPage::FileReading:
+            PutFilesAndReader(w, v, {t.RememberVideoFolder, t.RememberSavedResultsFolder, t.RememberResultsFolder, t.UseAviSynth});
+            break;
+        case SettingsPage::Measurement:
+            if (t.Photometry) PutPhotometry(w, v);
+            if (t.Measure) PutMeasure(w, v);
+            if (t.FieldOrder) PutFieldOrder(w, v);
+            if (t.Radii) PutRadii(w, v);
+            if (t.Form) PutForm(w, v);
+            if (t.Gap) w.Int(kBackground, kGap, v.BkgGap);
+            if (t.Width) w.Int(kBackground, kWidth, v.BkgWidth);
+            break;
+        case SettingsPage::Tracking:
+            if (t.TrackingMode) PutTrackMode(w, v);
+            if (t.TrackingRadius) w.Int(kTracking, kTrackingRadius, v.TrackRadius);
+            if (t.TrackingThreshold) w.Int(kTracking, kThreshold, v.TrackThreshold);
+            if (t.Synchronize) PutSynchronize(w, v);
+            break;
+        case SettingsPage::TimeInserter:
+            if (t.TimeSignalThreshold) w.Int(kTimeSignal, kThreshold, v.OverlayThreshold);
+            // "Read from VTI :" is both the tick and, written last, the value.
+            if (t.ReadOverlayTime) w.Bool(kTimeSignal, kReadKiwi, v.ReadOverlayTime);
+            PutInserter(w, v);
+            if (t.SignalBoxes) w.Bool(kSignalArea, kSignalBoxes, v.SignalBoxesEnabled);
+            if (v.CaptureFilePath.empty()) v.CaptureFilePath = programFolder;
+            w.Str(kCapture, kCapturePath, v.CaptureFilePath);
+            w.Str(kIdentification, kObserver, v.ObserverName);
+            w.Str(kIdentification, kPredictionFile, v.PredictionFilePath);
+            w.Bool(kTimeSignal, kReadKiwi, t.ReadOverlayTime);
+            break;
+    }
+    return w.Ok();
+}
+
 bool SettingsFile::WriteLatestPaths(IniFile& ini, const SettingsValues& v) {
     Writer w(ini);
     if (v.RememberVideoFolder) w.Str(kFiles, kVideoPath, v.VideoFolder);
@@ -370,6 +408,10 @@ SettingsStatus SettingsFile::SaveDialogSettings(SettingsValues& v, const Setting
 
 SettingsStatus SettingsFile::SaveLatestPaths(const SettingsValues& v) const {
     return Transaction([&](IniFile& ini) { return WriteLatestPaths(ini, v); });
+}
+
+SettingsStatus SettingsFile::SavePageSettings(SettingsValues& v, const SettingsDialogTicks& ticks, SettingsPage page) const {
+    return Transaction([&](IniFile& ini) { return WritePage(ini, v, ticks, page, programFolder_); });
 }
 
 SettingsStatus SettingsFile::StartupSettings(SettingsValues& v) const {

@@ -75,6 +75,10 @@ struct SettingsDialogTicks {
          Synchronize = false, TimeSignalThreshold = false, SignalBoxes = false;
 };
 
+// The settings dialog's pages, each written by its own "Save" button: a key
+// whose tick is clear is left as the file has it.
+enum class SettingsPage { FileReading, Measurement, Tracking, TimeInserter };
+
 // Outcome of a routine. On failure `message` is the text of the error box,
 // naming the file; the values the routine was given stay usable.
 struct SettingsStatus {
@@ -108,6 +112,9 @@ public:
     SettingsStatus SaveDialogSettings(SettingsValues& v, const SettingsDialogTicks& ticks) const;
     // Writes the remembered folders.
     SettingsStatus SaveLatestPaths(const SettingsValues& v) const;
+    // Writes one page of the settings dialog; the time-inserter page fills an
+    // empty CaptureFilePath.
+    SettingsStatus SavePageSettings(SettingsValues& v, const SettingsDialogTicks& ticks, SettingsPage page) const;
 
     // Start-up: the default values are written when there is no file, then the
     // file is read. When the defaults cannot be written they are still applied.
@@ -123,6 +130,8 @@ public:
     static bool WriteDialog(IniFile& ini, SettingsValues& v, const SettingsDialogTicks& t,
                             const std::string& programFolder);
     static bool WriteLatestPaths(IniFile& ini, const SettingsValues& v);
+    static bool WritePage(IniFile& ini, SettingsValues& v, const SettingsDialogTicks& t, SettingsPage page,
+                          const std::string& programFolder);
 
 private:
     template <typename Edit>

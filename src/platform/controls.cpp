@@ -10,7 +10,10 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-TImage::TImage(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
+TImage::TImage(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+}
 
 void TImage::SetPictureSize(int width, int height) {
     if (picture_.width() == width && picture_.height() == height) return;
@@ -51,6 +54,11 @@ void TImage::mousePressEvent(QMouseEvent* event) {
 void TImage::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
     emit MouseUp(event->button(), pos.x(), pos.y());
+}
+
+void TImage::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    emit MouseMove(pos.x(), pos.y());
 }
 
 TUpDown::TUpDown(QWidget* parent) : QWidget(parent) {

@@ -28,11 +28,13 @@ public:
 signals:
     void MouseDown(Qt::MouseButton button, int x, int y);
     void MouseUp(Qt::MouseButton button, int x, int y);
+    void MouseMove(int x, int y);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
     QImage picture_;

@@ -3,11 +3,13 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDialog>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <memory>
 
 namespace {
 DialogService* g_service = nullptr;
@@ -118,6 +120,10 @@ std::string QtDialogService::FolderName(const FileDialogRequest& r) {
     return Modal(*this, [&] { return StdStr(QFileDialog::getExistingDirectory(g_parent, QStr(r.title), QStr(r.folder))); });
 }
 
+void QtDialogService::ShowModal(QDialog* dialog) {
+    Modal(*this, [&] { return dialog->exec(); });
+}
+
 void QtDialogService::SetClipboardText(const std::string& text) { QGuiApplication::clipboard()->setText(QStr(text)); }
 void QtDialogService::SetClipboardImage(const QImage& image) { QGuiApplication::clipboard()->setImage(image); }
 std::string QtDialogService::ClipboardText() { return StdStr(QGuiApplication::clipboard()->text()); }
@@ -182,6 +188,21 @@ std::string ScriptedDialogs::NextFile(const char* what, const FileDialogRequest&
 std::string ScriptedDialogs::OpenFileName(const FileDialogRequest& r) { return NextFile("open", r); }
 std::string ScriptedDialogs::SaveFileName(const FileDialogRequest& r) { return NextFile("save", r); }
 std::string ScriptedDialogs::FolderName(const FileDialogRequest& r) { return NextFile("folder", r); }
+
+void ScriptedDialogs::ShowModal(QDialog* dialog) {
+    shown.push_back({"window", StdStr(dialog->objectName()), {}});
+    if (modalHook) modalHook(true);
+    // Closed or destroyed, the window ends its modal time once.
+    auto ended = std::make_shared<bool>(false);
+    auto end = [this, ended] {
+        if (*ended) return;
+        *ended = true;
+        if (g_service == this && modalHook) modalHook(false);
+    };
+    QObject::connect(dialog, &QDialog::finished, dialog, end);
+    QObject::connect(dialog, &QObject::destroyed, end);
+    dialog->show();
+}
 
 std::vector<std::string> ScriptedDialogs::Texts(const std::string& what) const {
     std::vector<std::string> out;

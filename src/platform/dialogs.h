@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class QDialog;
 class QWidget;
 
 enum class MsgKind { Error, Warning, Information, Confirmation, Plain };
@@ -51,6 +52,10 @@ public:
     virtual void SetClipboardText(const std::string& text) = 0;
     virtual void SetClipboardImage(const QImage& image) = 0;
     virtual std::string ClipboardText() = 0;
+    // Shows a window modally. The Qt service returns when it has closed; the
+    // scripted one shows it and returns at once, the window staying open until
+    // the script closes it. The hook's two calls enclose the time it is open.
+    virtual void ShowModal(QDialog* dialog) = 0;
 
     // Called with true before a modal box is shown and with false after it closes
     // (the main window pauses its timer in between).
@@ -77,13 +82,14 @@ public:
     void SetClipboardText(const std::string& text) override;
     void SetClipboardImage(const QImage& image) override;
     std::string ClipboardText() override;
+    void ShowModal(QDialog* dialog) override;
 };
 
 // Records every box and answers from queues (Yes and cancel when a queue is empty).
 class ScriptedDialogs : public DialogService {
 public:
     struct Shown {
-        std::string what;  // "error", "warning", "information", "confirmation", "plain", "yesno", "yesonly", "open", "save", "folder"
+        std::string what;  // "error", "warning", "information", "confirmation", "plain", "yesno", "yesonly", "open", "save", "folder", "window"
         std::string text;  // message text or dialog title
         std::string folder;  // start folder of a file dialog
     };
@@ -107,6 +113,7 @@ public:
     void SetClipboardText(const std::string& text) override { clipboardText = text; }
     void SetClipboardImage(const QImage& image) override { clipboardImage = image; }
     std::string ClipboardText() override { return clipboardText; }
+    void ShowModal(QDialog* dialog) override;
 
     // Texts of the boxes of one kind ("error" ...), in order.
     std::vector<std::string> Texts(const std::string& what) const;

@@ -44,9 +44,16 @@
 //   remove-object          "Remove Object" for the current object
 //   place-mode star|signal1|signal2|tivi   the "Position Set" radio button
 //   expect-objects N K     N objects, object K (A, B or C) current
-//   print-var NAME, expect-var NAME VALUE   a program variable: ReaderKind (0 the
-//                          AVI reader, 1 DirectShow, 2 none), DirectShowSelected,
-//                          UseAviSynth
+//   print-var NAME, expect-var NAME VALUE   a program variable as NAME=VALUE:
+//       ReaderKind (0 the AVI reader, 1 DirectShow, 2 none) DirectShowSelected
+//       UseAviSynth CsvFolderFollowsVideo TimeInserterType OverlayGridLocated
+//       TIViReading OverlayTimeReading OverlayThreshold DirectionMode FieldViewShown
+//       Timer1Interval CutBkgUpper CutBkgLower SignalBoxesEnabled
+//       MeasurementRegionDisplay AutoDirectionEnabled SaturationLimit InitialPeak
+//       MeasurePeakPixel SubtractBackground EasyClick, and per object NAME[k]
+//       (k = 1..3): BkgShape TrackMode LostPercent RectangleWidth RectangleHeight
+//       SpinPoint ("x,y") TrackRef and LinkRef ("f1,x1,y1,f2,x2,y2", -100 unset)
+//       AperturePixels (frame line)
 // Other windows and their controls:
 //   window NAME            later set, press, expect-text, print-text and close address
 //                          window NAME (main, the default, or a window variable such
@@ -71,22 +78,35 @@
 //                          picked after typing the name
 //   expect-box KIND TEXT   the last box of KIND (any, error, warning, information,
 //                          confirmation, yesno, yesonly), CR and LF shown as |
+//                          (confirmation also matches yesno and yesonly)
 //   clipboard-image PATH   the last image put on the clipboard, as PNG
+//   expect-checked CONTROL 0|1, expect-enabled CONTROL 0|1
+//   expect-shown WINDOW 0|1     the window (PreserveSetting, MeasurementOption, ...)
+//                          is open and shown
+//   mouse-move X Y         the pointer moved over the frame to frame pixel (X, Y)
+//   expect-cursor cross|arrow   the cursor over the frame
+//   print-text also reads labels, group titles, sliders and memos (lines joined with |)
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QSlider>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <cstdio>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <sstream>
 
 #include "graph/chart.h"
 #include "graph/graph_view.h"
 #include "measure/main_2.h"
+#include "measure/results_view.h"
 #include "measure/settings_file.h"
 #include "platform/file_io.h"
 #include "platform/ini_file.h"
@@ -247,14 +267,45 @@ public:
             in >> n >> k;
             const std::string got = std::to_string(w.State.ObjectCount) + " " + std::string(1, static_cast<char>('A' + w.State.CurrentObject - 1));
             if (got != std::to_string(n) + " " + k) throw Failure{"objects: " + got};
-        } else if (cmd == "print-var") {
-            const std::string name = Rest(in);
-            std::printf("%s=%s\n", name.c_str(), Var(name).c_str());
-        } else if (cmd == "expect-var") {
+        } else if (cmd == "print-var" || cmd == "expect-var") {
             std::string name;
             in >> name;
-            const std::string got = Var(name);
-            if (got != Rest(in)) throw Failure{name + "=" + got};
+            const std::string got = name + "=" + Var(name);
+            if (cmd == "print-var") std::printf("%s\n", got.c_str());
+            else if (got != name + "=" + Rest(in)) throw Failure{got};
+        } else if (cmd == "expect-checked" || cmd == "expect-enabled") {
+            std::string name;
+            in >> name;
+            const bool want = Rest(in) != "0";
+            QObject* o = Find(name);
+            bool got;
+            if (cmd == "expect-enabled") {
+                if (auto* a = qobject_cast<QAction*>(o)) got = a->isEnabled();
+                else got = qobject_cast<QWidget*>(o) && qobject_cast<QWidget*>(o)->isEnabled();
+            } else if (auto* a = qobject_cast<QAction*>(o)) {
+                got = a->isChecked();
+            } else if (auto* b = qobject_cast<QAbstractButton*>(o)) {
+                got = b->isChecked();
+            } else {
+                throw Failure{name + " cannot be checked"};
+            }
+            if (got != want) throw Failure{name + (cmd == "expect-enabled" ? " enabled " : " checked ") + std::to_string(got)};
+        } else if (cmd == "expect-shown") {
+            std::string name;
+            in >> name;
+            bool got = false;
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (top->objectName().toStdString() == name && top->isVisible()) got = true;
+            if (got != (Rest(in) != "0")) throw Failure{name + " shown " + std::to_string(got)};
+        } else if (cmd == "mouse-move") {
+            int x, y;
+            in >> x >> y;
+            if (!in) throw Failure{"mouse-move needs X Y"};
+            w.Image1MouseMove(x, y);
+        } else if (cmd == "expect-cursor") {
+            const std::string want = Rest(in);
+            const std::string got = w.Image1->cursor().shape() == Qt::CrossCursor ? "cross" : "arrow";
+            if (got != want) throw Failure{"cursor is " + got};
         } else if (cmd == "window") {
             const std::string name = Rest(in);
             Window(name);
@@ -267,6 +318,8 @@ public:
             std::string name = Rest(in);
             Window(name.empty() ? current_ : name)->close();
             QCoreApplication::processEvents();
+            // A window that frees itself on closing is gone before the next command.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         } else if (cmd == "graph") {
             w.Button18Click();
             QCoreApplication::processEvents();
@@ -306,7 +359,9 @@ public:
             const std::string want = Rest(in);
             std::string got;
             for (const auto& b : dialogs_.shown)
-                if ((kind == "any" && b.what != "open" && b.what != "save" && b.what != "folder") || b.what == kind) got = b.text;
+                if ((kind == "any" && b.what != "open" && b.what != "save" && b.what != "folder" && b.what != "window") ||
+                    b.what == kind || (kind == "confirmation" && (b.what == "yesno" || b.what == "yesonly")))
+                    got = b.text;
             for (auto& c : got)
                 if (c == '\r' || c == '\n') c = '|';
             if (got != want) throw Failure{"last box is \"" + got + "\""};
@@ -338,11 +393,59 @@ private:
     }
 
     std::string Var(const std::string& name) {
-        const MeasureState& s = window_->State;
-        if (name == "ReaderKind") return std::to_string(s.ReaderKind);
-        if (name == "DirectShowSelected") return std::to_string(s.DirectShowSelected);
-        if (name == "UseAviSynth") return std::to_string(s.UseAviSynth);
-        throw Failure{"no variable " + name};
+        TPlatform& w = *window_;
+        const MeasureState& s = w.State;
+        const auto n = [](long v) { return std::to_string(v); };
+        const size_t open = name.find('[');
+        if (open != std::string::npos) {
+            const std::string base = name.substr(0, open);
+            const int k = Int(name.substr(open + 1, name.size() - open - 2));
+            if (k < 1 || k > 3 || name.back() != ']') throw Failure{"object 1..3: " + name};
+            const DataLineObject& o = s.FrameObject(k);
+            const auto points = [&](const FramePoint* p, int count) {
+                std::string t;
+                for (int i = 0; i < count; ++i)
+                    t += (i ? "," : "") + n(p[i].frame) + "," + n(p[i].x) + "," + n(p[i].y);
+                return t;
+            };
+            if (base == "BkgShape") return n(o.BkgShape);
+            if (base == "TrackMode") return n(o.TrackMode);
+            if (base == "LostPercent") return n(w.Tracking.LostPercent[k]);
+            if (base == "RectangleWidth") return n(s.RectangleWidth[k]);
+            if (base == "RectangleHeight") return n(s.RectangleHeight[k]);
+            if (base == "SpinPoint") return n(s.SpinPoint[k].x) + "," + n(s.SpinPoint[k].y);
+            if (base == "TrackRef") return points(&s.TrackRefPoints[k][1], 2);
+            if (base == "LinkRef") return points(&s.LinkRefPoints[k][0], 2);
+            if (base == "AperturePixels") return n(o.AperturePixels);
+            throw Failure{"no variable " + name};
+        }
+        const std::map<std::string, std::function<long()>> vars = {
+            {"DirectShowSelected", [&] { return s.DirectShowSelected; }},
+            {"ReaderKind", [&] { return s.ReaderKind; }},
+            {"UseAviSynth", [&] { return s.UseAviSynth; }},
+            {"CsvFolderFollowsVideo", [&] { return s.CsvFolderFollowsVideo; }},
+            {"TimeInserterType", [&] { return s.TimeInserterType; }},
+            {"OverlayGridLocated", [&] { return s.OverlayGridLocated; }},
+            {"TIViReading", [&] { return s.TIViReading; }},
+            {"OverlayTimeReading", [&] { return s.OverlayTimeReading; }},
+            {"OverlayThreshold", [&] { return w.OverlayThreshold; }},
+            {"DirectionMode", [&] { return s.DirectionMode; }},
+            {"FieldViewShown", [&] { return w.FieldViewShown; }},
+            {"Timer1Interval", [&] { return w.Timer1->interval(); }},
+            {"CutBkgUpper", [&] { return w.Masks.CutBkgUpper; }},
+            {"CutBkgLower", [&] { return w.Masks.CutBkgLower; }},
+            {"SignalBoxesEnabled", [&] { return s.SignalBoxesEnabled; }},
+            {"MeasurementRegionDisplay", [&] { return w.MeasurementRegionDisplay; }},
+            {"AutoDirectionEnabled", [&] { return w.AutoDirectionEnabled; }},
+            {"SaturationLimit", [&] { return w.SaturationLimit; }},
+            {"InitialPeak", [&] { return w.InitialPeak; }},
+            {"MeasurePeakPixel", [&] { return s.MeasurePeakPixel; }},
+            {"SubtractBackground", [&] { return w.Photometry.SubtractBackground; }},
+            {"EasyClick", [&] { return w.EasyClick; }},
+        };
+        auto it = vars.find(name);
+        if (it == vars.end()) throw Failure{"no variable " + name};
+        return n(it->second());
     }
 
     // A window by its variable name ("main" is the main window).
@@ -403,6 +506,16 @@ private:
         if (auto* u = qobject_cast<TUpDown*>(o)) return std::to_string(u->Position());
         if (auto* s = qobject_cast<QScrollBar*>(o)) return std::to_string(s->value());
         if (auto* a = qobject_cast<QAction*>(o)) return a->text().toStdString();
+        if (auto* l = qobject_cast<QLabel*>(o)) return l->text().toStdString();
+        if (auto* g = qobject_cast<QGroupBox*>(o)) return g->title().toStdString();
+        if (auto* b = qobject_cast<QAbstractSlider*>(o)) return std::to_string(b->value());
+        if (auto* m = qobject_cast<TMemo*>(o)) {
+            const ResultsTable* t = m == window_->Memo1 ? &window_->Table : m == window_->Memo2 ? &window_->Memo2Table : nullptr;
+            if (!t) throw Failure{name + " has no lines"};
+            std::string lines;
+            for (size_t i = 0; i < t->Count(); ++i) lines += (i ? "|" : "") + (*t)[i];
+            return lines;
+        }
         throw Failure{name + " has no text"};
     }
 
@@ -418,11 +531,12 @@ private:
         } else if (auto* e = qobject_cast<QLineEdit*>(o)) {
             e->setText(QString::fromStdString(value));
             emit e->editingFinished();
-        } else if (auto* s = qobject_cast<QScrollBar*>(o)) s->setValue(Int(value));
+        } else if (auto* s = qobject_cast<QAbstractSlider*>(o)) s->setValue(Int(value));
         else if (auto* a = qobject_cast<QAction*>(o)) {
-            if (a->isCheckable()) a->setChecked(value != "0");
-            else a->trigger();
+            // A checkable item is clicked when its state is to change, as a user would.
+            if (!a->isCheckable() || a->isChecked() != (value != "0")) a->trigger();
         } else throw Failure{"cannot set " + name};
+        QCoreApplication::processEvents();
     }
 
     void DumpFrame(int n, const std::string& path) {
