@@ -311,9 +311,16 @@ void TPreserveSetting::Button3Click() {
 
 void TPreserveSetting::SavePage(SettingsPage page) { ReportSettingsFailure({SavePageSettings(Ticks(), page)}); }
 
-void TPreserveSetting::RadioButton1Click() { platform_.SelectReader(RadioButton1->isChecked()); }
+void TPreserveSetting::RadioButton1Click() { SelectReader(RadioButton1->isChecked()); }
 
-void TPreserveSetting::RadioButton2Click() { platform_.SelectReader(!RadioButton2->isChecked()); }
+void TPreserveSetting::RadioButton2Click() { SelectReader(!RadioButton2->isChecked()); }
+
+void TPreserveSetting::SelectReader(bool directShow) {
+    platform_.SelectReader(directShow);
+    // A reader that could not take the video over leaves the other one chosen.
+    const QSignalBlocker quiet1(RadioButton1), quiet2(RadioButton2);
+    (platform_.State.DirectShowSelected ? RadioButton1 : RadioButton2)->setChecked(true);
+}
 
 void TPreserveSetting::RadioButton3Click() {
     TPlatform& p = platform_;

@@ -57,6 +57,7 @@ public:
     void CheckBox19Click();
 
 private:
+    void SelectReader(bool directShow);
     TPlatform& platform_;
 };
 

@@ -283,6 +283,22 @@ TEST_F(EndToEnd, LoadedResultsMeasureOnFromTheirPositionsWithTheirRadii) {
     EXPECT_NE(want.find(",40,40,"), std::string::npos) << want;
     EXPECT_NE(want.find(",100,40,"), std::string::npos) << want;
     EXPECT_EQ(second.substr(second.size() - want.size()), want);
+
+// The settings dialog and the rectangle aperture through the harness: the reader
+// switched in the dialog, boxes read back, a 7 x 9 rectangle measured.
+TEST_F(EndToEnd, SettingsDialogReaderSwitchAndRectangleAperture) {
+    const std::string video = StarVideo(dir, "star.avi", "25", 6);
+    EXPECT_TRUE(Runs(dir, "open " + video + "\nexpect-var ReaderKind 0\npress Button17\nexpect-shown PreserveSetting 1\n"
+                          "expect-text PreserveSetting.Label4 Standard\npress PreserveSetting.RadioButton1\n"
+                          "expect-var ReaderKind 1\nexpect-text CheckBox7 DShow\nexpect-checked CheckBox7 1\n"
+                          "answer no\npress PreserveSetting.Button1\n"
+                          "expect-box confirmation Setting will be Saved . Are you sure?\n"
+                          "close PreserveSetting\nexpect-shown PreserveSetting 0\n"
+                          "set RadioButton3 1\nset RectangleAperture1 1\nexpect-var BkgShape[1] 3\nexpect-text Label2 Height\n"
+                          "set UpDown8 7\nset UpDown6 9\nexpect-var RectangleWidth[1] 7\nexpect-var RectangleHeight[1] 9\n"
+                          "expect-enabled RadioButton1 0\nrun\nexpect-rows 6\nexpect-var AperturePixels[1] 63\n"
+                          "expect-field 1 11 0.0\nexpect-field 1 19 63\n"
+                          "set RectangleAperture1 0\nexpect-var BkgShape[1] 2\nexpect-checked RadioButton3 1\n"));
 }
 
 // A measured video in the graph: a click picks frame 30 and the main window

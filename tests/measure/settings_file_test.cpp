@@ -268,6 +268,29 @@ TEST_F(SettingsFileTest, DialogSavesAlwaysKeysAndTickedItems) {
     EXPECT_EQ(Describe(back), Describe(expected));
 }
 
+// The dialog's pages one after the other on a file edited by hand: only the
+// always-written keys and the ticked ones change, in place, in the file's own
+// spelling; a page without ticks leaves the file as it was.
+TEST_F(SettingsFileTest, PageSavesWriteTheirKeysOnly) {
+    testutil::WriteAll(path, Golden("hand_edited.ini"));
+    SettingsValues v = ObserverValues();
+    v.CaptureFilePath = "";
+    SettingsDialogTicks t;
+    t.RememberVideoFolder = true, t.RememberSavedResultsFolder = false, t.RememberResultsFolder = true;
+    t.UseAviSynth = false;
+    ASSERT_TRUE(file.SavePageSettings(v, t, SettingsPage::FileReading));
+    t.Radii = t.Width = true;
+    ASSERT_TRUE(file.SavePageSettings(v, t, SettingsPage::Measurement));
+    const std::string beforeTracking = testutil::ReadAll(path);
+    ASSERT_TRUE(file.SavePageSettings(v, t, SettingsPage::Tracking));
+    EXPECT_EQ(testutil::ReadAll(path), beforeTracking);
+    // "Read from VTI :" ticked writes the main window's "KIWI" (off) and then its own state.
+    t.ReadOverlayTime = t.SignalBoxes = true;
+    ASSERT_TRUE(file.SavePageSettings(v, t, SettingsPage::TimeInserter));
+    EXPECT_EQ(v.CaptureFilePath, kProgramFolder);
+    EXPECT_EQ(testutil::ReadAll(path), Golden("hand_edited_after_pages.ini"));
+}
+
 TEST_F(SettingsFileTest, ReadOnlyFolderOrFileFailsCleanly) {
     const std::string golden = Golden("first_start.ini");
     testutil::WriteAll(path, golden);
@@ -275,7 +298,8 @@ TEST_F(SettingsFileTest, ReadOnlyFolderOrFileFailsCleanly) {
         ::chmod(target.c_str(), mode);
         SettingsValues v = ObserverValues();
         EXPECT_TRUE(file.WriteDefaultSettings(v).ok);  // the defaults are in the file already: nothing to write
-        for (SettingsStatus s : {file.SaveCurrentSettings(v), file.SaveLatestPaths(v), file.SaveDialogSettings(v, {})}) {
+        for (SettingsStatus s : {file.SaveCurrentSettings(v), file.SaveLatestPaths(v), file.SaveDialogSettings(v, {}),
+                                 file.SavePageSettings(v, {}, SettingsPage::FileReading)}) {
             EXPECT_FALSE(s.ok) << target;
             EXPECT_EQ(s.message.rfind("Could not write the settings file.\r\n" + path + "\r\n", 0), 0u) << s.message;
         }
