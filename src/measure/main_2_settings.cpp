@@ -329,7 +329,7 @@ void TPlatform::Button7Click() {
     std::string status;
     if (!FetchFrame(Position(), frame, status)) {
         ShowFetchError(status);
-        if (s.DirectShowSelected) {
+        if (s.ReaderKind == 1) {
             // Nothing to set a direction on: everything as it was before the button.
             SetDirectionControlsEnabled(true);
             CheckBox14->setChecked(DirectionPsfSaved != 0);

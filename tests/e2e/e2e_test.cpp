@@ -283,6 +283,7 @@ TEST_F(EndToEnd, LoadedResultsMeasureOnFromTheirPositionsWithTheirRadii) {
     EXPECT_NE(want.find(",40,40,"), std::string::npos) << want;
     EXPECT_NE(want.find(",100,40,"), std::string::npos) << want;
     EXPECT_EQ(second.substr(second.size() - want.size()), want);
+}
 
 // The settings dialog and the rectangle aperture through the harness: the reader
 // switched in the dialog, boxes read back, a 7 x 9 rectangle measured.

@@ -14,6 +14,7 @@
 #include "platform/dialogs.h"
 #include "platform/numtext.h"
 #include "support/test_util.h"
+#include "video/avidshow.h"
 
 namespace {
 
@@ -271,6 +272,7 @@ TEST_F(Settings, FormGapWidthAndRectangleAperture) {
     for (const DataLine& line : w->State.DataLines) EXPECT_EQ(std::pair(line.Objects[1].BkgGap, line.Objects[1].BkgWidth), std::pair(4, 9));
 
     // Rectangle w x h: the width and gap controls size it; the ring stays.
+    const uint8_t mode = w->State.FrameObject(1).TrackMode;
     w->RectangleAperture1->trigger();
     ASSERT_EQ(w->State.FrameObject(1).BkgShape, kShapeRectangle);
     EXPECT_EQ(std::tuple(w->Label2->text().toStdString(), w->UpDown6->Max(), w->RadioButton6->isChecked(),
@@ -280,11 +282,11 @@ TEST_F(Settings, FormGapWidthAndRectangleAperture) {
     w->UpDown6->SetPositionByUser(13);
     EXPECT_EQ(std::tuple(w->State.RectangleWidth[1], w->State.RectangleHeight[1]), std::tuple(7, 13));
     EXPECT_EQ(CountMaskCells(w->Masks.ApertureMask[1]).star, 7 * 13);
-    // Off: the saved form comes back with its own button, gap and width as they were.
+    // Off: the saved form and mode come back, the form with its own button, gap and width as they were.
     w->RectangleAperture1->trigger();
     EXPECT_EQ(std::tuple(w->State.FrameObject(1).BkgShape, w->RadioButton3->isChecked(), w->UpDown6->Position(),
                          w->UpDown8->Position(), w->Label2->text().toStdString(), w->State.FrameObject(1).TrackMode),
-              std::tuple(uint8_t{kShapeLimb}, true, 4, 9, std::string("Gap"), uint8_t{kTrackDrift}));
+              std::tuple(uint8_t{kShapeLimb}, true, 4, 9, std::string("Gap"), mode));
     w->RadioButton2->setChecked(true);
     w->RectangleAperture1->trigger();
     w->RectangleAperture1->trigger();
@@ -405,7 +407,9 @@ TEST_F(Settings, DirectionSettingZoomSpinAndTheEndingClick) {
     EXPECT_FALSE(w->Button8->isEnabled());  // disabled before, disabled after
 
     // A DirectShow fetch that fails leaves everything as before the button.
-    w->State.DirectShowSelected = 1;  // chosen, but the video is held by the AVI reader
+    w->CheckBox7->setChecked(true);
+    ASSERT_EQ(w->State.ReaderKind, 1);
+    DshowClose();  // the graph gone behind the window's back
     w->Button7->click();
     ASSERT_EQ(dialogs.Texts("error").size(), 1u);
     EXPECT_EQ(dialogs.Texts("error")[0].rfind("Fail to get a bitmap.\r\n", 0), 0u);
