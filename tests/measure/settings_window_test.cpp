@@ -400,6 +400,16 @@ TEST_F(Settings, DirectionSettingZoomSpinAndTheEndingClick) {
     w->Image1MouseMove(150, 40);
     EXPECT_EQ(std::pair(w->State.SpinPoint[1].x, w->State.SpinPoint[1].y), std::pair(10, 20));
     EXPECT_EQ(w->Masks.SpinLines[1].m1, 2.0);
+    // The limb band's background cells against the same geometry worked out by numpy.
+    const std::string args = std::to_string(w->UpDown1->Position()) + " " + std::to_string(w->UpDown2->Position()) + " " +
+                             std::to_string(w->UpDown3->Position()) + " " + std::to_string(w->UpDown6->Position()) + " " +
+                             std::to_string(w->UpDown8->Position()) + " 10 20";
+    std::string numpy;
+    if (testutil::Run("/usr/bin/python3 -c 'import numpy' 2>/dev/null") == 0) {
+        ASSERT_EQ(testutil::Run("/usr/bin/python3 " TEVORIN_SOURCE_DIR "/tests/measure/limb_band_oracle.py " + args, &numpy), 0);
+        EXPECT_EQ(std::to_string(CountMaskCells(w->Masks.ApertureMask[1]).background) + "\n", numpy) << args;
+        EXPECT_EQ(w->Edit21->text().toStdString() + "\n", numpy);
+    }
     EXPECT_EQ(w->DirectionPointer.x, 150);
     w->Image1MouseDown(Qt::LeftButton, 150, 40);
     EXPECT_EQ(w->State.DirectionMode, 0);
