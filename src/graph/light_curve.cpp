@@ -135,9 +135,22 @@ void GraphTable::Update(const std::vector<std::string>& lines, uint64_t generati
             c[0] = c[1] = c[2] = Cell{};
             continue;
         }
-        FieldScanner s{line};
-        for (int k = 0; k < 3; ++k) c[k] = ReadCell(s.Field(base + k));
-        const std::string_view f1 = s.Field(1);
+        // One pass over the commas up to the last field read.
+        std::string_view fields[4];  // field 1, base, base + 1, base + 2
+        {
+            const std::string_view row(line);
+            size_t start = 0;
+            for (int f = 1; f <= base + 2; ++f) {
+                const size_t comma = row.find(',', start);
+                const std::string_view text = row.substr(start, comma == std::string_view::npos ? row.npos : comma - start);
+                if (f == 1) fields[0] = text;
+                else if (f >= base) fields[f - base + 1] = text;
+                if (comma == std::string_view::npos) break;
+                start = comma + 1;
+            }
+        }
+        for (int k = 0; k < 3; ++k) c[k] = ReadCell(fields[k + 1]);
+        const std::string_view f1 = fields[0];
         if (!f1.empty() && f1.back() == '0') {
             auto v = numtext::ParseFloat(f1);
             if (v && std::isfinite(*v) && std::fabs(*v) < 9e15) {
@@ -145,6 +158,17 @@ void GraphTable::Update(const std::vector<std::string>& lines, uint64_t generati
                 if (n % 10 == 0) label = n;
             }
         }
+    }
+    for (int k = 0; k < 3; ++k) {
+        double mn = 0, mx = 0;
+        for (size_t r = 0; r < rows; ++r) {
+            const Cell& c = cells_[r * 3 + static_cast<size_t>(k)];
+            if (c.kind != CellKind::Number) continue;
+            mn = std::min(mn, c.value);
+            mx = std::max(mx, c.value);
+        }
+        min_[k] = mn;
+        max_[k] = mx;
     }
     source_ = &lines;
     generation_ = generation;
@@ -167,14 +191,10 @@ void LightCurveGraph::GetMinMax(const GraphInputs& in, double& mn, double& mx) {
     mn = 0.0;
     mx = 0.0;
     const bool all = in.formatVersion == 1 || in.formatVersion == 2;
-    for (int r = 0; r < table_.Rows(); ++r) {
-        for (int k = 1; k <= 3; ++k) {
-            if (!in.objectShown[k - 1] || (k > 1 && !all)) continue;
-            const Cell& c = table_.At(r, k);
-            if (c.kind != CellKind::Number) continue;
-            mx = std::max(mx, c.value);
-            mn = std::min(mn, c.value);
-        }
+    for (int k = 1; k <= 3; ++k) {
+        if (!in.objectShown[k - 1] || (k > 1 && !all)) continue;
+        mn = std::min(mn, table_.Min(k));
+        mx = std::max(mx, table_.Max(k));
     }
 }
 

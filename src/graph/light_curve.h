@@ -81,6 +81,9 @@ public:
     // multiple of 10; otherwise kNoLabel.
     static constexpr int64_t kNoLabel = INT64_MIN;
     int64_t FrameLabel(int row) const { return frameLabel_[static_cast<size_t>(row)]; }
+    // Smallest and largest value of object k, both starting from 0.
+    double Min(int k) const { return min_[k - 1]; }
+    double Max(int k) const { return max_[k - 1]; }
 
 private:
     const std::vector<std::string>* source_ = nullptr;
@@ -89,6 +92,7 @@ private:
     uint8_t format_ = 255;
     std::vector<Cell> cells_;
     std::vector<int64_t> frameLabel_;
+    double min_[3] = {0, 0, 0}, max_[3] = {0, 0, 0};
 };
 
 // Line and column layout of a results format.

@@ -1,6 +1,7 @@
 #include "platform/numtext.h"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -165,25 +166,35 @@ int64_t Trunc(double value) { return Saturate(std::trunc(value)); }
 std::optional<double> ParseFloat(std::string_view text) {
     std::string_view t = TrimBlanks(text);
     size_t i = 0, n = t.size();
-    std::string buf;
-    if (i < n && (t[i] == '+' || t[i] == '-')) buf += t[i++];
-    size_t mantissa = 0;
-    while (i < n && std::isdigit(static_cast<unsigned char>(t[i]))) buf += t[i++], ++mantissa;
+    auto digits = [&] {
+        size_t count = 0;
+        while (i < n && std::isdigit(static_cast<unsigned char>(t[i]))) ++i, ++count;
+        return count;
+    };
+    if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
+    size_t mantissa = digits();
     if (i < n && t[i] == '.') {
-        buf += t[i++];
-        while (i < n && std::isdigit(static_cast<unsigned char>(t[i]))) buf += t[i++], ++mantissa;
+        ++i;
+        mantissa += digits();
     }
     if (mantissa == 0) return std::nullopt;
     if (i < n && (t[i] == 'e' || t[i] == 'E')) {
-        buf += 'e';
         ++i;
-        if (i < n && (t[i] == '+' || t[i] == '-')) buf += t[i++];
-        size_t expDigits = 0;
-        while (i < n && std::isdigit(static_cast<unsigned char>(t[i]))) buf += t[i++], ++expDigits;
-        if (expDigits == 0) return std::nullopt;
+        if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
+        if (digits() == 0) return std::nullopt;
     }
     if (i != n) return std::nullopt;
-    double v = std::strtod(buf.c_str(), nullptr);
+    // The text is a plain decimal number now; from_chars reads it without the
+    // locale and without allocating (it takes no leading '+').
+    const size_t from = t[0] == '+' ? 1 : 0;
+    double v = 0;
+    const auto r = std::from_chars(t.data() + from, t.data() + n, v);
+    if (r.ec == std::errc::result_out_of_range) {
+        // Underflow reads as the nearest small value, overflow as not a number.
+        v = std::strtod(std::string(t.substr(from)).c_str(), nullptr);
+    } else if (r.ec != std::errc() || r.ptr != t.data() + n) {
+        return std::nullopt;
+    }
     if (!std::isfinite(v)) return std::nullopt;
     return v;
 }
