@@ -114,6 +114,14 @@ public:
     void ShowNeighbor();
     void ProcessFrame(int n);
     void ProcessFieldView(int n);
+    // Draws the outlines into FrameBitmap and shows it with the markers (or the
+    // zoom view in direction mode).
+    void ComposeFrame();
+    // A run goes on from frame n: the reader fetches the next frames ahead.
+    void ReadAheadAfter(int n);
+    // The frame beside FrameBitmap that a fetch goes into while FrameBitmap waits
+    // to be composed.
+    Bitmap24 FetchBitmap;
     // Tracks and measures object k in FrameBitmap (one pass of the object loop).
     void MeasureObject(int k, int n, bool learning);
     // One tracking pass of object k from (x, y): the PSF tracker or the centroid one.
@@ -133,6 +141,11 @@ public:
     // ---- Run control ----
     bool SingleFrameRequest = false;
     void Timer1Timer();
+    // One tick's step of a run: the next frame, or the end of the run.
+    void TimerStep();
+    // Frames within one tick up to a screen refresh (off with TEVORIN_SERIAL).
+    static bool ScreenRateDisplay();
+    qint64 RefreshNs() const;
     void SpeedButton1Click();  // play
     void SpeedButton2Click();  // stop
     void SpeedButton3Click();  // to start
@@ -247,6 +260,8 @@ private:
     int modalDepth_ = 0;
     bool inFrame_ = false;       // the frame handler never runs re-entrantly
     bool fetchFailed_ = false;   // the last fetch of the current frame failed
+    bool batching_ = false;       // Timer1Timer steps through several frames
+    bool composePending_ = false; // FrameBitmap is measured but not yet shown
     std::string avsWriteError_;  // why the last script could not be written
     std::string dshowPath_;      // the file the DirectShow reader holds
     void ConnectRunHandlers();

@@ -1,5 +1,7 @@
 // The main window: the timer loop, the per-frame pipeline and run control.
+#include <QElapsedTimer>
 #include <QPainter>
+#include <QScreen>
 #include <algorithm>
 #include <cstdlib>
 
@@ -10,6 +12,7 @@
 #include "measure/direction_search.h"
 #include "measure/predict_track.h"
 #include "video/avidshow.h"
+#include "video/read_ahead.h"
 #include "platform/dialogs.h"
 
 std::vector<int> TPlatform::ObjectOrder(int objectCount) {
@@ -51,6 +54,32 @@ void TPlatform::SetFiveUpDownsEnabled(bool on) {
 // ---------------------------------------------------------------- timer and scroll bar
 
 void TPlatform::Timer1Timer() {
+    // Frames follow each other within one tick for up to a screen refresh, so that
+    // the window is painted at most at screen rate; the picture of the last frame
+    // is composed before the tick returns to the event loop.
+    if (!ScreenRateDisplay()) return TimerStep();
+    QElapsedTimer clock;
+    clock.start();
+    batching_ = true;
+    for (;;) {
+        const int before = Position();
+        TimerStep();
+        if (!Timer1->isActive() || !State.RunningFlag || Position() == before || clock.nsecsElapsed() >= RefreshNs())
+            break;
+    }
+    batching_ = false;
+    if (composePending_) ComposeFrame();
+}
+
+bool TPlatform::ScreenRateDisplay() { return video::FrameReadAhead::Enabled(); }
+
+qint64 TPlatform::RefreshNs() const {
+    const QScreen* screen = this->screen();
+    const double hz = screen ? screen->refreshRate() : 0.0;
+    return static_cast<qint64>(1e9 / (hz >= 24 && hz <= 500 ? hz : 60.0));
+}
+
+void TPlatform::TimerStep() {
     MeasureState& s = State;
     if (!s.VideoOpen || s.DirectionMode) return;
     const int next = Position() + s.FrameStep;
@@ -281,13 +310,26 @@ void TPlatform::ProcessFrame(int n) {
     const bool inRange = n >= 0 && n <= MaxPosition();
     fetchFailed_ = false;
     if (!inRange) {
+        composePending_ = false;
         Image1->SetPictureSize(720, 579);
         QPainter(&Image1->Picture()).fillRect(0, 0, 720, 480, Qt::black);
         Image1->Changed();
     } else {
         if (!s.DirectionMode) {
             std::string status;
-            if (!FetchFrame(n, FrameBitmap, status)) {
+            // While the picture of the frame before waits to be composed, the
+            // fetch goes beside it: a failure still shows that frame.
+            const bool pending = composePending_;
+            const bool fetched = FetchFrame(n, pending ? FetchBitmap : FrameBitmap, status);
+            if (pending && fetched) {
+                std::swap(FrameBitmap, FetchBitmap);
+            } else if (pending) {
+                ComposeFrame();
+                // The DirectShow road clears the bitmap of a failed fetch, as in place.
+                if (s.ReaderKind == 1 && !status.empty()) std::swap(FrameBitmap, FetchBitmap);
+            }
+            if (fetched) ReadAheadAfter(n);
+            if (!fetched) {
                 fetchFailed_ = true;
                 if (s.RecordingFlag) {
                     // No row is written for a frame that could not be read.
@@ -328,29 +370,10 @@ void TPlatform::ProcessFrame(int n) {
             o.SpinY = s.SpinPoint[s.CurrentObject].y;
         }
 
-        if (s.DirectionMode) {
-            const int k = s.CurrentObject;
-            DrawZoomView(k, ZoomCentre[k].x, ZoomCentre[k].y);
-        } else if (!FrameBitmap.Empty()) {
-            DrawObjectOutlines();
-            if (CheckBox19->isChecked()) {
-                for (int y = 0; y < FrameBitmap.Height(); ++y) {
-                    uint8_t* p = FrameBitmap.Scanline(y);
-                    for (int x = 0; x < FrameBitmap.Width(); ++x, p += 3)
-                        if (p[0] % 10 == 0) {
-                            p[0] = 0;
-                            p[1] = 0xFF;
-                            p[2] = 0xFF;
-                        }
-                }
-            }
-            Image1->SetPictureSize(std::max(720, FrameBitmap.Width()), std::max(579, FrameBitmap.Height()));
-            Image1->Draw(0, 0, FrameBitmap.View());
-        }
-        if (!s.DirectionMode) {
-            Position1Show(s.CurrentObject);
-            DrawPositionMarkers();
-        }
+        if (!s.DirectionMode) Position1Show(s.CurrentObject);
+        // Within a run's tick only the last frame is composed (by Timer1Timer).
+        if (batching_) composePending_ = true;
+        else ComposeFrame();
 
         if (s.RecordingFlag == 1) {
             AppendResultRows();
@@ -371,6 +394,40 @@ void TPlatform::ProcessFrame(int n) {
     }
 }
 
+void TPlatform::ComposeFrame() {
+    MeasureState& s = State;
+    composePending_ = false;
+    if (s.DirectionMode) {
+        const int k = s.CurrentObject;
+        DrawZoomView(k, ZoomCentre[k].x, ZoomCentre[k].y);
+        return;
+    }
+    if (!FrameBitmap.Empty()) {
+        DrawObjectOutlines();
+        if (CheckBox19->isChecked()) {
+            for (int y = 0; y < FrameBitmap.Height(); ++y) {
+                uint8_t* p = FrameBitmap.Scanline(y);
+                for (int x = 0; x < FrameBitmap.Width(); ++x, p += 3)
+                    if (p[0] % 10 == 0) {
+                        p[0] = 0;
+                        p[1] = 0xFF;
+                        p[2] = 0xFF;
+                    }
+            }
+        }
+        Image1->SetPictureSize(std::max(720, FrameBitmap.Width()), std::max(579, FrameBitmap.Height()));
+        Image1->Draw(0, 0, FrameBitmap.View());
+    }
+    DrawPositionMarkers();
+}
+
+void TPlatform::ReadAheadAfter(int n) {
+    const MeasureState& s = State;
+    if (!s.RunningFlag || s.FrameStep == 0) return;
+    if (s.ReaderKind == 1) DshowReadAhead(n + s.FrameStep, s.FrameStep);
+    else if (VfwAvi1) VfwAvi1->ReadAhead(n + s.FrameStep, s.FrameStep);
+}
+
 void TPlatform::ProcessFieldView(int n) {
     MeasureState& s = State;
     Edit10->setText(QStr(ShowFrameNumber(n)));
@@ -381,6 +438,8 @@ void TPlatform::ProcessFieldView(int n) {
     if (!FetchFrame(n, FrameBitmap, status)) {
         ShowFetchError(status);
         if (s.ReaderKind == 1) return;
+    } else {
+        ReadAheadAfter(n);
     }
     if (FrameBitmap.Empty()) return;
     FieldBitmap.Resize(FrameBitmap.Width(), FrameBitmap.Height());

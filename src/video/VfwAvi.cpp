@@ -2,6 +2,8 @@
 
 #include "video/avs_script.h"
 
+TVfwAvi::~TVfwAvi() { ahead_.Stop(); }
+
 bool TVfwAvi::Open(const std::string& FileName) {
     Close();
     if (video::IsAvsPath(FileName)) {
@@ -10,30 +12,29 @@ bool TVfwAvi::Open(const std::string& FileName) {
         AudioFormat = video::WaveFormat{};
         script_ = video::OpenAvsScript(FileName, lastError_);
         videoOpen_ = script_ != nullptr;
+        frameCount_ = videoOpen_ ? script_->FrameCount() : -1;
         return videoOpen_;
     }
     videoOpen_ = decoder_.Open(FileName);
     if (!videoOpen_) lastError_ = decoder_.Error();
+    frameCount_ = videoOpen_ ? decoder_.FrameCount() : -1;
     std::string ignored;
     hasAudio_ = video::ReadAudioFormat(FileName, AudioFormat, ignored);
     if (!hasAudio_) AudioFormat = video::WaveFormat{};
     return videoOpen_;
 }
 
-int TVfwAvi::FrameCount() const {
-    if (!videoOpen_) return -1;
-    return script_ ? script_->FrameCount() : decoder_.FrameCount();
-}
+int TVfwAvi::FrameCount() const { return videoOpen_ ? frameCount_ : -1; }
 
 float TVfwAvi::GetFrameRate() const {
     double r = !videoOpen_ ? 0.0 : script_ ? script_->FrameRate() : decoder_.FrameRate();
     return r > 0 ? static_cast<float>(r) : 30.0f;
 }
 
-bool TVfwAvi::Fetch(int Index, Bitmap24& Bitmap) {
-    if (script_) return script_->GetFrame(Index, Bitmap, lastError_);
+bool TVfwAvi::Fetch(int Index, Bitmap24& Bitmap, std::string& error) {
+    if (script_) return script_->GetFrame(Index, Bitmap, error);
     if (decoder_.GetFrame(Index, Bitmap)) return true;
-    lastError_ = decoder_.Error();
+    error = decoder_.Error();
     return false;
 }
 
@@ -41,7 +42,9 @@ bool TVfwAvi::GetFrame(int Index, Bitmap24& Bitmap) {
     if (!videoOpen_) return false;
     if (Index >= 0 && Index < FrameCount()) {
         currentIndex_ = -1;
-        if (!Fetch(Index, Bitmap)) return false;
+        bool ok = false;
+        if (!ahead_.Take(Index, Bitmap, ok, lastError_)) ok = Fetch(Index, Bitmap, lastError_);
+        if (!ok) return false;
         currentIndex_ = Index;
         return true;
     }
@@ -51,10 +54,18 @@ bool TVfwAvi::GetFrame(int Index, Bitmap24& Bitmap) {
                      " frames of the video, and no frame was read before.";
         return false;
     }
-    return Fetch(currentIndex_, Bitmap);
+    ahead_.Stop();
+    return Fetch(currentIndex_, Bitmap, lastError_);
+}
+
+void TVfwAvi::ReadAhead(int First, int Step) {
+    if (!videoOpen_ || !video::FrameReadAhead::Enabled()) return;
+    ahead_.Start([this](int n, Bitmap24& out, std::string& error) { return Fetch(n, out, error); }, First, Step,
+                 frameCount_);
 }
 
 void TVfwAvi::Close() {
+    ahead_.Stop();
     decoder_.Close();
     script_.reset();
     videoOpen_ = false;

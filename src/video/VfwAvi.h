@@ -12,11 +12,13 @@
 #include "platform/bitmap24.h"
 #include "video/decoder.h"
 #include "video/frame_clip.h"
+#include "video/read_ahead.h"
 #include "video/wav_writer.h"
 
 class TVfwAvi {
 public:
     TVfwAvi() = default;
+    ~TVfwAvi();
 
     // Opens the first video stream of `FileName`; reads the first audio stream's
     // format into AudioFormat when there is one. The caller closes first.
@@ -29,6 +31,10 @@ public:
     // delivers the frame decoded last; false when there is none or decoding failed.
     bool GetFrame(int Index, Bitmap24& Bitmap);
     void Close();
+    // A run reads First, First + Step, ... next: a worker fetches them ahead
+    // (see read_ahead.h). Any other GetFrame drops what was read ahead and reads
+    // as before, so the frames delivered are the same either way.
+    void ReadAhead(int First, int Step);
 
     // Copies the audio track of `AviFileName` into the WAV file `WavFileName`
     // (written whole or not at all). Independent of the open video.
@@ -50,13 +56,18 @@ public:
     bool HasAudio() const { return hasAudio_; }
 
     // The decoder behind the open video (for readers that share it).
-    video::VideoDecoder& Decoder() { return decoder_; }
+    video::VideoDecoder& Decoder() {
+        ahead_.Stop();
+        return decoder_;
+    }
     // Why the last Open, SaveAudioAsWav or GetFrame failed; for a script, the line
     // and what was not understood.
     const std::string& LastError() const { return lastError_; }
 
 private:
-    bool Fetch(int Index, Bitmap24& Bitmap);
+    // Frame Index of the script or the decoder; touches nothing but them, so
+    // that the read-ahead worker can call it.
+    bool Fetch(int Index, Bitmap24& Bitmap, std::string& error);
 
     video::VideoDecoder decoder_;
     video::ClipPtr script_;  // the open ".avs" script, else null
@@ -66,6 +77,9 @@ private:
     int frameRate_ = 30;
     int bitDepth_ = 16;
     std::string lastError_;
+    int frameCount_ = -1;
+    // Last member: its worker ends before the sources it reads go away.
+    video::FrameReadAhead ahead_;
 };
 
 // The copy loop of SaveAudioAsWav: every sample of the first audio stream of

@@ -243,6 +243,11 @@ void DshowGetFrame(int Index, Bitmap24& Bitmap, std::string& Status, bool runnin
     }
 }
 
+void DshowReadAhead(int First, int Step) {
+    TDshowGraph& g = DshowGraph;
+    if (g.DshowVideoReady && g.pGraph) g.pGraph->ReadAhead(First, Step);
+}
+
 long double DshowFramesPerSecond() {
     TDshowGraph& g = DshowGraph;
     if (!g.DshowVideoReady || !g.pBasicVideo) return 1.0L;

@@ -69,6 +69,9 @@ void DshowClose();
 // Index + frameStep after it.
 void DshowGetFrame(int Index, Bitmap24& Bitmap, std::string& Status, bool running = false, int frameStep = 1);
 
+// A run fetches First, First + Step, ... next: the graph decodes them ahead.
+void DshowReadAhead(int First, int Step);
+
 long double DshowFramesPerSecond();  // 1.0 when not ready or the rate is unknown
 int DshowVideoWidth();
 int DshowVideoHeight();

@@ -2,12 +2,14 @@
 
 #include "platform/file_io.h"
 #include "video/av_util.h"
+#include "video/read_ahead.h"
 
 #include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -15,6 +17,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
@@ -100,6 +103,7 @@ struct VideoDecoder::Impl {
     AVPacket* pkt = nullptr;
     AVFrame* scratch = nullptr;
     SwsContext* sws = nullptr;
+    AVFrame* dstFrame = nullptr;  // out's memory as the conversion's target
     // What the conversion context was set up for.
     int swsW = 0, swsH = 0, swsFmt = -1, swsSpace = -1, swsRange = -1;
 
@@ -173,6 +177,7 @@ struct VideoDecoder::Impl {
         if (pending) av_frame_free(&pending);
         if (sws) sws_freeContext(sws);
         sws = nullptr;
+        if (dstFrame) av_frame_free(&dstFrame);
         swsW = swsH = 0;
         swsFmt = swsSpace = swsRange = -1;
         open = canDecode = isAvi = false;
@@ -571,8 +576,8 @@ struct VideoDecoder::Impl {
         if (pd && std::strncmp(pd->name, "yuvj", 4) == 0) range = 1;
         if (!sws || swsW != f->width || swsH != f->height || swsFmt != f->format || swsSpace != space ||
             swsRange != range) {
-            sws = sws_getCachedContext(sws, f->width, f->height, static_cast<AVPixelFormat>(f->format), width,
-                                       height, AV_PIX_FMT_BGR24, kSwsFlags, nullptr, nullptr, nullptr);
+            if (sws) sws_freeContext(sws);
+            sws = NewConverter(f, width, height);
             if (!sws) {
                 swsFmt = -1;
                 return Fail("Cannot convert the pixel format " + std::string(pd ? pd->name : "?") + " of " +
@@ -587,11 +592,55 @@ struct VideoDecoder::Impl {
             swsSpace = space;
             swsRange = range;
         }
-        uint8_t* dst[4] = {out.Bits(), nullptr, nullptr, nullptr};
-        int dstStride[4] = {out.Stride(), 0, 0, 0};
-        int h = sws_scale(sws, f->data, f->linesize, 0, f->height, dst, dstStride);
-        if (h != height) return Fail("Could not convert a frame of " + fileio::ExtractFileName(path) + ".");
+        if (!ScaleInto(f, out)) return Fail("Could not convert a frame of " + fileio::ExtractFileName(path) + ".");
         return true;
+    }
+
+    // The conversion context; on several threads (slices of rows) unless the
+    // serial road is asked for. Each row comes out the same either way.
+    static SwsContext* NewConverter(const AVFrame* f, int width, int height) {
+        SwsContext* c = sws_alloc_context();
+        if (!c) return nullptr;
+        const int threads = ConversionThreads();
+        const std::pair<const char*, int64_t> options[] = {
+            {"srcw", f->width},  {"srch", f->height},          {"src_format", f->format},
+            {"dstw", width},     {"dsth", height},             {"dst_format", AV_PIX_FMT_BGR24},
+            {"sws_flags", kSwsFlags}, {"threads", threads}};
+        for (const auto& [name, value] : options) {
+            if (av_opt_set_int(c, name, value, 0) < 0) {
+                sws_freeContext(c);
+                return nullptr;
+            }
+        }
+        if (sws_init_context(c, nullptr, nullptr) < 0) {
+            sws_freeContext(c);
+            return nullptr;
+        }
+        return c;
+    }
+
+    static int ConversionThreads() {
+        if (!FrameReadAhead::Enabled()) return 1;
+        return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    }
+
+    // f converted into out's memory (the frame API is what spreads the rows over
+    // the conversion threads).
+    bool ScaleInto(const AVFrame* f, Bitmap24& out) {
+        if (!dstFrame) dstFrame = av_frame_alloc();
+        if (!dstFrame) return false;
+        // Out's memory, lent without being freed by the library.
+        AVBufferRef* lent = av_buffer_create(out.Bits(), out.ByteSize(), [](void*, uint8_t*) {}, nullptr, 0);
+        if (!lent) return false;
+        dstFrame->buf[0] = lent;
+        dstFrame->data[0] = out.Bits();
+        dstFrame->linesize[0] = out.Stride();
+        dstFrame->width = width;
+        dstFrame->height = height;
+        dstFrame->format = AV_PIX_FMT_BGR24;
+        const int r = sws_scale_frame(sws, dstFrame, f);
+        av_frame_unref(dstFrame);
+        return r >= 0;
     }
 
     // ---- frame access -----------------------------------------------------------

@@ -99,7 +99,7 @@ HRESULT SampleGrabber::GetCurrentBuffer(int32_t* size, Bitmap24* dest) {
     if (dest->Width() != bi.biWidth || dest->Height() != std::abs(bi.biHeight)) return E_INVALIDARG;
     // The picture goes straight from the decoder into dest: a run over the frames
     // costs what decoding them costs.
-    if (!graph->rendered_ || !graph->decoder_.GetFrame(graph->FrameAt(graph->position_), *dest)) {
+    if (!graph->rendered_ || !graph->ReadFrame(graph->FrameAt(graph->position_), *dest)) {
         std::memset(dest->Bits(), 0, dest->ByteSize());
         return E_FAIL;
     }
@@ -111,6 +111,7 @@ HRESULT SampleGrabber::GetCurrentBuffer(int32_t* size, Bitmap24* dest) {
 FilterGraph::FilterGraph() = default;
 
 FilterGraph::~FilterGraph() {
+    ahead_.Stop();
     // The graph may go from within its own timer's tick (the owner closed the reader).
     if (timer_) {
         timer_->stop();
@@ -127,6 +128,8 @@ HRESULT FilterGraph::AddFilter(const std::shared_ptr<SampleGrabber>& grabber, co
 
 HRESULT FilterGraph::RenderFile(const std::string& path) {
     const AudioProbe probe = ProbeFile(path);
+    ahead_.Stop();
+    frameCount_ = 0;
     if (!decoder_.Open(path)) {
         if (probe.openResult == AVERROR(ENOENT)) return HR_FILE_NOT_FOUND;
         return probe.openResult < 0 ? VFW_E_UNKNOWN_FILE_TYPE : VFW_E_INVALID_FILE_FORMAT;
@@ -135,6 +138,7 @@ HRESULT FilterGraph::RenderFile(const std::string& path) {
     if (!decoder_.CanDecode()) return hasAudio_ ? VFW_S_PARTIAL_RENDER : VFW_E_CANNOT_RENDER;
 
     rendered_ = true;
+    frameCount_ = decoder_.FrameCount();
     const AVRational r = decoder_.Rate();
     timePerFrame_ = TimePerFrame(r.num, r.den);
     timeline_ = timePerFrame_ > 0 ? timePerFrame_ : 10000000;
@@ -166,7 +170,7 @@ HRESULT FilterGraph::RenderFile(const std::string& path) {
 }
 
 int FilterGraph::FrameAt(int64_t position) const {
-    const int count = decoder_.FrameCount();
+    const int count = frameCount_;
     if (timeline_ <= 0 || count <= 0) return 0;
     position = std::clamp<int64_t>(position, 0, duration_);
     return static_cast<int>(std::min<int64_t>(position / timeline_, count - 1));
@@ -177,9 +181,25 @@ bool FilterGraph::FetchSample() {
     const int frame = FrameAt(position_);
     if (frame == sampleFrame_) return true;
     sampleFrame_ = -1;
-    if (!decoder_.GetFrame(frame, sample_)) return false;
+    if (!ReadFrame(frame, sample_)) return false;
     sampleFrame_ = frame;
     return true;
+}
+
+bool FilterGraph::ReadFrame(int n, Bitmap24& out) {
+    bool ok = false;
+    std::string error;
+    if (ahead_.Take(n, out, ok, error)) return ok;
+    return decoder_.GetFrame(n, out);
+}
+
+void FilterGraph::ReadAhead(int first, int step) {
+    if (!rendered_ || !video::FrameReadAhead::Enabled()) return;
+    ahead_.Start([this](int n, Bitmap24& out, std::string& error) {
+        if (decoder_.GetFrame(n, out)) return true;
+        error = decoder_.Error();
+        return false;
+    }, first, step, frameCount_);
 }
 
 HRESULT FilterGraph::Run() {

@@ -18,7 +18,8 @@
 // audio output. WaitForCompletion never blocks: it reports whether the end of the
 // stream is reached within the time-out.
 //
-// Not thread-safe; user interface thread only.
+// Not thread-safe; user interface thread only. A run may hand the decoder to a
+// read-ahead worker (ReadAhead); every sample is still read through it in order.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -26,6 +27,7 @@
 
 #include "platform/bitmap24.h"
 #include "video/decoder.h"
+#include "video/read_ahead.h"
 
 class QImage;
 class QTimer;
@@ -138,11 +140,17 @@ public:
 
     // The frame the grabber's sample comes from, for a position.
     int FrameAt(int64_t position) const;
+    // A run takes the samples of frames first, first + step, ... next: they are
+    // decoded ahead on a worker (see read_ahead.h).
+    void ReadAhead(int first, int step);
 
 private:
     friend class SampleGrabber;
     // The sample at the current position into sample_; false when it cannot be decoded.
     bool FetchSample();
+    // Frame n from the read-ahead ring when it is the next one there, else from
+    // the decoder.
+    bool ReadFrame(int n, Bitmap24& out);
     void Tick();
     void StopTimer();
     int64_t Remaining() const { return duration_ - position_; }
@@ -163,6 +171,9 @@ private:
     int64_t runAnchorPosition_ = 0;
     int64_t runAnchorNs_ = 0;
     int shownFrame_ = -1;
+    int frameCount_ = 0;
+    // Last member: its worker ends before the decoder goes away.
+    video::FrameReadAhead ahead_;
 };
 
 // Test hooks: the grabber refuses RGB24 (as some decoders offer only RGB32), or
