@@ -37,6 +37,10 @@
 //   expect-errors N        error boxes shown so far
 //   expect-error TEXT      the last error box's text, with each CR and LF shown as |
 //   print-row ROW          prints data row ROW
+//   print-text CONTROL     prints a control's text
+//   print-var DshowStepLog prints the DirectShow reader's step log, lines joined with |
+//   stop-at N              the next run is stopped (STOP, or the stop button while
+//                          playing) as soon as frame N has been shown
 //   click X Y              a left click on the frame at frame pixel (X, Y), in the
 //                          current placement mode
 //   add X Y                "Object Star Add" at (X, Y)
@@ -101,6 +105,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
 #include <sstream>
 
 #include "graph/chart.h"
@@ -112,6 +117,7 @@
 #include "platform/ini_file.h"
 #include "platform/dialogs.h"
 #include "platform/numtext.h"
+#include "video/avidshow.h"
 
 namespace {
 
@@ -370,6 +376,23 @@ public:
             if (!dialogs_.clipboardImage.save(QString::fromStdString(Rest(in)), "PNG")) throw Failure{"cannot write the picture"};
         } else if (cmd == "print-row") {
             std::printf("%s\n", Row(Int(Rest(in))).c_str());
+        } else if (cmd == "print-text") {
+            std::printf("%s\n", Text(Rest(in)).c_str());
+        } else if (cmd == "print-var") {
+            if (Rest(in) != "DshowStepLog") throw Failure{"unknown variable"};
+            std::string log;
+            for (int i = 0; i <= DshowStepLogIndex && i < kDshowStepLogLines; ++i) log += DshowStepLog[i] + "|";
+            std::printf("DshowStepLog=%s\n", log.c_str());
+        } else if (cmd == "stop-at") {
+            // Connected after the window's own handler: frame N has been processed.
+            const int n = Int(Rest(in));
+            auto once = std::make_shared<QMetaObject::Connection>();
+            *once = QObject::connect(w.ScrollBar1, &QScrollBar::valueChanged, &w, [&w, n, once](int v) {
+                if (v != n) return;
+                QObject::disconnect(*once);
+                if (w.State.RecordingFlag) w.StopMeasurement();
+                else w.SpeedButton2Click();
+            });
         } else {
             throw Failure{"unknown command"};
         }
