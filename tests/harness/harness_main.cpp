@@ -39,6 +39,7 @@
 //   print-row ROW          prints data row ROW
 //   print-text CONTROL     prints a control's text
 //   print-var DshowStepLog prints the DirectShow reader's step log, lines joined with |
+//   print-errors           prints the number of error boxes and the last one's text
 //   stop-at N              the next run is stopped (STOP, or the stop button while
 //                          playing) as soon as frame N has been shown
 //   click X Y              a left click on the frame at frame pixel (X, Y), in the
@@ -383,6 +384,12 @@ public:
             std::string log;
             for (int i = 0; i <= DshowStepLogIndex && i < kDshowStepLogLines; ++i) log += DshowStepLog[i] + "|";
             std::printf("DshowStepLog=%s\n", log.c_str());
+        } else if (cmd == "print-errors") {
+            const auto errors = dialogs_.Texts("error");
+            std::string last = errors.empty() ? "" : errors.back();
+            for (auto& c : last)
+                if (c == '\r' || c == '\n') c = '|';
+            std::printf("errors=%zu %s\n", errors.size(), last.c_str());
         } else if (cmd == "stop-at") {
             // Connected after the window's own handler: frame N has been processed.
             const int n = Int(Rest(in));
