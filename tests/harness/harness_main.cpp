@@ -37,8 +37,6 @@
 //   expect-errors N        error boxes shown so far
 //   expect-error TEXT      the last error box's text, with each CR and LF shown as |
 //   print-row ROW          prints data row ROW
-//   print-text CONTROL     prints a control's text
-//   print-var DshowStepLog prints the DirectShow reader's step log, lines joined with |
 //   print-errors           prints the number of error boxes and the last one's text
 //   stop-at N              the next run is stopped (STOP, or the stop button while
 //                          playing) as soon as frame N has been shown
@@ -58,7 +56,8 @@
 //       MeasurePeakPixel SubtractBackground EasyClick, and per object NAME[k]
 //       (k = 1..3): BkgShape TrackMode LostPercent RectangleWidth RectangleHeight
 //       SpinPoint ("x,y") TrackRef and LinkRef ("f1,x1,y1,f2,x2,y2", -100 unset)
-//       AperturePixels (frame line)
+//       AperturePixels (frame line); DshowStepLog (the DirectShow reader's step
+//       log, lines joined with |)
 // Other windows and their controls:
 //   window NAME            later set, press, expect-text, print-text and close address
 //                          window NAME (main, the default, or a window variable such
@@ -377,13 +376,6 @@ public:
             if (!dialogs_.clipboardImage.save(QString::fromStdString(Rest(in)), "PNG")) throw Failure{"cannot write the picture"};
         } else if (cmd == "print-row") {
             std::printf("%s\n", Row(Int(Rest(in))).c_str());
-        } else if (cmd == "print-text") {
-            std::printf("%s\n", Text(Rest(in)).c_str());
-        } else if (cmd == "print-var") {
-            if (Rest(in) != "DshowStepLog") throw Failure{"unknown variable"};
-            std::string log;
-            for (int i = 0; i <= DshowStepLogIndex && i < kDshowStepLogLines; ++i) log += DshowStepLog[i] + "|";
-            std::printf("DshowStepLog=%s\n", log.c_str());
         } else if (cmd == "print-errors") {
             const auto errors = dialogs_.Texts("error");
             std::string last = errors.empty() ? "" : errors.back();
@@ -426,6 +418,11 @@ private:
         TPlatform& w = *window_;
         const MeasureState& s = w.State;
         const auto n = [](long v) { return std::to_string(v); };
+        if (name == "DshowStepLog") {
+            std::string log;
+            for (int i = 0; i <= DshowStepLogIndex && i < kDshowStepLogLines; ++i) log += DshowStepLog[i] + "|";
+            return log;
+        }
         const size_t open = name.find('[');
         if (open != std::string::npos) {
             const std::string base = name.substr(0, open);
