@@ -1,5 +1,7 @@
 // The script interpreter on arbitrary text, with in-memory sources: every input
 // either gives a clip whose frames can be fetched or an error naming a line.
+// DVInfo reads its recording times from a one-frame DV file (data/rec_time.dv),
+// so the burnt-in text is drawn with whatever positions and sizes come in.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -37,9 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             return std::make_shared<Blank>();
         };
-        f.openTimes = [](const std::string&, std::string& error) -> std::unique_ptr<video::DvTimeReader> {
-            error = "no such file";
-            return nullptr;
+        f.openTimes = [](const std::string& path, std::string& error) -> std::unique_ptr<video::DvTimeReader> {
+            if (path.find('!') != std::string::npos) {
+                error = "no such file";
+                return nullptr;
+            }
+            auto reader = std::make_unique<video::DvTimeReader>();
+            if (!reader->Open(TEVORIN_FUZZ_DATA "/rec_time.dv", error)) std::abort();
+            return reader;
         };
         return f;
     }();
