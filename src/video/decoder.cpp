@@ -13,6 +13,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include <sys/stat.h>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -333,6 +335,12 @@ struct VideoDecoder::Impl {
         if (!pkt || !scratch || !held || !pending) {
             Release();
             return Fail("Out of memory opening " + name + ".");
+        }
+        // Opening a FIFO would wait for a writer that may never come.
+        struct stat sb {};
+        if (::stat(path.c_str(), &sb) == 0 && S_ISFIFO(sb.st_mode)) {
+            Release();
+            return Fail(name + " is not a regular file.");
         }
         if (!OpenInput()) {
             Release();

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "fixtures.h"
 #include "support/test_util.h"
@@ -92,6 +94,12 @@ TEST_F(HostileFiles, NotAVideoZeroFramesAndImpossibleSizesAreRefused) {
     ExpectRefused("text.avi", "This is a shopping list, not a video.\n");
     std::string riff = vfix::BuildAvi(Gray(2));
     ExpectRefused("header-only.avi", riff.substr(0, 100));
+    ASSERT_EQ(::mkfifo(dir.File("fifo.avi").c_str(), 0644), 0);  // refused at once, not waited on
+    video::VideoDecoder fifo;
+    ::alarm(20);
+    EXPECT_FALSE(fifo.Open(dir.File("fifo.avi")));
+    ::alarm(0);
+    EXPECT_EQ(fifo.Error(), "fifo.avi is not a regular file.");
 
     vfix::AviLayout none = Gray(0);
     ExpectRefused("zero-frames.avi", vfix::BuildAvi(none));
