@@ -312,6 +312,8 @@ struct VideoDecoder::Impl {
             }
         }
         scannedSlots = {};
+        // An index whose times are not slots tells nothing: no slot is taken as dropped.
+        if (std::find(dataSlot.begin(), dataSlot.end(), true) == dataSlot.end()) dataSlot.clear();
     }
 
     // True when a slot after `from` up to `to` holds data: showing the picture of
