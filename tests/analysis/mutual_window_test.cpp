@@ -9,7 +9,11 @@
 #include "measure/settings_file.h"
 #include "mutual_test_util.h"
 #include "platform/dialogs.h"
+#include "platform/file_io.h"
 #include "support/test_util.h"
+
+#include <algorithm>
+#include <sstream>
 
 namespace {
 
@@ -195,4 +199,45 @@ TEST_F(MutualWindow, FilesClipboardAndBadInput) {
     EXPECT_TRUE(Near(50, 200, qRgb(0, 0, 0)));
     w->Button6->click();
     EXPECT_EQ(dialogs.Texts("error").back(), "There are no units to fit. Press \"Calculate & Draw Graph\" first.");
+}
+
+// The whole road through the harness: the probe's listing and fit equal the window's.
+TEST(MutualHarness, LoadAverageSelectFitSearchAndSave) {
+    testutil::TempDir dir;
+    testutil::WriteAll(dir.File("t.csv"), fileio::JoinLines(mutualtest::Table(mutualtest::EventRows(700, 45000))));
+    const int x10 = static_cast<int>(std::nearbyint(10 * 680.0 / 43)) + 50;
+    testutil::WriteAll(dir.File("s.txt"), "load " + dir.File("t.csv") +
+                                              "\npress forMutualEvent1\nwindow Mutual_Average\nset ComboBox1 4\npress Button1\n"
+                                              "print-text Memo1\nmouse Image1 right " + std::to_string(x10) + " 100\npress SetFirst\n"
+                                              "expect-text Edit8 10\nset Edit9 36\nset ComboBox4 2\npress Button6\nprint-text Edit10\n"
+                                              "press Button5\nwait fit\nprint-text Edit12\nprint-text Edit10\n"
+                                              "answer-file " + dir.File("units") + "\npress Button4\n"
+                                              "answer-file " + dir.File("graph.png") + " 3\npress Button7\n"
+                                              "press Button3\nclipboard-image " + dir.File("clip.png") + "\n"
+                                              "dump-image Image1 " + dir.File("image.png") + "\nclose\n");
+    std::string out, probe, fit, search;
+    ASSERT_EQ(testutil::Run(testutil::BinFile("tevorin-harness") + " " + dir.File("s.txt") + " 2>/dev/null", &out), 0) << out;
+    const std::string table = dir.File("t.csv");
+    ASSERT_EQ(testutil::Run(testutil::BinFile("tevorin-probe") + " mutual " + table + " --unit-size 16", &probe), 0);
+    ASSERT_EQ(testutil::Run(testutil::BinFile("tevorin-probe") + " mutual-fit " + table + " --unit-size 16 --units 10,36 --degree 4", &fit), 0);
+    ASSERT_EQ(testutil::Run(testutil::BinFile("tevorin-probe") + " mutual-fit " + table + " --unit-size 16 --units 10,36 --degree 4 --search", &search), 0);
+    // A printed text is the line before the harness's "ok N print-text NAME".
+    const auto printed = [&out](const std::string& name, int nth) {
+        std::istringstream in(out);
+        std::string previous, line;
+        while (std::getline(in, line))
+            if (line.find(" print-text " + name) != std::string::npos && line.rfind("ok ", 0) == 0 && --nth == 0) return previous;
+            else previous = line;
+        return std::string("(not printed)");
+    };
+    std::string joined = probe;
+    std::replace(joined.begin(), joined.end(), '\n', '|');
+    EXPECT_EQ(printed("Memo1", 1) + "|", joined);
+    EXPECT_NE(fit.find("minimum " + printed("Edit10", 1) + "\n"), std::string::npos) << fit;
+    EXPECT_EQ(printed("Edit12", 1), "1");  // the widened window starts at unit 1
+    EXPECT_NE(search.find("minimum " + printed("Edit10", 2) + "\n"), std::string::npos) << search;
+    EXPECT_EQ(testutil::ReadAll(dir.File("units.csv")), fileio::JoinLines(fileio::SplitLines(probe)));
+    EXPECT_EQ(testutil::ReadAll(dir.File("graph.bmp")).substr(0, 2), "BM");
+    EXPECT_EQ(QImage(QString::fromStdString(dir.File("clip.png"))).size(), QSize(760, 440));
+    EXPECT_EQ(QImage(QString::fromStdString(dir.File("image.png"))).pixel(50, 200) & 0xFFFFFF, 0u);
 }

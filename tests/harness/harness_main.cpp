@@ -90,6 +90,10 @@
 //   mouse-move X Y         the pointer moved over the frame to frame pixel (X, Y)
 //   expect-cursor cross|arrow   the cursor over the frame
 //   print-text also reads labels, group titles, sliders and memos (lines joined with |)
+//   mouse CONTROL left|right X Y   press and release on an image control at its
+//                          picture pixel (X, Y)
+//   wait fit               until the window search of Mutual_Average has finished
+//   print-text on a plain-text memo prints its lines joined with | as well
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -99,6 +103,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <cstdio>
@@ -108,6 +114,7 @@
 #include <memory>
 #include <sstream>
 
+#include "analysis/MutualAverage.h"
 #include "graph/chart.h"
 #include "graph/graph_view.h"
 #include "measure/main_2.h"
@@ -374,6 +381,23 @@ public:
         } else if (cmd == "clipboard-image") {
             if (dialogs_.clipboardImage.isNull()) throw Failure{"no image on the clipboard"};
             if (!dialogs_.clipboardImage.save(QString::fromStdString(Rest(in)), "PNG")) throw Failure{"cannot write the picture"};
+        } else if (cmd == "mouse") {
+            std::string name, button;
+            int x, y;
+            in >> name >> button >> x >> y;
+            auto* image = qobject_cast<TImage*>(Find(name));
+            if (!in || !image || (button != "left" && button != "right")) throw Failure{"mouse needs an image, left|right, X Y"};
+            const Qt::MouseButton b = button == "left" ? Qt::LeftButton : Qt::RightButton;
+            for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+                QMouseEvent e(t, QPointF(x, y), image->mapToGlobal(QPointF(x, y)), b,
+                              t == QEvent::MouseButtonPress ? b : Qt::NoButton, Qt::NoModifier);
+                QCoreApplication::sendEvent(image, &e);
+            }
+            QCoreApplication::processEvents();
+        } else if (cmd == "wait") {
+            const std::string what = Rest(in);
+            if (what != "fit") throw Failure{"wait fit"};
+            if (Mutual_Average) Mutual_Average->WaitForSearch();
         } else if (cmd == "print-row") {
             std::printf("%s\n", Row(Int(Rest(in))).c_str());
         } else if (cmd == "print-errors") {
@@ -543,6 +567,7 @@ private:
             for (size_t i = 0; i < t->Count(); ++i) lines += (i ? "|" : "") + (*t)[i];
             return lines;
         }
+        if (auto* m = qobject_cast<QPlainTextEdit*>(o)) return m->toPlainText().replace('\n', '|').toStdString();
         throw Failure{name + " has no text"};
     }
 
