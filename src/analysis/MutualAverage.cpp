@@ -222,21 +222,16 @@ void TMutual_Average::Image1MouseDown(Qt::MouseButton button, int x, int y) {
     if (isVisible()) PopupMenu1->popup(Image1->mapToGlobal(QPoint(x, y)));
 }
 
-void TMutual_Average::SetFirstClick() {
-    const int u = Graph.UnitAt(lastRightX_);
-    if (lastRightX_ < 50 || lastRightX_ > Graph.plotWidth + 50 || MutualUnitCount() < 1) return;
-    SetSelection(u, FitLastUnit);
-    DrawMutualGraph();
-    mutual::DrawSelectionLines(Image1->Picture(), Graph, FitFirstUnit, FitLastUnit);
-    Image1->Changed();
-}
+void TMutual_Average::SetFirstClick() { SetEndAtClick(true); }
+void TMutual_Average::SetLast1Click() { SetEndAtClick(false); }
 
-void TMutual_Average::SetLast1Click() {
-    const int u = Graph.UnitAt(lastRightX_);
+void TMutual_Average::SetEndAtClick(bool first) {
     if (lastRightX_ < 50 || lastRightX_ > Graph.plotWidth + 50 || MutualUnitCount() < 1) return;
-    SetSelection(FitFirstUnit, u);
+    const int u = Graph.UnitAt(lastRightX_);
+    SetSelection(first ? u : FitFirstUnit, first ? FitLastUnit : u);
     DrawMutualGraph();
-    mutual::DrawSelectionLines(Image1->Picture(), Graph, FitLastUnit, FitFirstUnit);
+    // Green marks the end just set, magenta the other.
+    mutual::DrawSelectionLines(Image1->Picture(), Graph, first ? FitFirstUnit : FitLastUnit, first ? FitLastUnit : FitFirstUnit);
     Image1->Changed();
 }
 

@@ -62,6 +62,8 @@ private:
     int Degree() const { return ComboBox4->currentIndex() + mutual::kMinDegree; }
     // A selection end typed, clicked or stepped: kept within 1..MutualUnitCount.
     void SetSelection(int first, int last);
+    // "Set First" / "Set Last" at the last right click.
+    void SetEndAtClick(bool first);
     void ShowFit(const mutual::FitResult& fit, bool slope);
     void PollSearch();
     int lastRightX_ = -1;
