@@ -3,7 +3,11 @@
 
 #include <QCloseEvent>
 #include <QMenu>
+#include <QGuiApplication>
 #include <QMenuBar>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 
 #include "graph/fresnel.h"
 #include "graph/graph_view.h"
@@ -51,6 +55,7 @@ TPlatform::TPlatform(QWidget* parent) : QMainWindow(parent) {
         Memo2->Refresh();
     };
     SetupControls();
+    SetupScrolling();
     ConnectHandlers();
     ConnectRunHandlers();
     ConnectObjectHandlers();
@@ -67,6 +72,39 @@ TPlatform::~TPlatform() {
     Dialogs().modalHook = nullptr;
     SetDialogParent(nullptr);
     if (Platform == this) Platform = nullptr;
+}
+
+void TPlatform::SetupScrolling() {
+    // A frame larger than the image area scrolls there, 1:1, so that a click
+    // still lands on the frame pixel under the pointer.
+    auto* imageArea = new QScrollArea(centralwidget);
+    imageArea->setObjectName("ImageScrollBox");
+    imageArea->setGeometry(Image1->geometry());
+    imageArea->setFrameShape(QFrame::NoFrame);
+    imageArea->setWidget(Image1);
+    Image1->SetSizeFollowsPicture(true);
+    // The window's content keeps its designed layout and scrolls on a screen
+    // smaller than the window.
+    const QRect used = centralwidget->childrenRect();
+    const int margin = used.left();
+    centralwidget->setMinimumSize(used.right() + 1 + margin, used.bottom() + 1 + margin);
+    const QSize designed = size();
+    takeCentralWidget();
+    auto* content = new QScrollArea(this);
+    content->setObjectName("WindowScrollBox");
+    content->setFrameShape(QFrame::NoFrame);
+    content->setWidgetResizable(true);
+    content->setWidget(centralwidget);
+    setCentralWidget(content);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        // Room for the scroll bar that a cut side brings.
+        const QSize room = screen->availableGeometry().size();
+        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        QSize fit = designed;
+        if (fit.height() > room.height()) fit.rwidth() += bar;
+        if (fit.width() > room.width()) fit.rheight() += bar;
+        resize(fit.boundedTo(room));
+    }
 }
 
 void TPlatform::SetupControls() {

@@ -255,6 +255,8 @@ protected:
 
 private:
     void SetupControls();
+    // Scroll areas around the frame and around the window's content.
+    void SetupScrolling();
     void ConnectHandlers();
     bool timerWasActive_ = false;
     int modalDepth_ = 0;

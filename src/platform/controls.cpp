@@ -19,7 +19,13 @@ void TImage::SetPictureSize(int width, int height) {
     if (picture_.width() == width && picture_.height() == height) return;
     picture_ = QImage(width, height, QImage::Format_RGB32);
     picture_.fill(Qt::black);
+    if (followPicture_) resize(picture_.size());
     update();
+}
+
+void TImage::SetSizeFollowsPicture(bool on) {
+    followPicture_ = on;
+    if (on && !picture_.isNull()) resize(picture_.size());
 }
 
 void TImage::Draw(int x, int y, const QImage& image) {

@@ -22,6 +22,9 @@ public:
     const QImage& Picture() const { return picture_; }
     // Sets the picture size (ARGB32, black) when it differs.
     void SetPictureSize(int width, int height);
+    // The widget takes the picture's size from now on (inside a scroll area the
+    // picture then scrolls, shown 1:1).
+    void SetSizeFollowsPicture(bool on);
     // Copies an image into the picture at (x, y) and repaints.
     void Draw(int x, int y, const QImage& image);
     void Changed() { update(); }
@@ -38,6 +41,7 @@ protected:
 
 private:
     QImage picture_;
+    bool followPicture_ = false;
 };
 
 // Up and down arrows holding a position between a minimum and a maximum. Changing

@@ -219,6 +219,7 @@ public:
             in >> n;
             DumpFrame(n, Rest(in));
         } else if (cmd == "screenshot") {
+            QCoreApplication::processEvents();  // scroll bars show or hide on queued events
             if (!w.grab().save(QString::fromStdString(Rest(in)), "PNG")) throw Failure{"cannot write the screenshot"};
         } else if (cmd == "expect-rows") {
             const int rows = static_cast<int>(w.Table.Count()) - DetectResultsFormat(w.Table).headerLines;
