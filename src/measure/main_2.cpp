@@ -111,6 +111,7 @@ void TPlatform::SetupControls() {
     Memo1->SetTable(&Table);
     Memo2->SetTable(&Memo2Table);
     Memo2->hide();
+    WrapButtonCaption(Button40);
     UpDown1->SetAssociate(Edit1);
     UpDown2->SetAssociate(Edit2);
     UpDown3->SetAssociate(Edit3);

@@ -2,7 +2,9 @@
 
 #include <QButtonGroup>
 #include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRadioButton>
@@ -159,4 +161,19 @@ void TRadioGroup::SetItemIndex(int index) {
         }
     }
     setting_ = false;
+}
+
+void WrapButtonCaption(QPushButton* button) {
+    auto* label = new QLabel(button->text(), button);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignCenter);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto* layout = new QVBoxLayout(button);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->addWidget(label);
+    // The label draws the caption; the button's own one-line text stays unseen.
+    label->setForegroundRole(QPalette::WindowText);
+    QPalette palette = button->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) palette.setColor(group, QPalette::ButtonText, Qt::transparent);
+    button->setPalette(palette);
 }

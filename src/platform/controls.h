@@ -9,6 +9,7 @@
 #include <vector>
 
 class QLineEdit;
+class QPushButton;
 class QRadioButton;
 class QToolButton;
 
@@ -92,3 +93,7 @@ private:
     std::vector<QRadioButton*> buttons_;
     bool setting_ = false;
 };
+
+// Shows a push button's caption word-wrapped inside the button, in its own font
+// (text() stays the caption).
+void WrapButtonCaption(QPushButton* button);

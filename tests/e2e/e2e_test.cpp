@@ -330,3 +330,23 @@ TEST_F(EndToEnd, GraphOfAMeasuredVideo) {
     EXPECT_EQ(a.size(), size_t{740 * 425 * 3});
     EXPECT_TRUE(a == b);
 }
+
+TEST_F(EndToEnd, TheWindowFitsTheScreen) {
+    // Screens of 1366 x 768 and 1920 x 1080: the window is never larger than the screen.
+    testutil::WriteAll(dir.File("tevorin-harness.ini"), FirstStartSettings());
+    testutil::WriteAll(dir.File("script.txt"), "screenshot " + dir.File("shot.png") + "\n");
+    for (auto [w, h] : {std::pair{1366, 768}, {1920, 1080}}) {
+        const std::string screen = dir.File("screen.json");
+        testutil::WriteAll(screen, "{\"screens\":[{\"name\":\"s\",\"x\":0,\"y\":0,\"width\":" + std::to_string(w) + ",\"height\":" +
+                                       std::to_string(h) + ",\"logicalDpi\":96,\"logicalBaseDpi\":96,\"dpr\":1}]}");
+        ASSERT_EQ(testutil::Run("QT_QPA_PLATFORM=offscreen:configfile=" + screen + " " + testutil::BinFile("tevorin-harness") + " " +
+                                dir.File("script.txt") + " >/dev/null 2>&1"),
+                  0);
+        const std::string png = testutil::ReadAll(dir.File("shot.png"));
+        ASSERT_GT(png.size(), 24u);
+        const auto be32 = [&](size_t at) { return int(uint8_t(png[at])) << 24 | int(uint8_t(png[at + 1])) << 16 | int(uint8_t(png[at + 2])) << 8 | uint8_t(png[at + 3]); };
+        EXPECT_LE(be32(16), w);
+        EXPECT_LE(be32(20), h);
+        EXPECT_GT(be32(20), h / 2);
+    }
+}

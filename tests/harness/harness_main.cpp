@@ -27,7 +27,7 @@
 //   answer yes|no          the answer to the next question
 //   save PATH | load PATH  "SaveToCSV-File" | "Load CSV" with PATH chosen
 //   dump-frame N PATH      frame N as the active reader delivers it, binary PPM
-//   screenshot PATH        PNG of the main window
+//   screenshot PATH        PNG of the main window (offscreen: at its designed size)
 //   expect-rows N          data rows in the results table
 //   expect-field ROW COL TEXT   field COL of data row ROW (both 1-based) equals TEXT
 //   expect-line N TEXT     line N (1-based) of the results table equals TEXT
@@ -102,6 +102,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QSlider>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -150,6 +151,11 @@ public:
     Harness() {
         dialogs_.Install();
         window_ = std::make_unique<TPlatform>();
+        // The plain offscreen screen is 800 x 800: the window keeps its designed
+        // size there, so screenshots show all of it. A screen given by
+        // QT_QPA_PLATFORM=offscreen:configfile=... or a real display fits it.
+        if (qgetenv("QT_QPA_PLATFORM") == "offscreen")
+            window_->resize(window_->centralwidget->minimumSize() + QSize(0, window_->menuBar()->sizeHint().height()));
         window_->show();
     }
 
