@@ -222,6 +222,8 @@ public:
     // A settings-dialog reader button: the selection, the "DShow" box (quietly)
     // and one ReaderSwitch.
     void SelectReader(bool directShow);
+    // "DShow" and its caption show DirectShowSelected, without switching.
+    void ShowReaderChoice();
     void ComboBox1Change(int item);
     void CheckBox5Click();
     void RectangleAperture1Click();

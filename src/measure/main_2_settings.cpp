@@ -87,14 +87,18 @@ void TPlatform::ReaderSwitch() {
     if (!s.VideoOpened) return;
     // The reader given up keeps the video until the other one has opened it.
     if (!OpenVideoReader()) {
-        const bool holding = s.ReaderKind == 1;
-        s.DirectShowSelected = holding ? 1 : 0;
-        SetQuietly(CheckBox7, holding);
-        CheckBox7->setText(holding ? "DShow" : "VFW");
+        s.DirectShowSelected = s.ReaderKind == 1 ? 1 : 0;
+        ShowReaderChoice();
         return;
     }
     if (s.DirectShowSelected) DshowRunPause();
     ShowNeighbor();
+}
+
+void TPlatform::ShowReaderChoice() {
+    const bool dshow = State.DirectShowSelected != 0;
+    SetQuietly(CheckBox7, dshow);
+    CheckBox7->setText(dshow ? "DShow" : "VFW");
 }
 
 void TPlatform::SelectReader(bool directShow) {
@@ -141,8 +145,8 @@ void TPlatform::CheckBox5Click() {
         s.Overlay.VtiFieldCount1.clear();
         s.Overlay.VtiFieldCount2.clear();
     }
+    // GHS-OSD: the grid counts as located (the locating itself comes with the overlay reader).
     if (on && s.TimeInserterType == 2 && s.VideoOpen) {
-        s.RunningFlag = 0;
         s.OverlayGridLocated = 1;
         ShowNeighbor();
     }

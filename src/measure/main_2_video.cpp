@@ -100,7 +100,7 @@ bool TPlatform::OpenVideoReader() {
     const std::string name = fileio::ExtractFileName(s.VideoFileName);
     if (Lower(s.VideoFileExt) == ".avs") {
         s.DirectShowSelected = 0;
-        CheckBox7->setChecked(false);
+        ShowReaderChoice();
         CheckBox7->setEnabled(false);
     } else {
         CheckBox7->setEnabled(true);
@@ -159,7 +159,7 @@ bool TPlatform::OpenVideo(const std::string& path, bool resultsLoading) {
         s.VideoFileExt = oldExt;
         s.DirectShowSelected = oldDshow;
         CheckBox7->setEnabled(Lower(oldExt) != ".avs");
-        CheckBox7->setChecked(oldDshow == 1);
+        ShowReaderChoice();
         return false;
     }
     s.VideoFolder = fileio::ExtractFileDir(path);

@@ -89,8 +89,10 @@ void ApplySettings(TPlatform& p, const SettingsValues& v) {
     s.RememberSavedResultsFolder = v.RememberSavedResultsFolder;
     s.RememberResultsFolder = v.RememberResultsFolder;
     s.UseAviSynth = v.UseAviSynth;
+    // The reader read here is the one for the next opening: the box follows
+    // without reopening the video (the reader holding it stays).
     s.DirectShowSelected = v.DirectShowSelected;
-    p.CheckBox7->setChecked(v.DirectShowSelected);
+    p.ShowReaderChoice();
 
     p.CheckBox14->setChecked(v.PsfPhotometry);
     p.CheckBox2->setChecked(v.FieldMeasure);

@@ -216,6 +216,20 @@ TEST_F(Settings, ReaderSwitchReopensWithTheOtherReaderOrKeepsTheOne) {
     w->CheckBox7->setChecked(true);
     EXPECT_FALSE(w->CheckBox7->isChecked());
     EXPECT_EQ(w->State.DirectShowSelected, 0);
+    w->State.RunningFlag = 0;
+
+    // The settings read again at an opening choose the reader of the next opening;
+    // the one that opened the video keeps it.
+    std::filesystem::rename(video + ".moved", video);
+    std::string file = kVfwFile;
+    file.replace(file.find("VideoForWindows"), 15, "DirectShow");
+    testutil::WriteAll(ini, file);
+    dialogs.fileAnswers.push_back(video);
+    w->Button1Click();
+    EXPECT_EQ(std::tuple(w->State.ReaderKind, w->State.DirectShowSelected, w->CheckBox7->text().toStdString()),
+              std::tuple(uint8_t{0}, uint8_t{1}, std::string("DShow")));
+    EXPECT_EQ(dialogs.Texts("error").size(), 2u);
+    EXPECT_EQ(Code(5), 5);
 }
 
 TEST_F(Settings, InserterAndOverlaySwitchSetThresholdsAndFlags) {
