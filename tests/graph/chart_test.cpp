@@ -167,6 +167,24 @@ TEST_F(Chart, ObjectBoxesAndReset) {
     EXPECT_EQ(Graph.NarrowLayoutSet, 0);
 }
 
+// "Fix Graph's Min & Max" keeps the range of the last drawing; the sliders apply
+// to it once, however often the graph is drawn.
+TEST_F(Chart, FixedRangeAndSliders) {
+    Tchart1& c = Open(50);
+    EXPECT_EQ(Graph.GraphMax, 160);
+    w->FixMin6MaxofGraph1->setChecked(true);
+    w->Table.Set(6, "0.0,,,,,,,,,,900,,");
+    c.ScrollBar2->setValue(5);
+    c.GraphShow3();
+    c.GraphShow3();
+    EXPECT_EQ(Graph.GraphMax, 80);
+    w->FixMin6MaxofGraph1->setChecked(false);
+    c.GraphShow3();
+    EXPECT_EQ(Graph.GraphMax, 450);
+    c.Button1->click();
+    EXPECT_FALSE(w->FixMin6MaxofGraph1->isEnabled() || w->FixMin6MaxofGraph1->isChecked());
+}
+
 // The three messages, word for word.
 TEST_F(Chart, Messages) {
     Tchart1& c = Open(50, false, 1);

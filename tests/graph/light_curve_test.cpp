@@ -187,6 +187,12 @@ TEST(LightCurve, PixelProbes) {
     Drawn s = Draw(Table(100, false, 1, Signed), [](GraphView&, GraphInputs&) {});
     EXPECT_EQ(s.At(700, ValueToY(s.g, 425, 0)), 0u);
     EXPECT_TRUE(s.Any(QRect(700, 21, 1, 360), 0xFFFF00));
+    // The Min slider above negative data: the points keep the grid's offset, so
+    // the largest value stays at the top of the plot.
+    Drawn m = Draw(Table(100, false, 1, Signed), [](GraphView&, GraphInputs& in) { in.minSlider = 5; });
+    ASSERT_LT(m.g.YOffset, 0);
+    EXPECT_EQ(ValueToY(m.g, 425, 300), 20);
+    EXPECT_TRUE(m.Near(RowToX(m.g, 1), 20, 0xFF0000));
 
     // Field rows: ticks under "10.0" (row 20), none under "10.5" or "15.0".
     Drawn f = Draw(Table(100, true, 1, Same), [](GraphView& g, GraphInputs&) { g.FieldMode = 1; });
