@@ -370,7 +370,13 @@ void Tchart1::CheckBox1Click() {
         Button5->setEnabled(false);
         Button6->setEnabled(false);
         NarrowSetting();
+        // Choosing "Part" runs the Width choice's handler: the Scale works again.
         RadioGroup1->SetItemIndex(0);
+        if (g.EntireView) {
+            g.EntireView = 0;
+            UpDown2->setEnabled(true);
+            g.RecentreOnWidthChange = 1;
+        }
         if (g.NarrowLayoutSet == 0) g.RecentreOnLayoutChange = 1;
         g.NarrowLayoutSet = 1;
     }

@@ -160,6 +160,7 @@ TEST_F(Chart, ObjectBoxesAndReset) {
     EXPECT_EQ(again.ChartImg1->Picture().width(), 300);
     EXPECT_EQ(again.CheckBox1->text(), "Wide");
     EXPECT_FALSE(again.RadioGroup1->isEnabled());
+    EXPECT_EQ(Graph.EntireView, 0);
     Tchart1& narrow = Reopen();
     EXPECT_EQ(narrow.ChartImg1->Picture().width(), 300);
     narrow.CheckBox1->click();
