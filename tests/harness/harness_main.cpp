@@ -125,6 +125,7 @@
 #include "platform/ini_file.h"
 #include "platform/dialogs.h"
 #include "platform/numtext.h"
+#include "support/qt_test_environment.h"
 #include "video/avidshow.h"
 
 namespace {
@@ -625,7 +626,7 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    testutil::PrepareQtTestEnvironment();
     QApplication app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: tevorin-harness SCRIPT\n");

@@ -1,11 +1,12 @@
 // Shared main of every test executable: a QApplication (offscreen unless the
 // environment says otherwise) so that window tests can create widgets.
 #include <QApplication>
-#include <cstdlib>
 #include <gtest/gtest.h>
 
+#include "support/qt_test_environment.h"
+
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    testutil::PrepareQtTestEnvironment();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
