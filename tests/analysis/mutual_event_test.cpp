@@ -97,21 +97,18 @@ TEST(MutualAverage, MatchesNumpyOracle) {
              {"unit size 1024", 1024, 5, 0, 0, "0:0:0", "0:0:0", "-"},
          })
         CheckAgainstOracle(event, c);
+    // 100 frames of 32 give 3 units, the last 4 frames unused.
     CheckAgainstOracle(mutualtest::Table(mutualtest::EventRows(100, 3600)), {"100 frames", 32, 2, 0, 0, "0:0:0", "0:0:0", "-"});
     CheckAgainstOracle(mutualtest::Table(mutualtest::EventRows(1, 3600)), {"one frame", 1, 0, 2, 0, "1:0:0", "1:0:9", "-"});
 }
 
 TEST(MutualAverage, CountsTimesAndTexts) {
     AverageSettings s;
-    // 100 frames of 32 give 3 units, the last 4 frames unused.
-    auto r = AverageFrames(mutualtest::Table(mutualtest::EventRows(100, 3600)), s);
-    EXPECT_EQ(r.UnitCount(), 3);
-
     // Minute lag: only a repeat of the previous unit's hour and minute is moved on.
     std::vector<Row> rows = {{11, 59, 57.0, 10, 10}, {11, 59, 58.0, 10, 10}, {12, 0, 0.01, 10, 10},
                              {12, 0, 0.01, 10, 10},  {12, 59, 0.02, 10, 10}, {12, 59, 0.0, 10, 10}};
     s.unitSize = 1;
-    r = AverageFrames(mutualtest::Table(rows), s);
+    auto r = AverageFrames(mutualtest::Table(rows), s);
     ASSERT_EQ(r.UnitCount(), 6);
     EXPECT_EQ(r.listing[2], "12  0  0.010,      10,      10,      10,      10,   1.00000");
     EXPECT_EQ(r.listing[3].substr(0, 12), "12  1  0.010");
