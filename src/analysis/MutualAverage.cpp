@@ -89,7 +89,11 @@ TMutual_Average::~TMutual_Average() {
         searchCancel_ = true;
         searchThread_->join();
     }
-    if (Mutual_Average == this) Mutual_Average = nullptr;
+    // Freed with its owner: the opener may open a new one.
+    if (Mutual_Average == this) {
+        Mutual_Average = nullptr;
+        MutualAverageOpen = false;
+    }
 }
 
 void TMutual_Average::FormCreate() {
