@@ -1,6 +1,8 @@
 // The registry's formats in their order: the first loader that accepts an
 // extension wins.
+#include "imagefile/BMPLoader.h"
 #include "imagefile/ImageDLLLoader.h"
+#include "imagefile/JPEGLoader.h"
 #include "imagefile/LinarBitmap.h"
 #include "imagefile/PNGLoader.h"
 
@@ -8,16 +10,18 @@ namespace imagefile {
 
 namespace {
 TImageDLLLoader* g_imageDLLLoader = nullptr;
+TJPEGLoader* g_jpegLoader = nullptr;
 TPNGLoader* g_pngLoader = nullptr;
+TBMPLoader* g_bmpLoader = nullptr;
 }  // namespace
 
 void RegisterStandardLoaders(TBitmapLoaders& registry) {
     registry.Add(g_imageDLLLoader = new TImageDLLLoader);
     // ICO/CUR loader
-    // JPEG loader
+    registry.Add(g_jpegLoader = new TJPEGLoader);
     registry.Add(g_pngLoader = new TPNGLoader);
     // HIPS loader
-    // BMP loader
+    registry.Add(g_bmpLoader = new TBMPLoader);
     // WMF/EMF loader
     // PCX loader
 }
@@ -25,6 +29,16 @@ void RegisterStandardLoaders(TBitmapLoaders& registry) {
 TImageDLLLoader& ImageDLLLoader() {
     BitmapLoaders();
     return *g_imageDLLLoader;
+}
+
+TJPEGLoader& JPEGLoader() {
+    BitmapLoaders();
+    return *g_jpegLoader;
+}
+
+TBMPLoader& BMPLoader() {
+    BitmapLoaders();
+    return *g_bmpLoader;
 }
 
 TPNGLoader& PNGLoader() {

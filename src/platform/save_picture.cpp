@@ -1,15 +1,15 @@
 #include "save_picture.h"
 
-#include <QBuffer>
-#include <QByteArray>
-#include <QImageWriter>
 #include <QPainter>
 
 #include <algorithm>
 #include <cctype>
 
 #include "file_io.h"
+#include "imagefile/BMPLoader.h"
+#include "imagefile/JPEGLoader.h"
 #include "imagefile/LinarBitmap.h"
+#include "imagefile/PNGLoader.h"
 
 PictureFormat PictureFormatOf(const std::string& path) {
     std::string ext = fileio::ExtractFileExt(path);
@@ -28,18 +28,8 @@ bool SavePicture(const QImage& image, const std::string& path, std::string& erro
         error = "There is no picture to save to " + path + ".";
         return false;
     }
-    const char* format = "BMP";
-    switch (PictureFormatOf(path)) {
-        case PictureFormat::Png: format = "PNG"; break;
-        case PictureFormat::Jpeg: format = "JPEG"; break;
-        case PictureFormat::Bmp: format = "BMP"; break;
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    // JPEG, BMP and our PNG writer keep no alpha; flatten onto white so transparent
-    // areas do not turn black.
+    // Our writers keep no alpha; flatten onto white so transparent areas do not
+    // turn black.
     QImage out = image;
     if (out.hasAlphaChannel()) {
         QImage flat(out.size(), QImage::Format_RGB32);
@@ -49,21 +39,19 @@ bool SavePicture(const QImage& image, const std::string& path, std::string& erro
         painter.end();
         out = flat;
     }
-    if (PictureFormatOf(path) == PictureFormat::Png) {
-        // PNG goes through the image library's writer, as a 24-bit picture.
-        try {
-            imagefile::TLinearBitmap bitmap;
-            bitmap.Assign(out.convertToFormat(QImage::Format_BGR888));
-            bitmap.SaveToFile(path);
-        } catch (const std::exception& e) {
-            error = e.what();
-            return false;
+    // Every format goes through the image library's writers as a 24-bit picture;
+    // their file saving writes a temporary file and renames it.
+    try {
+        imagefile::TLinearBitmap bitmap;
+        bitmap.Assign(out.convertToFormat(QImage::Format_BGR888));
+        switch (PictureFormatOf(path)) {
+            case PictureFormat::Png: imagefile::PNGLoader().SaveToFile(path, "PNG", bitmap); break;
+            case PictureFormat::Jpeg: imagefile::JPEGLoader().SaveToFile(path, "JPG", bitmap); break;
+            case PictureFormat::Bmp: imagefile::BMPLoader().SaveToFile(path, "BMP", bitmap); break;
         }
-        return true;
-    }
-    if (!writer.write(out)) {
-        error = "Cannot encode the picture for " + path + ": " + writer.errorString().toStdString();
+    } catch (const std::exception& e) {
+        error = "Cannot save the picture to " + path + ": " + e.what();
         return false;
     }
-    return fileio::WriteFileAtomic(path, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), error);
+    return true;
 }

@@ -1,13 +1,15 @@
 // Subcommands on the image file library's pictures and loaders:
-//   image-load FILE OUT.pnm [--alpha A.pgm] [--palette]
+//   image-load FILE OUT.pnm [--alpha A.pgm] [--palette] [--min-width W --min-height H]
 //       loads by FILE's extension; prints "loader=CLASS width=W height=H format=F"
-//       (PNG adds " gamma=G transparent=T"); writes P6 for formats 3, 6, 7 and P5
+//       (PNG adds " gamma=G transparent=T", JPEG " full=WxH"); writes P6 for formats 3, 6, 7 and P5
 //       (maxval 65535) for format 5; --alpha keeps alpha and writes it as P5 (255
 //       everywhere when the file has none); --palette prints 256 lines "i r g b".
 //   image-save IN.pnm OUT [--palette P.ppm] [--to 3|5|6|7] [--gray] [--filter-mode N] [--lossy N]
+//              [--quality Q] [--target-size B]
 //       P6 gives a 24-bit picture, 8-bit P5 an 8-bit one with the grey palette or
 //       the 256 x 1 P6 palette, 16-bit P5 16-bit grey; saved by OUT's extension.
-//   image-convert IN OUT [--to F] [--gray] [--filter-mode N] [--lossy N]
+//   image-convert IN OUT [--to F] [--gray] [--filter-mode N] [--lossy N] [--quality Q] [--target-size B]
+//       (JPEG saves print "compressions=N")
 //   image-loader NAME      "load=CLASS save=CLASS" for NAME's extension
 //   image-colors FILE      "colors=N gray=0|1"
 //   save-road IN.pnm NAME INDEX   the picture windows' save road: the name written or "nothing saved"
@@ -19,6 +21,7 @@
 
 #include "imagefile/BitmapConversion.h"
 #include "imagefile/ColorMapper.h"
+#include "imagefile/JPEGLoader.h"
 #include "imagefile/LinarBitmap.h"
 #include "imagefile/PNGLoader.h"
 #include "platform/file_io.h"
@@ -122,6 +125,8 @@ struct SaveOptions {
     bool gray = false;
     int filterMode = -1000;
     int lossy = -1000;
+    int quality = 0;
+    int targetSize = 0;
 };
 
 // Takes the options shared by image-save and image-convert; false on an unknown one.
@@ -131,6 +136,8 @@ bool TakeOption(const std::vector<std::string>& a, size_t& i, SaveOptions& o) {
     else if (a[i] == "--gray") o.gray = true;
     else if (a[i] == "--filter-mode" && hasValue) o.filterMode = std::stoi(a[++i]);
     else if (a[i] == "--lossy" && hasValue) o.lossy = std::stoi(a[++i]);
+    else if (a[i] == "--quality" && hasValue) o.quality = std::stoi(a[++i]);
+    else if (a[i] == "--target-size" && hasValue) o.targetSize = std::stoi(a[++i]);
     else return false;
     return true;
 }
@@ -141,16 +148,24 @@ void SaveWith(TLinearBitmap& b, const std::string& out, const SaveOptions& o) {
     TPNGLoader& png = PNGLoader();
     if (o.filterMode != -1000) png.FilterMode = o.filterMode;
     if (o.lossy != -1000) png.LossyLevel = o.lossy;
+    TJPEGLoader& jpeg = JPEGLoader();
+    jpeg.Quality = o.quality;
+    jpeg.TargetSize = o.targetSize;
+    jpeg.LastCompressions = 0;
     b.SaveToFile(out);
+    if (jpeg.LastCompressions) std::printf("compressions=%d\n", jpeg.LastCompressions);
 }
 
 int ImageLoad(const std::vector<std::string>& a) {
-    if (a.size() < 2) return ProbeFail("usage: image-load FILE OUT.pnm [--alpha A.pgm] [--palette]");
+    if (a.size() < 2) return ProbeFail("usage: image-load FILE OUT.pnm [--alpha A.pgm] [--palette] [--min-width W --min-height H]");
     std::string alphaPath;
     bool palette = false;
+    TJPEGLoader& jpeg = JPEGLoader();
     for (size_t i = 2; i < a.size(); ++i) {
         if (a[i] == "--alpha" && i + 1 < a.size()) alphaPath = a[++i];
         else if (a[i] == "--palette") palette = true;
+        else if (a[i] == "--min-width" && i + 1 < a.size()) jpeg.MinWidth = std::stoi(a[++i]);
+        else if (a[i] == "--min-height" && i + 1 < a.size()) jpeg.MinHeight = std::stoi(a[++i]);
         else return ProbeFail("unknown option: " + a[i]);
     }
     TPNGLoader& png = PNGLoader();
@@ -160,6 +175,7 @@ int ImageLoad(const std::vector<std::string>& a) {
         TBitmapLoader* loader = b.LoadFromFile(a[0]);
         std::printf("loader=%s width=%d height=%d format=%d", loader->ClassName(), b.Width, b.Height, b.PixelFormat);
         if (loader == &png) std::printf(" gamma=%g transparent=%d", png.Gamma, png.TransparentColor);
+        if (loader == &jpeg) std::printf(" full=%dx%d", jpeg.FullWidth, jpeg.FullHeight);
         std::printf("\n");
         if (palette)
             for (int i = 0; i < 256; ++i) {
@@ -182,7 +198,7 @@ int ImageLoad(const std::vector<std::string>& a) {
 }
 
 int ImageSave(const std::vector<std::string>& a) {
-    if (a.size() < 2) return ProbeFail("usage: image-save IN.pnm OUT [--palette P.ppm] [--to F] [--gray] [--filter-mode N] [--lossy N]");
+    if (a.size() < 2) return ProbeFail("usage: image-save IN.pnm OUT [--palette P.ppm] [--to F] [--gray] [--filter-mode N] [--lossy N] [--quality Q] [--target-size B]");
     std::string palettePath;
     SaveOptions o;
     try {
@@ -201,7 +217,7 @@ int ImageSave(const std::vector<std::string>& a) {
 }
 
 int ImageConvert(const std::vector<std::string>& a) {
-    if (a.size() < 2) return ProbeFail("usage: image-convert IN OUT [--to F] [--gray] [--filter-mode N] [--lossy N]");
+    if (a.size() < 2) return ProbeFail("usage: image-convert IN OUT [--to F] [--gray] [--filter-mode N] [--lossy N] [--quality Q] [--target-size B]");
     SaveOptions o;
     try {
         for (size_t i = 2; i < a.size(); ++i)
@@ -256,10 +272,13 @@ int SaveRoad(const std::vector<std::string>& a) {
     return 0;
 }
 
-ProbeCommand c1("image-load", "FILE OUT.pnm [--alpha A.pgm] [--palette]", ImageLoad);
-ProbeCommand c2("image-save", "IN.pnm OUT [--palette P.ppm] [--to 3|5|6|7] [--gray] [--filter-mode N] [--lossy N]",
+ProbeCommand c1("image-load", "FILE OUT.pnm [--alpha A.pgm] [--palette] [--min-width W --min-height H]", ImageLoad);
+ProbeCommand c2("image-save",
+                "IN.pnm OUT [--palette P.ppm] [--to 3|5|6|7] [--gray] [--filter-mode N] [--lossy N] [--quality Q] "
+                "[--target-size B]",
                 ImageSave);
-ProbeCommand c3("image-convert", "IN OUT [--to F] [--gray] [--filter-mode N] [--lossy N]", ImageConvert);
+ProbeCommand c3("image-convert", "IN OUT [--to F] [--gray] [--filter-mode N] [--lossy N] [--quality Q] [--target-size B]",
+                ImageConvert);
 ProbeCommand c4("image-loader", "NAME", ImageLoader);
 ProbeCommand c5("image-colors", "FILE", ImageColors);
 ProbeCommand c6("save-road", "IN.pnm NAME INDEX", SaveRoad);
