@@ -18,6 +18,7 @@ std::string TBMPLoader::GetLoadFilter() { return "Windows bitmap (*.bmp)|*.bmp";
 
 void TBMPLoader::LoadFromStream(TBaseStream& stream, const std::string&, TLinearBitmap& bitmap) {
     TFallbackBitmap fallback;
+    fallback.MaxPictureBytes = MaxPictureBytes;
     fallback.LoadFromStream(stream);
     bitmap.TakeOver(fallback.Picture);
 }

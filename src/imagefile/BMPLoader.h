@@ -21,6 +21,9 @@ public:
     std::string GetLoadFilter() override;
     void LoadFromStream(TBaseStream& stream, const std::string& ext, TLinearBitmap& bitmap) override;
     void SaveToStream(TBaseStream& stream, const std::string& ext, const TLinearBitmap& bitmap) override;
+
+    // For fuzzing: a lower picture size cap.
+    int64_t MaxPictureBytes = kMaxBitmapBytes;
 };
 
 // The registered instance.

@@ -156,7 +156,7 @@ size_t TBufferedFile::ReadRow(uint8_t* dest, size_t n) {
 
 // ---- LoadDIB ----
 
-int LoadDIB(TBaseStream& stream, std::unique_ptr<TUniDIB>& dib, TDIBFileInfo* info) {
+int LoadDIB(TBaseStream& stream, std::unique_ptr<TUniDIB>& dib, TDIBFileInfo* info, int64_t maxPictureBytes) {
     dib.reset();
     TDIBFileInfo local;
     TDIBFileInfo& fi = info ? *info : local;
@@ -214,7 +214,9 @@ int LoadDIB(TBaseStream& stream, std::unique_ptr<TUniDIB>& dib, TDIBFileInfo* in
     const bool topDown = height < 0;
     const int64_t absHeight = topDown ? -height : height;
     const bool palette = bits <= 8;
-    CheckBitmapSize(width, absHeight, palette && headerSize != 0 && headerSize != 64 ? 1 : 3);
+    const int pixelSize = palette && headerSize != 0 && headerSize != 64 ? 1 : 3;
+    CheckBitmapSize(width, absHeight, pixelSize);
+    if (width * absHeight * pixelSize > maxPictureBytes) throw ELinearBitmap(kInvalidBitmapSize);
     if (headerSize != 0) {
         fileStride = (width * bits + 31) / 32 * 4;
         if (dataOffset < tableStart) return 5;
@@ -339,7 +341,7 @@ void DIBToLinearBitmap(const TUniDIB& dib, const uint32_t masks[3], bool keepPal
 void TFallbackBitmap::LoadFromStream(TBaseStream& stream) {
     std::unique_ptr<TUniDIB> dib;
     TDIBFileInfo info;
-    if (LoadDIB(stream, dib, &info) != 0) throw EUnsupportedFileFormat(kUnsupportedFileFormat);
+    if (LoadDIB(stream, dib, &info, MaxPictureBytes) != 0) throw EUnsupportedFileFormat(kUnsupportedFileFormat);
     const bool keepPalette = info.HeaderSize != 0 && info.HeaderSize != 64;
     DIBToLinearBitmap(*dib, info.Masks, keepPalette, Picture);
 }

@@ -68,8 +68,10 @@ struct TDIBFileInfo {
 };
 
 // 0 on success, 5 for an unsupported file. Reads from the stream's position;
-// `dib` is replaced (also on failure, by nothing).
-int LoadDIB(TBaseStream& stream, std::unique_ptr<TUniDIB>& dib, TDIBFileInfo* info = nullptr);
+// `dib` is replaced (also on failure, by nothing). Pictures above maxPictureBytes
+// (as 8 or 24 bits) raise "Invalid bitmap size".
+int LoadDIB(TBaseStream& stream, std::unique_ptr<TUniDIB>& dib, TDIBFileInfo* info = nullptr,
+            int64_t maxPictureBytes = kMaxBitmapBytes);
 
 // The picture of a DIB: with `keepPalette` and up to 8 bits an 8-bit picture with
 // the DIB's colour table (entries past it black), otherwise 24 bit. 16- and 32-bit
@@ -85,6 +87,7 @@ class TFallbackBitmap {
 public:
     void LoadFromStream(TBaseStream& stream);
     TLinearBitmap Picture;
+    int64_t MaxPictureBytes = kMaxBitmapBytes;  // lowered for fuzzing
 };
 
 }  // namespace imagefile
