@@ -208,6 +208,7 @@ HRESULT FilterGraph::Run() {
     runAnchorPosition_ = position_;
     runAnchorNs_ = NowNs();
     shownFrame_ = -1;
+    clockStarted_ = false;
     if (rendered_ && QCoreApplication::instance()) {
         if (!timer_) {
             timer_ = std::make_unique<QTimer>();
@@ -222,6 +223,12 @@ HRESULT FilterGraph::Run() {
 void FilterGraph::Tick() {
     if (state_ != FilterState::Running) return StopTimer();
     auto keep = shared_from_this();  // the owner's callback may close the reader
+    if (!clockStarted_) {
+        // A busy event loop may deliver the first tick late; the starting frame is
+        // still shown first instead of being skipped.
+        clockStarted_ = true;
+        runAnchorNs_ = NowNs();
+    }
     const int64_t elapsed = (NowNs() - runAnchorNs_) / 100;
     position_ = std::min(runAnchorPosition_ + elapsed, duration_);
     const int frame = FrameAt(position_);

@@ -171,6 +171,7 @@ private:
     int64_t runAnchorPosition_ = 0;
     int64_t runAnchorNs_ = 0;
     int shownFrame_ = -1;
+    bool clockStarted_ = false;  // the run clock starts with the first tick, as a renderer's preroll
     int frameCount_ = 0;
     // Last member: its worker ends before the decoder goes away.
     video::FrameReadAhead ahead_;
