@@ -60,7 +60,8 @@ TPlatform::TPlatform(QWidget* parent) : QMainWindow(parent) {
     ConnectRunHandlers();
     ConnectObjectHandlers();
     ConnectGraphHandlers();
-    ConnectMutualOpener();
+    ConnectOpeners();
+    ConnectToolHandlers();
     ConnectSettingsHandlers();
     FormCreate();
 }
@@ -163,13 +164,8 @@ void TPlatform::ConnectHandlers() {
     connect(Exit1, &QAction::triggered, this, &TPlatform::Button2Click);
     connect(Button6, &QPushButton::clicked, this, &TPlatform::Button6Click);
     connect(SavetoCSVFile1, &QAction::triggered, this, &TPlatform::SaveResultsFile);
-    connect(Button18, &QPushButton::clicked, this, &TPlatform::Button18Click);
     connect(Button20, &QPushButton::clicked, this, &TPlatform::Button20Click);
     connect(LoadCSVFile1, &QAction::triggered, this, [this] { LoadResultsFile(); });
-    connect(UpDown9, &TUpDown::Click, this, [this](bool) {
-        const int sign = State.FrameStep < 0 ? -1 : 1;
-        State.FrameStep = sign * UpDown9->Position();
-    });
 }
 
 void TPlatform::FormCreate() {
@@ -473,10 +469,6 @@ bool TPlatform::LoadResultsFrom(const std::string& path) {
     return true;
 }
 
-void TPlatform::Button18Click() {
-    if (State.RunningFlag) return;
-    OpenGraphWindow();
-}
 
 void TPlatform::Button2Click() {
     if (State.RecordingFlag || State.DirectionMode) return;

@@ -99,7 +99,8 @@ public:
     void RunPauseIfDshow();
     void WriteAvsScript();
     void ApplyFrameRate();
-    void OpenVideoDialog();
+    // True when a video was chosen and opened.
+    bool OpenVideoDialog();
     void Button1Click();
     void AVIRileOpen1Click();
 
@@ -195,8 +196,26 @@ public:
     void DrawPositionMarkers();
     void Position1Show(int k);
 
-    // ---- Openers of the analysis windows (main_2_mutual.cpp) ----
+    // ---- Window openers (main_2_openers.cpp) ----
+    // Runs the opener row of a control (its object name): guard, open flag,
+    // creation, modal or not. True when a window was made.
+    bool OpenWindow(const std::string& control);
+    // The controls that have a row, in table order.
+    static std::vector<std::string> OpenerControls();
     void forMutualEvent1Click();
+    void AfterMeasurementOption();
+
+    // ---- Occultation presets, tools and exports (main_2_tools.cpp) ----
+    // The occultation type chosen in the operation guide (0..4).
+    int PresetIndex = 0;
+    void ApplyOccultationPreset();
+    void CopyCurrentTimetoClipboard1Click();
+    // Gamma (Edit18, "OFF"/"Measure"/"Field") and interval (UpDown9, Edit19).
+    void Edit18Enter();
+    void Edit18Exit();
+    void GammaModeClick(int mode);
+    void UpDown9Click();
+    void Edit19Exit();
     // ---- Settings, switches and options (main_2_settings.cpp) ----
     // "Show Field" is on.
     uint8_t FieldViewShown = 0;
@@ -270,7 +289,12 @@ private:
     std::string dshowPath_;      // the file the DirectShow reader holds
     void ConnectRunHandlers();
     void ConnectObjectHandlers();
-    void ConnectMutualOpener();
+    void ConnectOpeners();
+    void ConnectToolHandlers();
+    void GammaRedraw();
+    void ShowGamma();
+    // FrameStep keeps its direction and takes `step`; the shadow velocity per interval follows.
+    void ShowInterval(int step);
     // A radius control changed: written into the current object, limits and masks follow.
     void RadiusChanged(TUpDown* control, int32_t DataLineObject::*field);
     void CheckObjectRadio(int k);

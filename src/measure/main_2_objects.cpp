@@ -437,6 +437,7 @@ void TPlatform::SetStarsPosition(int x, int y) {
     CheckBox6->setChecked(linkSaved);
     if (linkSaved) UpdateLinkControls();
     CheckBox6->setEnabled(s.ObjectCount >= 2 && s.FrameObject(2).TrackMode == kTrackDrift);
+    if (EasyClick) ApplyOccultationPreset();
 }
 
 // ---------------------------------------------------------------- aperture and tracking controls

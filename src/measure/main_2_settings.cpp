@@ -63,9 +63,6 @@ void TPlatform::ConnectSettingsHandlers() {
     connect(Button25, &QPushButton::clicked, this, [this] { SetLinkRefClick(2); });
     connect(Button26, &QPushButton::clicked, this, [this] { ClearLinkRefClick(2); });
     connect(Button10, &QPushButton::clicked, this, &TPlatform::Button10Click);
-    connect(Button17, &QPushButton::clicked, this, &TPlatform::Button17Click);
-    connect(UpdateSettingItems1, &QAction::triggered, this, &TPlatform::UpdateSettingItems1Click);
-    connect(MeasuremenOption1, &QAction::triggered, this, &TPlatform::MeasuremenOption1Click);
 }
 
 void TPlatform::SyncUpDownTexts() {
@@ -469,20 +466,9 @@ void TPlatform::Button10Click() {
 
 // ---------------------------------------------------------------- openers
 
-void TPlatform::Button17Click() {
-    if (State.RecordingFlag || State.RunningFlag) return;
-    UpdateSettingItems1Click();
-}
-
-void TPlatform::UpdateSettingItems1Click() {
-    if (State.RecordingFlag || PreserveSetting) return;
-    Dialogs().ShowModal(new TPreserveSetting(*this));
-}
-
-void TPlatform::MeasuremenOption1Click() {
+// What follows "Measurement Option", whether its window was open already or not.
+void TPlatform::AfterMeasurementOption() {
     MeasureState& s = State;
-    if (s.RecordingFlag) return;
-    if (!MeasurementOption) (new TMeasurementOption(*this))->show();
     CheckBox1->setChecked(false);
     ChainRadiusLimits();
     RebuildMasks(s.CurrentObject);

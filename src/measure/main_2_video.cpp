@@ -229,12 +229,12 @@ bool TPlatform::OpenVideo(const std::string& path, bool resultsLoading) {
     return true;
 }
 
-void TPlatform::OpenVideoDialog() {
-    if (State.RecordingFlag) return;
+bool TPlatform::OpenVideoDialog() {
+    if (State.RecordingFlag) return false;
     const std::string path =
         Dialogs().OpenFileName({"Open video", State.VideoFolder, "", "Video files (*.avi *.avs *.mp4 *.mkv *.mov *.dv);;All files (*)"});
-    if (path.empty()) return;
-    OpenVideo(path, false);
+    if (path.empty()) return false;
+    return OpenVideo(path, false);
 }
 
 void TPlatform::Button1Click() {
@@ -247,6 +247,8 @@ void TPlatform::AVIRileOpen1Click() {
     ResetBackgroundFormControls(false);
     const bool psf = CheckBox14->isChecked();
     CheckBox14->setChecked(false);
-    OpenVideoDialog();
+    const bool opened = OpenVideoDialog();
     CheckBox14->setChecked(psf);
+    // The occultation type chosen in the guide sets the objects of every new video.
+    if (opened) ApplyOccultationPreset();
 }

@@ -262,7 +262,8 @@ TEST_F(EndToEnd, RowsCountThePixelsOfTheRadiiInForce) {
     const std::string settings = FirstStartSettings({{"Photometry", "Aperture photometry"}, {"Form", "Standard"}, {"Radius of Aperture", "3"},
                                                      {"Inner Radius of Background", "10"}, {"Outer Radius of Background", "20"}});
     const std::string ring = std::to_string(disc(20) - disc(9));
-    EXPECT_TRUE(RunsWith(dir, settings, "open " + video + "\noneframe\nexpect-field 1 19 45\nexpect-field 1 20 " + ring +
+    // Opening applies the occultation preset (outer radius 25): the settings' 20 is set again.
+    EXPECT_TRUE(RunsWith(dir, settings, "open " + video + "\nset UpDown3 20\noneframe\nexpect-field 1 19 45\nexpect-field 1 20 " + ring +
                                             "\nexpect-field 1 21 3\nexpect-field 1 22 10\nexpect-field 1 23 20\nexpect-text Edit20 45\n"));
 }
 

@@ -150,7 +150,11 @@ TEST_F(Objects, RemovingBOfThreeMovesAllOfCIntoItsPlace) {
     p.Psf.PsfTemplate[3].at(1, 2) = 42.5;
     p.Psf.ReferenceFlux[3] = 777;
     p.Tracking.LostPercent[3] = 33;
-    s.ForAllLines(3, [](DataLineObject& o) { o.BkgGap = 11; });
+    // Drift (opening applied the anchor preset): C's drift reference points stay with it.
+    s.ForAllLines(3, [](DataLineObject& o) {
+        o.BkgGap = 11;
+        o.TrackMode = kTrackDrift;
+    });
     const DataLineSet before = s.DataLines;
     p.RadioButton8->click();
     p.RemoveObject();

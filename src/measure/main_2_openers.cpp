@@ -1,0 +1,110 @@
+// The openers of the windows the main window shows: one table of the control
+// that opens each window, when it may open, whether it is open already, how it
+// is made and whether it is modal. A window whose issue lands adds its row here.
+#include <QAbstractButton>
+#include <QAction>
+
+#include "analysis/MutualAverage.h"
+#include "graph/chart.h"
+#include "measure/Measurement_option.h"
+#include "measure/SetPredictTrack1.h"
+#include "measure/main_2.h"
+#include "measure/preserveset.h"
+#include "platform/dialogs.h"
+#include "video/DshowError1.h"
+
+namespace {
+
+struct WindowOpener {
+    const char* control;                // the button, menu item or box that opens it
+    bool (*guard)(const TPlatform&);    // may it open now (null: always)
+    bool (*isOpen)(const TPlatform&);   // its open flag (null: none, a new one each time)
+    QWidget* (*create)(TPlatform&);     // makes the window and sets its open flag
+    bool modal;
+    void (*after)(TPlatform&) = nullptr;  // runs after the guard passed, open or not
+};
+
+bool NotRecording(const TPlatform& p) { return !p.State.RecordingFlag; }
+bool NotRecordingNorRunning(const TPlatform& p) { return !p.State.RecordingFlag && !p.State.RunningFlag; }
+
+QWidget* CreateGraph(TPlatform& p) {
+    p.State.GraphWindowOpen = 1;
+    const int firstDataLine = p.State.ResultsFormatVersion >= 1 ? 7 : 4;
+    p.GraphDataRowCount = static_cast<int>(p.Table.Count()) - firstDataLine + 1;
+    return new Tchart1(&p);
+}
+
+bool GraphGuard(const TPlatform& p) { return (p.State.VideoOpen || p.State.ResultsLoaded) && !p.State.RecordingFlag; }
+
+const WindowOpener kOpeners[] = {
+    {"Button18", [](const TPlatform& p) { return !p.State.RunningFlag && GraphGuard(p); },
+     [](const TPlatform& p) { return p.State.GraphWindowOpen != 0; }, CreateGraph, false},
+    {"forMutualEvent1", NotRecording, [](const TPlatform&) { return MutualAverageOpen; },
+     [](TPlatform& p) -> QWidget* {
+         MutualAverageOpen = true;
+         return Mutual_Average = new TMutual_Average(&p);
+     },
+     false},
+    {"Button17", NotRecordingNorRunning, [](const TPlatform&) { return PreserveSetting != nullptr; },
+     [](TPlatform& p) -> QWidget* { return new TPreserveSetting(p); }, true},
+    {"UpdateSettingItems1", NotRecording, [](const TPlatform&) { return PreserveSetting != nullptr; },
+     [](TPlatform& p) -> QWidget* { return new TPreserveSetting(p); }, true},
+    {"MeasuremenOption1", NotRecording, [](const TPlatform&) { return MeasurementOption != nullptr; },
+     [](TPlatform& p) -> QWidget* { return new TMeasurementOption(p); }, false,
+     [](TPlatform& p) { p.AfterMeasurementOption(); }},
+    {"ErrorMessagesfromDSHOW1", nullptr, [](const TPlatform&) { return DshowErrorsShown; },
+     [](TPlatform& p) -> QWidget* { return new TDshowErrors(&p); }, false},
+    // Opened by the right mouse button on "Estimated track".
+    {"CheckBox4", nullptr, [](const TPlatform&) { return SetPredictTrack != nullptr; },
+     [](TPlatform& p) -> QWidget* { return new TSetPredictTrack(p.Tracking, &p); }, false},
+};
+
+}  // namespace
+
+bool TPlatform::OpenWindow(const std::string& control) {
+    for (const WindowOpener& o : kOpeners) {
+        if (control != o.control) continue;
+        if (o.guard && !o.guard(*this)) return false;
+        bool opened = false;
+        if (!o.isOpen || !o.isOpen(*this)) {
+            QWidget* w = o.create(*this);
+            if (o.modal) Dialogs().ShowModal(static_cast<QDialog*>(w));
+            else w->show();
+            opened = true;
+        }
+        if (o.after) o.after(*this);
+        return opened;
+    }
+    return false;
+}
+
+std::vector<std::string> TPlatform::OpenerControls() {
+    std::vector<std::string> names;
+    for (const WindowOpener& o : kOpeners) names.emplace_back(o.control);
+    return names;
+}
+
+void TPlatform::ConnectOpeners() {
+    for (const WindowOpener& o : kOpeners) {
+        const std::string name = o.control;
+        if (name == "CheckBox4") {
+            CheckBox4->setContextMenuPolicy(Qt::CustomContextMenu);
+            connect(CheckBox4, &QWidget::customContextMenuRequested, this, [this, name] { OpenWindow(name); });
+        } else if (auto* b = findChild<QAbstractButton*>(QString::fromStdString(name))) {
+            connect(b, &QAbstractButton::clicked, this, [this, name] { OpenWindow(name); });
+        } else if (auto* a = findChild<QAction*>(QString::fromStdString(name))) {
+            connect(a, &QAction::triggered, this, [this, name] { OpenWindow(name); });
+        }
+    }
+}
+
+void TPlatform::OpenGraphWindow() {
+    if (!GraphGuard(*this) || State.GraphWindowOpen) return;
+    CreateGraph(*this)->show();
+}
+
+void TPlatform::Button18Click() { OpenWindow("Button18"); }
+void TPlatform::forMutualEvent1Click() { OpenWindow("forMutualEvent1"); }
+void TPlatform::Button17Click() { OpenWindow("Button17"); }
+void TPlatform::UpdateSettingItems1Click() { OpenWindow("UpdateSettingItems1"); }
+void TPlatform::MeasuremenOption1Click() { OpenWindow("MeasuremenOption1"); }
