@@ -43,7 +43,10 @@ bool TVfwAvi::GetFrame(int Index, Bitmap24& Bitmap) {
     if (Index >= 0 && Index < FrameCount()) {
         currentIndex_ = -1;
         bool ok = false;
-        if (!ahead_.Take(Index, Bitmap, ok, lastError_)) ok = Fetch(Index, Bitmap, lastError_);
+        if (!ahead_.Take(Index, Bitmap, ok, lastError_)) {
+            if (!script_) decoder_.SetFrameThreads(false);
+            ok = Fetch(Index, Bitmap, lastError_);
+        }
         if (!ok) return false;
         currentIndex_ = Index;
         return true;
@@ -55,13 +58,17 @@ bool TVfwAvi::GetFrame(int Index, Bitmap24& Bitmap) {
         return false;
     }
     ahead_.Stop();
+    if (!script_) decoder_.SetFrameThreads(false);
     return Fetch(currentIndex_, Bitmap, lastError_);
 }
 
 void TVfwAvi::ReadAhead(int First, int Step) {
     if (!videoOpen_ || !video::FrameReadAhead::Enabled()) return;
-    ahead_.Start([this](int n, Bitmap24& out, std::string& error) { return Fetch(n, out, error); }, First, Step,
-                 frameCount_);
+    auto fetch = [this](int n, Bitmap24& out, std::string& error) {
+        if (!script_) decoder_.SetFrameThreads(true);
+        return Fetch(n, out, error);
+    };
+    ahead_.Start(fetch, First, Step, frameCount_);
 }
 
 void TVfwAvi::Close() {

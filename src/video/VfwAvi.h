@@ -58,6 +58,7 @@ public:
     // The decoder behind the open video (for readers that share it).
     video::VideoDecoder& Decoder() {
         ahead_.Stop();
+        decoder_.SetFrameThreads(false);
         return decoder_;
     }
     // Why the last Open, SaveAudioAsWav or GetFrame failed; for a script, the line

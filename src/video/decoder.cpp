@@ -111,6 +111,7 @@ struct VideoDecoder::Impl {
 
     bool open = false;
     bool canDecode = false;
+    bool frameThreads = false;  // the codec decodes several pictures at once
     bool cacheDecoded = true;  // the codec's pictures are worth keeping
     bool cacheActive = false;  // ... and the reader has stepped backwards lately
     int forwardRun = 0;        // consecutive requests for the next frame
@@ -194,6 +195,7 @@ struct VideoDecoder::Impl {
         keyShows.clear();
         cacheActive = false;
         forwardRun = 0;
+        frameThreads = false;
     }
 
     // Opens the container, picks the first video stream and, when there is a
@@ -219,33 +221,55 @@ struct VideoDecoder::Impl {
         isAvi = fmt->iformat && std::strcmp(fmt->iformat->name, "avi") == 0;
         if (st->time_base.num <= 0 || st->time_base.den <= 0) return Fail(name + " has no valid time base.");
 
-        canDecode = false;
-        const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
         const AVCodecDescriptor* desc = avcodec_descriptor_get(st->codecpar->codec_id);
         codecName = desc ? desc->name : "unknown";
+        if (!OpenCodec()) return Fail("Out of memory opening " + name + ".");
+        // Intra-only pictures are one seek away, so only the others are kept for
+        // stepping back; holding on to raw frames would only cost fresh memory.
+        cacheDecoded = !(desc && (desc->props & AV_CODEC_PROP_INTRA_ONLY));
+        cacheActive = false;
+        return true;
+    }
+
+    // Opens the codec of `st` into cc; canDecode tells whether it could. False
+    // only when memory ran out.
+    bool OpenCodec() {
+        canDecode = false;
+        const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
         if (!codec) return true;
         cc = avcodec_alloc_context3(codec);
-        if (!cc) return Fail("Out of memory opening " + name + ".");
+        if (!cc) return false;
         if (avcodec_parameters_to_context(cc, st->codecpar) < 0) {
             avcodec_free_context(&cc);
             return true;
         }
         cc->pkt_timebase = st->time_base;
-        // Slice threads only: frame threads would delay pictures and shift the
-        // timestamps the frame numbers are taken from.
+        // Slice threads for random access; frame threads (several pictures at
+        // once, each seek waiting for all of them) only for a long forward read.
         cc->thread_count = 0;
-        cc->thread_type = FF_THREAD_SLICE;
+        cc->thread_type = frameThreads ? FF_THREAD_FRAME | FF_THREAD_SLICE : FF_THREAD_SLICE;
         cc->max_pixels = static_cast<int64_t>(VideoDecoder::kMaxSide) * VideoDecoder::kMaxSide;
         if (avcodec_open2(cc, codec, nullptr) < 0) {
             avcodec_free_context(&cc);
             return true;
         }
         canDecode = true;
-        // Intra-only pictures are one seek away, so only the others are kept for
-        // stepping back; holding on to raw frames would only cost fresh memory.
-        cacheDecoded = !(desc && (desc->props & AV_CODEC_PROP_INTRA_ONLY));
-        cacheActive = false;
         return true;
+    }
+
+    void SetFrameThreads(bool on) {
+        if (on == frameThreads) return;
+        frameThreads = on;
+        // A codec without frame threads is left as it is (a new context would also
+        // lose a palette that came with the first packet).
+        if (!open || !canDecode || !cc || !(cc->codec->capabilities & AV_CODEC_CAP_FRAME_THREADS)) return;
+        // The same pictures either way; the next frame is sought afresh.
+        ClearPosition();
+        ClearCache();
+        cacheActive = false;
+        forwardRun = 0;
+        avcodec_free_context(&cc);
+        if (!OpenCodec() || !canDecode) lost = "Could not decode " + fileio::ExtractFileName(path) + " again.";
     }
 
     // Stream time -> frame number, relative to `origin`.
@@ -818,6 +842,7 @@ double VideoDecoder::DurationSeconds() const {
 }
 std::string VideoDecoder::CodecName() const { return d_->open ? d_->codecName : std::string(); }
 bool VideoDecoder::GetFrame(int n, Bitmap24& out) { return d_->GetFrame(n, out); }
+void VideoDecoder::SetFrameThreads(bool on) { d_->SetFrameThreads(on); }
 const std::string& VideoDecoder::Error() const { return d_->error; }
 
 }  // namespace video

@@ -75,6 +75,11 @@ public:
     // decoder or no picture could be decoded for n.
     bool GetFrame(int n, Bitmap24& out);
 
+    // Frame threads for a long forward read (a run read ahead): several pictures
+    // are decoded at once, the same pictures as without; every seek costs more.
+    // The next GetFrame seeks afresh after a change. Off after Open.
+    void SetFrameThreads(bool on);
+
     // Why the last failing call failed: one English sentence naming the file.
     const std::string& Error() const;
 

@@ -190,12 +190,14 @@ bool FilterGraph::ReadFrame(int n, Bitmap24& out) {
     bool ok = false;
     std::string error;
     if (ahead_.Take(n, out, ok, error)) return ok;
+    decoder_.SetFrameThreads(false);
     return decoder_.GetFrame(n, out);
 }
 
 void FilterGraph::ReadAhead(int first, int step) {
     if (!rendered_ || !video::FrameReadAhead::Enabled()) return;
     ahead_.Start([this](int n, Bitmap24& out, std::string& error) {
+        decoder_.SetFrameThreads(true);
         if (decoder_.GetFrame(n, out)) return true;
         error = decoder_.Error();
         return false;

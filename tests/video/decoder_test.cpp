@@ -77,6 +77,16 @@ TEST_P(DecoderCodecs, EveryAccessOrderGivesFrameN) {
             ASSERT_TRUE(bmp == seq[n]) << "step " << i << " frame " << n << " shows " << vfix::ReadCode(bmp);
         }
     }
+    // Frame threads for a forward read from the middle, then back to random access.
+    video::VideoDecoder threaded;
+    ASSERT_TRUE(threaded.Open(file)) << threaded.Error();
+    ASSERT_TRUE(threaded.GetFrame(c.frames - 1, bmp) && bmp == seq[c.frames - 1]);
+    threaded.SetFrameThreads(true);
+    for (int n = c.frames / 3; n < c.frames; ++n)
+        ASSERT_TRUE(threaded.GetFrame(n, bmp) && bmp == seq[n]) << "threads, frame " << n << ": " << threaded.Error();
+    threaded.SetFrameThreads(false);
+    for (int n : {c.frames / 2, 0, c.frames - 1})
+        ASSERT_TRUE(threaded.GetFrame(n, bmp) && bmp == seq[n]) << "after threads, frame " << n;
 }
 
 INSTANTIATE_TEST_SUITE_P(Avi, DecoderCodecs, ::testing::ValuesIn(kCases),
