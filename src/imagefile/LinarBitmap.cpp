@@ -152,13 +152,30 @@ bool TLinearBitmap::IsGrayScale() const {
                 if (Palette[3 * i] != i || Palette[3 * i + 1] != i || Palette[3 * i + 2] != i) return false;
             return true;
         case pf16bit: return true;
-        case pf24bit:
+        case pf24bit: {
+            // Each byte against the next one, eight at a time, masked where the next
+            // pixel starts (the mask pattern repeats every 24 bytes).
+            uint64_t mask[3] = {};
+            for (int k = 0; k < 24; ++k)
+                if (k % 3 != 2) mask[k / 8] |= uint64_t{0xFF} << (8 * (k % 8));
+            const int n = BytesPerLine;
             for (int y = 0; y < Height; ++y) {
                 const uint8_t* p = ScanLine(y);
-                for (int x = 0; x < Width; ++x, p += 3)
-                    if (p[0] != p[1] || p[1] != p[2]) return false;
+                uint64_t differ = 0;
+                int i = 0;
+                for (; i + 25 <= n; i += 24)
+                    for (int k = 0; k < 3; ++k) {
+                        uint64_t a, b;
+                        std::memcpy(&a, p + i + 8 * k, 8);
+                        std::memcpy(&b, p + i + 8 * k + 1, 8);
+                        differ |= (a ^ b) & mask[k];
+                    }
+                for (; i + 1 < n; ++i)
+                    if (i % 3 != 2) differ |= p[i] ^ p[i + 1];
+                if (differ) return false;
             }
             return true;
+        }
         default: return false;
     }
 }

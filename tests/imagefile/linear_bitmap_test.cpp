@@ -105,6 +105,19 @@ TEST(LinearBitmap, ClearResizeAndFormatConversions) {
     TLinearBitmap other;
     other.TakeOver(b);
     EXPECT_TRUE(other.Present && !b.Present && b.Map == nullptr);
+    // A 24-bit grey picture stops being grey at any one changed byte, in the
+    // word-wise part of a row and in its tail.
+    for (int w : {1, 8, 9, 17}) {
+        TLinearBitmap g;
+        g.New(w, 2, pf24bit);
+        for (int i = 0; i < g.Size; ++i) g.Map[i] = static_cast<uint8_t>(i / 3 * 7);
+        EXPECT_TRUE(g.IsGrayScale()) << w;
+        for (int i = 0; i < g.Size; ++i) {
+            g.Map[i] ^= 1;
+            EXPECT_FALSE(g.IsGrayScale()) << w << " " << i;
+            g.Map[i] ^= 1;
+        }
+    }
 
     // The 3-3-2 cube in closed form.
     TLinearBitmap c;
