@@ -2,11 +2,15 @@
 // Pictures shared by the image benchmarks, as R,G,B bytes top row first: a
 // 720 x 576 star-field frame (noise and 40 Gaussian stars, grey) and an 800 x 600
 // graph-like picture (grid, axes, two noisy curves on white).
+#include <QImage>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <random>
 #include <vector>
+
+#include "imagefile/LinarBitmap.h"
 
 namespace bench {
 
@@ -63,6 +67,33 @@ inline RgbPicture GraphPicture() {
         prev = y;
     }
     return p;
+}
+
+// The star frame and the graph picture as 24-bit bitmaps (B,G,R) and as RGB888
+// QImages with the same pixels.
+struct PictureCase {
+    const char* name;
+    imagefile::TLinearBitmap bitmap;
+    QImage image;
+};
+
+inline const std::vector<PictureCase>& PictureCases() {
+    static const std::vector<PictureCase> cases = [] {
+        std::vector<PictureCase> v;
+        for (const auto& [name, p] : {std::pair{"star_frame", StarFramePicture()}, std::pair{"graph", GraphPicture()}}) {
+            PictureCase c{name, {}, QImage(p.width, p.height, QImage::Format_RGB888)};
+            c.bitmap.New(p.width, p.height, imagefile::pf24bit);
+            for (int y = 0; y < p.height; ++y) {
+                const uint8_t* s = &p.rgb[static_cast<size_t>(y) * p.width * 3];
+                std::memcpy(c.image.scanLine(y), s, static_cast<size_t>(p.width) * 3);
+                uint8_t* d = c.bitmap.ScanLine(y);
+                for (int x = 0; x < p.width; ++x) d[3 * x] = s[3 * x + 2], d[3 * x + 1] = s[3 * x + 1], d[3 * x + 2] = s[3 * x];
+            }
+            v.push_back(std::move(c));
+        }
+        return v;
+    }();
+    return cases;
 }
 
 }  // namespace bench

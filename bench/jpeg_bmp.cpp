@@ -21,30 +21,8 @@ using namespace imagefile;
 
 namespace {
 
-struct Case {
-    const char* name;
-    TLinearBitmap bitmap;  // 24 bit
-    QImage image;          // RGB888, the same pixels
-};
-
-const std::vector<Case>& Cases() {
-    static const std::vector<Case> cases = [] {
-        std::vector<Case> v;
-        for (const auto& [name, p] : {std::pair{"star_frame", bench::StarFramePicture()}, std::pair{"graph", bench::GraphPicture()}}) {
-            Case c{name, {}, QImage(p.width, p.height, QImage::Format_RGB888)};
-            c.bitmap.New(p.width, p.height, pf24bit);
-            for (int y = 0; y < p.height; ++y) {
-                const uint8_t* s = &p.rgb[static_cast<size_t>(y) * p.width * 3];
-                std::memcpy(c.image.scanLine(y), s, p.width * 3);
-                uint8_t* d = c.bitmap.ScanLine(y);
-                for (int x = 0; x < p.width; ++x) d[3 * x] = s[3 * x + 2], d[3 * x + 1] = s[3 * x + 1], d[3 * x + 2] = s[3 * x];
-            }
-            v.push_back(std::move(c));
-        }
-        return v;
-    }();
-    return cases;
-}
+using Case = bench::PictureCase;
+const std::vector<Case>& Cases() { return bench::PictureCases(); }
 
 std::string OurSave(TBitmapLoader& loader, const TLinearBitmap& b) {
     TMemStream mem;

@@ -10,6 +10,7 @@
 
 #include "imagefile/BMPLoader.h"
 #include "imagefile/DIBTools.h"
+#include "image_test_util.h"
 #include "support/test_util.h"
 
 using namespace imagefile;
@@ -23,17 +24,7 @@ const std::string kSuite = [] {
     return std::string();
 }();
 
-std::string Load(const std::string& bytes, TLinearBitmap& b) {
-    TMemStream mem;
-    mem.Write(bytes.data(), bytes.size());
-    mem.Seek(0);
-    try {
-        b.LoadFromStream(mem, "bmp");
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return {};
-}
+std::string Load(const std::string& bytes, TLinearBitmap& b) { return imagetest::LoadBytes(bytes, "bmp", b); }
 
 std::string LoadFile(const std::string& path, TLinearBitmap& b) { return Load(testutil::ReadAll(path), b); }
 

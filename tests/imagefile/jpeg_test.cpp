@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "imagefile/JPEGLoader.h"
+#include "image_test_util.h"
 #include "support/test_util.h"
 
 using namespace imagefile;
@@ -30,17 +31,7 @@ Pnm ReadPnm(const std::string& bytes) {
     return p;
 }
 
-std::string Load(const std::string& bytes, TLinearBitmap& b) {
-    TMemStream mem;
-    mem.Write(bytes.data(), bytes.size());
-    mem.Seek(0);
-    try {
-        b.LoadFromStream(mem, "jpg");
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return {};
-}
+std::string Load(const std::string& bytes, TLinearBitmap& b) { return imagetest::LoadBytes(bytes, "jpg", b); }
 
 std::string Save(const TLinearBitmap& b) {
     TMemStream mem;

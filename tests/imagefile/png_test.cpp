@@ -10,6 +10,7 @@
 #include "imagefile/Deflate.h"
 #include "imagefile/PNGLoader.h"
 #include "imagefile/checksums.h"
+#include "image_test_util.h"
 #include "support/test_util.h"
 
 using namespace imagefile;
@@ -63,18 +64,7 @@ std::string Ihdr(uint32_t w, uint32_t h, int depth, int type, int interlace = 0)
     return d + char(depth) + char(type) + '\0' + '\0' + char(interlace);
 }
 
-// Loads PNG bytes; returns the error text or "".
-std::string Load(const std::string& bytes, TLinearBitmap& b) {
-    TMemStream mem;
-    mem.Write(bytes.data(), bytes.size());
-    mem.Seek(0);
-    try {
-        b.LoadFromStream(mem, "png");
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return {};
-}
+std::string Load(const std::string& bytes, TLinearBitmap& b) { return imagetest::LoadBytes(bytes, "png", b); }
 
 std::string Save(const TLinearBitmap& b, int mode = -1, const std::string& ext = "png") {
     PNGLoader().FilterMode = mode;
