@@ -399,6 +399,13 @@ TEST(LinearBitmap, SavesReplaceWholeFilesAndTheSaveRoad) {
     EXPECT_EQ(SavePictureRoad(picture, "", 1), "");
     LoadPictureRoad(dir.File("shot.png"), back);
     EXPECT_EQ(std::memcmp(back.Map, b.Map, b.Size), 0);
+    // The bitmap and JPEG choices write through their loaders.
+    EXPECT_EQ(SavePictureRoad(picture, dir.File("shot.png"), 3), dir.File("shot.bmp"));
+    LoadPictureRoad(dir.File("shot.bmp"), back);
+    EXPECT_EQ(std::memcmp(back.Map, b.Map, b.Size), 0);
+    EXPECT_EQ(SavePictureRoad(picture, dir.File("shot.png"), 2), dir.File("shot.jpg"));
+    EXPECT_EQ(back.LoadFromFile(dir.File("shot.jpg"))->ClassName(), std::string("TJPEGLoader"));
+    EXPECT_EQ(back.Width * 100 + back.Height, 907);
 }
 
 TEST(LinearBitmap, ProbeSubcommands) {
