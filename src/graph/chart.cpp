@@ -436,13 +436,13 @@ void Tchart1::ChartImg1MouseUp(Qt::MouseButton button, int X, int Y) {
     // 1-3
     if (w->State.ReaderKind == 1) w->RunPauseIfDshow();
     g.FirstDataLine = FirstDataLineOf(w->State.ResultsFormatVersion);
-    const int c = PlotColumnBaseOf(w->State.ResultsFormatVersion);
     g.LastRowIndex = static_cast<int>(w->Table.Count()) - g.FirstDataLine;
     const int h = ChartImg1->Picture().height();
     if (Y < g.PlotMarginTop || Y > h - g.PlotMarginBottom || X < g.PlotMarginLeft ||
         X > g.PlotImageWidth - g.PlotMarginRight)
         return;
-    // 4: the nearest point of object A within 3 pixels left and right.
+    // 4: the nearest point of object A (its plotted column, whatever is shown)
+    // within 3 pixels left and right.
     HRatioCalc();
     Drawing.UpdateTable(Inputs(), g);
     const GraphTable& t = Drawing.Table();

@@ -83,6 +83,18 @@ void SetColours(QPainter& p, uint32_t pen, uint32_t brush) {
     p.setBrush(TColorToQColor(brush));
 }
 
+// Marker colours, set on the painter only when they change (most markers of a
+// curve share them).
+struct MarkerColours {
+    QPainter& p;
+    uint32_t pen = ~0u, brush = ~0u;
+    void Set(uint32_t newPen, uint32_t newBrush) {
+        if (newPen != pen) p.setPen(TColorToQColor(pen = newPen));
+        if (newBrush != brush) p.setBrush(TColorToQColor(brush = newBrush));
+    }
+    void Forget() { pen = brush = ~0u; }
+};
+
 void Ellipse(QPainter& p, int x, int y, int r) { p.drawEllipse(QRect(x - r, y - r, 2 * r, 2 * r)); }
 
 void Cross(QPainter& p, int x, int y, int arm) {
@@ -331,6 +343,7 @@ void LightCurveGraph::DrawObject(GraphView& g, const GraphInputs& in, QImage& im
     const bool labels = k == 1 && integration && g.ScaleLevel >= 7;
     const QFont normalFont = GraphFont(8);
     const QFont labelFont = GraphFont(g.ScaleLevel == 7 ? 7 : 9);
+    MarkerColours colours{p};
     for (int i = 0; i < n; ++i) {
         const Cell& c = cellAt(i);
         if (c.kind != CellKind::LineEmpty) {
@@ -340,23 +353,26 @@ void LightCurveGraph::DrawObject(GraphView& g, const GraphInputs& in, QImage& im
         if (!hasText) continue;
         const int row = g.FirstShownFrame + i;
         const int x = RowToX(g, i), y = ValueToY(g, h, value);
-        if (g.DiffractionMode && d + g.StepRangeStart <= i && i <= d + g.StepRangeEnd) Cross(p, x, y, 7);
+        if (g.DiffractionMode && d + g.StepRangeStart <= i && i <= d + g.StepRangeEnd) {
+            Cross(p, x, y, 7);
+            colours.Forget();
+        }
         const bool inProcess = g.SelectArea && d + g.ProcessRangeStart <= i && i <= d + g.ProcessRangeEnd;
         if (row == g.SelectedFrame) {
-            SetColours(p, kSelectedRed, kSelectedRed);
+            colours.Set(kSelectedRed, kSelectedRed);
             g.SelectedMarkerX[k] = x;
             g.SelectedMarkerY[k] = y;
         } else if (g.DiffractionMode && ((d + g.BeforeRangeStart <= i && i <= d + g.BeforeRangeEnd) ||
                                          (d + g.AfterRangeStart <= i && i <= d + g.AfterRangeEnd))) {
-            SetColours(p, kLevelGreen, kLevelGreen);
+            colours.Set(kLevelGreen, kLevelGreen);
         } else if (integration && (row - g.IntegrationPhase) % g.IntegrationFrames == 0) {
-            SetColours(p, kNavy, kAqua);
+            colours.Set(kNavy, kAqua);
         } else if (integration && (row - g.IntegrationPhase + 1) % g.IntegrationFrames == 0) {
-            SetColours(p, kNavy, kMagenta);
+            colours.Set(kNavy, kMagenta);
         } else {
-            SetColours(p, kMarkerColours[k], kMarkerColours[k]);
+            colours.Set(kMarkerColours[k], kMarkerColours[k]);
         }
-        if (g.SelectArea && (row == g.SelectedFrame || inProcess)) p.setBrush(Qt::white);
+        if (g.SelectArea && (row == g.SelectedFrame || inProcess)) colours.Set(colours.pen, 0xFFFFFF);
         if (r > 0) {
             Ellipse(p, x, y, r);
             if (inProcess) Ellipse(p, x, y, 2);
@@ -375,12 +391,13 @@ void LightCurveGraph::DrawObject(GraphView& g, const GraphInputs& in, QImage& im
                 p.setFont(labelFont);
                 TextOut(p, mm >= 9 ? x - 6 : x - 3, y + 12, std::to_string(mm + 1), TColorToQColor(colour));
                 p.setFont(normalFont);
+                colours.Forget();
             }
         }
         if (g.UpperLevelFixed && g.UpperFixedFrom - g.FirstShownFrame <= i && i <= g.UpperFixedTo - g.FirstShownFrame)
-            Cross(p, x, y, 2);
+            Cross(p, x, y, 2), colours.Forget();
         if (g.LowerLevelFixed && g.LowerFixedFrom - g.FirstShownFrame <= i && i <= g.LowerFixedTo - g.FirstShownFrame)
-            Cross(p, x, y, 2);
+            Cross(p, x, y, 2), colours.Forget();
     }
     if (g.SelectedMarkerX[k] != -100) {
         SetColours(p, kSelectedRed, kSelectedRed);
