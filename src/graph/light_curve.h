@@ -126,13 +126,16 @@ public:
     static std::string TitleSecondText(const GraphView& g, const GraphInputs& in);
     static std::string InformationText(const GraphView& g, const GraphInputs& in);
 
-private:
+    // Parts of the drawing that other windows redraw on their own (the Fresnel
+    // panel prints the information line again after a fit).
     void XAxisShow(GraphView& g, const GraphInputs& in, QImage& image);
     void YAxisShow(const GraphView& g, QImage& image);
-    void DrawObject(GraphView& g, const GraphInputs& in, QImage& image, int k);
-    void DrawFrameLabels(const GraphView& g, const GraphInputs& in, QImage& image);
     void Tytleshow(GraphView& g, const GraphInputs& in, QImage& image);
     void InformationShow(GraphView& g, const GraphInputs& in, QImage& image);
+
+private:
+    void DrawObject(GraphView& g, const GraphInputs& in, QImage& image, int k);
+    void DrawFrameLabels(const GraphView& g, const GraphInputs& in, QImage& image);
     GraphTable table_;
 };
 
