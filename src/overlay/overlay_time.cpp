@@ -217,3 +217,59 @@ void ReadTimeOverlayLine(OverlayState& st, const OverlayControls& c, const TimeL
 }
 
 }  // namespace overlay
+
+namespace overlay {
+
+std::string FormatOverlayTimeLine(const OverlayTimeLine& line, const OverlayState& st) {
+    std::string out;
+    out.reserve(200);
+    auto put = [&](const char* key, const std::string& value) {
+        if (!out.empty()) out += ' ';
+        out.append(key).append(1, '=').append(value);
+    };
+    put("hour1", line.OverlayHour1);
+    put("minute1", line.OverlayMinute1);
+    put("second1", line.OverlaySecond1);
+    put("seconds1", line.OverlaySeconds1);
+    put("hour2", line.OverlayHour2);
+    put("minute2", line.OverlayMinute2);
+    put("second2", line.OverlaySecond2);
+    put("seconds2", line.OverlaySeconds2);
+    put("count1", line.VtiFieldCount1);
+    put("count2", line.VtiFieldCount2);
+    put("year", line.OverlayYear);
+    put("month", line.OverlayMonth);
+    put("day", line.OverlayDay);
+    put("top", std::to_string(line.TopFieldFirst));
+    put("cmp", std::to_string(line.FieldTimeComparison));
+    put("cal", std::to_string(line.CalibrationResult));
+    put("offsets", std::to_string(st.KiwiRowOffset1) + ',' + std::to_string(st.KiwiRowOffset2));
+    put("shift", std::to_string(st.KiwiColumnShift));
+    put("unread", std::to_string(line.Unread[0]) + ',' + std::to_string(line.Unread[1]));
+    return out;
+}
+
+void SetLocatedGrid(OverlayState& st, uint8_t type, double x0, double pitch, int row, double gap, double level) {
+    auto& cols = st.CharacterColumns[5];
+    auto at = [&](double x) { return static_cast<int>(numtext::RoundHalfAway(x)); };
+    if (type == kIotaVti) {
+        static constexpr int kCells[22] = {0, 1, 3, 4, 6, 7, 9, 10, 11, 12, 14, 15, 16, 17, 19, 20, 21, 22, 23, 24, 25, 26};
+        for (int i = 0; i < 22; ++i) cols[static_cast<size_t>(7 + i)] = at(x0 + pitch * kCells[i]);
+    } else if (type == kGhsOsd) {
+        static constexpr int kTime[9] = {0, 1, 3, 4, 6, 7, 9, 10, 11};
+        static constexpr int kDate[6] = {-9, -8, -6, -5, -3, -2};
+        // The locator scans whole-pixel offsets from the first cell.
+        for (int i = 0; i < 9; ++i) cols[static_cast<size_t>(7 + i)] = at(x0 + numtext::RoundHalfAway(pitch * kTime[i]));
+        for (int i = 0; i < 6; ++i) cols[static_cast<size_t>(i)] = at(x0 + numtext::RoundHalfAway(pitch * kDate[i]));
+    } else {
+        const double x[8] = {x0, x0 + pitch, x0 + gap, x0 + gap + pitch, x0 + 2 * gap, x0 + 2 * gap + pitch,
+                             x0 + 3 * gap, x0 + 3 * gap + pitch};
+        for (int i = 0; i < 8; ++i) cols[static_cast<size_t>(7 + i)] = at(x[i]);
+    }
+    st.OverlayRow = row;
+    st.OverlayCharPitch = pitch;
+    st.OverlayLevel = level;
+    st.OverlayGridLocated = 1;
+}
+
+}  // namespace overlay

@@ -58,3 +58,16 @@ void ReadTimeOverlayLine(OverlayState& st, const OverlayControls& c, const TimeL
                          OverlayTimeLine& line);
 
 }  // namespace overlay
+
+namespace overlay {
+
+// One line of blank-separated key=value pairs of a reading (an empty value as
+// "key="): hour1 minute1 second1 seconds1 hour2 minute2 second2 seconds2 count1
+// count2 year month day top cmp cal offsets=o1,o2 shift unread=u1,u2.
+std::string FormatOverlayTimeLine(const OverlayTimeLine& line, const OverlayState& st);
+
+// Fills row set 5 as the locators would for the inserter type from a grid's first
+// column x0, pitch and row (KIWI-OSD: pairs `gap` apart) and marks it located.
+void SetLocatedGrid(OverlayState& st, uint8_t type, double x0, double pitch, int row, double gap, double level);
+
+}  // namespace overlay
