@@ -63,6 +63,7 @@ TPlatform::TPlatform(QWidget* parent) : QMainWindow(parent) {
     ConnectOpeners();
     ConnectToolHandlers();
     ConnectSettingsHandlers();
+    ConnectOverlayHandlers();
     FormCreate();
 }
 
@@ -174,6 +175,8 @@ void TPlatform::FormCreate() {
     for (int k = 1; k <= 3; ++k) s.RectangleAperture[k] = 0;
     s.PredictionLoaded = 0;
     s.TimeInserterType = 0;
+    s.TopFieldFirst = RadioGroup2->ItemIndex() == 0 ? 1 : 0;
+    OverlayThreshold = UpDown4->Position();
     // 2
     setWindowTitle(kCaption);
     s.RunningFlag = 0;
@@ -220,6 +223,7 @@ void TPlatform::FormCreate() {
     s.ClickPosition = {120, 40};
     // 9
     for (int k = 1; k <= 3; ++k) s.LinkRefPoints[k] = {};
+    overlay::CopyKiwiCharacterColumns(OverlayReader);
     // 10 (the masks are built after step 12, once the objects have their radii)
     ChainRadiusLimits();
     ShowRadiusTexts();

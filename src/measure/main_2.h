@@ -15,6 +15,7 @@
 #include "measure/photometry.h"
 #include "measure/psf.h"
 #include "measure/tracking.h"
+#include "overlay/overlay_time.h"
 #include "measure/results_table.h"
 #include "ui_main_2.h"
 #include "video/VfwAvi.h"
@@ -245,6 +246,22 @@ public:
     void ShowReaderChoice();
     void ComboBox1Change(int item);
     void CheckBox5Click();
+    // The time-line reader's state and its last reading (main_2_overlay.cpp).
+    overlay::OverlayState OverlayReader;
+    overlay::OverlayTimeLine OverlayLine;
+    // Frames above 26 per second and wider than 1.4 x their height.
+    uint8_t WideFrame = 0;
+    void ConnectOverlayHandlers();
+    // Reads the time line of `bmp` into the strings and the time boxes.
+    void ShowOverlayTime(const Bitmap24& bmp);
+    // The time step of ProcessFrame: the overlay time, or the TIVi display.
+    void ReadFrameTime(const Bitmap24& bmp);
+    // "Field Order" follows the order the reader detected; the next reading decides again.
+    void ApplyDetectedFieldOrder();
+    // The last reading as the probe prints it.
+    std::string OverlayReading() const;
+    void UpDown10Click();
+    void UpDown4Click();
     void RectangleAperture1Click();
     // "Standard", "Avoid Sunlit Face", "Meteor/Lunar Limb" (form 0..2).
     void BkgFormClick(int form);

@@ -356,6 +356,7 @@ void TPlatform::ProcessFrame(int n) {
                 }
             }
         }
+        ReadFrameTime(FrameBitmap);
         for (auto& line : s.DataLines) {
             line.FrameNo10 = n * 10;
             DataLineObject& o = line.Objects[s.CurrentObject];
@@ -451,6 +452,7 @@ void TPlatform::ProcessFieldView(int n) {
     }
     Image1->SetPictureSize(std::max(720, FieldBitmap.Width()), std::max(579, FieldBitmap.Height()));
     Image1->Draw(0, 0, FieldBitmap.View());
+    if (CheckBox5->isChecked()) ShowOverlayTime(FieldBitmap);
 }
 
 // ---------------------------------------------------------------- run control

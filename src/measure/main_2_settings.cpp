@@ -116,6 +116,7 @@ void TPlatform::ComboBox1Change(int item) {
         s.OverlayGridLocated = 0;
         s.TIViReading = 0;
         s.OverlayTimeReading = 0;
+        overlay::CopyKiwiCharacterColumns(OverlayReader);
     } else {
         OverlayThreshold = item == 0 ? 80 : 100;
         if (s.VideoOpen) {
@@ -126,6 +127,14 @@ void TPlatform::ComboBox1Change(int item) {
     }
     UpDown4->SetPosition(item == 0 ? 80 : 100);
     Edit4->setText(item == 0 ? "80" : "100");
+    if (item != 1 && s.VideoOpen) {
+        // After each locate of the grid the reading decides the field order anew.
+        if (item == 0) {
+            ApplyDetectedFieldOrder();
+            ShowNeighbor();
+        }
+        ApplyDetectedFieldOrder();
+    }
     ShowNeighbor();
 }
 
@@ -143,9 +152,11 @@ void TPlatform::CheckBox5Click() {
         s.Overlay.VtiFieldCount2.clear();
     }
     // GHS-OSD: the grid counts as located (the locating itself comes with the overlay reader).
+    if (on && s.TimeInserterType == 0 && s.VideoOpen) ApplyDetectedFieldOrder();
     if (on && s.TimeInserterType == 2 && s.VideoOpen) {
         s.OverlayGridLocated = 1;
         ShowNeighbor();
+        ApplyDetectedFieldOrder();
     }
     if (!s.RecordingFlag) {
         RunPauseIfDshow();

@@ -185,6 +185,8 @@ bool TPlatform::OpenVideo(const std::string& path, bool resultsLoading) {
         ScrollBar1->setRange(0, std::max(0, count - 1));
         ScrollBar1->setValue(0);
     }
+    s.TIViReading = 0;
+    s.OverlayTimeReading = 0;
     const TimeCaptions captions = ShowTimeCaptions();
     Edit24->setText(QStr(captions.Edit24));
     Edit25->setText(QStr(captions.Edit25));
@@ -221,11 +223,20 @@ bool TPlatform::OpenVideo(const std::string& path, bool resultsLoading) {
     }
     s.VideoOpen = 1;
     s.RunningFlag = 0;
-    if (s.TimeInserterType == 2) {
+    WideFrame = ReaderFrameRate > 26 && s.FrameHeight > 0 && double(s.FrameWidth) / s.FrameHeight > 1.4 ? 1 : 0;
+    if (s.TimeInserterType == 0) {
+        s.OverlayGridLocated = 1;
+        s.OverlayTimeReading = 1;
+    } else if (s.TimeInserterType == 2) {
         UpDown4->SetPosition(100);
         Edit4->setText("100");
+        OverlayThreshold = 100;
+        OverlayReader.ReadLetters = false;
+        s.OverlayGridLocated = 1;
     }
     ShowNeighbor();
+    // Only a reading detects an order: without one the user's choice stands.
+    if (s.TimeInserterType != 1 && CheckBox5->isChecked()) ApplyDetectedFieldOrder();
     return true;
 }
 

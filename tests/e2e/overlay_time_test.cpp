@@ -2,6 +2,9 @@
 // with the generator's truth, frame by frame (tests/overlay/overlay_time_check.py).
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "support/test_util.h"
 
 namespace {
@@ -34,6 +37,31 @@ TEST_F(OverlayTimeClips, KiwiFixedRowSets) {
     EXPECT_TRUE(Check(dir, "k5", "--type kiwi --size 640x480 --rate 29.97"));
     // The field view reads the same strings as the interlaced frame.
     EXPECT_TRUE(Check(dir, "k6", "--type kiwi --size 720x576 --rate 25 --show-field --field-measure --frames 20"));
+}
+
+TEST_F(OverlayTimeClips, KiwiMeasuredInTheMainWindow) {
+    // KIWI-OSD chosen, "KIWI" ticked, START, saved: columns 4-7 of every row.
+    const std::string h = " --harness " + testutil::BinFile("tevorin-harness");
+    EXPECT_TRUE(Check(dir, "m1", "--type kiwi --size 720x576 --rate 25" + h));
+    EXPECT_TRUE(Check(dir, "m2", "--type kiwi --size 720x576 --rate 25 --field-measure --order bottom --field-order 1" + h));
+    EXPECT_TRUE(Check(dir, "m3", "--type kiwi --size 720x480 --rate 29.97 --field-measure" + h));
+    EXPECT_TRUE(Check(dir, "m4", "--type kiwi --size 640x576 --rate 25 --field-measure --field-order 1" + h));
+    EXPECT_TRUE(Check(dir, "m5", "--type kiwi --size 640x480 --rate 29.97" + h));
+
+    // "Show Field" on a frame reads the strings of the interlaced frame.
+    testutil::WriteAll(dir.File("show.txt"), "reader vfw\nopen " + dir.File("m1/video.avi") +
+                                                 "\nset ComboBox1 1\nset CheckBox5 1\nset CheckBox2 1\nset RadioGroup2 0\ngoto 7\n"
+                                                 "print-overlay\nset CheckBox1 1\ngoto 7\nprint-overlay\n"
+                                                 "expect-overlay seconds1 03.297\nexpect-overlay seconds2 03.300\n"
+                                                 "expect-text Edit26 03.297\nexpect-text Edit27 03.300\n");
+    std::string out;
+    ASSERT_EQ(testutil::Run(testutil::BinFile("tevorin-harness") + " " + dir.File("show.txt") + " 2>&1", &out), 0) << out;
+    std::vector<std::string> readings;
+    for (size_t at = out.find("hour1="); at != std::string::npos; at = out.find("hour1=", at + 1))
+        readings.push_back(out.substr(at, out.find(" count1=", at) - at));
+    ASSERT_EQ(readings.size(), 2u) << out;
+    EXPECT_EQ(readings[0], readings[1]);
+    EXPECT_EQ(readings[0], "hour1=01 minute1=02 second1=03 seconds1=03.297 hour2=01 minute2=02 second2=03 seconds2=03.300");
 }
 
 TEST_F(OverlayTimeClips, IotaAndGhsOnAGivenGrid) {

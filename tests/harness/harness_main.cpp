@@ -47,6 +47,9 @@
 //   remove-object          "Remove Object" for the current object
 //   place-mode star|signal1|signal2|tivi   the "Position Set" radio button
 //   expect-objects N K     N objects, object K (A, B or C) current
+//   print-overlay          the time line's last reading as key=value pairs (as the
+//                          probe's overlay-time prints them, without frame=)
+//   expect-overlay KEY VALUE   one pair of that line (VALUE may be empty)
 //   print-var NAME, expect-var NAME VALUE   a program variable as NAME=VALUE:
 //       ReaderKind (0 the AVI reader, 1 DirectShow, 2 none) DirectShowSelected
 //       UseAviSynth CsvFolderFollowsVideo TimeInserterType OverlayGridLocated
@@ -288,6 +291,17 @@ public:
             in >> n >> k;
             const std::string got = std::to_string(w.State.ObjectCount) + " " + std::string(1, static_cast<char>('A' + w.State.CurrentObject - 1));
             if (got != std::to_string(n) + " " + k) throw Failure{"objects: " + got};
+        } else if (cmd == "print-overlay" || cmd == "expect-overlay") {
+            const std::string line = w.OverlayReading();
+            if (cmd == "print-overlay") {
+                std::printf("%s\n", line.c_str());
+            } else {
+                std::string key;
+                in >> key;
+                const std::string want = key + "=" + Rest(in);
+                const std::string padded = " " + line + " ";
+                if (key.empty() || padded.find(" " + want + " ") == std::string::npos) throw Failure{line};
+            }
         } else if (cmd == "print-var" || cmd == "expect-var") {
             std::string name;
             in >> name;

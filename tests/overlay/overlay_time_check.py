@@ -5,12 +5,14 @@ every frame's strings with the generator's truth.
   overlay_time_check.py PROBE DIR --type kiwi|iota|ghs [--size WxH] [--rate R]
       [--frames N] [--order top|bottom] [--start SECONDS] [--codec ffv1|mjpeg]
       [--field-order 0|1] [--field-measure] [--show-field] [--face F] [--zero-width W]
-      [--strict] [--no-compare]
+      [--strict] [--no-compare] [--harness HARNESS]
 
 KIWI-OSD is read on its fixed row sets (the generator draws the cells at the fixed
 columns); IOTA-VTI and GHS-OSD get the generator's grid through --grid. Unless
 --strict, a "5" read as another digit is accepted: the rule classifiers do not
-recognise the generator's fives. Exit status 0 when every frame agrees; otherwise
+recognise the generator's fives. With --harness the clip is measured in the main window instead (KIWI-OSD chosen,
+"KIWI" ticked, START, saved) and columns 4-7 of every results row are compared.
+Exit status 0 when every frame agrees; otherwise
 the first differences are printed.
 """
 import argparse
@@ -83,6 +85,50 @@ def agrees(want, got, strict):
     return all(w == g or (w == "5" and g.isdigit()) for w, g in zip(want, got))
 
 
+def check_results(a, truth):
+    """Measures the clip through the main window and compares the results columns."""
+    out = os.path.join(a.dir, "results.csv")
+    script = os.path.join(a.dir, "script.txt")
+    with open(script, "w") as f:
+        f.write("reader vfw\nopen %s\nset ComboBox1 1\nset CheckBox5 1\n" % os.path.join(a.dir, "video.avi"))
+        f.write("set CheckBox2 %d\nset RadioGroup2 %d\n" % (1 if a.field_measure else 0, a.field_order))
+        if a.show_field:
+            f.write("set CheckBox1 1\n")
+        f.write("goto 0\nrun\nsave %s\n" % out)
+    run = subprocess.run([a.harness, script], capture_output=True, text=True)
+    if run.returncode != 0:
+        print("harness failed:\n" + run.stdout[-2000:] + run.stderr[-1000:])
+        return 1
+    rows = []
+    with open(out) as f:
+        for line in f:
+            parts = line.rstrip("\r\n").split(",")
+            if len(parts) > 7 and parts[0].replace(".", "", 1).isdigit() and "." in parts[0]:
+                rows.append(parts)
+    per_frame = 2 if a.field_measure else 1
+    if len(rows) != per_frame * a.frames:
+        print("%d rows for %d frames" % (len(rows), a.frames))
+        return 1
+    diffs = []
+    for frame in truth["frames"]:
+        e = expected("kiwi", frame, a.field_order, True, None)
+        n = frame["frame"]
+        if a.field_measure:
+            wants = [(rows[2 * n], [e["hour1"], e["minute1"], e["seconds1"], ""]),
+                     (rows[2 * n + 1], [e["hour2"], e["minute2"], e["seconds2"], ""])]
+        else:
+            wants = [(rows[n], [e["hour1"], e["minute1"], e["seconds1"], e["seconds2"]])]
+        for row, want in wants:
+            got = row[3:7]
+            if not all(agrees(w, g, a.strict) for w, g in zip(want, got)):
+                diffs.append("row %s: want %s, read %s" % (row[0], want, got))
+    if diffs:
+        print("%d differences; first ones:" % len(diffs))
+        print("\n".join(diffs[:6]))
+        return 1
+    return 0
+
+
 def main(argv):
     ap = argparse.ArgumentParser()
     ap.add_argument("probe")
@@ -101,6 +147,7 @@ def main(argv):
     ap.add_argument("--zero-width", type=float, default=None)
     ap.add_argument("--strict", action="store_true")
     ap.add_argument("--no-compare", action="store_true", help="only check that every frame prints a line")
+    ap.add_argument("--harness")
     a = ap.parse_args(argv)
     w, h = (int(v) for v in a.size.split("x"))
     face = a.face or {"kiwi": "dejavu", "iota": "freemono", "ghs": "freemono"}[a.type]
@@ -133,6 +180,8 @@ def main(argv):
     os.makedirs(a.dir, exist_ok=True)
     frames, truth = overlay_synth.make_sequence(opts)
     overlay_synth.write_avi(os.path.join(a.dir, "video.avi"), frames, a.codec, a.rate)
+    if a.harness:
+        return check_results(a, truth)
     run = subprocess.run(probe, capture_output=True, text=True)
     if run.returncode != 0:
         print("probe failed: %s %s" % (" ".join(probe), run.stderr.strip()))
