@@ -10,6 +10,7 @@
 //   bench_overlay_time [FRAMES=300]
 #include <QApplication>
 #include <QElapsedTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -114,8 +115,12 @@ int main(int argc, char** argv) {
                 kiwi.readNs / kiwi.decodeNs);
     std::printf("iota 720x480    %10.1f  %12.1f  %6.3f (0.05)\n", iota.decodeNs / 1e3, iota.readNs / 1e3,
                 iota.readNs / iota.decodeNs);
-    const double off = LoopSeconds(dir + "/kiwi/video.avi", false);
-    const double on = LoopSeconds(dir + "/kiwi/video.avi", true);
+    // Best of two runs each, alternating, so that neither side gets the warm caches alone.
+    double off = 1e30, on = 1e30;
+    for (int round = 0; round < 2; ++round) {
+        off = std::min(off, LoopSeconds(dir + "/kiwi/video.avi", false));
+        on = std::min(on, LoopSeconds(dir + "/kiwi/video.avi", true));
+    }
     std::printf("pipeline %d frames: %.0f fps off, %.0f fps on, on/off %.3f (aim 0.9)\n", frames, frames / off,
                 frames / on, off / on);
     return 0;
