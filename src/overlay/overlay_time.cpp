@@ -1,5 +1,8 @@
 #include "overlay/overlay_time.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "platform/numtext.h"
 
 namespace overlay {
@@ -251,7 +254,10 @@ std::string FormatOverlayTimeLine(const OverlayTimeLine& line, const OverlayStat
 
 void SetLocatedGrid(OverlayState& st, uint8_t type, double x0, double pitch, int row, double gap, double level) {
     auto& cols = st.CharacterColumns[5];
-    auto at = [&](double x) { return static_cast<int>(numtext::RoundHalfAway(x)); };
+    // Columns far off any frame are kept far off, without overflowing the sums of x.
+    auto sane = [](double v) { return std::isfinite(v) ? std::clamp(v, -1e5, 1e5) : 0.0; };
+    x0 = sane(x0), pitch = sane(pitch), gap = sane(gap);
+    auto at = [&](double x) { return static_cast<int>(numtext::RoundHalfAway(sane(x))); };
     if (type == kIotaVti) {
         static constexpr int kCells[22] = {0, 1, 3, 4, 6, 7, 9, 10, 11, 12, 14, 15, 16, 17, 19, 20, 21, 22, 23, 24, 25, 26};
         for (int i = 0; i < 22; ++i) cols[static_cast<size_t>(7 + i)] = at(x0 + pitch * kCells[i]);
@@ -266,7 +272,7 @@ void SetLocatedGrid(OverlayState& st, uint8_t type, double x0, double pitch, int
                              x0 + 3 * gap, x0 + 3 * gap + pitch};
         for (int i = 0; i < 8; ++i) cols[static_cast<size_t>(7 + i)] = at(x[i]);
     }
-    st.OverlayRow = row;
+    st.OverlayRow = std::clamp(row, -100000, 100000);
     st.OverlayCharPitch = pitch;
     st.OverlayLevel = level;
     st.OverlayGridLocated = 1;
