@@ -211,6 +211,11 @@ public:
     int PresetIndex = 0;
     void ApplyOccultationPreset();
     void CopyCurrentTimetoClipboard1Click();
+    // The fit drawing goes into the operation guide's picture while it is open.
+    ProfileCanvas GuideCanvas();
+    void GuideCanvasDrawn();
+    // Set by a placement, cleared when the operation guide opens.
+    uint8_t GuidePlacementFlag = 0;
     // Gamma (Edit18, "OFF"/"Measure"/"Field") and interval (UpDown9, Edit19).
     void Edit18Enter();
     void Edit18Exit();

@@ -4,6 +4,7 @@
 #include <QSignalBlocker>
 #include <algorithm>
 
+#include "measure/Profile.h"
 #include "measure/main_2.h"
 
 namespace {
@@ -437,6 +438,12 @@ void TPlatform::SetStarsPosition(int x, int y) {
     CheckBox6->setChecked(linkSaved);
     if (linkSaved) UpdateLinkControls();
     CheckBox6->setEnabled(s.ObjectCount >= 2 && s.FrameObject(2).TrackMode == kTrackDrift);
+    GuidePlacementFlag = 1;
+    if (Profile) {
+        Profile->Button2->setEnabled(s.ObjectCount == 3);
+        Profile->Button1->setEnabled(s.ObjectCount == 2);
+        Profile->CheckBox1->setEnabled(true);
+    }
     if (EasyClick) ApplyOccultationPreset();
 }
 

@@ -7,6 +7,7 @@
 #include "analysis/MutualAverage.h"
 #include "graph/chart.h"
 #include "measure/Measurement_option.h"
+#include "measure/Profile.h"
 #include "measure/SetPredictTrack1.h"
 #include "measure/main_2.h"
 #include "measure/preserveset.h"
@@ -54,6 +55,8 @@ const WindowOpener kOpeners[] = {
      [](TPlatform& p) { p.AfterMeasurementOption(); }},
     {"ErrorMessagesfromDSHOW1", nullptr, [](const TPlatform&) { return DshowErrorsShown; },
      [](TPlatform& p) -> QWidget* { return new TDshowErrors(&p); }, false},
+    {"Button32", [](const TPlatform& p) { return p.State.VideoOpen != 0; }, [](const TPlatform&) { return GuideOpen; },
+     [](TPlatform& p) -> QWidget* { return new TProfile(p); }, false},
     // Opened by the right mouse button on "Estimated track".
     {"CheckBox4", nullptr, [](const TPlatform&) { return SetPredictTrack != nullptr; },
      [](TPlatform& p) -> QWidget* { return new TSetPredictTrack(p.Tracking, &p); }, false},

@@ -203,8 +203,9 @@ void TPlatform::MeasureObject(int k, int n, bool learning) {
 
     if (learning && current) {
         Psf.ProfileLearning = 1;
-        ProfileCanvas canvas{&ProfileImage, s.CurrentObject, ReaderFrameRate};
+        const ProfileCanvas canvas = GuideCanvas();
         const ProfileResult r = MeasureStarProfile(false, k, FrameBitmap, pos.x, pos.y, s, Masks, Psf, CurrentPsfOptions(), &canvas);
+        GuideCanvasDrawn();
         Psf.ProfileLearning = 0;
         if (!r.failed) {
             const LearnedRadii radii = ApplyLearnedRadii(s, Masks, k, r.sigma, CheckBox3->isChecked());
@@ -284,7 +285,10 @@ void TPlatform::MeasureObject(int k, int n, bool learning) {
         aperture = StoreApertureValues(FrameBitmap, k, x, y, s.DataLines, Masks, Photometry, options);
         r = &aperture;
     } else {
-        psf = StorePsfValues(FrameBitmap, s.CurrentObject, k, x, y, s, Masks, Psf, CurrentPsfOptions(), Photometry, options);
+        const ProfileCanvas canvas = GuideCanvas();
+        psf = StorePsfValues(FrameBitmap, s.CurrentObject, k, x, y, s, Masks, Psf, CurrentPsfOptions(), Photometry, options,
+                             &canvas);
+        GuideCanvasDrawn();
         if (psf.Failed) r = &psf.Aperture;
     }
     if (r) {

@@ -7,6 +7,7 @@
 #include <QSignalBlocker>
 
 #include "graph/spectral_model.h"
+#include "measure/Profile.h"
 #include "measure/SetPredictTrack1.h"
 #include "measure/main_2.h"
 #include "measure/presets.h"
@@ -171,4 +172,14 @@ void TPlatform::CopyCurrentTimetoClipboard1Click() {
     Memo2Table.Append(line);
     Memo2->Refresh();
     Dialogs().SetClipboardText(line + "\n");
+}
+
+// ---------------------------------------------------------------- operation guide
+
+ProfileCanvas TPlatform::GuideCanvas() {
+    return ProfileCanvas{Profile ? &Profile->Image1->Picture() : &ProfileImage, State.CurrentObject, ReaderFrameRate};
+}
+
+void TPlatform::GuideCanvasDrawn() {
+    if (Profile) Profile->Image1->Changed();
 }

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QRadioButton>
 
+#include "measure/Profile.h"
 #include "measure/main_2.h"
 #include "measure/settings_file.h"
 #include "platform/dialogs.h"
@@ -278,4 +280,62 @@ TEST_F(Objects, TrackingModeButtons) {
     p.RadioButton6->setChecked(true);
     EXPECT_EQ(s.FrameObject(1).TrackMode, kTrackCsv);
     s.RecordingFlag = 0;
+}
+
+TEST_F(Objects, OperationGuideDrivesTheMainWindow) {
+    auto [p, s] = std::tie(*w, w->State);
+    p.PresetIndex = 4;
+    p.Button32->click();
+    ASSERT_TRUE(Profile && GuideOpen);
+    TProfile& g = *Profile;
+    EXPECT_FALSE(p.OpenWindow("Button32"));  // open already
+    EXPECT_EQ(p.PresetIndex, 0);
+    ASSERT_EQ(g.ComboBox1->count(), 5);
+    EXPECT_EQ(g.ComboBox1->itemText(3).toStdString(), "Asteroidal occultation <use tracking star>");
+    EXPECT_FALSE(g.CheckBox1->isEnabled() || g.RadioButton3->isEnabled() || g.Button1->isEnabled() || g.Button2->isEnabled());
+
+    // Placed while the guide is open: the fit is drawn into its picture.
+    const QImage blank = g.Image1->Picture().copy();
+    Click(kAx, kAy);
+    EXPECT_NE(g.Image1->Picture(), blank);
+    EXPECT_TRUE(g.CheckBox1->isEnabled());
+    // Roles add B, then C; the Delete beside the last one is the one enabled.
+    p.Image1MouseDown(Qt::MiddleButton, kBx, kBy);
+    g.RadioButton2->click();
+    EXPECT_EQ(std::tuple(s.ObjectCount, s.CurrentObject), std::tuple(2, 2));
+    Click(kBx, kBy);
+    EXPECT_TRUE(g.Button1->isEnabled() && !g.Button2->isEnabled() && !g.RadioButton3->isEnabled());
+    g.RadioButton2->click();  // with B there, "Comparison star" opens up
+    EXPECT_TRUE(g.RadioButton3->isEnabled());
+    p.Image1MouseDown(Qt::MiddleButton, 30, 95);
+    g.RadioButton3->click();
+    EXPECT_EQ(std::tuple(s.ObjectCount, s.CurrentObject), std::tuple(3, 3));
+    Click(30, 95);
+    EXPECT_TRUE(!g.Button1->isEnabled() && g.Button2->isEnabled());
+
+    // "Lunar occultation <dim star - anchor track>" checks the link box and "Link".
+    g.ComboBox1Change(2);
+    EXPECT_EQ(p.PresetIndex, 2);
+    EXPECT_TRUE(g.CheckBox1->isChecked() && p.CheckBox6->isChecked());
+    EXPECT_FALSE(g.CheckBox1->isEnabled());
+    for (int line = 0; line < 3; ++line) EXPECT_EQ(Obj(line, 2).BkgShape, kShapeLimb) << line;
+
+    // Back does nothing before a preview; after one it restores frame and positions.
+    p.GoToFrame(2);
+    g.Button5Click();
+    EXPECT_EQ(p.Position(), 2);
+    s.DataLines[0].FrameNo10 = 56;  // frame 5.6 -> 6
+    const DataLineSet saved = s.DataLines;
+    g.Button3Click();
+    EXPECT_FALSE(g.Button5->isEnabled());
+    g.Button4Click();
+    EXPECT_TRUE(g.Button5->isEnabled());
+    p.GoToFrame(9);
+    s.ForAllLines(1, [](DataLineObject& o) { o.StartX = 3; });
+    g.Button5Click();
+    EXPECT_EQ(p.Position(), 6);
+    EXPECT_EQ(Obj(2, 1).StartX, saved[2].Objects[1].StartX);
+    g.close();
+    QApplication::processEvents();
+    EXPECT_FALSE(GuideOpen);
 }
