@@ -1,0 +1,32 @@
+#pragma once
+// Grey-level histogram of the shown frame and the fixed LED-drift linearity example.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include <QImage>
+
+namespace histogram {
+
+using Bins = std::array<uint64_t, 256>;
+
+// Counts the red component of every pixel of the top-left width x height area
+// (clipped to the image).
+Bins HistogramBins(const QImage& frame, int width, int height);
+// Clears `canvas` white, draws bin i as magenta lines at x = 30 + 2i and 31 + 2i
+// from y = 530 up RoundHalfAway(count / scale) pixels, then the black axes.
+void DrawHistogram(QImage& canvas, const Bins& bins, int scale);
+constexpr int kCanvasWidth = 580, kCanvasHeight = 560;
+
+}  // namespace histogram
+
+namespace linearity {
+
+// Intensity measured at LED time shifts of 0..70 ms.
+extern const std::array<double, 71> kLinearityExample;
+constexpr double kLinearityIntercept = -6551.42576923076;
+constexpr double kLinearitySlope = 1530.33069230769;  // per millisecond
+// The memo text.
+std::string LinearityText();
+
+}  // namespace linearity
