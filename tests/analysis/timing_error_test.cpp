@@ -8,6 +8,7 @@
 
 #include "analysis/histogram_linearity.h"
 #include "analysis/timing_error.h"
+#include "analysis/timing_graph.h"
 #include "platform/numtext.h"
 
 using namespace timing;
@@ -199,4 +200,30 @@ TEST(Linearity, FitOfTheExampleAndText) {
     const std::string tail = "has extremely high accuracy which is smaller than 1 milli second.  ";
     ASSERT_GE(text.size(), tail.size());
     EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+}
+
+TEST(TimingError, CurveGraphPoints) {
+    QImage img;
+    timing::DrawTimingErrorGraph(img);
+    auto isRed = [&](int x, int y) { return img.valid(x, y) && img.pixel(x, y) == qRgb(255, 0, 0); };
+    for (int i = 0; i <= 30; ++i) {
+        const int x = 60 + (int)numtext::RoundHalfAway(i / 20.0 * 300);
+        const int y = 452 - (int)numtext::RoundHalfAway(kTimingReferencePoints[size_t(i)] * 36);
+        int x0 = 1 << 20, x1 = -1, y0 = 1 << 20, y1 = -1;
+        for (int yy = y - 5; yy <= y + 5; ++yy)
+            for (int xx = x - 5; xx <= x + 5; ++xx)
+                if (isRed(xx, yy)) x0 = std::min(x0, xx), x1 = std::max(x1, xx), y0 = std::min(y0, yy), y1 = std::max(y1, yy);
+        ASSERT_GE(x1, 0) << "no circle at point " << i;
+        EXPECT_LE(std::abs((x0 + x1) / 2.0 - x), 1.0) << "point " << i;
+        EXPECT_LE(std::abs((y0 + y1) / 2.0 - y), 1.0) << "point " << i;
+        EXPECT_LE(x1 - x0, 5) << "point " << i;
+    }
+    // The curve passes through its own points between the circles.
+    for (int i : {12, 37, 63, 91, 118, 143}) {
+        const int x = 60 + (int)numtext::RoundHalfAway(i * 3.0);
+        const int y = 452 - (int)numtext::RoundHalfAway((double)TimingErrorEstimate(i / 100.0L) * 36);
+        bool dark = false;
+        for (int d = -1; d <= 1 && !dark; ++d) dark = img.valid(x, y + d) && qGray(img.pixel(x, y + d)) < 128;
+        EXPECT_TRUE(dark) << "curve at i=" << i;
+    }
 }
