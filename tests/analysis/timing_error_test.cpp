@@ -33,8 +33,8 @@ TEST(TimingError, CurvesSwitchesAndKnownValues) {
         for (long double ck : c) v += ck * xp, xp *= x;
         return v;
     };
-    EXPECT_EQ(TimingErrorEstimate(0.45L), poly(kTimingErrorLow, 0.45L));
-    EXPECT_EQ(TimingErrorEstimate(0.46L), poly(kTimingErrorHigh, 0.46L));
+    EXPECT_NEAR((double)TimingErrorEstimate(0.45L), (double)poly(kTimingErrorLow, 0.45L), 1e-15);
+    EXPECT_NEAR((double)TimingErrorEstimate(0.46L), (double)poly(kTimingErrorHigh, 0.46L), 1e-15);
     EXPECT_NEAR((double)TimingErrorCurve(0.5L), (double)poly(kTimingErrorLow, 0.5L), 1e-15);
     const double curve[][2] = {{0, 0.0009}, {0.1, 0.0861}, {0.5, 1.2999}, {1.0, 5.2005}};
     for (auto& c : curve) EXPECT_NEAR((double)TimingErrorCurve(c[0]), c[1], 5e-5) << "x=" << c[0];
@@ -80,7 +80,9 @@ TEST(TimingError, FitAgainstNumpyBruteForce) {
         double ssr = 0, gap = 0;
         ASSERT_EQ(std::fscanf(pipe, " found %d %lf %lf", &found, &ssr, &gap), 3) << "case " << c;
         const Fit fit = FitShift(cases[c]);
-        if (gap > 1e-12) EXPECT_EQ(fit.found, found) << "case " << c;
+        if (gap > 1e-12) {
+            EXPECT_EQ(fit.found, found) << "case " << c;
+        }
         EXPECT_NEAR((double)fit.ssr, ssr, 1e-9 * (1 + ssr)) << "case " << c;
     }
     pclose(pipe);
@@ -92,7 +94,7 @@ TEST(TimingError, NoiselessAndIncrementalAgainstDirect) {
     quiet.noiseAfter = quiet.noiseDuring = 0;
     for (uint64_t seed = 0; seed < 50; ++seed) {
         SimRandom rng(seed);
-        const Run r = RunTimingSimulation(rng, quiet, nullptr);
+        const timing::Run r = RunTimingSimulation(rng, quiet, nullptr);
         EXPECT_LE(std::fabs(r.error), 0.01 + 1e-12) << "seed " << seed;
     }
     int differing = 0;
@@ -172,7 +174,9 @@ TEST(Histogram, CountsAndBars) {
             for (int x : {30 + 2 * i, 31 + 2 * i}) {
                 if (x == 30) continue;  // the axis
                 const int top = 530 - h;  // first pixel above the bar
-                if (top >= 0) EXPECT_EQ(canvas.pixel(x, top), qRgb(255, 255, 255)) << s << " " << x;
+                if (top >= 0) {
+                    EXPECT_EQ(canvas.pixel(x, top), qRgb(255, 255, 255)) << s << " " << x;
+                }
                 EXPECT_EQ(canvas.pixel(x, std::max(top + 1, 0)), qRgb(255, 0, 255)) << s << " " << x;
             }
         }
