@@ -81,32 +81,54 @@ int EdgeRunSample(const OverlayState& st, const OverlayControls& c, const Bitmap
     return RunBrightness(bmp, x, y, w) - RunBrightness(bmp, x, y + d, w);
 }
 
-int ThresholdRunSample(const OverlayState& st, const OverlayControls& c, const Bitmap24& bmp, int x, int y, int w) {
+namespace {
+
+// The thresholding of one inserter type, worked out once per character.
+struct ThresholdRule {
+    int64_t iotaLimit;   // IOTA-VTI: pixels at or above count with their brightness
+    double ghsLimit;     // GHS-OSD: pixels at or above count 750
+    int kiwiSubtract;    // KIWI-OSD: subtracted from the run's sum
+};
+
+ThresholdRule MakeThresholdRule(const OverlayState& st, const OverlayControls& c) {
+    return {numtext::RoundHalfAway(st.OverlayLevel) - 100 + c.UpDown4,
+            (st.OverlayThreshold - 100 + st.OverlayLevel) * 3, 3 * c.UpDown4};
+}
+
+template <uint8_t Type>
+inline int ThresholdRunOf(const ThresholdRule& rule, const Bitmap24& bmp, int x, int y, int w) {
     const RunSpan r = Clip(bmp, x, y, w);
-    switch (c.TimeInserterType) {
+    switch (Type) {
     case kKiwiOsd: {
         int s = 0;
         for (int i = 0; i < r.count; ++i) s += r.p[3 * i] + r.p[3 * i + 1] + r.p[3 * i + 2];
-        return std::max(0, s - 3 * c.UpDown4);
+        return std::max(0, s - rule.kiwiSubtract);
     }
     case kGhsOsd: {
-        const double limit = (st.OverlayThreshold - 100 + st.OverlayLevel) * 3;
         int n = 0;
-        for (int i = 0; i < r.count; ++i) n += (r.p[3 * i] + r.p[3 * i + 1] + r.p[3 * i + 2]) >= limit;
+        for (int i = 0; i < r.count; ++i) n += (r.p[3 * i] + r.p[3 * i + 1] + r.p[3 * i + 2]) >= rule.ghsLimit;
         // Pixels off the frame are black; they pass only a limit of 0 or below.
-        if (w >= 0 && 0 >= limit) n += w + 1 - r.count;
+        if (w >= 0 && 0 >= rule.ghsLimit) n += w + 1 - r.count;
         return 750 * n;
     }
     default: {
-        const int64_t limit = numtext::RoundHalfAway(st.OverlayLevel) - 100 + c.UpDown4;
         int s = 0;
         for (int i = 0; i < r.count; ++i) {
             const int v = r.p[3 * i] + r.p[3 * i + 1] + r.p[3 * i + 2];
-            if (v >= limit) s += v;
+            if (v >= rule.iotaLimit) s += v;
         }
         return s;
     }
     }
+}
+
+}  // namespace
+
+int ThresholdRunSample(const OverlayState& st, const OverlayControls& c, const Bitmap24& bmp, int x, int y, int w) {
+    const ThresholdRule rule = MakeThresholdRule(st, c);
+    if (c.TimeInserterType == kKiwiOsd) return ThresholdRunOf<kKiwiOsd>(rule, bmp, x, y, w);
+    if (c.TimeInserterType == kGhsOsd) return ThresholdRunOf<kGhsOsd>(rule, bmp, x, y, w);
+    return ThresholdRunOf<kIotaVti>(rule, bmp, x, y, w);
 }
 
 int OverlayRowY(const OverlayState& st, const OverlayControls& c, int rowSet, int field) {
@@ -166,12 +188,25 @@ OverlayCharacter ReadOverlayCharacter(OverlayState& st, const OverlayControls& c
         }
     } else {
         const long double scale = (st.GpsPageMode == 1 ? st.GpsCharPitch : st.OverlayCharPitch) / 21.5L;
-        for (int i = 0; i < count; ++i) {
-            const SampleRun& r = runs[static_cast<size_t>(i)];
-            const int w = ScaleRun(r.width, scale), d = ScaleRun(r.dx, scale);
-            s.v[static_cast<size_t>(i)] = ThresholdRunSample(st, c, bmp, x + d, y + r.row * step, w);
-            s.w[static_cast<size_t>(i)] = w;
+        auto& grid = st.ScaledGrid;
+        if (!(grid.scale == scale)) {
+            for (size_t i = 0; i < runs.size(); ++i) {
+                grid.dx[i] = ScaleRun(runs[i].dx, scale);
+                grid.width[i] = ScaleRun(runs[i].width, scale);
+            }
+            grid.scale = scale;
         }
+        const ThresholdRule rule = MakeThresholdRule(st, c);
+        auto sampleAll = [&]<uint8_t Type>() {
+            for (int i = 0; i < count; ++i) {
+                const size_t k = static_cast<size_t>(i);
+                s.v[k] = ThresholdRunOf<Type>(rule, bmp, x + grid.dx[k], y + runs[k].row * step, grid.width[k]);
+                s.w[k] = grid.width[k];
+            }
+        };
+        if (type == kKiwiOsd) sampleAll.template operator()<kKiwiOsd>();
+        else if (type == kGhsOsd) sampleAll.template operator()<kGhsOsd>();
+        else sampleAll.template operator()<kIotaVti>();
     }
 
     if (type == kGhsOsd)

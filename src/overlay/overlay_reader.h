@@ -69,6 +69,12 @@ struct OverlayState {
     bool ReadLetters = false;
     SampleVector CharacterSamples;
     ScoreVector ClassScores{};
+    // The located grid's run offsets and widths at the last scale read with, so that
+    // a line of characters scales the runs once.
+    struct ScaledRuns {
+        long double scale = -1;
+        std::array<int, kSampleRunCount> dx{}, width{};
+    } ScaledGrid;
 };
 
 // Copies KiwiCharacterPositions row r into columns 7..18 of row set r + 1 (at

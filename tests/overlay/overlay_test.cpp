@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
+#include <string>
 
 #include "overlay/overlay_reader.h"
+#include "support/test_util.h"
 
 using namespace overlay;
 
@@ -235,4 +238,65 @@ TEST(OverlayReader, CandidatesAndAcceptance) {
     ReadOverlayCharacter(st, c, white, 100, 20);
     EXPECT_EQ(st.CharacterSamples.w[0], 2);
     EXPECT_EQ(st.CharacterSamples.w[14], 8);
+}
+
+// The sample vectors of every layout on a pseudo-random frame, recorded once after
+// the run tables had been printed back and compared with the layouts line by line:
+// a changed offset, row or width of any run shows up here.
+TEST(OverlaySampling, SampleVectorsMatchTheRecordedLayouts) {
+    Bitmap24 frame(200, 120);
+    uint32_t lcg = 12345;
+    for (int y = 0; y < frame.Height(); ++y)
+        for (int i = 0; i < 3 * frame.Width(); ++i) frame.Scanline(y)[i] = static_cast<uint8_t>((lcg = lcg * 1103515245u + 12345u) >> 24);
+    struct Reading {
+        const char* name;
+        uint8_t type;
+        int rate;
+        bool located, showField;
+        long double pitch;
+        uint8_t pageMode;
+    };
+    const Reading readings[] = {
+        {"kiwi-italic", kKiwiOsd, 30, false, false, 0, 0},   {"kiwi-upright", kKiwiOsd, 25, false, true, 0, 0},
+        {"kiwi-located", kKiwiOsd, 25, true, false, 24.1L, 0}, {"iota-gps", kIotaVti, 30, false, false, 21.5L, 1},
+        {"iota", kIotaVti, 30, false, true, 24.1L, 0},          {"ghs", kGhsOsd, 25, false, false, 20, 0},
+    };
+    std::string got;
+    for (const Reading& r : readings) {
+        OverlayState st;
+        OverlayControls c;
+        c.TimeInserterType = r.type;
+        c.VideoFrameRateInt = r.rate;
+        c.ShowField = r.showField;
+        c.UpDown4 = 40;
+        st.OverlayThreshold = 100;
+        st.OverlayLevel = 127.5;
+        st.OverlayGridLocated = r.located;
+        st.OverlayCharPitch = st.GpsCharPitch = r.pitch;
+        st.GpsPageMode = r.pageMode;
+        ReadOverlayCharacter(st, c, frame, 100, 30);
+        got += r.name;
+        for (int v : st.CharacterSamples.v) got += " " + std::to_string(v);
+        got += " |";
+        for (int w : st.CharacterSamples.w) got += " " + std::to_string(w);
+        got += "\n";
+    }
+    const std::string want = testutil::ReadAll(testutil::DataFile("overlay/sample_vectors.txt"));
+    if (got == want) return;
+    std::istringstream g(got), w(want);
+    std::string gl, wl;
+    int shown = 0;
+    while (std::getline(g, gl) && shown < 5) {
+        std::getline(w, wl);
+        std::istringstream gs(gl), ws(wl);
+        std::string a, b;
+        for (int k = 0; gs >> a && shown < 5; ++k)
+            if (!(ws >> b) || a != b) {
+                const std::string at = k <= kSampleRunCount ? "v[" + std::to_string(k - 1) + "]"
+                                                            : "w[" + std::to_string(k - kSampleRunCount - 2) + "]";
+                ADD_FAILURE() << gl.substr(0, gl.find(' ')) << " " << at << ": " << a << ", recorded " << b;
+                ++shown;
+            }
+    }
+    if (!shown) ADD_FAILURE() << "recorded file differs:\n" << got;
 }
