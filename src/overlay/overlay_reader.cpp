@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "measure/image_primitives.h"
 #include "platform/numtext.h"
 
 namespace overlay {
@@ -31,8 +32,8 @@ void CopyKiwiCharacterColumns(OverlayState& st) {
 
 PixelSum GetPixelRGB(const Bitmap24& bmp, int x, int y) {
     if (!bmp.Contains(x, y)) return {};
-    const uint8_t* p = bmp.Scanline(y) + 3 * static_cast<size_t>(x);
-    return {p[2], p[1], p[0]};
+    const PixelRgb p = ReadScanlinePixel(bmp, x, y);
+    return {p.r, p.g, p.b};
 }
 
 PixelSum SumRGB5x5(const OverlayState&, const OverlayControls& c, const Bitmap24& bmp, int x, int y) {

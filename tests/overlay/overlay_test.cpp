@@ -233,6 +233,10 @@ TEST(OverlayReader, CandidatesAndAcceptance) {
     OverlayCharacter tiny = ReadOverlayCharacter(st, c, white, 100, 20);
     EXPECT_EQ(tiny.character, 0);
     for (double s : st.ClassScores) EXPECT_TRUE(std::isfinite(s));
+    for (long double pitch : {static_cast<long double>(NAN), static_cast<long double>(INFINITY), 1e30L}) {
+        st.OverlayCharPitch = pitch;
+        ReadOverlayCharacter(st, c, white, 100, 20);
+    }
     // Halves to even when scaling by 0.625: widths 4 -> 2.5 -> 2, 13 -> 8.125 -> 8.
     st.OverlayCharPitch = 13.4375L;
     ReadOverlayCharacter(st, c, white, 100, 20);
