@@ -16,6 +16,7 @@
 
 #include "bench_pictures.h"
 #include "imagefile/Deflate.h"
+#include "reference_timing.h"
 
 using namespace imagefile;
 
@@ -198,10 +199,4 @@ void Summary() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    Summary();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::RunThenSummarise(argc, argv, Summary); }

@@ -161,10 +161,4 @@ void Summary() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    Summary();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::RunThenSummarise(argc, argv, Summary); }

@@ -35,4 +35,13 @@ void TimedAgainst(benchmark::State& state, double referenceNs, const std::string
     state.counters[name] = ns / static_cast<double>(state.iterations()) / referenceNs;
 }
 
+// main() of a benchmark program that prints a side-by-side summary after the runs.
+inline int RunThenSummarise(int argc, char** argv, void (*summary)()) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    summary();
+    return 0;
+}
+
 }  // namespace bench
