@@ -1,5 +1,7 @@
 #include "imagefile/DIBTools.h"
 
+#include "imagefile/indexed_picture.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -18,10 +20,6 @@ const uint8_t kVGA[16][3] = {{0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128
                              {128, 128, 128}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
                              {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
 
-void SetEntry(TUniDIB& dib, int i, uint8_t r, uint8_t g, uint8_t b) {
-    dib.ColorTable[4 * i] = b, dib.ColorTable[4 * i + 1] = g, dib.ColorTable[4 * i + 2] = r, dib.ColorTable[4 * i + 3] = 0;
-}
-
 bool ValidBits(int bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32; }
 
 // Uncompressed rows: fileStride bytes per row, the DIB's row filled from them.
@@ -37,22 +35,21 @@ int ReadRows(TBufferedFile& in, TUniDIB& dib, int64_t fileStride, bool topDown) 
     return 0;
 }
 
-// RLE8 (bits 8) and RLE4 (bits 4). Stops at the end-of-bitmap escape, past the
-// last row or at the end of the data, keeping what was decoded.
-void ReadRLE(TBufferedFile& in, TUniDIB& dib, int bits, bool topDown) {
-    const int w = dib.Width(), h = dib.Height();
+// RLE8 (bits 8) and RLE4 (bits 4), one palette index per byte: rowAt(r) gives
+// the w index bytes of the r-th row in file order, once per row reached, rows in
+// increasing order. Stops at the end-of-bitmap escape, past the last row or at the
+// end of the data, keeping what was decoded.
+template <typename RowAt>
+void DecodeRLE(TBufferedFile& in, int w, int h, int bits, RowAt&& rowAt) {
     int x = 0, r = 0;
-    uint8_t* row = dib.ScanLine(topDown ? 0 : h - 1);
-    auto put = [&](uint32_t v) {
-        if (x < w) {
-            if (bits == 8) row[x] = static_cast<uint8_t>(v);
-            else row[x >> 1] = static_cast<uint8_t>((x & 1) ? (row[x >> 1] & 0xF0) | v : (row[x >> 1] & 0x0F) | v << 4);
-        }
+    uint8_t* row = rowAt(0);
+    auto put = [&](int v) {
+        if (x < w) row[x] = static_cast<uint8_t>(v);
         ++x;
     };
     auto nextRow = [&](int rows) {
         r += rows;
-        if (r < h) row = dib.ScanLine(topDown ? r : h - 1 - r);
+        if (rows > 0 && r < h) row = rowAt(r);
     };
     while (r < h) {
         const int count = in.ReadByte(), value = in.ReadByte();
@@ -61,11 +58,10 @@ void ReadRLE(TBufferedFile& in, TUniDIB& dib, int bits, bool topDown) {
             const int n = std::min(count, std::max(0, w - x));
             if (bits == 8) {
                 if (n > 0) std::memset(row + x, value, static_cast<size_t>(n));
-                x += n;
             } else {
-                for (int k = 0; k < n; ++k) put((k & 1) ? value & 15 : value >> 4);
+                for (int k = 0; k < n; ++k) row[x + k] = static_cast<uint8_t>((k & 1) ? value & 15 : value >> 4);
             }
-            x = std::min(w, x + (count - n));
+            x = std::min(w, x + count);
             continue;
         }
         if (value == 0) {
@@ -84,16 +80,139 @@ void ReadRLE(TBufferedFile& in, TUniDIB& dib, int bits, bool topDown) {
                 const int b = in.ReadByte();
                 if (b < 0) return;
                 if (bits == 8) {
-                    put(static_cast<uint32_t>(b));
+                    put(b);
                 } else {
-                    put(static_cast<uint32_t>(b) >> 4);
-                    if (2 * k + 1 < value) put(static_cast<uint32_t>(b) & 15);
+                    put(b >> 4);
+                    if (2 * k + 1 < value) put(b & 15);
                 }
             }
             x = std::min(x, w);
             if (bytes & 1) in.ReadByte();
         }
     }
+}
+
+// RLE into the DIB's rows (4 bits packed two to a byte through one row of indices).
+void ReadRLE(TBufferedFile& in, TUniDIB& dib, int bits, bool topDown) {
+    const int w = dib.Width(), h = dib.Height();
+    std::vector<uint8_t> indices(bits == 4 ? static_cast<size_t>(w) : 0);
+    int current = -1;
+    auto dibRow = [&](int r) { return dib.ScanLine(topDown ? r : h - 1 - r); };
+    auto pack = [&] {
+        if (bits != 4 || current < 0) return;
+        uint8_t* d = dibRow(current);
+        for (int x = 0; x < w; x += 2)
+            d[x >> 1] = static_cast<uint8_t>(indices[x] << 4 | (x + 1 < w ? indices[x + 1] : 0));
+    };
+    DecodeRLE(in, w, h, bits, [&](int r) -> uint8_t* {
+        if (bits == 8) return dibRow(r);
+        pack();
+        current = r;
+        std::fill(indices.begin(), indices.end(), 0);
+        return indices.data();
+    });
+    pack();
+}
+
+// What a bitmap file's headers say, up to its pixel data.
+struct DIBHeader {
+    int64_t width = 0, absHeight = 0, dataOffset = 0, fileStride = 0;
+    int bits = 0, headerSize = 0;
+    uint32_t compression = 0;
+    bool topDown = false;
+    uint8_t table[256 * 4] = {};  // B, G, R, 0
+    int colorCount = 0;
+};
+
+// Reads the headers and colour table and skips to the pixel data. 0 or 5 as
+// LoadDIB; the picture's size is checked against maxPictureBytes.
+int ReadDIBHeader(TBufferedFile& in, int64_t streamLeft, DIBHeader& d, TDIBFileInfo& fi, int64_t maxPictureBytes) {
+    const size_t have = in.Ensure(78);
+    if (have < 10) return 5;
+    const uint8_t* h = in.Data();
+
+    int64_t width, height, dataOffset, fileStride = 0;
+    int bits, planes, headerSize;
+    uint32_t compression = 0, clrUsed = 0;
+    int64_t tableStart = 0;
+    int entrySize = 4;
+    if (LE16(h) == 0) {
+        // Windows 1.x/2.x device-dependent bitmap.
+        width = LE16(h + 2), height = LE16(h + 4);
+        fileStride = (int64_t{LE16(h + 6)} + 3) / 4 * 4;
+        planes = h[8], bits = h[9];
+        dataOffset = 10, headerSize = 0;
+    } else if (h[0] == 'B' && h[1] == 'M' && have >= 18) {
+        dataOffset = LE32(h + 10);
+        headerSize = static_cast<int>(std::min<uint32_t>(LE32(h + 14), 1024));
+        if (headerSize != 12 && headerSize != 40 && headerSize != 64 && headerSize != 108 && headerSize != 124) return 5;
+        if (in.Ensure(14 + headerSize) < static_cast<size_t>(14 + headerSize)) return 5;
+        h = in.Data();
+        if (headerSize == 12) {
+            width = static_cast<int16_t>(LE16(h + 18)), height = static_cast<int16_t>(LE16(h + 20));
+            planes = LE16(h + 22), bits = LE16(h + 24);
+            entrySize = 3;
+        } else {
+            width = static_cast<int32_t>(LE32(h + 18)), height = static_cast<int32_t>(LE32(h + 22));
+            planes = LE16(h + 26), bits = LE16(h + 28);
+            compression = LE32(h + 30), clrUsed = LE32(h + 46);
+        }
+        tableStart = 14 + headerSize;
+        if (headerSize == 64) {
+            // OS/2 2.x: 3 is Huffman 1D and 4 RLE24, neither taken.
+            if (compression > 2) return 5;
+        } else if (compression == 3) {
+            if (headerSize == 12 || (bits != 16 && bits != 32)) return 5;
+            // Masks follow a 40-byte header and lie inside the longer ones.
+            if (headerSize == 40) tableStart += 12;
+            if (in.Ensure(66) < 66) return 5;
+            h = in.Data();
+            for (int c = 0; c < 3; ++c) fi.Masks[c] = LE32(h + 54 + 4 * c);
+        }
+    } else {
+        return 5;
+    }
+    fi.HeaderSize = headerSize;
+    if (planes != 1 || !ValidBits(bits) || width < 1 || height == 0 || height < -INT32_MAX) return 5;
+    if (compression > 3 || (compression == 1 && bits != 8) || (compression == 2 && bits != 4)) return 5;
+    const bool topDown = height < 0;
+    const int64_t absHeight = topDown ? -height : height;
+    const bool palette = bits <= 8;
+    const int pixelSize = palette && headerSize != 0 && headerSize != 64 ? 1 : 3;
+    CheckPictureBudget(width, absHeight, pixelSize, maxPictureBytes);
+    if (headerSize != 0) {
+        fileStride = (width * bits + 31) / 32 * 4;
+        if (dataOffset < tableStart) return 5;
+    }
+    if (compression == 0 || compression == 3) {
+        if (fileStride * absHeight > kMaxBitmapBytes) return 5;
+        if (streamLeft >= 0 && dataOffset + fileStride * (absHeight - 1) + (width * bits + 7) / 8 > streamLeft) return 5;
+    }
+    d.width = width, d.absHeight = absHeight, d.dataOffset = dataOffset, d.fileStride = fileStride;
+    d.bits = bits, d.headerSize = headerSize, d.compression = compression, d.topDown = topDown;
+    auto setEntry = [&](int i, uint8_t r, uint8_t g, uint8_t b) {
+        d.table[4 * i] = b, d.table[4 * i + 1] = g, d.table[4 * i + 2] = r, d.table[4 * i + 3] = 0;
+    };
+    if (palette) {
+        const int max = 1 << bits;
+        int count = headerSize == 0 ? max : static_cast<int>(std::min<uint32_t>(clrUsed ? clrUsed : max, max));
+        fi.ColorCount = d.colorCount = count;
+        if (headerSize == 0) {
+            if (bits == 1) setEntry(1, 255, 255, 255);
+            else
+                for (int i = 0; i < 16; ++i) setEntry(i, kVGA[i][0], kVGA[i][1], kVGA[i][2]);
+        } else {
+            const int64_t end = std::min<int64_t>(tableStart + int64_t{count} * entrySize, dataOffset);
+            const size_t got = in.Ensure(static_cast<size_t>(std::max<int64_t>(end, tableStart)));
+            h = in.Data();
+            for (int i = 0; i < count; ++i) {
+                const int64_t at = tableStart + int64_t{i} * entrySize;
+                if (at + entrySize > end || at + entrySize > static_cast<int64_t>(got)) break;
+                setEntry(i, h[at + 2], h[at + 1], h[at]);
+            }
+        }
+    }
+    return in.Skip(dataOffset) ? 0 : 5;
 }
 
 }  // namespace
@@ -156,107 +275,37 @@ size_t TBufferedFile::ReadRow(uint8_t* dest, size_t n) {
 
 // ---- LoadDIB ----
 
+namespace {
+
+// The DIB of a file whose headers were read, from its pixel data on.
+int ReadDIBPixels(TBufferedFile& in, const DIBHeader& d, std::unique_ptr<TUniDIB>& dib) {
+    dib = std::make_unique<TUniDIB>(static_cast<int>(d.width), -static_cast<int>(d.absHeight), d.bits);
+    dib->Info.biCompression = d.compression == 3 ? 3 : 0;
+    if (d.bits <= 8) {
+        std::memcpy(dib->ColorTable, d.table, sizeof d.table);
+        dib->Info.biClrUsed = static_cast<uint32_t>(d.colorCount);
+    }
+    int result = 0;
+    if (d.compression == 1 || d.compression == 2) ReadRLE(in, *dib, d.bits, d.topDown);
+    else result = ReadRows(in, *dib, d.fileStride, d.topDown);
+    if (result != 0) dib.reset();
+    return result;
+}
+
+int64_t StreamLeft(TBaseStream& stream) { return dynamic_cast<TSeekableStream*>(&stream) ? stream.Available() : -1; }
+
+}  // namespace
+
 int LoadDIB(TBaseStream& stream, std::unique_ptr<TUniDIB>& dib, TDIBFileInfo* info, int64_t maxPictureBytes) {
     dib.reset();
     TDIBFileInfo local;
     TDIBFileInfo& fi = info ? *info : local;
     fi = TDIBFileInfo();
-    const int64_t streamLeft = dynamic_cast<TSeekableStream*>(&stream) ? stream.Available() : -1;
+    const int64_t streamLeft = StreamLeft(stream);
     TBufferedFile in(stream);
-    const size_t have = in.Ensure(78);
-    if (have < 10) return 5;
-    const uint8_t* h = in.Data();
-
-    int64_t width, height, dataOffset, fileStride = 0;
-    int bits, planes, headerSize;
-    uint32_t compression = 0, clrUsed = 0;
-    int64_t tableStart = 0;
-    int entrySize = 4;
-    if (LE16(h) == 0) {
-        // Windows 1.x/2.x device-dependent bitmap.
-        width = LE16(h + 2), height = LE16(h + 4);
-        fileStride = (int64_t{LE16(h + 6)} + 3) / 4 * 4;
-        planes = h[8], bits = h[9];
-        dataOffset = 10, headerSize = 0;
-    } else if (h[0] == 'B' && h[1] == 'M' && have >= 18) {
-        dataOffset = LE32(h + 10);
-        headerSize = static_cast<int>(std::min<uint32_t>(LE32(h + 14), 1024));
-        if (headerSize != 12 && headerSize != 40 && headerSize != 64 && headerSize != 108 && headerSize != 124) return 5;
-        if (in.Ensure(14 + headerSize) < static_cast<size_t>(14 + headerSize)) return 5;
-        h = in.Data();
-        if (headerSize == 12) {
-            width = static_cast<int16_t>(LE16(h + 18)), height = static_cast<int16_t>(LE16(h + 20));
-            planes = LE16(h + 22), bits = LE16(h + 24);
-            entrySize = 3;
-        } else {
-            width = static_cast<int32_t>(LE32(h + 18)), height = static_cast<int32_t>(LE32(h + 22));
-            planes = LE16(h + 26), bits = LE16(h + 28);
-            compression = LE32(h + 30), clrUsed = LE32(h + 46);
-        }
-        tableStart = 14 + headerSize;
-        if (headerSize == 64) {
-            // OS/2 2.x: 3 is Huffman 1D and 4 RLE24, neither taken.
-            if (compression > 2) return 5;
-        } else if (compression == 3) {
-            if (headerSize == 12 || (bits != 16 && bits != 32)) return 5;
-            // Masks follow a 40-byte header and lie inside the longer ones.
-            if (headerSize == 40) tableStart += 12;
-            if (in.Ensure(66) < 66) return 5;
-            h = in.Data();
-            for (int c = 0; c < 3; ++c) fi.Masks[c] = LE32(h + 54 + 4 * c);
-        }
-    } else {
-        return 5;
-    }
-    fi.HeaderSize = headerSize;
-    if (planes != 1 || !ValidBits(bits) || width < 1 || height == 0 || height < -INT32_MAX) return 5;
-    if (compression > 3 || (compression == 1 && bits != 8) || (compression == 2 && bits != 4)) return 5;
-    const bool topDown = height < 0;
-    const int64_t absHeight = topDown ? -height : height;
-    const bool palette = bits <= 8;
-    const int pixelSize = palette && headerSize != 0 && headerSize != 64 ? 1 : 3;
-    CheckBitmapSize(width, absHeight, pixelSize);
-    if (width * absHeight * pixelSize > maxPictureBytes) throw ELinearBitmap(kInvalidBitmapSize);
-    if (headerSize != 0) {
-        fileStride = (width * bits + 31) / 32 * 4;
-        if (dataOffset < tableStart) return 5;
-    }
-    if (compression == 0 || compression == 3) {
-        if (fileStride * absHeight > kMaxBitmapBytes) return 5;
-        if (streamLeft >= 0 && dataOffset + fileStride * (absHeight - 1) + (width * bits + 7) / 8 > streamLeft) return 5;
-    }
-
-    dib = std::make_unique<TUniDIB>(static_cast<int>(width), -static_cast<int>(absHeight), bits);
-    dib->Info.biCompression = compression == 3 ? 3 : 0;
-    if (palette) {
-        const int max = 1 << bits;
-        int count = headerSize == 0 ? max : static_cast<int>(std::min<uint32_t>(clrUsed ? clrUsed : max, max));
-        fi.ColorCount = count;
-        if (headerSize == 0) {
-            if (bits == 1) SetEntry(*dib, 1, 255, 255, 255);
-            else
-                for (int i = 0; i < 16; ++i) SetEntry(*dib, i, kVGA[i][0], kVGA[i][1], kVGA[i][2]);
-        } else {
-            const int64_t end = std::min<int64_t>(tableStart + int64_t{count} * entrySize, dataOffset);
-            const size_t got = in.Ensure(static_cast<size_t>(std::max<int64_t>(end, tableStart)));
-            h = in.Data();
-            for (int i = 0; i < count; ++i) {
-                const int64_t at = tableStart + int64_t{i} * entrySize;
-                if (at + entrySize > end || at + entrySize > static_cast<int64_t>(got)) break;
-                SetEntry(*dib, i, h[at + 2], h[at + 1], h[at]);
-            }
-        }
-        dib->Info.biClrUsed = static_cast<uint32_t>(count);
-    }
-    if (!in.Skip(dataOffset)) {
-        dib.reset();
-        return 5;
-    }
-    int result = 0;
-    if (compression == 1 || compression == 2) ReadRLE(in, *dib, bits, topDown);
-    else result = ReadRows(in, *dib, fileStride, topDown);
-    if (result != 0) dib.reset();
-    return result;
+    auto d = std::make_unique<DIBHeader>();
+    if (ReadDIBHeader(in, streamLeft, *d, fi, maxPictureBytes) != 0) return 5;
+    return ReadDIBPixels(in, *d, dib);
 }
 
 // ---- the picture of a DIB ----
@@ -339,10 +388,25 @@ void DIBToLinearBitmap(const TUniDIB& dib, const uint32_t masks[3], bool keepPal
 }
 
 void TFallbackBitmap::LoadFromStream(TBaseStream& stream) {
-    std::unique_ptr<TUniDIB> dib;
+    const int64_t streamLeft = StreamLeft(stream);
+    TBufferedFile in(stream);
     TDIBFileInfo info;
-    if (LoadDIB(stream, dib, &info, MaxPictureBytes) != 0) throw EUnsupportedFileFormat(kUnsupportedFileFormat);
+    auto d = std::make_unique<DIBHeader>();
+    if (ReadDIBHeader(in, streamLeft, *d, info, MaxPictureBytes) != 0) throw EUnsupportedFileFormat(kUnsupportedFileFormat);
     const bool keepPalette = info.HeaderSize != 0 && info.HeaderSize != 64;
+    if (d->compression == 1 || d->compression == 2) {
+        // Run-length data decodes straight into the picture: a few bytes may
+        // describe a picture of the full size cap, which must not be held twice.
+        TIndexedPicture picture(d->width, d->absHeight, keepPalette, MaxPictureBytes);
+        const int h = picture.Height();
+        DecodeRLE(in, picture.Width(), h, d->bits, [&](int r) { return picture.Row(d->topDown ? r : h - 1 - r); });
+        uint8_t palette[768];
+        for (int i = 0; i < 256; ++i) std::memcpy(palette + 3 * i, d->table + 4 * i, 3);
+        picture.Finish(palette, Picture);
+        return;
+    }
+    std::unique_ptr<TUniDIB> dib;
+    if (ReadDIBPixels(in, *d, dib) != 0) throw EUnsupportedFileFormat(kUnsupportedFileFormat);
     DIBToLinearBitmap(*dib, info.Masks, keepPalette, Picture);
 }
 

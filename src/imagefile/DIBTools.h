@@ -81,7 +81,9 @@ void DIBToLinearBitmap(const TUniDIB& dib, const uint32_t masks[3], bool keepPal
 
 // The bitmap reader: LoadDIB, then the picture by the bitmap rule (files of up to
 // 8 bits with a 12-, 40-, 108- or 124-byte header keep their palette as an 8-bit
-// picture; everything else becomes 24 bit). Raises EUnsupportedFileFormat
+// picture; everything else becomes 24 bit). Run-length files skip the DIB and
+// decode straight into the picture (TIndexedPicture), so their peak memory is the
+// picture alone. Raises EUnsupportedFileFormat
 // "Unsupported file format" when LoadDIB gives 5.
 class TFallbackBitmap {
 public:
