@@ -4,6 +4,7 @@
 #include "imagefile/ImageDLLLoader.h"
 #include "imagefile/JPEGLoader.h"
 #include "imagefile/LinarBitmap.h"
+#include "imagefile/PCXLoader.h"
 #include "imagefile/PNGLoader.h"
 
 namespace imagefile {
@@ -13,6 +14,7 @@ TImageDLLLoader* g_imageDLLLoader = nullptr;
 TJPEGLoader* g_jpegLoader = nullptr;
 TPNGLoader* g_pngLoader = nullptr;
 TBMPLoader* g_bmpLoader = nullptr;
+TPCXLoader* g_pcxLoader = nullptr;
 }  // namespace
 
 void RegisterStandardLoaders(TBitmapLoaders& registry) {
@@ -23,7 +25,7 @@ void RegisterStandardLoaders(TBitmapLoaders& registry) {
     // HIPS loader
     registry.Add(g_bmpLoader = new TBMPLoader);
     // WMF/EMF loader
-    // PCX loader
+    registry.Add(g_pcxLoader = new TPCXLoader);
 }
 
 TImageDLLLoader& ImageDLLLoader() {
@@ -39,6 +41,11 @@ TJPEGLoader& JPEGLoader() {
 TBMPLoader& BMPLoader() {
     BitmapLoaders();
     return *g_bmpLoader;
+}
+
+TPCXLoader& PCXLoader() {
+    BitmapLoaders();
+    return *g_pcxLoader;
 }
 
 TPNGLoader& PNGLoader() {
