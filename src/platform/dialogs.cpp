@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -120,6 +121,16 @@ std::string QtDialogService::FolderName(const FileDialogRequest& r) {
     return Modal(*this, [&] { return StdStr(QFileDialog::getExistingDirectory(g_parent, QStr(r.title), QStr(r.folder))); });
 }
 
+std::optional<std::string> QtDialogService::InputText(const std::string& caption, const std::string& prompt,
+                                                      const std::string& initial) {
+    return Modal(*this, [&]() -> std::optional<std::string> {
+        bool ok = false;
+        const QString text = QInputDialog::getText(g_parent, QStr(caption), QStr(prompt), QLineEdit::Normal, QStr(initial), &ok);
+        if (!ok) return std::nullopt;
+        return StdStr(text);
+    });
+}
+
 void QtDialogService::ShowModal(QDialog* dialog) {
     Modal(*this, [&] { return dialog->exec(); });
 }
@@ -187,7 +198,25 @@ std::string ScriptedDialogs::NextFile(const char* what, const FileDialogRequest&
 
 std::string ScriptedDialogs::OpenFileName(const FileDialogRequest& r) { return NextFile("open", r); }
 std::string ScriptedDialogs::SaveFileName(const FileDialogRequest& r) { return NextFile("save", r); }
-std::string ScriptedDialogs::FolderName(const FileDialogRequest& r) { return NextFile("folder", r); }
+std::string ScriptedDialogs::FolderName(const FileDialogRequest& r) {
+    if (folderAnswers.empty()) return NextFile("folder", r);
+    return Modal(*this, [&] {
+        shown.push_back({"folder", r.title, r.folder});
+        std::string a = folderAnswers.front();
+        folderAnswers.pop_front();
+        return a;
+    });
+}
+
+std::optional<std::string> ScriptedDialogs::InputText(const std::string&, const std::string& prompt, const std::string&) {
+    return Modal(*this, [&]() -> std::optional<std::string> {
+        shown.push_back({"input", prompt, {}});
+        if (textAnswers.empty()) return std::nullopt;
+        std::string a = textAnswers.front();
+        textAnswers.pop_front();
+        return a;
+    });
+}
 
 void ScriptedDialogs::ShowModal(QDialog* dialog) {
     shown.push_back({"window", StdStr(dialog->objectName()), {}});

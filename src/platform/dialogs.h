@@ -6,6 +6,7 @@
 #include <QImage>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,10 @@ public:
     virtual std::string OpenFileName(const FileDialogRequest& request) = 0;
     virtual std::string SaveFileName(const FileDialogRequest& request) = 0;
     virtual std::string FolderName(const FileDialogRequest& request) = 0;
+    // An input box: the text entered (starting from `initial`), or nothing when
+    // cancelled.
+    virtual std::optional<std::string> InputText(const std::string& caption, const std::string& prompt,
+                                                 const std::string& initial) = 0;
     virtual void SetClipboardText(const std::string& text) = 0;
     virtual void SetClipboardImage(const QImage& image) = 0;
     virtual std::string ClipboardText() = 0;
@@ -79,6 +84,8 @@ public:
     std::string OpenFileName(const FileDialogRequest& request) override;
     std::string SaveFileName(const FileDialogRequest& request) override;
     std::string FolderName(const FileDialogRequest& request) override;
+    std::optional<std::string> InputText(const std::string& caption, const std::string& prompt,
+                                         const std::string& initial) override;
     void SetClipboardText(const std::string& text) override;
     void SetClipboardImage(const QImage& image) override;
     std::string ClipboardText() override;
@@ -86,16 +93,20 @@ public:
 };
 
 // Records every box and answers from queues (Yes and cancel when a queue is empty).
+// A folder dialog takes the next folder answer, or the next file answer when no
+// folder answer is queued.
 class ScriptedDialogs : public DialogService {
 public:
     struct Shown {
-        std::string what;  // "error", "warning", "information", "confirmation", "plain", "yesno", "yesonly", "open", "save", "folder", "window"
-        std::string text;  // message text or dialog title
+        std::string what;  // "error", "warning", "information", "confirmation", "plain", "yesno", "yesonly", "open", "save", "folder", "input", "window"
+        std::string text;  // message text, dialog title or input prompt
         std::string folder;  // start folder of a file dialog
     };
     std::vector<Shown> shown;
     std::deque<bool> yesNoAnswers;
     std::deque<FileAnswer> fileAnswers;
+    std::deque<std::string> folderAnswers;
+    std::deque<std::string> textAnswers;
     std::string clipboardText;
     QImage clipboardImage;
 
@@ -110,6 +121,8 @@ public:
     std::string OpenFileName(const FileDialogRequest& request) override;
     std::string SaveFileName(const FileDialogRequest& request) override;
     std::string FolderName(const FileDialogRequest& request) override;
+    std::optional<std::string> InputText(const std::string& caption, const std::string& prompt,
+                                         const std::string& initial) override;
     void SetClipboardText(const std::string& text) override { clipboardText = text; }
     void SetClipboardImage(const QImage& image) override { clipboardImage = image; }
     std::string ClipboardText() override { return clipboardText; }

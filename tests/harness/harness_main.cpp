@@ -2,20 +2,25 @@
 // The settings file is tevorin-harness.ini in the script's folder (written with
 // the default values when missing), so a test controls the settings by writing it.
 // Every dialog is answered by the script: questions get Yes unless "answer no"
-// came first, file dialogs take the path the command gives. One line is printed
-// per command; the first failing command ends the run with exit status 1.
+// came first, file dialogs take the path the command gives, input boxes are
+// cancelled unless "answer-text" came first. One line is printed per command; the
+// first failing command ends the run with exit status 1. Blank lines and lines
+// starting with # are skipped. Arguments are separated by single blanks; the last
+// argument (TEXT, PATH) is the rest of the line after one blank, blanks included.
 //
-// Commands (blank lines and lines starting with # are skipped):
+// CONTROL is a control's name; unqualified it is a control of the current window
+// (the main window unless "window" chose another), WINDOW.CONTROL names a control
+// of another open window (chart1, PreserveSetting, MeasurementOption, Mutual_Average
+// ...); menu and popup items are controls too. The same list, shorter, is the usage
+// text (kUsage below): keep both in step.
+//
+// Video and run:
 //   open PATH              "Open AVI" with PATH chosen in the dialog; fails unless it opened
 //   try-open PATH          the same, whatever happens (check with expect-errors)
 //   reader dshow|vfw|avs   the reader: DirectShow, Video for Windows, or Video for
 //                          Windows through a written script ("Use AviSynth"); also
 //                          written into the settings file, so that it holds over the
 //                          settings re-read after every opening
-//   set CONTROL VALUE      any named control: up-down position, check box 0/1,
-//                          radio button (1 checks it), combo box or radio group
-//                          item index, edit text, scroll bar position, checkable
-//                          menu item 0/1; the control's handler runs as for a user
 //   goto N                 move to frame N
 //   start | stop           START | STOP
 //   run                    START, then let the timer run until the measurement stops
@@ -24,20 +29,7 @@
 //   oneframe               "1Frame"
 //   del                    "DEL"
 //   remove-data            "DataRemove"
-//   answer yes|no          the answer to the next question
 //   save PATH | load PATH  "SaveToCSV-File" | "Load CSV" with PATH chosen
-//   dump-frame N PATH      frame N as the active reader delivers it, binary PPM
-//   screenshot PATH        PNG of the main window (offscreen: at its designed size)
-//   expect-rows N          data rows in the results table
-//   expect-field ROW COL TEXT   field COL of data row ROW (both 1-based) equals TEXT
-//   expect-line N TEXT     line N (1-based) of the results table equals TEXT
-//   expect-text CONTROL TEXT    a control's text equals TEXT
-// Arguments are separated by single blanks; the last argument (TEXT, PATH) is the
-// rest of the line after one blank, blanks included.
-//   expect-errors N        error boxes shown so far
-//   expect-error TEXT      the last error box's text, with each CR and LF shown as |
-//   print-row ROW          prints data row ROW
-//   print-errors           prints the number of error boxes and the last one's text
 //   stop-at N              the next run is stopped (STOP, or the stop button while
 //                          playing) as soon as frame N has been shown
 //   click X Y              a left click on the frame at frame pixel (X, Y), in the
@@ -46,10 +38,83 @@
 //   select A|B|C           the object's radio button clicked
 //   remove-object          "Remove Object" for the current object
 //   place-mode star|signal1|signal2|tivi   the "Position Set" radio button
-//   expect-objects N K     N objects, object K (A, B or C) current
+//   graph                  "Graph" on the main window; fails unless the graph opened
+//   graph-click X Y        press and release on chart1.ChartImg1 at picture pixel (X, Y)
+// Acting on any window:
+//   window NAME            later unqualified controls are window NAME's (main, the
+//                          default, or a window variable such as chart1); fails when
+//                          it is not open
+//   set CONTROL VALUE      up-down position, check box 0/1, radio button (1 checks
+//                          it), combo box or radio group item index, edit text,
+//                          scroll bar or slider position, checkable menu item 0/1, tab
+//                          page index (0 the first page); the handler runs as for a user
+//   press CONTROL          a user's click on a button, check box, radio button, menu
+//                          or popup item (a button that takes the focus takes it from
+//                          the control that "type" or "key" gave it, whose exit
+//                          handler runs first)
+//   key CONTROL KEY        a key pressed and released in a control, or in a window
+//                          when CONTROL names an open window: enter, escape, tab,
+//                          backspace, delete, space, up, down, left, right, home,
+//                          end, pageup, pagedown, insert, f1..f12 (any case), or one
+//                          character; ctrl+, shift+ and alt+ may stand before it
+//   type CONTROL TEXT      TEXT typed into the control key by key, without Enter
+//   (key and type first give the control the focus as the Tab key does, unless it
+//    has it already: the control that had it is left and its exit handler runs, then
+//    the new one's enter handler; an edit's text is selected, so typing replaces it)
+//   leave CONTROL          the focus leaves the control (its exit handler runs)
+//   mouse CONTROL left|right X Y   press and release on an image control at its
+//                          picture pixel (X, Y)
+//   mouse-move X Y         the pointer moved over the frame to frame pixel (X, Y)
+//   close [WINDOW]         closes the window (default: the current one) as its
+//                          title-bar button does
+//   wait-ms N              lets the event loop run for N milliseconds
+//   wait fit               until the window search of Mutual_Average has finished
+//   wait load              until no background load is under way
+//   wait timer [WINDOW]    until the window's timers (the main window's Timer1) stopped
+//   (a wait that does not end within five minutes fails)
+// Answering what the program asks:
+//   answer yes|no          the answer to the next question
+//   answer-file PATH [FILTER] the next file dialog: PATH, file type FILTER (1-based)
+//                          picked after typing the name
+//   answer-text TEXT       the next input box: TEXT entered and OK
+//   answer-folder PATH     the next folder dialog (without one, a folder dialog takes
+//                          the next file answer)
+// Reading back:
+//   print-text CONTROL, expect-text CONTROL TEXT   the control's text: edits, buttons,
+//                          labels, group titles, combo boxes, menu items; an up-down,
+//                          scroll bar or slider position; a tab control's page index;
+//                          a memo's lines joined with |
+//   expect-checked CONTROL 0|1, expect-enabled CONTROL 0|1
+//   expect-shown WINDOW 0|1     the window (PreserveSetting, MeasurementOption, ...)
+//                          is open and shown
+//   expect-cursor cross|arrow   the cursor over the frame
+//   expect-box KIND TEXT   the last box of KIND (any, error, warning, information,
+//                          confirmation, yesno, yesonly, input), CR and LF shown as |
+//                          (confirmation also matches yesno and yesonly; input
+//                          compares the prompt)
+//   expect-errors N        error boxes shown so far
+//   expect-error TEXT      the last error box's text, with each CR and LF shown as |
+//   print-errors           prints the number of error boxes and the last one's text
+//   expect-clipboard TEXT  the clipboard's text, each CR and LF shown as |
+//   clipboard-image PATH   the last image put on the clipboard, as PNG
+//   dump-image CONTROL PATH   an image control's picture as PNG (Image1, chart1.ChartImg1)
+//   dump-frame N PATH      frame N as the active reader delivers it, binary PPM
+//   screenshot [WINDOW] PATH   PNG of the main window or of WINDOW (offscreen: at its
+//                          designed size); a first word that is a plain name (letters,
+//                          digits, _) followed by a blank is the window
+//   expect-rows N          data rows in the results table
+//   expect-field ROW COL TEXT   field COL of data row ROW (both 1-based) equals TEXT
+//   expect-line N TEXT     line N (1-based) of the results table equals TEXT
+//   print-row ROW          prints data row ROW
 //   print-overlay          the time line's last reading as key=value pairs (as the
 //                          probe's overlay-time prints them, without frame=)
 //   expect-overlay KEY VALUE   one pair of that line (VALUE may be empty)
+//   print-graph            the graph's view: GraphMin= GraphMax= YScale= YOffset=
+//                          XScale= XScaleBase= FirstShownFrame= ShownFrameCount=
+//                          DataRowCount= SelectedFrame= FieldMode= EntireView=
+//                          Scroll=POS,MAX Markers=x1,y1,x2,y2,x3,y3 (reals as %.17g)
+//   print-title            the graph's title line and information line as drawn
+//                          (the title's two texts joined by one blank)
 //   print-var NAME, expect-var NAME VALUE   a program variable as NAME=VALUE:
 //       ReaderKind (0 the AVI reader, 1 DirectShow, 2 none) DirectShowSelected
 //       UseAviSynth CsvFolderFollowsVideo TimeInserterType OverlayGridLocated
@@ -61,47 +126,16 @@
 //       SpinPoint ("x,y") TrackRef and LinkRef ("f1,x1,y1,f2,x2,y2", -100 unset)
 //       AperturePixels (frame line); DshowStepLog (the DirectShow reader's step
 //       log, lines joined with |)
-// Other windows and their controls:
-//   window NAME            later set, press, expect-text, print-text and close address
-//                          window NAME (main, the default, or a window variable such
-//                          as chart1) and only its controls; fails when it is not open
-//   WINDOW.CONTROL         names a control of another window wherever CONTROL is taken
-//   press CONTROL          a user's click on a button or check box, or triggers a
-//                          menu or popup item
-//   close [WINDOW]         closes the window (default: the current one) as its
-//                          title-bar button does
-//   expect-text on a scroll bar or up-down compares its position; print-text CONTROL
-//                          prints what expect-text compares
-//   graph                  "Graph" on the main window; fails unless the graph opened
-//   graph-click X Y        press and release on chart1.ChartImg1 at picture pixel (X, Y)
-//   print-graph            the graph's view: GraphMin= GraphMax= YScale= YOffset=
-//                          XScale= XScaleBase= FirstShownFrame= ShownFrameCount=
-//                          DataRowCount= SelectedFrame= FieldMode= EntireView=
-//                          Scroll=POS,MAX Markers=x1,y1,x2,y2,x3,y3 (reals as %.17g)
-//   print-title            the graph's title line and information line as drawn
-//                          (the title's two texts joined by one blank)
-//   dump-image CONTROL PATH   an image control's picture as PNG (chart1.ChartImg1)
-//   answer-file PATH [FILTER] the next file dialog: PATH, file type FILTER (1-based)
-//                          picked after typing the name
-//   expect-box KIND TEXT   the last box of KIND (any, error, warning, information,
-//                          confirmation, yesno, yesonly), CR and LF shown as |
-//                          (confirmation also matches yesno and yesonly)
-//   clipboard-image PATH   the last image put on the clipboard, as PNG
-//   expect-checked CONTROL 0|1, expect-enabled CONTROL 0|1
-//   expect-shown WINDOW 0|1     the window (PreserveSetting, MeasurementOption, ...)
-//                          is open and shown
-//   mouse-move X Y         the pointer moved over the frame to frame pixel (X, Y)
-//   expect-cursor cross|arrow   the cursor over the frame
-//   print-text also reads labels, group titles, sliders and memos (lines joined with |)
-//   mouse CONTROL left|right X Y   press and release on an image control at its
-//                          picture pixel (X, Y)
-//   wait fit               until the window search of Mutual_Average has finished
-//   print-text on a plain-text memo prints its lines joined with | as well
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QPointer>
+#include <QTabWidget>
+#include <QTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -111,7 +145,10 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -124,6 +161,7 @@
 #include "measure/main_2.h"
 #include "measure/results_view.h"
 #include "measure/settings_file.h"
+#include "platform/activity.h"
 #include "platform/file_io.h"
 #include "platform/ini_file.h"
 #include "platform/dialogs.h"
@@ -132,6 +170,31 @@
 #include "video/avidshow.h"
 
 namespace {
+
+const char* const kUsage = R"(usage: tevorin-harness SCRIPT
+SCRIPT holds one command a line (# starts a comment). CONTROL is a control of the
+current window or WINDOW.CONTROL; menu items are controls.
+video and run:
+  open PATH | try-open PATH | reader dshow|vfw|avs | goto N | start | stop | run
+  play | play-back | step [N] | oneframe | del | remove-data | save PATH | load PATH
+  stop-at N | click X Y | add X Y | select A|B|C | remove-object
+  place-mode star|signal1|signal2|tivi | graph | graph-click X Y
+acting:
+  window NAME | set CONTROL VALUE | press CONTROL | key CONTROL|WINDOW KEY
+  type CONTROL TEXT | leave CONTROL | mouse CONTROL left|right X Y | mouse-move X Y
+  close [WINDOW] | wait-ms N | wait fit | wait load | wait timer [WINDOW]
+answering:
+  answer yes|no | answer-file PATH [FILTER] | answer-text TEXT | answer-folder PATH
+reading back:
+  print-text CONTROL | expect-text CONTROL TEXT | expect-checked CONTROL 0|1
+  expect-enabled CONTROL 0|1 | expect-shown WINDOW 0|1 | expect-cursor cross|arrow
+  expect-box KIND TEXT | expect-errors N | expect-error TEXT | print-errors
+  expect-clipboard TEXT | clipboard-image PATH | dump-image CONTROL PATH
+  dump-frame N PATH | screenshot [WINDOW] PATH | expect-rows N
+  expect-field ROW COL TEXT | expect-line N TEXT | print-row ROW | print-overlay
+  expect-overlay KEY VALUE | print-graph | print-title | print-var NAME
+  expect-var NAME VALUE
+)";
 
 struct Failure {
     std::string message;
@@ -142,6 +205,13 @@ std::string Rest(std::istringstream& in) {
     std::string rest;
     std::getline(in, rest);
     return !rest.empty() && rest[0] == ' ' ? rest.substr(1) : rest;
+}
+
+// CR and LF shown as |, as scripts compare texts on one line.
+std::string Bars(std::string text) {
+    for (auto& c : text)
+        if (c == '\r' || c == '\n') c = '|';
+    return text;
 }
 
 int Int(const std::string& text) {
@@ -229,8 +299,15 @@ public:
             in >> n;
             DumpFrame(n, Rest(in));
         } else if (cmd == "screenshot") {
+            std::string path = Rest(in);
+            QWidget* target = window_.get();
+            const size_t blank = path.find(' ');
+            if (blank != std::string::npos && IsPlainName(path.substr(0, blank))) {
+                target = Window(path.substr(0, blank));
+                path = path.substr(blank + 1);
+            }
             QCoreApplication::processEvents();  // scroll bars show or hide on queued events
-            if (!w.grab().save(QString::fromStdString(Rest(in)), "PNG")) throw Failure{"cannot write the screenshot"};
+            if (!target->grab().save(QString::fromStdString(path), "PNG")) throw Failure{"cannot write the screenshot " + path};
         } else if (cmd == "expect-rows") {
             const int rows = static_cast<int>(w.Table.Count()) - DetectResultsFormat(w.Table).headerLines;
             if (rows != Int(Rest(in))) throw Failure{"rows: " + std::to_string(rows)};
@@ -417,9 +494,70 @@ public:
             }
             QCoreApplication::processEvents();
         } else if (cmd == "wait") {
-            const std::string what = Rest(in);
-            if (what != "fit") throw Failure{"wait fit"};
-            if (Mutual_Average) Mutual_Average->WaitForSearch();
+            std::string what;
+            in >> what;
+            const std::string arg = Rest(in);
+            if (what == "fit" && arg.empty()) {
+                if (Mutual_Average) Mutual_Average->WaitForSearch();
+                WaitUntil([] { return !activity::Busy("fit"); }, "the fit did not finish");
+            } else if (what == "load" && arg.empty()) {
+                WaitUntil([] { return !activity::Busy("load"); }, "the load did not finish");
+            } else if (what == "timer") {
+                QPointer<QWidget> window = Window(arg.empty() ? "main" : arg);
+                WaitUntil(
+                    [&] {
+                        if (!window) return true;
+                        for (const QTimer* t : window->findChildren<QTimer*>())
+                            if (t->isActive()) return false;
+                        return true;
+                    },
+                    "the timer did not stop");
+            } else {
+                throw Failure{"wait fit|load|timer [WINDOW]"};
+            }
+        } else if (cmd == "wait-ms") {
+            const int ms = Int(Rest(in));
+            if (ms < 0) throw Failure{"wait-ms needs N >= 0"};
+            QEventLoop loop;
+            QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+            loop.exec();
+        } else if (cmd == "key") {
+            std::string name;
+            in >> name;
+            const std::string key = Rest(in);
+            QWidget* target = ControlOrWindow(name);
+            if (!target->isEnabled()) throw Failure{name + " is disabled"};
+            const auto k = ParseKey(key);
+            if (!k) throw Failure{"unknown key " + key};
+            if (!target->isWindow()) GiveFocus(target);
+            SendKey(target, *k);
+        } else if (cmd == "type") {
+            std::string name;
+            in >> name;
+            const QString text = QString::fromStdString(Rest(in));
+            auto* target = qobject_cast<QWidget*>(Find(name));
+            if (!target) throw Failure{name + " cannot take keys"};
+            if (!target->isEnabled()) throw Failure{name + " is disabled"};
+            GiveFocus(target);
+            for (const QChar c : text) {
+                const int code = c.isLetter() ? c.toUpper().unicode() : c.unicode();
+                SendKey(target, KeySpec{code, QString(c), Qt::NoModifier});
+            }
+        } else if (cmd == "leave") {
+            const std::string name = Rest(in);
+            auto* target = qobject_cast<QWidget*>(Find(name));
+            if (!target) throw Failure{name + " cannot take the focus"};
+            if (focused_ == target) focused_ = nullptr;
+            QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+            QCoreApplication::sendEvent(target, &out);
+            QCoreApplication::processEvents();
+        } else if (cmd == "answer-text") {
+            dialogs_.textAnswers.push_back(Rest(in));
+        } else if (cmd == "answer-folder") {
+            dialogs_.folderAnswers.push_back(Rest(in));
+        } else if (cmd == "expect-clipboard") {
+            const std::string want = Rest(in), got = Bars(dialogs_.ClipboardText());
+            if (got != want) throw Failure{"clipboard is \"" + got + "\""};
         } else if (cmd == "print-row") {
             std::printf("%s\n", Row(Int(Rest(in))).c_str());
         } else if (cmd == "print-errors") {
@@ -521,6 +659,118 @@ private:
         return n(it->second());
     }
 
+    static bool IsPlainName(const std::string& word) {
+        if (word.empty()) return false;
+        for (char c : word)
+            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
+        return true;
+    }
+
+    template <typename Done>
+    void WaitUntil(Done done, const char* failure) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            if (clock.elapsed() > 300000) throw Failure{failure};
+        }
+        QCoreApplication::processEvents();
+    }
+
+    struct KeySpec {
+        int key;
+        QString text;
+        Qt::KeyboardModifiers modifiers;
+    };
+
+    static std::optional<KeySpec> ParseKey(std::string name) {
+        Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+        const auto lower = [](std::string t) {
+            for (auto& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            return t;
+        };
+        for (bool more = true; more && name.size() > 1;) {
+            more = false;
+            for (const auto& [prefix, m] : {std::pair{"ctrl+", Qt::ControlModifier}, std::pair{"shift+", Qt::ShiftModifier},
+                                            std::pair{"alt+", Qt::AltModifier}})
+                if (lower(name.substr(0, std::strlen(prefix))) == prefix && name.size() > std::strlen(prefix)) {
+                    modifiers |= m;
+                    name = name.substr(std::strlen(prefix));
+                    more = true;
+                }
+        }
+        const bool plain = !(modifiers & (Qt::ControlModifier | Qt::AltModifier));
+        const QString named = QString::fromStdString(name);
+        if (named.size() == 1) {
+            const QChar c = named[0];
+            return KeySpec{c.isLetter() ? c.toUpper().unicode() : c.unicode(), plain ? named : QString(), modifiers};
+        }
+        static const std::map<std::string, std::pair<int, const char*>> keys = {
+            {"enter", {Qt::Key_Return, "\r"}}, {"return", {Qt::Key_Return, "\r"}}, {"escape", {Qt::Key_Escape, "\x1b"}},
+            {"esc", {Qt::Key_Escape, "\x1b"}}, {"tab", {Qt::Key_Tab, "\t"}},        {"backspace", {Qt::Key_Backspace, "\b"}},
+            {"delete", {Qt::Key_Delete, ""}},   {"space", {Qt::Key_Space, " "}},      {"up", {Qt::Key_Up, ""}},
+            {"down", {Qt::Key_Down, ""}},       {"left", {Qt::Key_Left, ""}},         {"right", {Qt::Key_Right, ""}},
+            {"home", {Qt::Key_Home, ""}},       {"end", {Qt::Key_End, ""}},           {"pageup", {Qt::Key_PageUp, ""}},
+            {"pagedown", {Qt::Key_PageDown, ""}}, {"insert", {Qt::Key_Insert, ""}},
+        };
+        const std::string l = lower(name);
+        if (auto it = keys.find(l); it != keys.end())
+            return KeySpec{it->second.first, plain ? QString(it->second.second) : QString(), modifiers};
+        if (l.size() >= 2 && l[0] == 'f') {
+            auto n = numtext::ParseInt32(l.substr(1));
+            if (n && *n >= 1 && *n <= 12) return KeySpec{Qt::Key_F1 + *n - 1, QString(), modifiers};
+        }
+        return std::nullopt;
+    }
+
+    static void SendKey(QWidget* target, const KeySpec& k) {
+        QPointer<QWidget> alive = target;
+        QKeyEvent press(QEvent::KeyPress, k.key, k.modifiers, k.text);
+        QCoreApplication::sendEvent(target, &press);
+        if (alive) {
+            QKeyEvent release(QEvent::KeyRelease, k.key, k.modifiers, k.text);
+            QCoreApplication::sendEvent(target, &release);
+        }
+        QCoreApplication::processEvents();
+    }
+
+    // The control a user tabs into before typing (an edit's text selected, so
+    // that typing replaces it); the one that had the focus loses it first.
+    void GiveFocus(QWidget* control) {
+        if (focused_ == control) return;
+        LeaveFocus();
+        focused_ = control;
+        QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+        QCoreApplication::sendEvent(control, &in);
+        QCoreApplication::processEvents();
+        // The window keeps its own focus widget, whose events may have reset the
+        // selection the Tab key made.
+        if (auto* e = qobject_cast<QLineEdit*>(control)) e->selectAll();
+    }
+
+    void LeaveFocus() {
+        QWidget* f = focused_;
+        focused_ = nullptr;
+        if (!f) return;
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QCoreApplication::sendEvent(f, &out);
+        QCoreApplication::processEvents();
+    }
+
+    // A control of the current window (or WINDOW.CONTROL), else an open window.
+    QWidget* ControlOrWindow(const std::string& name) {
+        try {
+            if (auto* w = qobject_cast<QWidget*>(Find(name))) return w;
+            throw Failure{name + " cannot take keys"};
+        } catch (const Failure&) {
+            if (name.find('.') != std::string::npos) throw;
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (top->isVisible() && top->objectName().toStdString() == name) return top;
+            if (name == "main") return window_.get();
+            throw;
+        }
+    }
+
     // A window by its variable name ("main" is the main window).
     QWidget* Window(const std::string& name) {
         if (name.empty() || name == "main") return window_.get();
@@ -543,6 +793,8 @@ private:
         QObject* o = Find(name);
         if (auto* b = qobject_cast<QAbstractButton*>(o)) {
             if (!b->isEnabled()) throw Failure{name + " is disabled"};
+            // A click on a button that takes the focus ends the edit being typed in.
+            if (focused_ && focused_ != b && (b->focusPolicy() & Qt::ClickFocus) == Qt::ClickFocus) LeaveFocus();
             b->click();
         } else if (auto* a = qobject_cast<QAction*>(o)) {
             if (!a->isEnabled()) throw Failure{name + " is disabled"};
@@ -581,6 +833,7 @@ private:
         if (auto* a = qobject_cast<QAction*>(o)) return a->text().toStdString();
         if (auto* l = qobject_cast<QLabel*>(o)) return l->text().toStdString();
         if (auto* g = qobject_cast<QGroupBox*>(o)) return g->title().toStdString();
+        if (auto* t = qobject_cast<QTabWidget*>(o)) return std::to_string(t->currentIndex());
         if (auto* b = qobject_cast<QAbstractSlider*>(o)) return std::to_string(b->value());
         if (auto* m = qobject_cast<TMemo*>(o)) {
             const ResultsTable* t = m == window_->Memo1 ? &window_->Table : m == window_->Memo2 ? &window_->Memo2Table : nullptr;
@@ -606,7 +859,11 @@ private:
             e->setText(QString::fromStdString(value));
             emit e->editingFinished();
         } else if (auto* s = qobject_cast<QAbstractSlider*>(o)) s->setValue(Int(value));
-        else if (auto* a = qobject_cast<QAction*>(o)) {
+        else if (auto* t = qobject_cast<QTabWidget*>(o)) {
+            const int page = Int(value);
+            if (page < 0 || page >= t->count()) throw Failure{name + " has no page " + value};
+            t->setCurrentIndex(page);
+        } else if (auto* a = qobject_cast<QAction*>(o)) {
             // A checkable item is clicked when its state is to change, as a user would.
             if (!a->isCheckable() || a->isChecked() != (value != "0")) a->trigger();
         } else throw Failure{"cannot set " + name};
@@ -635,6 +892,7 @@ private:
     ScriptedDialogs dialogs_;
     std::unique_ptr<TPlatform> window_;
     std::string current_ = "main";
+    QPointer<QWidget> focused_;  // the control "type" or "key" clicked into
 };
 
 }  // namespace
@@ -643,7 +901,7 @@ int main(int argc, char** argv) {
     testutil::PrepareQtTestEnvironment();
     QApplication app(argc, argv);
     if (argc != 2) {
-        std::fprintf(stderr, "usage: tevorin-harness SCRIPT\n");
+        std::fputs(kUsage, stderr);
         return 2;
     }
     std::ifstream script(argv[1]);
