@@ -75,15 +75,18 @@ TFileStream::TFileStream(const std::string& fileName, int mode) : fileName_(file
         throw EStreamCreate("Either read, write or full access must be specified in call to CreateFile");
     int flags = read && write ? O_RDWR : (write ? O_WRONLY : O_RDONLY);
     if (mode & fmCreate) flags |= O_CREAT | O_TRUNC;
-    flags |= O_CLOEXEC;
+    // Without O_NONBLOCK, opening a FIFO waits for a peer that may never come.
+    flags |= O_CLOEXEC | O_NONBLOCK;
     handle_ = ::open(fileName.c_str(), flags, 0666);
     if (handle_ < 0) RaiseIo("Error opening \"" + fileName + "\" - " + SysText());
     struct stat st {};
-    if (::fstat(handle_, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(handle_, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(handle_, F_SETFL, ::fcntl(handle_, F_GETFL) & ~O_NONBLOCK) != 0) {
+        const bool folder = S_ISDIR(st.st_mode);
         ::close(handle_);
         handle_ = -1;
-        errno = EISDIR;
-        RaiseIo("Error opening \"" + fileName + "\" - " + SysText());
+        if (folder) errno = EISDIR;
+        RaiseIo("Error opening \"" + fileName + "\" - " + (folder ? SysText() : std::string("Not a regular file")));
     }
     CanRead = read;
     CanWrite = write;

@@ -73,6 +73,15 @@ bool ReadBlocks(int fd, const std::string& path, size_t maxBytes, std::string& e
 }
 }  // namespace
 
+bool CheckRegularFile(const std::string& path, std::string& error, int* openErrno) {
+    errno = 0;
+    const int fd = OpenForReading(path, SIZE_MAX, error);
+    if (openErrno) *openErrno = fd < 0 && error.rfind("Cannot open", 0) == 0 ? errno : 0;
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
 bool ReadFile(const std::string& path, std::string& out, std::string& error, size_t maxBytes) {
     out.clear();
     const int fd = OpenForReading(path, maxBytes, error);

@@ -14,6 +14,12 @@ constexpr size_t kDefaultReadLimit = size_t{1} << 30;
 // Readers open nothing but regular files (a FIFO is refused at once, without
 // waiting for a writer) and turn running out of memory into their error.
 
+// The same open without reading, for readers that open files by name through
+// another library (FFmpeg, the image streams): true when `path` is a regular file
+// that opens for reading. Otherwise `error` as ReadFile's, and `openErrno` gets
+// the open's errno, or 0 when the file opened but is not a regular file.
+bool CheckRegularFile(const std::string& path, std::string& error, int* openErrno = nullptr);
+
 // Reads the whole file. On failure returns false and a short English error.
 bool ReadFile(const std::string& path, std::string& out, std::string& error, size_t maxBytes = kDefaultReadLimit);
 

@@ -203,8 +203,9 @@ struct VideoDecoder::Impl {
     // file cannot be used at all.
     bool OpenInput() {
         const std::string name = fileio::ExtractFileName(path);
-        int r = avformat_open_input(&fmt, path.c_str(), nullptr, nullptr);
-        if (r < 0) return Fail("Could not open " + name + ": " + AvError(r) + ".");
+        std::string why;
+        int r = OpenFormatInput(&fmt, path, why);
+        if (r < 0) return Fail(why);
         r = avformat_find_stream_info(fmt, nullptr);
         if (r < 0) return Fail("Could not read the streams of " + name + ": " + AvError(r) + ".");
         for (unsigned i = 0; i < fmt->nb_streams; ++i) {
@@ -361,12 +362,6 @@ struct VideoDecoder::Impl {
         if (!pkt || !scratch || !held || !pending) {
             Release();
             return Fail("Out of memory opening " + name + ".");
-        }
-        // Opening a FIFO would wait for a writer that may never come.
-        struct stat sb {};
-        if (::stat(path.c_str(), &sb) == 0 && S_ISFIFO(sb.st_mode)) {
-            Release();
-            return Fail(name + " is not a regular file.");
         }
         if (!OpenInput()) {
             Release();

@@ -45,7 +45,8 @@ AudioProbe ProbeFile(const std::string& path) {
     video::QuietFfmpegLog();
     AudioProbe p;
     AVFormatContext* fmt = nullptr;
-    p.openResult = avformat_open_input(&fmt, path.c_str(), nullptr, nullptr);
+    std::string error;
+    p.openResult = video::OpenFormatInput(&fmt, path, error);
     if (p.openResult < 0) return p;
     for (unsigned i = 0; i < fmt->nb_streams; ++i) {
         const AVCodecParameters* par = fmt->streams[i]->codecpar;

@@ -209,11 +209,8 @@ bool DvTimeReader::Open(const std::string& path, std::string& error) {
     Impl& d = *d_;
     d.Release();
     const std::string name = path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
-    int r = avformat_open_input(&d.fmt, path.c_str(), nullptr, nullptr);
-    if (r < 0) {
-        error = "Could not open " + name + ": " + AvError(r) + ".";
-        return false;
-    }
+    int r = OpenFormatInput(&d.fmt, path, error);
+    if (r < 0) return false;
     r = avformat_find_stream_info(d.fmt, nullptr);
     for (unsigned i = 0; r >= 0 && i < d.fmt->nb_streams; ++i) {
         AVStream* s = d.fmt->streams[i];

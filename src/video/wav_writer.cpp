@@ -36,11 +36,8 @@ struct AudioInput {
     }
     bool Open(const std::string& path, bool probeStreams, std::string& error) {
         const std::string name = fileio::ExtractFileName(path);
-        int r = avformat_open_input(&fmt, path.c_str(), nullptr, nullptr);
-        if (r < 0) {
-            error = "Could not open " + name + ": " + AvError(r) + ".";
-            return false;
-        }
+        int r = OpenFormatInput(&fmt, path, error);
+        if (r < 0) return false;
         if (probeStreams && (r = avformat_find_stream_info(fmt, nullptr)) < 0) {
             error = "Could not read the streams of " + name + ": " + AvError(r) + ".";
             return false;

@@ -8,6 +8,8 @@
 #include <map>
 #include <random>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "imagefile/AnalyzerPlugins.h"
 #include "imagefile/BitmapConversion.h"
@@ -406,6 +408,21 @@ TEST(LinearBitmap, SavesReplaceWholeFilesAndTheSaveRoad) {
     EXPECT_EQ(SavePictureRoad(picture, dir.File("shot.png"), 2), dir.File("shot.jpg"));
     EXPECT_EQ(back.LoadFromFile(dir.File("shot.jpg"))->ClassName(), std::string("TJPEGLoader"));
     EXPECT_EQ(back.Width * 100 + back.Height, 907);
+}
+
+TEST(LinearBitmap, AFifoNamedAsAPictureIsRefusedAtOnce) {
+    // Opening a FIFO waits for a writer unless the open refuses it first.
+    testutil::TempDir dir;
+    ::alarm(60);
+    for (const std::string name : {"x.png", "x.jpg", "x.bmp"}) {
+        const std::string fifo = dir.File(name);
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+        TLinearBitmap b;
+        EXPECT_EQ(ErrorOf([&] { b.LoadFromFile(fifo); }), "Error opening \"" + fifo + "\" - Not a regular file") << name;
+        EXPECT_EQ(ErrorOf([&] { TFileStream f(fifo, TFileStream::fmRead | TFileStream::fmWrite); }),
+                  "Error opening \"" + fifo + "\" - Not a regular file");
+    }
+    ::alarm(0);
 }
 
 TEST(LinearBitmap, ProbeSubcommands) {

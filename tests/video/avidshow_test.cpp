@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <numeric>
 #include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "fixtures.h"
 #include "platform/numtext.h"
@@ -177,7 +179,9 @@ TEST_F(Dshow, FilesWithoutDecodableVideoFailWithTheOpenErrorAndAFullLog) {
     testutil::WriteAll(garbage, noise);
     testutil::WriteAll(empty, "");
     ASSERT_TRUE(vfix::Ffmpeg("-f lavfi -i sine=d=0.2 '" + wav + "'"));
-    const std::pair<std::string, std::string> cases[] = {
+    ASSERT_EQ(::mkfifo(dir.File("fifo.avi").c_str(), 0644), 0);  // refused at once, never waited on
+    ::alarm(60);
+    const std::pair<std::string, std::string> cases[] = {{dir.File("fifo.avi"), "VFW_E_UNKNOWN_FILE_TYPE"},
         {F().badVideo, "VFW_E_CANNOT_RENDER"}, {dir.File("missing.avi"), ""},  // not found: a code outside the table
         {garbage, "VFW_E_UNKNOWN_FILE_TYPE"}, {empty, "VFW_E_UNKNOWN_FILE_TYPE"}, {wav, "VFW_E_INVALID_FILE_FORMAT"}};
     for (const auto& [file, render] : cases) {
@@ -190,6 +194,7 @@ TEST_F(Dshow, FilesWithoutDecodableVideoFailWithTheOpenErrorAndAFullLog) {
         bmp = Bitmap24(4, 4);
         EXPECT_TRUE(Fetch(0) == "" && bmp.Width() == 4);
     }
+    ::alarm(0);
     Reset();  // a file cut inside its header fails the same way or opens; it never crashes
     testutil::WriteAll(dir.File("cut.avi"), testutil::ReadAll(F().pal).substr(0, 300));
     Open(dir.File("cut.avi"));

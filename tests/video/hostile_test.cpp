@@ -10,6 +10,8 @@
 #include "support/test_util.h"
 #include "video/VfwAvi.h"
 #include "video/decoder.h"
+#include "video/dv_timecode.h"
+#include "video/wav_writer.h"
 
 namespace {
 
@@ -112,6 +114,29 @@ TEST_F(HostileFiles, NotAVideoZeroFramesAndImpossibleSizesAreRefused) {
         big.width = w, big.height = h, big.frames = {std::string(64, '\x7f')};  // far too little data for the size
         ExpectRefused("size-" + std::to_string(w) + "x" + std::to_string(h) + ".avi", vfix::BuildAvi(big));
     }
+}
+
+TEST_F(HostileFiles, AFifoIsRefusedAtOnceByEveryReader) {
+    // Each road opens the path itself: the AVI reader (also for its audio format),
+    // the DV time reader. A FIFO without a writer would block any of them.
+    const std::string fifo = dir.File("clip.avi");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    ::alarm(60);
+    TVfwAvi avi;
+    EXPECT_FALSE(avi.Open(fifo));
+    EXPECT_EQ(avi.LastError(), "clip.avi is not a regular file.");
+    video::WaveFormat format;
+    std::string error;
+    EXPECT_FALSE(video::ReadAudioFormat(fifo, format, error));
+    EXPECT_EQ(error, "clip.avi is not a regular file.");
+    video::DvTimeReader dv;
+    error.clear();
+    EXPECT_FALSE(dv.Open(fifo, error));
+    EXPECT_EQ(error, "clip.avi is not a regular file.");
+    // A missing file still reports the system's reason.
+    EXPECT_FALSE(video::ReadAudioFormat(dir.File("missing.avi"), format, error));
+    EXPECT_EQ(error, "Could not open missing.avi: No such file or directory.");
+    ::alarm(0);
 }
 
 TEST_F(HostileFiles, ShortFramesAndGarbageReadSafely) {
