@@ -50,6 +50,50 @@ const std::array<double, 71> kLinearityExample = {
     11785.7, 10292.9, 8731.7,  7152.7,  5578.6,  4039.9,  2398.2,  873.8,   -106.8,  -84.0,   14.0,
     22.5,    -55.7,   -35.5,   22.2,    -18.8};
 
+int LinearityX(int width, double t) { return static_cast<int>(numtext::RoundHalfAway((width - 70) * t / 70)) + 40; }
+
+int LinearityY(int height, double v) {
+    return height - 60 - static_cast<int>(numtext::RoundHalfAway(v * (height - 80) / kIntensityTop));
+}
+
+void DrawLinearityGraph(QImage& image) {
+    if (image.isNull()) image = QImage(kGraphWidth, kGraphHeight, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    const int w = image.width(), h = image.height();
+    QPainter p(&image);
+    QFont font = p.font();
+    font.setPixelSize(11);
+    p.setFont(font);
+    p.setPen(QPen(Qt::black, 1));
+    p.drawLine(LinearityX(w, 0), LinearityY(h, 0), LinearityX(w, 70), LinearityY(h, 0));
+    p.drawLine(LinearityX(w, 0), LinearityY(h, 0), LinearityX(w, 0), LinearityY(h, kIntensityTop));
+    for (int t = 0; t <= 70; t += 10) {
+        const int x = LinearityX(w, t), y = LinearityY(h, 0);
+        p.drawLine(x, y, x, y + 5);
+        p.drawText(QRect(x - 15, y + 6, 30, 14), Qt::AlignCenter, QString::number(t));
+    }
+    for (int v = 10000; v <= kIntensityTop; v += 10000) {
+        const int x = LinearityX(w, 0), y = LinearityY(h, v);
+        p.drawLine(x - 5, y, x, y);
+        p.drawText(QRect(0, y - 7, x - 6, 14), Qt::AlignRight | Qt::AlignVCenter, QString::number(v));
+    }
+    p.drawText(QRect(0, h - 30, w, 16), Qt::AlignCenter,
+               "Time shift of LED starting from the end of each frame (milli second)");
+    p.save();
+    p.translate(8, (LinearityY(h, 0) + LinearityY(h, kIntensityTop)) / 2);
+    p.rotate(-90);
+    p.drawText(QRect(-100, -8, 200, 16), Qt::AlignCenter, "Luminous intensity");
+    p.restore();
+    p.setPen(QPen(Qt::red, 1));
+    p.drawLine(LinearityX(w, 1), LinearityY(h, kLinearityIntercept + kLinearitySlope * 1), LinearityX(w, 33),
+               LinearityY(h, kLinearityIntercept + kLinearitySlope * 33));
+    p.setPen(QPen(Qt::blue, 1));
+    for (int t = 0; t <= 70; ++t) {
+        const int x = LinearityX(w, t), y = LinearityY(h, kLinearityExample[static_cast<size_t>(t)]);
+        p.drawEllipse(QRect(x - 2, y - 2, 4, 4));
+    }
+}
+
 std::string LinearityText() {
     return std::string("Explanation\r\n") +
            "NTSC signal consists of 29.97 interlaced frames of video per second.  " +

@@ -29,4 +29,16 @@ constexpr double kLinearitySlope = 1530.33069230769;  // per millisecond
 // The memo text.
 std::string LinearityText();
 
+constexpr int kGraphWidth = 600, kGraphHeight = 400;
+constexpr double kIntensityTop = 40000;  // the vertical axis' range from 0
+// Pixel of time t (ms) and intensity v in a picture of the given size: the time
+// axis spans width - 70 pixels from x = 40, the intensity origin is 60 pixels
+// above the bottom.
+int LinearityX(int width, double t);
+int LinearityY(int height, double v);
+// Clears `image` (kGraphWidth x kGraphHeight when null) white; axes with ticks and
+// labels every 10 ms and 10,000, the titles, the 71 points as blue 4 x 4 circles
+// and the fitted line over t = 1..33 in red.
+void DrawLinearityGraph(QImage& image);
+
 }  // namespace linearity

@@ -4,7 +4,11 @@
 #include <QAbstractButton>
 #include <QAction>
 
+#include "analysis/Histogram1.h"
+#include "analysis/Linear.h"
 #include "analysis/MutualAverage.h"
+#include "analysis/TimeError.h"
+#include "analysis/TimingErrorSimulation1.h"
 #include "graph/chart.h"
 #include "measure/Measurement_option.h"
 #include "measure/Profile.h"
@@ -60,6 +64,15 @@ const WindowOpener kOpeners[] = {
     // Opened by the right mouse button on "Estimated track".
     {"CheckBox4", nullptr, [](const TPlatform&) { return SetPredictTrack != nullptr; },
      [](TPlatform& p) -> QWidget* { return new TSetPredictTrack(p.Tracking, &p); }, false},
+    // The histogram counts the picture shown now; each opening makes a new window.
+    {"HistGram1", nullptr, nullptr,
+     [](TPlatform& p) -> QWidget* { return new THistogram(p.Image1->Picture(), p.State.FrameWidth, p.State.FrameHeight, &p); },
+     false},
+    {"Button30", nullptr, nullptr, [](TPlatform& p) -> QWidget* { return new TTimingErrorSimulation(&p); }, true},
+    {"Errorestimation1", nullptr, [](const TPlatform&) { return TimingErrorOpen; },
+     [](TPlatform& p) -> QWidget* { return new TTimingError(&p); }, false},
+    {"Button36", nullptr, [](const TPlatform&) { return LinearityOpen; },
+     [](TPlatform& p) -> QWidget* { return new TLinearity(&p); }, true},
 };
 
 }  // namespace

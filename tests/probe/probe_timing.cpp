@@ -1,7 +1,9 @@
 // timing-estimate, timing-fit, timing-sim: the timing-error curve and simulation.
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 
+#include "analysis/timing_batch.h"
 #include "analysis/timing_error.h"
 #include "platform/numtext.h"
 #include "probe.h"
@@ -59,9 +61,9 @@ int TimingSim(const std::vector<std::string>& args) {
         }
         else if (a == "--noise-after" && d >= 0) p.noiseAfter = d;
         else if (a == "--noise-during" && d >= 0) p.noiseDuring = d;
-        else if (a == "--ramp-width" && d >= 0) p.rampWidth = d;
+        else if (a == "--ramp-width" && d >= 0 && d <= 10) p.rampWidth = d;
         else if (a == "--integration" && d >= 1 && d <= 64) p.integration = static_cast<int>(d);
-        else if (a == "--button" && (d == 7 || d == 1 || d == 2 || d == 6)) button = static_cast<int>(d);
+        else if (a == "--button" && d >= 1 && d <= 7 && d == std::floor(d)) button = static_cast<int>(d);
         else return ProbeFail("timing-sim: bad option or value: " + a + " " + v);
     }
     if (!haveSeed) return ProbeFail("timing-sim: --seed N is required");
@@ -73,6 +75,9 @@ int TimingSim(const std::vector<std::string>& args) {
     if (button == 7) timing::RunTimingSimulation(rng, p, &lines);
     else if (button == 1) lines = timing::BatchButton1(rng, p);
     else if (button == 2) lines = timing::BatchButton2(p);
+    else if (button == 3) lines = timing::BatchButton3(rng, p);
+    else if (button == 4) lines = timing::BatchButton4(rng, p);
+    else if (button == 5) lines = timing::BatchButton5(rng);
     else lines = timing::BatchButton6();
     for (const auto& l : lines) std::printf("%s\n", l.c_str());
     return 0;
@@ -81,7 +86,7 @@ int TimingSim(const std::vector<std::string>& args) {
 const ProbeCommand kEstimate("timing-estimate", "X...", TimingEstimate);
 const ProbeCommand kFit("timing-fit", "< 201 SAMPLES", TimingFit);
 const ProbeCommand kSim("timing-sim",
-                        "--seed N [--noise-after A] [--noise-during B] [--ramp-width W] [--integration P] [--button 7|1|2|6]",
+                        "--seed N [--noise-after A] [--noise-during B] [--ramp-width W] [--integration P] [--button 7|1|2|3|4|5|6]",
                         TimingSim);
 
 }  // namespace
