@@ -54,6 +54,13 @@ struct GraphView {
     int BeforeFrameFrom = -1, BeforeFrameTo = -1, AfterFrameFrom = -1, AfterFrameTo = -1;
     double LevelBeforeMean = -1000000.0, LevelAfterMean = -1000000.0;
     double UpperLevel = -1000000.0, LowerLevel = -1000000.0;
+    // The rest of the level statistics (DRAverage) and the fit's results.
+    double LevelStepMean = 0.0, LevelBeforeStdErr = 0.0, LevelStepStdErr = 0.0, LevelAfterStdErr = 0.0;
+    int LevelBeforeCount = 0, LevelStepCount = 0, LevelAfterCount = 0;
+    int FitTimeShift = 0;  // 0.1 ms per interval unit
+    uint8_t IsReappearance = 0;
+    double StarDiscTimeRadius = 0.0;
+    int ObservedWindowLength = 0;
 
     // ---- Window state that survives the window ----
     uint8_t GraphResetPending = 1;
