@@ -1,6 +1,7 @@
 // The registry's formats in their order: the first loader that accepts an
 // extension wins.
 #include "imagefile/BMPLoader.h"
+#include "imagefile/HIPSLoader.h"
 #include "imagefile/ImageDLLLoader.h"
 #include "imagefile/JPEGLoader.h"
 #include "imagefile/LinarBitmap.h"
@@ -13,6 +14,7 @@ namespace {
 TImageDLLLoader* g_imageDLLLoader = nullptr;
 TJPEGLoader* g_jpegLoader = nullptr;
 TPNGLoader* g_pngLoader = nullptr;
+THIPSLoader* g_hipsLoader = nullptr;
 TBMPLoader* g_bmpLoader = nullptr;
 TPCXLoader* g_pcxLoader = nullptr;
 }  // namespace
@@ -22,7 +24,7 @@ void RegisterStandardLoaders(TBitmapLoaders& registry) {
     // ICO/CUR loader
     registry.Add(g_jpegLoader = new TJPEGLoader);
     registry.Add(g_pngLoader = new TPNGLoader);
-    // HIPS loader
+    registry.Add(g_hipsLoader = new THIPSLoader);
     registry.Add(g_bmpLoader = new TBMPLoader);
     // WMF/EMF loader
     registry.Add(g_pcxLoader = new TPCXLoader);
@@ -41,6 +43,11 @@ TJPEGLoader& JPEGLoader() {
 TBMPLoader& BMPLoader() {
     BitmapLoaders();
     return *g_bmpLoader;
+}
+
+THIPSLoader& HIPSLoader() {
+    BitmapLoaders();
+    return *g_hipsLoader;
 }
 
 TPCXLoader& PCXLoader() {

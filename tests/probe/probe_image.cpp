@@ -1,9 +1,11 @@
 // Subcommands on the image file library's pictures and loaders:
-//   image-load FILE OUT.pnm [--alpha A.pgm] [--palette] [--min-width W --min-height H]
+//   image-load FILE OUT.pnm [--alpha A.pgm] [--palette] [--min-width W --min-height H] [--plane N]
 //       loads by FILE's extension; prints "loader=CLASS width=W height=H format=F"
-//       (PNG adds " gamma=G transparent=T", JPEG " full=WxH"); writes P6 for formats 3, 6, 7 and P5
-//       (maxval 65535) for format 5; --alpha keeps alpha and writes it as P5 (255
-//       everywhere when the file has none); --palette prints 256 lines "i r g b".
+//       (PNG adds " gamma=G transparent=T", JPEG " full=WxH", HIPS " planes=P"); writes P6 for formats 3, 6, 7 and
+//       P5 (maxval 65535) for format 5; --alpha keeps alpha and writes it as P5 (255
+//       everywhere when the file has none); --palette prints 256 lines "i r g b";
+//       --plane N answers the HIPS plane question with N (asked as with progress
+//       shown; "cancel" cancels it, which loads nothing and prints "cancelled").
 //   image-save IN.pnm OUT [--palette P.ppm] [--to 3|5|6|7] [--gray] [--filter-mode N] [--lossy N]
 //              [--quality Q] [--target-size B]
 //       P6 gives a 24-bit picture, 8-bit P5 an 8-bit one with the grey palette or
@@ -21,6 +23,7 @@
 
 #include "imagefile/BitmapConversion.h"
 #include "imagefile/ColorMapper.h"
+#include "imagefile/HIPSLoader.h"
 #include "imagefile/JPEGLoader.h"
 #include "imagefile/LinarBitmap.h"
 #include "imagefile/PNGLoader.h"
@@ -166,16 +169,27 @@ int ImageLoad(const std::vector<std::string>& a) {
         else if (a[i] == "--palette") palette = true;
         else if (a[i] == "--min-width" && i + 1 < a.size()) jpeg.MinWidth = std::stoi(a[++i]);
         else if (a[i] == "--min-height" && i + 1 < a.size()) jpeg.MinHeight = std::stoi(a[++i]);
-        else return ProbeFail("unknown option: " + a[i]);
+        else if (a[i] == "--plane" && i + 1 < a.size()) {
+            const std::string answer = a[++i];
+            LoaderProgress = [](int) {};
+            HIPSLoader().InputQuery = [answer](const std::string&, const std::string&, const std::string&) {
+                return answer == "cancel" ? std::optional<std::string>() : std::optional<std::string>(answer);
+            };
+        } else return ProbeFail("unknown option: " + a[i]);
     }
     TPNGLoader& png = PNGLoader();
     png.KeepAlpha = !alphaPath.empty();
     TLinearBitmap b;
     try {
         TBitmapLoader* loader = b.LoadFromFile(a[0]);
+        if (!b.Present) {
+            std::printf("cancelled\n");
+            return 0;
+        }
         std::printf("loader=%s width=%d height=%d format=%d", loader->ClassName(), b.Width, b.Height, b.PixelFormat);
         if (loader == &png) std::printf(" gamma=%g transparent=%d", png.Gamma, png.TransparentColor);
         if (loader == &jpeg) std::printf(" full=%dx%d", jpeg.FullWidth, jpeg.FullHeight);
+        if (loader == &HIPSLoader()) std::printf(" planes=%d", HIPSLoader().PlaneCount);
         std::printf("\n");
         if (palette)
             for (int i = 0; i < 256; ++i) {
@@ -272,7 +286,8 @@ int SaveRoad(const std::vector<std::string>& a) {
     return 0;
 }
 
-ProbeCommand c1("image-load", "FILE OUT.pnm [--alpha A.pgm] [--palette] [--min-width W --min-height H]", ImageLoad);
+ProbeCommand c1("image-load", "FILE OUT.pnm [--alpha A.pgm] [--palette] [--min-width W --min-height H] [--plane N]",
+                ImageLoad);
 ProbeCommand c2("image-save",
                 "IN.pnm OUT [--palette P.ppm] [--to 3|5|6|7] [--gray] [--filter-mode N] [--lossy N] [--quality Q] "
                 "[--target-size B]",
