@@ -187,7 +187,7 @@ void TMutual_Average::Button4Click() {
 
 void TMutual_Average::Button7Click() {
     FileDialogRequest req;
-    req.filter = "Portable Network Graphics (*.png);;Joint Picture Expert Group (*.jpg);;Windows Bitmap (*.bmp)";
+    req.filter = kPictureSaveFilter;
     int chosen = 1;
     req.chosenFilter = &chosen;
     std::string path = Dialogs().SaveFileName(req);

@@ -49,8 +49,10 @@ long double TimingErrorCurve(long double x) {
     return Poly(kTimingErrorHigh, std::min(x, TimingErrorPeakX()));
 }
 
-long double TimingErrorEstimate(long double x) {
-    return x <= 0.45L ? Poly(kTimingErrorLow, x) : Poly(kTimingErrorHigh, x);
+long double TimingErrorEstimate(double x) {
+    // A long double 0.45 lies below the double 0.45, which would put 0.45 itself
+    // into the high set.
+    return x <= 0.45 ? Poly(kTimingErrorLow, x) : Poly(kTimingErrorHigh, x);
 }
 
 double SimRandom::Uniform() { return static_cast<double>(engine_() >> 11) * 0x1.0p-53; }

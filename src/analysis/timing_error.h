@@ -16,8 +16,10 @@ extern const std::array<long double, 7> kTimingErrorHigh;
 // Error in frames, low set for x <= 0.5. Past the high set's peak (about 13.935
 // frames at x = 1.885) the polynomial falls and turns negative, so the peak is held.
 long double TimingErrorCurve(long double x);
-// The error window's own copy: low set for x <= 0.45, the bare polynomials.
-long double TimingErrorEstimate(long double x);
+// The error window's own copy: low set for x <= 0.45, the bare polynomials. The
+// ratio is a double and the limit 0.45 is compared as a double, so that 0.45
+// itself (as typed or computed in double) is in the low set.
+long double TimingErrorEstimate(double x);
 // The location of the held peak.
 long double TimingErrorPeakX();
 

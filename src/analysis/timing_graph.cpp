@@ -40,7 +40,7 @@ void DrawTimingErrorGraph(QImage& image) {
     p.drawText(QRect(-216, -8, 432, 16), Qt::AlignCenter, "Time error as 1-sigma (frame or integration)");
     p.restore();
     QPolygon curve;
-    for (int i = 0; i <= 155; ++i) curve << QPoint(CurveX(i / 100.0), CurveY(static_cast<double>(TimingErrorEstimate(i / 100.0L))));
+    for (int i = 0; i <= 155; ++i) curve << QPoint(CurveX(i / 100.0), CurveY(static_cast<double>(TimingErrorEstimate(i / 100.0))));
     p.drawPolyline(curve);
     p.setPen(QPen(Qt::red, 1));
     p.setBrush(Qt::NoBrush);

@@ -667,7 +667,8 @@ void Tchart1::Button7Click() {
 void Tchart1::SaveToFile1Click() {
     FileDialogRequest r;
     r.title = "Save to File";
-    r.filter = kPictureSaveFilter;
+    // The popup uses the dialog's own short filter.
+    r.filter = "PNG (*.png);;JPEG (*.jpg);;BitMap (*.bmp)";
     r.typeChange = [](int index, const std::string& name) { return PictureNameForType(index, name); };
     const std::string path = Dialogs().SaveFileName(r);
     if (path.empty()) return;

@@ -176,7 +176,7 @@ void ScriptedDialogs::YesOnly(const std::string& text) {
 
 std::string ScriptedDialogs::NextFile(const char* what, const FileDialogRequest& r) {
     return Modal(*this, [&] {
-        shown.push_back({what, r.title, r.folder});
+        shown.push_back({what, r.title, r.folder, r.filter});
         if (r.chosenFilter) *r.chosenFilter = r.filterIndex;
         if (fileAnswers.empty()) return std::string();
         FileAnswer a = fileAnswers.front();
@@ -201,7 +201,7 @@ std::string ScriptedDialogs::SaveFileName(const FileDialogRequest& r) { return N
 std::string ScriptedDialogs::FolderName(const FileDialogRequest& r) {
     if (folderAnswers.empty()) return NextFile("folder", r);
     return Modal(*this, [&] {
-        shown.push_back({"folder", r.title, r.folder});
+        shown.push_back({"folder", r.title, r.folder, r.filter});
         std::string a = folderAnswers.front();
         folderAnswers.pop_front();
         return a;

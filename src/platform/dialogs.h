@@ -101,6 +101,7 @@ public:
         std::string what;  // "error", "warning", "information", "confirmation", "plain", "yesno", "yesonly", "open", "save", "folder", "input", "window"
         std::string text;  // message text, dialog title or input prompt
         std::string folder;  // start folder of a file dialog
+        std::string filter;  // file types of a file dialog
     };
     std::vector<Shown> shown;
     std::deque<bool> yesNoAnswers;

@@ -7,8 +7,10 @@
 #include <QImage>
 #include <string>
 
-// The picture types offered by save dialogs, in the order PNG, JPEG, bitmap.
-inline constexpr const char* kPictureSaveFilter = "PNG (*.png);;JPEG (*.jpg);;BitMap (*.bmp)";
+// `PictureSaveFilter`: the picture types every picture save offers, in the order
+// PNG, JPEG, bitmap (the image library's save filter in the dialogs' form).
+inline constexpr const char* kPictureSaveFilter =
+    "Portable Network Graphics (*.png);;Joint Picture Expert Group (*.jpg);;Windows Bitmap (*.bmp)";
 // The extension of picture type `index` (1-based); ".png" for any other index.
 inline const char* PictureExtension(int index) { return index == 2 ? ".jpg" : index == 3 ? ".bmp" : ".png"; }
 

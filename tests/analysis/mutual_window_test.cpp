@@ -176,6 +176,8 @@ TEST_F(MutualWindow, FilesClipboardAndBadInput) {
     for (int filter : {1, 2}) {
         dialogs.fileAnswers.push_back({dir.File("graph.bmp"), filter});
         w->Button7->click();
+        EXPECT_EQ(dialogs.shown.back().filter,
+                  "Portable Network Graphics (*.png);;Joint Picture Expert Group (*.jpg);;Windows Bitmap (*.bmp)");
     }
     EXPECT_EQ(testutil::ReadAll(dir.File("graph.png")).substr(1, 3), "PNG");
     EXPECT_EQ(testutil::ReadAll(dir.File("graph.jpg")).substr(0, 2), "\xFF\xD8");

@@ -36,6 +36,19 @@ TEST(TimingError, CurvesSwitchesAndKnownValues) {
     EXPECT_NEAR((double)TimingErrorEstimate(0.45L), (double)poly(kTimingErrorLow, 0.45L), 1e-15);
     EXPECT_NEAR((double)TimingErrorEstimate(0.46L), (double)poly(kTimingErrorHigh, 0.46L), 1e-15);
     EXPECT_NEAR((double)TimingErrorCurve(0.5L), (double)poly(kTimingErrorLow, 0.5L), 1e-15);
+    // The switch points as a ratio computed in double reaches them: 0.45 is in the
+    // estimate's low set (mpmath, 30 digits: 1.05775207733293..., the high set would
+    // give 1.03716649625557...), 0.46 in its high set; the curve keeps the low set up
+    // to 0.5 inclusive.
+    const double low45 = 1.0577520773329383, high45 = 1.0371664962555771;
+    EXPECT_NEAR((double)TimingErrorEstimate(0.45), low45, 1e-13);
+    EXPECT_NEAR((double)TimingErrorEstimate(45 / 100.0), low45, 1e-13);
+    EXPECT_GT(std::abs(low45 - high45), 1e-3);
+    EXPECT_NEAR((double)TimingErrorEstimate(0.46), (double)poly(kTimingErrorHigh, 0.46), 1e-13);
+    EXPECT_NEAR((double)TimingErrorEstimate(0.5), (double)poly(kTimingErrorHigh, 0.5), 1e-13);
+    EXPECT_NEAR((double)TimingErrorCurve(0.45), low45, 1e-13);
+    EXPECT_NEAR((double)TimingErrorCurve(0.46), (double)poly(kTimingErrorLow, 0.46), 1e-13);
+    EXPECT_NEAR((double)TimingErrorCurve(0.5), (double)poly(kTimingErrorLow, 0.5), 1e-13);
     const double curve[][2] = {{0, 0.0009}, {0.1, 0.0861}, {0.5, 1.2999}, {1.0, 5.2005}};
     for (auto& c : curve) EXPECT_NEAR((double)TimingErrorCurve(c[0]), c[1], 5e-5) << "x=" << c[0];
     EXPECT_NEAR((double)TimingErrorEstimate(0.5L), 1.2822, 5e-5);

@@ -213,8 +213,11 @@ TEST_F(Chart, Export) {
     EXPECT_EQ(dialogs.clipboardImage.convertToFormat(QImage::Format_RGB888), picture);
     dialogs.fileAnswers.push_back({dir.File("a.png"), 2});
     c.Button12->click();
+    EXPECT_EQ(dialogs.shown.back().filter,
+              "Portable Network Graphics (*.png);;Joint Picture Expert Group (*.jpg);;Windows Bitmap (*.bmp)");
     dialogs.fileAnswers.push_back({dir.File("b.png"), 3});
     c.SaveToFile1->trigger();
+    EXPECT_EQ(dialogs.shown.back().filter, "PNG (*.png);;JPEG (*.jpg);;BitMap (*.bmp)");
     dialogs.fileAnswers.push_back({dir.File("c.png"), 1});
     c.SaveToFile1->trigger();
     EXPECT_FALSE(fileio::FileExists(dir.File("a.png")));

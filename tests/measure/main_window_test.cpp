@@ -355,6 +355,9 @@ TEST_F(Window, CaptionsFitTheirControls) {
         if ((!qobject_cast<QRadioButton*>(b) && !qobject_cast<QCheckBox*>(b)) || qobject_cast<TRadioGroup*>(b->parent())) continue;
         EXPECT_LE(b->sizeHint().width(), b->width()) << b->objectName().toStdString() << " " << b->text().toStdString();
     }
+    // Hints that explain a control.
+    EXPECT_EQ(w->Button40->toolTip(), "To enable this button, turn off PSF-photometry");
+    EXPECT_EQ(w->Edit26->toolTip(), "End of Field1 = Center of Frame exposure.");
     // The two-line caption in the font of its neighbours, inside the button.
     EXPECT_EQ(w->Button40->font(), w->Button1->font());
     EXPECT_EQ(w->Button40->text(), "Set  radius to memoried");

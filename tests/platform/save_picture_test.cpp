@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QImage>
 
+#include "imagefile/LinarBitmap.h"
 #include "support/test_util.h"
 
 namespace {
@@ -72,4 +73,18 @@ TEST(SavePicture, PngThroughTheImageLibrary) {
     const QImage back(QString::fromStdString(dir.File("t.PNG")));
     EXPECT_EQ(back.pixel(1, 1), qRgb(10, 20, 30));
     EXPECT_EQ(back.pixel(4, 3), qRgb(255, 255, 255));
+}
+
+// The dialogs' picture filter is the image library's save filter, type for type.
+TEST(SavePicture, DialogFilterIsTheLibrarysSaveFilter) {
+    std::string qt;
+    const std::string vcl = imagefile::kSavePictureFilter;
+    size_t at = 0;
+    for (int k = 0; at < vcl.size(); ++k) {
+        const size_t bar = vcl.find('|', at), next = vcl.find('|', bar + 1);
+        qt += (k ? ";;" : "") + vcl.substr(at, bar - at);
+        at = next == std::string::npos ? vcl.size() : next + 1;
+    }
+    EXPECT_EQ(kPictureSaveFilter, qt);
+    EXPECT_STREQ(PictureExtension(2), ".jpg");
 }
