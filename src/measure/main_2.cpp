@@ -64,6 +64,7 @@ TPlatform::TPlatform(QWidget* parent) : QMainWindow(parent) {
     ConnectToolHandlers();
     ConnectSettingsHandlers();
     ConnectOverlayHandlers();
+    ConnectSignalHandlers();
     FormCreate();
 }
 

@@ -5,6 +5,7 @@
 // results table is Table (shown in Memo1).
 #include <QMainWindow>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,7 @@
 #include "measure/psf.h"
 #include "measure/tracking.h"
 #include "overlay/overlay_time.h"
+#include "overlay/signal_tivi.h"
 #include "measure/results_table.h"
 #include "ui_main_2.h"
 #include "video/VfwAvi.h"
@@ -267,6 +269,32 @@ public:
     std::string OverlayReading() const;
     void UpDown10Click();
     void UpDown4Click();
+    // ---- Signal boxes and the TIVi display (main_2_signals.cpp) ----
+    QMenu* PopupMenu2 = nullptr;  // on the time boxes
+    overlay::TIViMarker TIViMarker;
+    overlay::TIViTemplate TIViTemplatePoints{};
+    overlay::TIViSamples TIViSamplePoints{};
+    std::string TIViText;         // the last TIVi reading
+    uint8_t TIViMarkerShown = 0;  // the TIVi marker is drawn
+    // Runs the grid locate of a TIVi click while "KIWI" is checked.
+    std::function<void(const Bitmap24&)> LocateGridHook;
+    void ConnectSignalHandlers();
+    overlay::OverlayControls SignalControls() const;
+    void PositionSetClick(int mode);
+    // Both detectors into the three lines and the lamps (while the boxes are enabled).
+    void DetectSignals(const Bitmap24& bmp);
+    // The locate asked for by a TIVi click.
+    void LocateOnTIViRequest(const Bitmap24& bmp);
+    void ShowTIViReading(const Bitmap24& bmp);
+    void PositionMarkerForTIViShow();
+    void DrawSignalAndTIViMarkers();
+    void IViavailable1Click();
+    void IViunavailable1Click();
+    void Button33Click();
+    // As the probe's tivi prints them: marker, points, text.
+    std::string TIViProbeText() const;
+    // "s1= s2= panel1= panel2=".
+    std::string SignalProbeText() const;
     void RectangleAperture1Click();
     // "Standard", "Avoid Sunlit Face", "Meteor/Lunar Limb" (form 0..2).
     void BkgFormClick(int form);
@@ -302,6 +330,7 @@ private:
     void SetupScrolling();
     void ConnectHandlers();
     bool timerWasActive_ = false;
+    int positionSetMode_ = 0;   // the "Position Set" mode a Show Field guard keeps
     int modalDepth_ = 0;
     bool inFrame_ = false;       // the frame handler never runs re-entrantly
     bool fetchFailed_ = false;   // the last fetch of the current frame failed

@@ -531,9 +531,11 @@ void TPlatform::DrawZoomView(int k, int x, int y) {
 }
 
 void TPlatform::DrawPositionMarkers() {
-    if (!State.SignalBoxesEnabled) return;
-    DrawSignalMarker(Image1->Picture(), State.Signal1Position, kSignal1Colour);
-    DrawSignalMarker(Image1->Picture(), State.Signal2Position, kSignal2Colour);
+    if (State.SignalBoxesEnabled) {
+        DrawSignalMarker(Image1->Picture(), State.Signal1Position, kSignal1Colour);
+        DrawSignalMarker(Image1->Picture(), State.Signal2Position, kSignal2Colour);
+    }
+    DrawSignalAndTIViMarkers();
     Image1->Changed();
 }
 

@@ -74,5 +74,7 @@ void TPlatform::ReadFrameTime(const Bitmap24& bmp) {
     if (CheckBox5->isChecked()) {
         // A TIVi placement click waits for its locate while the overlay reading is off.
         if (PositionSetMode() != 3 || s.OverlayTimeReading) ShowOverlayTime(bmp);
+    } else if (s.TIViReading) {
+        ShowTIViReading(bmp);
     }
 }

@@ -360,6 +360,8 @@ void TPlatform::ProcessFrame(int n) {
                 }
             }
         }
+        LocateOnTIViRequest(FrameBitmap);
+        DetectSignals(FrameBitmap);
         ReadFrameTime(FrameBitmap);
         for (auto& line : s.DataLines) {
             line.FrameNo10 = n * 10;

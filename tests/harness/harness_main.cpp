@@ -115,6 +115,9 @@
 //                          Scroll=POS,MAX Markers=x1,y1,x2,y2,x3,y3 (reals as %.17g)
 //   print-title            the graph's title line and information line as drawn
 //                          (the title's two texts joined by one blank)
+//   print-tivi             the TIVi marker, its 18 sample points and the last reading,
+//                          three lines as the probe's tivi prints them
+//   print-signals          "s1= s2=" bytes of the frame line, "panel1= panel2=" white or red
 //   print-var NAME, expect-var NAME VALUE   a program variable as NAME=VALUE:
 //       ReaderKind (0 the AVI reader, 1 DirectShow, 2 none) DirectShowSelected
 //       UseAviSynth CsvFolderFollowsVideo TimeInserterType OverlayGridLocated
@@ -368,6 +371,10 @@ public:
             in >> n >> k;
             const std::string got = std::to_string(w.State.ObjectCount) + " " + std::string(1, static_cast<char>('A' + w.State.CurrentObject - 1));
             if (got != std::to_string(n) + " " + k) throw Failure{"objects: " + got};
+        } else if (cmd == "print-tivi") {
+            std::printf("%s\n", w.TIViProbeText().c_str());
+        } else if (cmd == "print-signals") {
+            std::printf("%s\n", w.SignalProbeText().c_str());
         } else if (cmd == "print-overlay" || cmd == "expect-overlay") {
             const std::string line = w.OverlayReading();
             if (cmd == "print-overlay") {

@@ -14,3 +14,10 @@ struct ProbeCommand {
 
 // Prints "tevorin-probe: <message>" to stderr and returns 2.
 int ProbeFail(const std::string& message);
+
+// A binary PPM (P6, maxval 255) into a bitmap; false with a message otherwise.
+class Bitmap24;
+bool ReadPpm(const std::string& path, Bitmap24& bmp, std::string& error);
+// IMAGE as a binary PPM, or with frame >= 0 frame `frame` of a video read through
+// the AVI reader.
+bool LoadProbeImage(const std::string& path, long frame, Bitmap24& bmp, std::string& error);

@@ -31,7 +31,8 @@ bool ParseType(const std::string& s, uint8_t& type) {
     return true;
 }
 
-// A binary PPM (P6, maxval 255) into a bitmap; false with a message otherwise.
+}  // namespace
+
 bool ReadPpm(const std::string& path, Bitmap24& bmp, std::string& error) {
     std::string data;
     if (!fileio::ReadFile(path, data, error, size_t{3} * Bitmap24::kMaxSide * Bitmap24::kMaxSide + 4096)) return false;
@@ -74,6 +75,8 @@ bool ReadPpm(const std::string& path, Bitmap24& bmp, std::string& error) {
     }
     return true;
 }
+
+namespace {
 
 std::string Fixed(double v, int decimals) {
     char buf[64];
