@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QScrollBar>
 #include <unistd.h>
 
 #include "measure/main_2.h"
@@ -12,6 +13,7 @@
 #include "measure/settings_file.h"
 #include "platform/dialogs.h"
 #include "support/test_util.h"
+#include "video/read_ahead.h"
 
 namespace {
 
@@ -42,10 +44,19 @@ struct CutVideoRun : ::testing::TestWithParam<Reader> {
         SetSettingsFilePath("");
     }
     // A disc at (40, 40) worth 40 + 2 (n mod 100) over 20: frame n measures 260 + 26 (n mod 100).
-    std::string StarVideo(const std::string& name, const std::string& codec, int frames) {
+    // A noise strip `noiseWidth` wide to the right of a 160 x 240 picture, far from
+    // the disc, keeps every frame large whatever the codec.
+    std::string StarVideo(const std::string& name, const std::string& codec, int frames, int noiseWidth = 0) {
         const std::string e = "if(lte(hypot(X-40\\,Y-40)\\,2)\\,40+mod(N\\,100)*2\\,20)";
-        EXPECT_EQ(testutil::Run("ffmpeg -v error -y -f lavfi -i color=c=black:s=160x120:r=25 -frames:v " + std::to_string(frames) +
-                                " -vf \"format=rgb24,geq=r='" + e + "':g='" + e + "':b='" + e + "'\" " + codec + " " + dir.File(name)), 0);
+        const std::string star = "color=c=black:s=" + std::string(noiseWidth ? "160x240" : "160x120") +
+                                 ":r=25,format=rgb24,geq=r='" + e + "':g='" + e + "':b='" + e + "'";
+        const std::string noise = "color=c=0x101010:s=" + std::to_string(noiseWidth) +
+                                  "x240:r=25,format=yuv444p,noise=alls=20:allf=t+u,format=rgb24";
+        const std::string input = noiseWidth ? "-f lavfi -i \"" + star + "\" -f lavfi -i \"" + noise + "\" -filter_complex \"[0][1]hstack\""
+                                             : "-f lavfi -i \"" + star + "\"";
+        EXPECT_EQ(testutil::Run("ffmpeg -v error -y " + input + " -frames:v " + std::to_string(frames) + " " + codec + " " +
+                                dir.File(name)),
+                  0);
         return dir.File(name);
     }
     int Rows() const { return static_cast<int>(w->Table.Count()) - DetectResultsFormat(w->Table).headerLines; }
@@ -86,17 +97,33 @@ TEST_P(CutVideoRun, HeaderClaimingMoreFramesThanTheIndexHolds) {
     }
 }
 
-// Cut during the run: one error box, rows only for frames read before the cut (or
-// still in the reader's buffer), none repeating an earlier picture.
+// Cut during the run, at a chosen frame: when the scroll bar reaches frame kCut
+// (inside the tick that shows it), the file is cut back to its headers, so no
+// frame after the cut can come from the file. The rows are frames 0..kCut and at
+// most those the reader had fetched before the cut: its ring and the frame being
+// fetched, the codec's frame threads (FFmpeg starts at most 16), and what its 32 KB
+// input buffer holds, under two frames here (the noise keeps each above 32 KB).
+// One error box; no row repeats an earlier picture.
 TEST_P(CutVideoRun, FileCutShortDuringARunStopsWithOneBox) {
-    for (const std::string codec : {"huffyuv", "mpeg4 -q:v 2"}) {
+    constexpr int kCut = 20;
+    constexpr int kFetchedAhead = video::FrameReadAhead::kRingSize + 1 + 16 + 2;
+    for (const auto& [codec, noiseWidth] : {std::pair{"huffyuv", 32}, {"mpeg4 -q:v 2", 480}}) {
+        SCOPED_TRACE(codec);
         dialogs.shown.clear();
-        const std::string video = StarVideo("cut-" + codec.substr(0, 4) + ".avi", "-c:v " + codec, 400);
-        const off_t size = static_cast<off_t>(testutil::ReadAll(video).size());
+        const std::string video = StarVideo(std::string("cut-") + codec[0] + ".avi", std::string("-c:v ") + codec, 400, noiseWidth);
+        const std::string data = testutil::ReadAll(video);
+        ASSERT_GT(data.size(), 400u * 32768);
+        const off_t headers = static_cast<off_t>(data.find("movi") + 4);
         bool cut = false;
-        OpenAndRun(video, [&] { cut = cut || (Rows() >= 20 && ::truncate(video.c_str(), size / 2) == 0); });
-        EXPECT_TRUE(cut && dialogs.Texts("error").size() == 1 && Rows() > 20 && Rows() < 400) << codec << ": " << Rows();
-        if (codec == "huffyuv") ExpectOwnFrames();
+        const QMetaObject::Connection hold = QObject::connect(w->ScrollBar1, &QScrollBar::valueChanged, [&](int v) {
+            if (v == kCut && !cut) cut = ::truncate(video.c_str(), headers) == 0;
+        });
+        OpenAndRun(video, [] {});
+        QObject::disconnect(hold);
+        EXPECT_TRUE(cut && dialogs.Texts("error").size() == 1) << Rows();
+        EXPECT_GE(Rows(), kCut + 1);
+        EXPECT_LE(Rows(), kCut + 1 + kFetchedAhead);
+        if (codec == std::string("huffyuv")) ExpectOwnFrames();
     }
 }
 
