@@ -7,6 +7,7 @@
 #include "analysis/TimeError.h"
 #include "analysis/timing_batch.h"
 #include "analysis/timing_graph.h"
+#include "platform/activity.h"
 #include "platform/numtext.h"
 #include "platform/qt_text.h"
 
@@ -191,6 +192,7 @@ void TTimingErrorSimulation::StartBatch(int button) {
     SetBatchButtons(false);
     ProgressBar1->setRange(0, 1);
     ProgressBar1->setValue(0);
+    activity::Begin("fit");
     worker_ = std::thread([job = job_.get()] { job->Run(); });
     pollTimer_.start();
 }
@@ -204,7 +206,6 @@ void TTimingErrorSimulation::PollBatch() {
     worker_.join();
     const std::unique_ptr<Job> job = std::move(job_);
     SetBatchButtons(true);
-    if (job->cancel) return;
     // The window's random numbers go on from where the batch left them, as if it
     // had run here.
     rng_ = job->rng;
@@ -214,6 +215,8 @@ void TTimingErrorSimulation::PollBatch() {
         UpDown3->SetPosition(static_cast<int>(numtext::RoundHalfAway(Params.rampWidth * 100)));
         Edit3->setText(Fixed(Params.rampWidth, 2));
     }
+    // Waiters see the lines from here on.
+    activity::End("fit");
 }
 
 void TTimingErrorSimulation::StopBatch() {
@@ -223,6 +226,7 @@ void TTimingErrorSimulation::StopBatch() {
     pollTimer_.stop();
     job_.reset();
     SetBatchButtons(true);
+    activity::End("fit");
 }
 
 void TTimingErrorSimulation::WaitForBatch() {

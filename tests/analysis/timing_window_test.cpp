@@ -5,7 +5,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <algorithm>
 #include <array>
+#include <sstream>
 
 #include "analysis/Histogram1.h"
 #include "analysis/Linear.h"
@@ -13,6 +15,7 @@
 #include "analysis/TimingErrorSimulation1.h"
 #include "analysis/histogram_linearity.h"
 #include "analysis/timing_batch.h"
+#include "analysis/timing_graph.h"
 #include "measure/main_2.h"
 #include "measure/settings_file.h"
 #include "platform/dialogs.h"
@@ -301,4 +304,76 @@ TEST_F(TimingWindows, LinearityOpensModallyOnceAndAgainAfterClosing) {
     EXPECT_FALSE(LinearityOpen);
     main->findChild<QPushButton*>("Button36")->click();
     EXPECT_NE(Linearity, nullptr);
+}
+
+// What a user does, through the harness: the curve opens, closes and opens again;
+// single runs and a batch; the estimate as the probe gives it; the histogram of
+// the shown frame at another scale; the linearity window twice.
+TEST(TimingHarness, OpenRunEstimateAndReopen) {
+    if (!testutil::HaveProgram("ffmpeg")) GTEST_SKIP() << "no ffmpeg";
+    testutil::TempDir dir;
+    const std::string video = dir.File("grey.avi");
+    ASSERT_EQ(testutil::Run("ffmpeg -v error -y -f lavfi -i color=c=0x404040:s=320x240:r=25 -frames:v 2 -c:v rawvideo -pix_fmt bgr24 " + video), 0);
+    testutil::WriteAll(dir.File("s.txt"),
+                       "press Errorestimation1\nexpect-shown TimingError 1\ndump-image TimingError.Image1 " + dir.File("curve.png") +
+                           "\nclose TimingError\nexpect-shown TimingError 0\npress Errorestimation1\nexpect-shown TimingError 1\n"
+                           "close TimingError\n"
+                           "press Button30\nexpect-shown TimingErrorSimulation 1\nwindow TimingErrorSimulation\n"
+                           "set CheckBox1 1\nset UpDown1 30\nset UpDown5 2\nprint-text Edit2\nprint-text Edit5\nprint-text Edit6\n"
+                           "press Button7\npress Button4\nwait fit\nprint-text Memo1\npress Button8\nexpect-shown TimingError 1\n"
+                           "close TimingError\nclose\nexpect-shown TimingErrorSimulation 0\n"
+                           "window main\nopen " + video + "\npress HistGram1\nwindow Histogram\nexpect-text Edit1 10\nset UpDown1 -1\n"
+                           "expect-text Edit1 1\ndump-image Image1 " + dir.File("hist.png") + "\nclose\nwindow main\n"
+                           "press Button36\nexpect-shown Linearity 1\nprint-text Linearity.Memo1\nclose Linearity\n"
+                           "expect-shown Linearity 0\npress Button36\nexpect-shown Linearity 1\n");
+    std::string out, probe;
+    ASSERT_EQ(testutil::Run(testutil::BinFile("tevorin-harness") + " " + dir.File("s.txt") + " 2>/dev/null", &out), 0) << out;
+    ASSERT_EQ(testutil::Run(testutil::BinFile("tevorin-probe") + " timing-sim --seed 1 --noise-after 0.3 --noise-during 0.3 --integration 4 --button 6", &probe), 0);
+    const auto printed = [&out](const std::string& name) {
+        std::istringstream in(out);
+        std::string previous, line;
+        while (std::getline(in, line))
+            if (line.find(" print-text " + name) != std::string::npos && line.rfind("ok ", 0) == 0) return previous;
+            else previous = line;
+        return std::string("(not printed)");
+    };
+    EXPECT_EQ(printed("Edit2"), "0.30");
+    EXPECT_EQ(probe.substr(0, probe.find('\n')), "estimate " + printed("Edit5") + " " + printed("Edit6"));
+    // The creation's run, "Make a simulation" and the batch's line.
+    const std::string memo = printed("Memo1");
+    EXPECT_EQ(std::count(memo.begin(), memo.end(), '|'), 2 * 102);
+    EXPECT_EQ(memo.substr(memo.rfind('|') + 1, 5), "0.30,");
+    std::string text = linearity::LinearityText();
+    for (size_t k; (k = text.find("\r\n")) != std::string::npos;) text.replace(k, 2, "|");
+    EXPECT_EQ(printed("Linearity.Memo1"), text);
+
+    QImage curve(QString::fromStdString(dir.File("curve.png")));
+    ASSERT_FALSE(curve.isNull());
+    QImage drawn;
+    timing::DrawTimingErrorGraph(drawn);
+    EXPECT_EQ(curve.convertToFormat(QImage::Format_RGB32), drawn.convertToFormat(QImage::Format_RGB32));
+    // Scale 1: all 76,800 pixels of level 0x40 in one bar, far above the axis
+    // (nothing is clipped: it runs to the top of the picture).
+    QImage hist(QString::fromStdString(dir.File("hist.png")));
+    ASSERT_FALSE(hist.isNull());
+    EXPECT_EQ(hist.pixel(31 + 2 * 0x40, 0) & 0xFFFFFF, 0xFF00FFu);
+    EXPECT_EQ(hist.pixel(31 + 2 * 0x41, 500) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+TEST(TimingProbe, BatchesGiveTheLibraryLines) {
+    for (int button : {3, 4, 5}) {
+        std::string out;
+        ASSERT_EQ(testutil::Run(testutil::BinFile("tevorin-probe") + " timing-sim --seed 9 --noise-after 0.4 --noise-during 0.2 --ramp-width 0.5 --button " +
+                                    std::to_string(button), &out), 0);
+        timing::SimRandom rng(9);
+        timing::SimParams p;
+        p.noiseAfter = 0.4, p.noiseDuring = 0.2, p.rampWidth = 0.5;
+        std::vector<std::string> lines = button == 3 ? timing::BatchButton3(rng, p) : button == 4 ? timing::BatchButton4(rng, p) : timing::BatchButton5(rng);
+        const timing::Estimate e = timing::EstimateTimingError(p);  // the curve at 0.4
+        std::string want = "estimate " + F4(e.frames) + " " + F4(e.seconds) + "\n";
+        for (const auto& l : lines) want += l + "\n";
+        EXPECT_EQ(out, want) << "button " << button;
+    }
+    std::string out;
+    EXPECT_NE(testutil::Run(testutil::BinFile("tevorin-probe") + " timing-sim --seed 9 --ramp-width 11 2>&1", &out), 0);
 }

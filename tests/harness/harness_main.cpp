@@ -68,7 +68,8 @@
 //   close [WINDOW]         closes the window (default: the current one) as its
 //                          title-bar button does
 //   wait-ms N              lets the event loop run for N milliseconds
-//   wait fit               until the window search of Mutual_Average has finished
+//   wait fit               until a search or batch on a worker (Mutual_Average,
+//                          TimingErrorSimulation) has finished
 //   wait load              until no background load is under way
 //   wait timer [WINDOW]    until the window's timers (the main window's Timer1) stopped
 //   (a wait that does not end within five minutes fails)
