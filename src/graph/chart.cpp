@@ -724,11 +724,11 @@ void Tchart1::Button11Click() {
 }
 
 void Tchart1::SpeedButton1Click() {
-    // The noise-reduction window comes with the analysis windows.
+    if (Platform) Platform->OpenWindow("chart1.SpeedButton1");
 }
 
 void Tchart1::Button10Click() {
-    // The FFT window comes with the analysis windows.
+    if (Platform) Platform->OpenWindow("chart1.Button10");
 }
 
 void Tchart1::Button14Click() {

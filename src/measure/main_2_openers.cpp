@@ -4,12 +4,15 @@
 #include <QAbstractButton>
 #include <QAction>
 
+#include "analysis/AvgBkg1.h"
+#include "analysis/FFT1.h"
 #include "analysis/Histogram1.h"
 #include "analysis/Linear.h"
 #include "analysis/MutualAverage.h"
 #include "analysis/TimeError.h"
 #include "analysis/TimingErrorSimulation1.h"
 #include "graph/chart.h"
+#include "graph/graph_view.h"
 #include "measure/Measurement_option.h"
 #include "measure/Profile.h"
 #include "measure/SetPredictTrack1.h"
@@ -73,6 +76,20 @@ const WindowOpener kOpeners[] = {
      [](TPlatform& p) -> QWidget* { return new TTimingError(&p); }, false},
     {"Button36", nullptr, [](const TPlatform&) { return LinearityOpen; },
      [](TPlatform& p) -> QWidget* { return new TLinearity(&p); }, true},
+    // The graph window's "FFT" (a new window each time) and "Noise Reduction" (formats
+    // 1 and 2 with a data row, once until it closes).
+    {"chart1.Button10", nullptr, nullptr, [](TPlatform& p) -> QWidget* { return new TFFT1(&p); }, false},
+    {"chart1.SpeedButton1",
+     [](const TPlatform& p) {
+         return !Graph.AvgBkgOpen && !Graph.AvgBkgLaunched && (p.State.ResultsFormatVersion == 1 || p.State.ResultsFormatVersion == 2) &&
+                p.Table.Count() >= 8;
+     },
+     nullptr,
+     [](TPlatform& p) -> QWidget* {
+         Graph.AvgBkgLaunched = 1;
+         return new TAvgBkg(&p);
+     },
+     false},
 };
 
 }  // namespace
