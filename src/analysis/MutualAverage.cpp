@@ -132,8 +132,11 @@ void TMutual_Average::Button1Click() {
     mutual::AverageResult r = mutual::AverageFrames(Platform ? Platform->Table.Lines() : kNoTable, s);
     switch (r.status) {
         case mutual::AverageStatus::NoData:
+            SetLines(Memo1, r.listing);
+            return;
         case mutual::AverageStatus::NoTime:
             SetLines(Memo1, r.listing);
+            Dialogs().ShowError(mutual::kNoTimeMessage);
             return;
         case mutual::AverageStatus::Error:
             Dialogs().ShowError(r.error);
@@ -170,6 +173,11 @@ void TMutual_Average::Button3Click() {
 }
 
 void TMutual_Average::Button4Click() {
+    // An empty listing would overwrite a file with nothing.
+    if (Memo1->toPlainText().isEmpty()) {
+        Dialogs().ShowError(mutual::kNothingToSaveMessage);
+        return;
+    }
     FileDialogRequest req;
     req.filter = "Camma separated value(*.csv)";
     req.fileName = csvName_;

@@ -1,5 +1,6 @@
 #include "analysis/mutual_event.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -101,6 +102,38 @@ std::string UnitLine(const Unit& u) {
            PadLeft(FormatFixed(d(u.Cs), 8, 0), 8) + "," + PadLeft(FormatFixed(d(u.n), 10, 5), 10);
 }
 
+long double HeaderFrameRate(const std::vector<std::string>& table) {
+    static constexpr std::string_view kKey = "FrameRate=";
+    const size_t header = std::min(table.size(), static_cast<size_t>(std::max(0, DetectResultsFormat(table).headerLines)));
+    for (size_t i = 0; i < header; ++i) {
+        const size_t at = table[i].find(kKey);
+        if (at == std::string::npos) continue;
+        // Digits, at most one point: the mantissa and the power of ten are exact in
+        // long double, so their quotient is the correctly rounded value.
+        uint64_t mantissa = 0;
+        int decimals = 0, digits = 0;
+        bool point = false;
+        for (size_t k = at + kKey.size(); k < table[i].size(); ++k) {
+            const char c = table[i][k];
+            if (c == '.' && !point) {
+                point = true;
+            } else if (c >= '0' && c <= '9' && digits < 18) {
+                mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
+                ++digits;
+                if (point) ++decimals;
+            } else {
+                break;
+            }
+        }
+        if (digits == 0) return 0;
+        long double scale = 1;
+        for (int d = 0; d < decimals; ++d) scale *= 10;
+        const long double rate = static_cast<long double>(mantissa) / scale;
+        return rate > 0 && rate <= 1000 ? rate : 0;
+    }
+    return 0;
+}
+
 AverageResult AverageFrames(const std::vector<std::string>& table, const AverageSettings& st) {
     AverageResult r;
     const ResultsFormat fmt = DetectResultsFormat(table);
@@ -122,7 +155,8 @@ AverageResult AverageFrames(const std::vector<std::string>& table, const Average
     }
 
     Convert c;
-    long double t1 = 0, rate = 29.97L;
+    long double t1 = 0, rate = HeaderFrameRate(table);
+    if (rate == 0) rate = 29.97L;
     if (st.timeSetting != 0) {
         t1 = ClockSeconds(st.firstH, st.firstM, st.firstS, c);
         if (st.timeSetting == 2) {

@@ -39,7 +39,7 @@ struct AverageSettings {
 
 enum class AverageStatus {
     NoData,  // no data rows: the listing is "Data is not detected."
-    NoTime,  // time from the video image but the first row has no hour: stopped
+    NoTime,  // time from the video image but the first row has no hour: stopped, with kNoTimeMessage
     Error,   // a cell does not convert; `error` holds the class library's message
     Done,
 };
@@ -53,7 +53,20 @@ struct AverageResult {
     int UnitCount() const { return units.empty() ? 0 : static_cast<int>(units.size()) - 1; }
 };
 
-// The whole averaging of the table's lines (header included). A result other than
+// Told when the rows hold no time read from the video image.
+inline constexpr const char* kNoTimeMessage =
+    "The rows hold no time read from the video image.\r\n"
+    "Choose \"Based on First Frame\" or \"First & Last Frame\" in \"Time setting\".";
+// Told when "Save .CSV file" has no listing to write.
+inline constexpr const char* kNothingToSaveMessage = "There is no listing to save. Press \"Calculate & Draw Graph\" first.";
+
+// The frame rate of the header's video-system line ("FrameRate=25.00"), read
+// exactly (so "29.97" is the literal 29.97L); 0 when the header gives none or a
+// rate outside (0, 1000].
+long double HeaderFrameRate(const std::vector<std::string>& table);
+
+// The whole averaging of the table's lines (header included). "Based on First
+// Frame" counts the header's frame rate, 29.97 frames a second when it gives none. A result other than
 // Done carries no units; the caller keeps the ones it has.
 AverageResult AverageFrames(const std::vector<std::string>& table, const AverageSettings& settings);
 

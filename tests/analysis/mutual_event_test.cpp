@@ -173,3 +173,49 @@ TEST(MutualAverage, BadTablesChangeNothing) {
     EXPECT_EQ(r.status, AverageStatus::NoTime);
     EXPECT_TRUE(r.units.empty());
 }
+
+// "Based on First Frame" counts the table's own frame rate: frame k (1-based) at
+// (k - 1) / rate seconds after the first time; 29.97 when the header names none.
+TEST(MutualAverage, FirstFrameTimesFollowTheTablesFrameRate) {
+    AverageSettings s;
+    s.unitSize = 1;
+    s.halfWidth = 0;
+    s.timeSetting = 1;
+    s.firstH = "1", s.firstM = "0", s.firstS = "0";
+    const auto rows = mutualtest::EventRows(60, 3600);
+    auto pal = mutualtest::Table(rows);
+    pal[2] = "\"Video System : PAL , FrameRate=25.00\"";
+    auto r = AverageFrames(pal, s);
+    ASSERT_EQ(r.UnitCount(), 60);
+    // Frame 51: 50 / 25 = 2 s after 1:00:00.
+    EXPECT_EQ(r.units[51].hour, 1);
+    EXPECT_EQ(r.units[51].minute, 0);
+    EXPECT_NEAR(static_cast<double>(r.units[51].second), 2.0, 1e-15);
+    EXPECT_EQ(r.listing[50].substr(0, 12), " 1  0  2.000");
+    // NTSC and legacy tables (no video-system line) keep 29.97: 50 / 29.97 = 1.66833... s.
+    for (int version : {2, 0}) {
+        r = AverageFrames(mutualtest::Table(rows, version), s);
+        ASSERT_EQ(r.UnitCount(), 60);
+        // (3600 + 50 / 29.97) - 3600 in long double: within a few units of 3600's last place.
+        EXPECT_NEAR(static_cast<double>(r.units[51].second), 50 / 29.97, 1e-12) << version;
+        EXPECT_EQ(r.listing[r.listing.size() - 10].substr(0, 12), " 1  0  1.668") << version;
+    }
+    // Header rates read exactly; none, junk or out of range give 0.
+    auto rate = [&](const std::string& line) {
+        auto t = mutualtest::Table(rows);
+        t[2] = line;
+        return HeaderFrameRate(t);
+    };
+    EXPECT_EQ(rate("\"Video System : NTSC , FrameRate=29.97\""), 29.97L);
+    EXPECT_EQ(rate("\"Video System : --- , FrameRate=15.00\""), 15.0L);
+    EXPECT_EQ(rate("\"Video System : --- , FrameRate=59.94\""), 59.94L);
+    EXPECT_EQ(rate("\"Video System : --- , FrameRate=0.00\""), 0.0L);
+    EXPECT_EQ(rate("\"Video System : --- , FrameRate=\""), 0.0L);
+    EXPECT_EQ(rate("\"Video System : --- , FrameRate=123456789\""), 0.0L);
+    EXPECT_EQ(rate("\"FileName : x.avi\""), 0.0L);
+    EXPECT_EQ(HeaderFrameRate({}), 0.0L);
+    // A data row that happens to hold the text is not the header.
+    auto t = mutualtest::Table(rows, 0);
+    t.back() += "FrameRate=25.00";
+    EXPECT_EQ(HeaderFrameRate(t), 0.0L);
+}

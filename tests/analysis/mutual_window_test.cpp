@@ -6,6 +6,7 @@
 
 #include "analysis/MutualAverage.h"
 #include "measure/main_2.h"
+#include "measure/results_table.h"
 #include "measure/settings_file.h"
 #include "mutual_test_util.h"
 #include "platform/dialogs.h"
@@ -244,4 +245,36 @@ TEST(MutualHarness, LoadAverageSelectFitSearchAndSave) {
     EXPECT_EQ(testutil::ReadAll(dir.File("graph.bmp")).substr(0, 2), "BM");
     EXPECT_EQ(QImage(QString::fromStdString(dir.File("clip.png"))).size(), QSize(760, 440));
     EXPECT_EQ(QImage(QString::fromStdString(dir.File("image.png"))).pixel(50, 200) & 0xFFFFFF, 0u);
+}
+
+// Rows without a time read from the video: "Read from Video image" says so and
+// lists nothing, "Save .CSV file" refuses an empty listing and leaves the file;
+// "Based on First Frame" then works.
+TEST_F(MutualWindow, RowsWithoutVideoTimeAreToldAndNothingIsSaved) {
+    std::vector<std::string> table = mutualtest::Table(mutualtest::EventRows(100, 3600));
+    for (size_t i = 6; i < table.size(); ++i) SetField(table[i], 4, "");
+    main->Table.Assign(table);
+    w->RadioGroup1->SelectByUser(0);
+    w->Button1->click();
+    ASSERT_EQ(dialogs.Texts("error").size(), 1u);
+    EXPECT_EQ(dialogs.Texts("error")[0],
+              "The rows hold no time read from the video image.\r\n"
+              "Choose \"Based on First Frame\" or \"First & Last Frame\" in \"Time setting\".");
+    EXPECT_EQ(w->Memo1->toPlainText().toStdString(), "");
+
+    const std::string kept = dir.File("kept.csv");
+    testutil::WriteAll(kept, "earlier listing\r\n");
+    dialogs.fileAnswers.push_back(kept);
+    w->Button4->click();
+    ASSERT_EQ(dialogs.Texts("error").size(), 2u);
+    EXPECT_EQ(dialogs.Texts("error")[1], "There is no listing to save. Press \"Calculate & Draw Graph\" first.");
+    EXPECT_EQ(testutil::ReadAll(kept), "earlier listing\r\n");
+    EXPECT_EQ(dialogs.Texts("save").size(), 0u);
+
+    w->RadioGroup1->SelectByUser(1);
+    w->Button1->click();
+    EXPECT_EQ(dialogs.Texts("error").size(), 2u);
+    EXPECT_EQ(w->Memo1->toPlainText().split('\n').size(), 6);  // 100 frames of 16
+    w->Button4->click();  // the queued answer
+    EXPECT_EQ(testutil::ReadAll(kept).substr(0, 12), " 0  0  0.234");  // frame 8 of the first unit: 7 / 29.97 s
 }
