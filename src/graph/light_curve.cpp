@@ -27,6 +27,10 @@ constexpr uint32_t kBlue = 0xFF0000;
 const QColor kButtonFace(240, 240, 240);
 
 constexpr double kPixelLimit = 30000.0;
+// Values beyond this count as empty, as text that is not a number does: far past
+// any measurement, and the sliders' factors and the range of two such values
+// stay finite, so one bad row cannot take the scale of the others with it.
+constexpr double kPlotValueLimit = 1e300;
 
 int ClampRound(double v) {
     if (!(v > -kPixelLimit)) return v != v ? 0 : static_cast<int>(-kPixelLimit);
@@ -52,7 +56,7 @@ struct FieldScanner {
 Cell ReadCell(std::string_view text) {
     if (text.empty()) return {CellKind::FieldEmpty, 0.0};
     auto v = numtext::ParseFloat(text);
-    if (!v || !std::isfinite(*v)) return {CellKind::FieldEmpty, 0.0};
+    if (!v || !(std::fabs(*v) <= kPlotValueLimit)) return {CellKind::FieldEmpty, 0.0};
     return {CellKind::Number, *v};
 }
 
@@ -498,6 +502,7 @@ bool LightCurveGraph::PrepareView(GraphView& g, const GraphInputs& in, int image
     g.GraphMin = -(in.minSlider * g.RawGraphMin / 10);
     const double plotHeight = imageHeight - g.PlotMarginTop - g.PlotMarginBottom;
     double range = g.GraphMax - g.GraphMin;
+    if (!std::isfinite(range)) return false;  // sliders far outside their bars
     if (range == 0) range = 0.0001;
     g.YScale = plotHeight / range;
     g.YOffset = plotHeight - g.GraphMax * g.YScale;

@@ -225,6 +225,39 @@ TEST(LightCurve, PixelProbes) {
     for (int row : {19, 45, 81}) EXPECT_FALSE(r.Near(RowToX(r.g, row), ValueToY(r.g, 425, Same(1, row)), 0x55BB22)) << row;
 }
 
+// A value that is not finite, or so large that the scale would overflow, counts as
+// an empty field: the picture is the one of the same table with that field empty.
+TEST(LightCurve, OneNonFiniteOrHugeValueLeavesTheOtherRowsGraph) {
+    auto withField = [](const std::string& text) {
+        auto lines = Table(60, false, 3, Same);
+        std::string& row = lines[6 + 25];
+        const size_t start = [&] {
+            size_t at = 0;
+            for (int f = 1; f < 11; ++f) at = row.find(',', at) + 1;
+            return at;
+        }();
+        row.replace(start, row.find(',', start) - start, text);
+        return lines;
+    };
+    const Drawn blank = Draw(withField(""), [](GraphView&, GraphInputs&) {});
+    ASSERT_TRUE(blank.result.drawn);
+    EXPECT_EQ(blank.g.GraphMax, 160.0);
+    for (const char* bad : {"1e308", "-1e308", "1.7e308", "1e301", "nan", "inf", "-inf", "1e999"}) {
+        for (int slider : {10, 20}) {
+            const auto setup = [&](GraphView&, GraphInputs& in) { in.maxSlider = slider, in.minSlider = -slider; };
+            const Drawn d = Draw(withField(bad), setup);
+            const Drawn ref = Draw(withField(""), setup);
+            ASSERT_TRUE(d.result.drawn) << bad;
+            EXPECT_TRUE(d.g.GraphMax == ref.g.GraphMax && d.g.YScale == ref.g.YScale && d.g.YOffset == ref.g.YOffset)
+                << bad << ": GraphMax=" << Num(d.g.GraphMax) << " YScale=" << Num(d.g.YScale) << " YOffset=" << Num(d.g.YOffset);
+            EXPECT_TRUE(d.image == ref.image) << bad;
+        }
+    }
+    // The largest value still taken is drawn to scale.
+    const Drawn edge = Draw(withField("1e300"), [](GraphView&, GraphInputs& in) { in.maxSlider = 20; });
+    EXPECT_TRUE(edge.result.drawn && edge.g.GraphMax == 2e300 && std::isfinite(edge.g.YOffset));
+}
+
 // Tables that are empty, all zero, not numbers, huge, backward, or long: no crash,
 // no hang; an all-zero table leaves the picture as it was.
 TEST(LightCurve, HostileTables) {
