@@ -77,11 +77,12 @@ const WindowOpener kOpeners[] = {
     {"Button36", nullptr, [](const TPlatform&) { return LinearityOpen; },
      [](TPlatform& p) -> QWidget* { return new TLinearity(&p); }, true},
     // The graph window's "FFT" (a new window each time) and "Noise Reduction" (formats
-    // 1 and 2 with a data row, once until it closes).
+    // 1 and 2 with a data row, once until it closes; a graph opened again while it is
+    // still open does not make a second one that would rewrite the table beside it).
     {"chart1.Button10", nullptr, nullptr, [](TPlatform& p) -> QWidget* { return new TFFT1(&p); }, false},
     {"chart1.SpeedButton1",
      [](const TPlatform& p) {
-         return !Graph.AvgBkgOpen && !Graph.AvgBkgLaunched && (p.State.ResultsFormatVersion == 1 || p.State.ResultsFormatVersion == 2) &&
+         return !Graph.AvgBkgOpen && !Graph.AvgBkgLaunched && !AvgBkg && (p.State.ResultsFormatVersion == 1 || p.State.ResultsFormatVersion == 2) &&
                 p.Table.Count() >= 8;
      },
      nullptr,

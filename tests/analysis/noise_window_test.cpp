@@ -70,6 +70,14 @@ TEST_F(NoiseWindow, OpenersAndTheirGuards) {
     // Once open, "Noise Reduction" opens no second window.
     chart1->SpeedButton1->click();
     EXPECT_EQ(AvgBkg, &a);
+    // Closing the graph clears its flags; a graph opened again makes no second window.
+    chart1->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    w->OpenGraphWindow();
+    ASSERT_NE(chart1, nullptr);
+    chart1->SpeedButton1->click();
+    EXPECT_EQ(AvgBkg, &a);
+    EXPECT_EQ(Graph.AvgBkgLaunched, 0);
     a.Button2->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(AvgBkg, nullptr);
@@ -200,6 +208,18 @@ TEST_F(NoiseWindow, ConversionErrorKeepsTheTableAndClosingCancels) {
     EXPECT_TRUE(a.PassRunning());
     a.close();
     EXPECT_EQ(w->Table.Lines(), big);
+}
+
+TEST_F(NoiseWindow, ATableChangedDuringThePassIsNotOverwritten) {
+    TAvgBkg& a = Open();
+    a.Button1->click();
+    // A row measured while the pass runs (the worker has its own copy).
+    w->Table.Append(table.back());
+    a.WaitForPass();
+    EXPECT_EQ(dialogs.Texts("error").back(), "The results table changed while the noise reduction ran; nothing was rewritten.");
+    auto expected = table;
+    expected.push_back(table.back());
+    EXPECT_EQ(w->Table.Lines(), expected);
 }
 
 TEST_F(NoiseWindow, FftListingAndItsFile) {
