@@ -302,17 +302,28 @@ RowContext TPlatform::CurrentRowContext() const {
 
 void TPlatform::AppendResultRows() {
     ::AppendResultRows(Table, State, CurrentRowContext());
+    UnsavedRows = true;
     Memo1->Refresh();
 }
 
 void TPlatform::WriteResultsHeader() {
     ::WriteResultsHeader(Table, State, CurrentRowContext());
+    UnsavedRows = false;
     Memo1->Refresh();
 }
 
 void TPlatform::WriteStartupResultsHeader() {
     ::WriteStartupResultsHeader(Table, State, CurrentRowContext());
+    UnsavedRows = false;
     Memo1->Refresh();
+}
+
+bool TPlatform::ConfirmDiscardRows() {
+    if (!UnsavedRows) return true;
+    const int rows = static_cast<int>(Table.Count()) - DetectResultsFormat(Table).headerLines;
+    if (rows <= 0) return true;
+    return Dialogs().AskYesNo("Measurement data (" + std::to_string(rows) + (rows == 1 ? " row" : " rows") +
+                              ") has not been saved and will be removed. Are you sure?");
 }
 
 void TPlatform::RefreshResultsView() { Memo1->Refresh(); }
@@ -350,6 +361,7 @@ void TPlatform::SaveResultsFile() {
         Dialogs().ShowError("Could not save the results file.\r\n" + path + "\r\n" + error);
         return;
     }
+    UnsavedRows = false;
     State.SavedResultsFolder = fileio::ExtractFileDir(path);
     ReportSettingsFailure({SaveLatestPaths()});
 }
@@ -385,15 +397,19 @@ void TPlatform::ResetBackgroundFormControls(bool overlayThresholdForGhs) {
 
 void TPlatform::Button20Click() {
     if (State.RunningFlag) return;
+    // Asked before anything changes, so that "No" leaves the window as it was.
+    const bool mayLoad = !State.RecordingFlag && !State.DirectionMode && !CheckBox1->isChecked();
+    if (mayLoad && !ConfirmDiscardRows()) return;
     ResetBackgroundFormControls(true);
     const bool psf = CheckBox14->isChecked();
     CheckBox14->setChecked(false);
-    LoadResultsFile();
+    LoadResultsFile(false);
     CheckBox14->setChecked(psf);
 }
 
-bool TPlatform::LoadResultsFile() {
+bool TPlatform::LoadResultsFile(bool askDiscard) {
     if (State.RecordingFlag || State.DirectionMode || CheckBox1->isChecked()) return false;
+    if (askDiscard && !ConfirmDiscardRows()) return false;
     std::string path = Dialogs().OpenFileName({"Load results", State.ResultsFolder, "", kCsvFilter});
     if (path.empty()) return false;
     State.ResultsFolder = fileio::ExtractFileDir(path);
@@ -417,6 +433,7 @@ bool TPlatform::LoadResultsFrom(const std::string& path) {
     GroupBox8->setEnabled(true);
 
     Table.Assign(std::move(r.lines));
+    UnsavedRows = false;
     s.ResultsFormatVersion = r.format.version;
     s.ResultsHeaderLines = r.format.headerLines;
 
@@ -477,11 +494,17 @@ bool TPlatform::LoadResultsFrom(const std::string& path) {
 
 void TPlatform::Button2Click() {
     if (State.RecordingFlag || State.DirectionMode) return;
+    if (!ConfirmDiscardRows()) return;
+    UnsavedRows = false;  // agreed: closing does not ask again
     if (State.VideoOpen) DshowClose();
     close();
 }
 
 void TPlatform::closeEvent(QCloseEvent* event) {
+    if (!ConfirmDiscardRows()) {
+        event->ignore();
+        return;
+    }
     Timer1->stop();
     if (VfwAvi1) VfwAvi1->Close();
     if (State.ReaderKind == 1) DshowClose();

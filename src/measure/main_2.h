@@ -58,8 +58,13 @@ public:
     void RefreshResultsView();
 
     void SaveResultsFile();
-    // Asks for a results file and loads it. Returns true when a file was loaded.
-    bool LoadResultsFile();
+    // Asks for a results file and loads it (first asking whether unsaved rows may
+    // go, unless `askDiscard` is false). Returns true when a file was loaded.
+    bool LoadResultsFile(bool askDiscard = true);
+    // Rows measured since the last save, load or new header.
+    bool UnsavedRows = false;
+    // True when there are no unsaved rows or the user agrees to lose them.
+    bool ConfirmDiscardRows();
     // Loads the given results file (no dialog). On failure shows an error naming
     // the file and changes nothing.
     bool LoadResultsFrom(const std::string& path);

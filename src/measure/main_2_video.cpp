@@ -255,6 +255,7 @@ void TPlatform::Button1Click() {
 
 void TPlatform::AVIRileOpen1Click() {
     if (CheckBox1->isChecked() || State.RecordingFlag) return;
+    if (!ConfirmDiscardRows()) return;
     ResetBackgroundFormControls(false);
     const bool psf = CheckBox14->isChecked();
     CheckBox14->setChecked(false);

@@ -29,7 +29,8 @@
 //   oneframe               "1Frame"
 //   del                    "DEL"
 //   remove-data            "DataRemove"
-//   save PATH | load PATH  "SaveToCSV-File" | "Load CSV" with PATH chosen
+//   save PATH | load PATH  "SaveToCSV-File" | "Load CSV" with PATH chosen (open, try-open,
+//                          save and load withdraw PATH when no file dialog came)
 //   stop-at N              the next run is stopped (STOP, or the stop button while
 //                          playing) as soon as frame N has been shown
 //   click X Y              a left click on the frame at frame pixel (X, Y), in the
@@ -86,8 +87,8 @@
 //                          scroll bar or slider position; a tab control's page index;
 //                          a memo's lines joined with |
 //   expect-checked CONTROL 0|1, expect-enabled CONTROL 0|1
-//   expect-shown WINDOW 0|1     the window (PreserveSetting, MeasurementOption, ...)
-//                          is open and shown
+//   expect-shown WINDOW 0|1     the window (main, PreserveSetting, MeasurementOption,
+//                          ...) is open and shown
 //   expect-cursor cross|arrow   the cursor over the frame
 //   expect-box KIND TEXT   the last box of KIND (any, error, warning, information,
 //                          confirmation, yesno, yesonly, input), CR and LF shown as |
@@ -245,8 +246,7 @@ public:
         if (cmd == "open" || cmd == "try-open") {
             const std::string path = Rest(in);
             const size_t errors = dialogs_.Texts("error").size();
-            dialogs_.fileAnswers.push_back(path);
-            w.Button1Click();
+            WithFileAnswer(path, [&] { w.Button1Click(); });
             if (cmd == "open" && (!w.State.VideoOpen || w.State.VideoFileName != path || dialogs_.Texts("error").size() != errors))
                 throw Failure{"the video did not open"};
         } else if (cmd == "reader") {
@@ -293,11 +293,9 @@ public:
         } else if (cmd == "answer") {
             dialogs_.yesNoAnswers.push_back(Rest(in) != "no");
         } else if (cmd == "save") {
-            dialogs_.fileAnswers.push_back(Rest(in));
-            w.Button6Click();
+            WithFileAnswer(Rest(in), [&] { w.Button6Click(); });
         } else if (cmd == "load") {
-            dialogs_.fileAnswers.push_back(Rest(in));
-            w.Button20Click();
+            WithFileAnswer(Rest(in), [&] { w.Button20Click(); });
         } else if (cmd == "dump-frame") {
             int n;
             in >> n;
@@ -413,7 +411,7 @@ public:
         } else if (cmd == "expect-shown") {
             std::string name;
             in >> name;
-            bool got = false;
+            bool got = name == "main" && window_->isVisible();
             for (QWidget* top : QApplication::topLevelWidgets())
                 if (top->objectName().toStdString() == name && top->isVisible()) got = true;
             if (got != (Rest(in) != "0")) throw Failure{name + " shown " + std::to_string(got)};
@@ -665,6 +663,16 @@ private:
         auto it = vars.find(name);
         if (it == vars.end()) throw Failure{"no variable " + name};
         return n(it->second());
+    }
+
+    // A command's own file answer does not outlive it: when the program asked for
+    // no file (a refusal, a "No"), the answer is withdrawn.
+    template <typename Click>
+    void WithFileAnswer(const std::string& path, Click click) {
+        const size_t queued = dialogs_.fileAnswers.size();
+        dialogs_.fileAnswers.push_back(path);
+        click();
+        if (dialogs_.fileAnswers.size() > queued) dialogs_.fileAnswers.pop_back();
     }
 
     static bool IsPlainName(const std::string& word) {
