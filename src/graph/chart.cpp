@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <cmath>
 
+#include "graph/FresnelCtrl1.h"
 #include "graph/spectral_model.h"
 #include "measure/main_2.h"
 #include "platform/dialogs.h"
@@ -433,6 +434,8 @@ void Tchart1::ChartImg1MouseUp(Qt::MouseButton button, int X, int Y) {
     GraphView& g = Graph;
     TPlatform* w = Platform;
     if (button != Qt::LeftButton || !w || g.IdentificationOpen) return;
+    // The fit reads the selection: clicks wait until it has finished.
+    if (FresnelCtrl && FresnelCtrl->FitRunning()) return;
     // 1-3
     if (w->State.ReaderKind == 1) w->RunPauseIfDshow();
     g.FirstDataLine = FirstDataLineOf(w->State.ResultsFormatVersion);
@@ -472,6 +475,8 @@ void Tchart1::ChartImg1MouseUp(Qt::MouseButton button, int X, int Y) {
     if (g.SelectedFrame == old) g.SelectedFrame = -1;
     g.SelectedMinOffset = -g.SelectedFrame;
     g.SelectedMaxOffset = g.LastRowIndex - g.SelectedFrame;
+    // 7
+    if (g.DiffractionMode && !FitRangesToSelection()) return;
     // 8
     ShowSelectedRow();
     const bool selected = g.SelectedFrame >= 0;
@@ -505,6 +510,7 @@ void Tchart1::ChartImg1MouseUp(Qt::MouseButton button, int X, int Y) {
     }
     // 11
     GraphShow3();
+    if (g.DiffractionMode && FresnelCtrl) FresnelCtrl->ShowAverage();
     g.FitDone = 0;
 }
 
@@ -708,7 +714,7 @@ void Tchart1::Button8Click() {
                           "Click \"B\" or \"C\" to erase the yellow or magenta line.");
         return;
     }
-    // The diffraction panel comes with the level statistics and the fit.
+    if (Platform) Platform->OpenWindow("chart1.Button8");
 }
 
 void Tchart1::Button11Click() {

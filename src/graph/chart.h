@@ -9,6 +9,9 @@
 #include "ui_chart.h"
 
 class QMenu;
+namespace diffraction {
+struct FitRun;
+}
 
 class Tchart1 : public QWidget, public Ui::Tchart1 {
     Q_OBJECT
@@ -59,6 +62,14 @@ public:
     void Button14Click();  // Identification
     void Button2Click();   // [3D] Image
 
+    // Diffraction mode (chart_fresnel.cpp): the level statistics of the panel's
+    // ranges, the picture of a finished fit, the information line again, and the
+    // panel's range up-downs fitted to a new selection (false: the click ends).
+    void DRAverage();
+    void ShowFit(const diffraction::FitRun& run);
+    void InformationShow();
+    bool FitRangesToSelection();
+
     QCheckBox* ObjectBox(int k) const { return k == 1 ? CheckBox4 : k == 2 ? CheckBox5 : CheckBox6; }
     // The object boxes as a reset sets them, by the number of objects.
     void ResetObjectBoxes();
@@ -85,3 +96,7 @@ extern Tchart1* chart1;
 // The file name "Save to File" proposes after a change to file type `index`: the
 // name part of `name` with that type's extension.
 std::string PictureNameForType(int index, const std::string& name);
+
+// "Diffraction": diffraction mode and the Fresnel panel beside the graph (the
+// opener table's row for chart1.Button8).
+QWidget* OpenFresnelPanel();

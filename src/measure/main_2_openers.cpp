@@ -11,6 +11,7 @@
 #include "analysis/MutualAverage.h"
 #include "analysis/TimeError.h"
 #include "analysis/TimingErrorSimulation1.h"
+#include "graph/FresnelCtrl1.h"
 #include "graph/chart.h"
 #include "graph/graph_view.h"
 #include "measure/Measurement_option.h"
@@ -64,6 +65,9 @@ const WindowOpener kOpeners[] = {
      [](TPlatform& p) -> QWidget* { return new TDshowErrors(&p); }, false},
     {"Button32", [](const TPlatform& p) { return p.State.VideoOpen != 0; }, [](const TPlatform&) { return GuideOpen; },
      [](TPlatform& p) -> QWidget* { return new TProfile(p); }, false},
+    // The graph window's "Diffraction", after its own checks (Tchart1::Button8Click).
+    {"chart1.Button8", [](const TPlatform&) { return chart1 != nullptr; },
+     [](const TPlatform&) { return FresnelCtrl != nullptr; }, [](TPlatform&) { return OpenFresnelPanel(); }, false},
     // Opened by the right mouse button on "Estimated track".
     {"CheckBox4", nullptr, [](const TPlatform&) { return SetPredictTrack != nullptr; },
      [](TPlatform& p) -> QWidget* { return new TSetPredictTrack(p.Tracking, &p); }, false},

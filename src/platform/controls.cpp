@@ -1,6 +1,7 @@
 #include "platform/controls.h"
 
 #include <QButtonGroup>
+#include <QDateTime>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -84,6 +85,22 @@ TUpDown::TUpDown(QWidget* parent) : QWidget(parent) {
     }
     connect(up_, &QToolButton::clicked, this, [this] { ClickArrow(true); });
     connect(down_, &QToolButton::clicked, this, [this] { ClickArrow(false); });
+    for (QToolButton* b : {up_, down_}) {
+        // Auto-repeat releases and presses again while the arrow stays down.
+        connect(b, &QToolButton::pressed, this, [this] {
+            if (pressedAt_ < 0) pressedAt_ = QDateTime::currentMSecsSinceEpoch();
+        });
+        connect(b, &QToolButton::released, this, [this, b] {
+            if (!b->isDown()) pressedAt_ = -1;
+        });
+    }
+}
+
+int TUpDown::StepAfter(qint64 heldMs) const {
+    int step = increment_;
+    for (const auto& [seconds, s] : accel_)
+        if (heldMs >= seconds * 1000LL) step = s;
+    return step;
 }
 
 void TUpDown::SetPosition(int position) {
@@ -104,7 +121,11 @@ void TUpDown::SetAssociate(QLineEdit* edit) {
 
 void TUpDown::ClickArrow(bool up) {
     if (!isEnabled()) return;
-    SetPosition(position_ + (up ? increment_ : -increment_));
+    const int step = pressedAt_ < 0 ? increment_ : StepAfter(QDateTime::currentMSecsSinceEpoch() - pressedAt_);
+    const int64_t next = int64_t{position_} + (up ? step : -step);
+    if (wrap_ && next > max_) SetPosition(min_);
+    else if (wrap_ && next < min_) SetPosition(max_);
+    else SetPosition(static_cast<int>(std::clamp<int64_t>(next, INT32_MIN, INT32_MAX)));
     emit Click(up);
 }
 

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QStringList>
 #include <QWidget>
+#include <utility>
 #include <vector>
 
 class QLineEdit;
@@ -60,6 +61,14 @@ public:
     void SetMin(int min) { SetRange(min, max_); }
     void SetMax(int max) { SetRange(min_, max); }
     void SetIncrement(int increment) { increment_ = increment; }
+    int Increment() const { return increment_; }
+    // A step past either end comes round to the other end.
+    void SetWrap(bool on) { wrap_ = on; }
+    // Steps while an arrow is held: after `seconds` the step becomes `step`
+    // (pairs in ascending seconds); empty: always the increment.
+    void SetAccel(std::vector<std::pair<int, int>> steps) { accel_ = std::move(steps); }
+    // The step a click takes after the arrow has been held `heldMs`.
+    int StepAfter(qint64 heldMs) const;
     void SetAssociate(QLineEdit* edit);
     // What a click on an arrow does (also used by scripted input).
     void ClickArrow(bool up);
@@ -71,6 +80,9 @@ signals:
 private:
     void ShowPosition();
     int position_ = 0, min_ = 0, max_ = 100, increment_ = 1;
+    bool wrap_ = false;
+    std::vector<std::pair<int, int>> accel_;
+    qint64 pressedAt_ = -1;  // ms since the arrow went down (-1: a single click)
     QLineEdit* associate_ = nullptr;
     QToolButton* up_;
     QToolButton* down_;

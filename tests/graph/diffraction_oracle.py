@@ -101,7 +101,8 @@ def write(path, seed):
     out = ["Tevorin File Format (for Ver.0.9.26 later)", "oracle.avi", "NTSC", "h1", "h2", "h3"]
     for i, v in enumerate(vals):
         label = f"{i // 2}.{5 if i % 2 else 0}" if a.field else f"{i}.0"
-        out.append(label + "," * 10 + repr(float(v)) + ",")
+        # 40 fields: enough columns for the results loader (one object).
+        out.append(label + "," * 10 + repr(float(v)) + "," * 30)
     with open(path, "w") as f:
         f.write("\r\n".join(out) + "\r\n")
 
