@@ -2,6 +2,7 @@
 // extension wins.
 #include "imagefile/BMPLoader.h"
 #include "imagefile/HIPSLoader.h"
+#include "imagefile/ICOLoader.h"
 #include "imagefile/ImageDLLLoader.h"
 #include "imagefile/JPEGLoader.h"
 #include "imagefile/LinarBitmap.h"
@@ -12,6 +13,7 @@ namespace imagefile {
 
 namespace {
 TImageDLLLoader* g_imageDLLLoader = nullptr;
+TICOLoader* g_icoLoader = nullptr;
 TJPEGLoader* g_jpegLoader = nullptr;
 TPNGLoader* g_pngLoader = nullptr;
 THIPSLoader* g_hipsLoader = nullptr;
@@ -21,7 +23,7 @@ TPCXLoader* g_pcxLoader = nullptr;
 
 void RegisterStandardLoaders(TBitmapLoaders& registry) {
     registry.Add(g_imageDLLLoader = new TImageDLLLoader);
-    // ICO/CUR loader
+    registry.Add(g_icoLoader = new TICOLoader);
     registry.Add(g_jpegLoader = new TJPEGLoader);
     registry.Add(g_pngLoader = new TPNGLoader);
     registry.Add(g_hipsLoader = new THIPSLoader);
@@ -33,6 +35,11 @@ void RegisterStandardLoaders(TBitmapLoaders& registry) {
 TImageDLLLoader& ImageDLLLoader() {
     BitmapLoaders();
     return *g_imageDLLLoader;
+}
+
+TICOLoader& ICOLoader() {
+    BitmapLoaders();
+    return *g_icoLoader;
 }
 
 TJPEGLoader& JPEGLoader() {

@@ -5,7 +5,13 @@
 //       P5 (maxval 65535) for format 5; --alpha keeps alpha and writes it as P5 (255
 //       everywhere when the file has none); --palette prints 256 lines "i r g b";
 //       --plane N answers the HIPS plane question with N (asked as with progress
-//       shown; "cancel" cancels it, which loads nothing and prints "cancelled").
+//       shown; "cancel" cancels it, which loads nothing and prints "cancelled");
+//       --icon-index N --transparent RRGGBB are the icon selection window's choice
+//       (the image, 0-based, and the transparent colour; the colour also for a file
+//       of one image); icons and cursors add " hotspot=X,Y".
+//   image-save ... [--hotspot X,Y]   a cursor's hot spot
+//   icon-list FILE         the selection window's lines ("Icon 32 x 32 8 bit"), a
+//       cursor's with " hotspot=X,Y"
 //   image-save IN.pnm OUT [--palette P.ppm] [--to 3|5|6|7] [--gray] [--filter-mode N] [--lossy N]
 //              [--quality Q] [--target-size B]
 //       P6 gives a 24-bit picture, 8-bit P5 an 8-bit one with the grey palette or
@@ -24,6 +30,7 @@
 #include "imagefile/BitmapConversion.h"
 #include "imagefile/ColorMapper.h"
 #include "imagefile/HIPSLoader.h"
+#include "imagefile/ICOLoader.h"
 #include "imagefile/JPEGLoader.h"
 #include "imagefile/LinarBitmap.h"
 #include "imagefile/PNGLoader.h"
@@ -175,6 +182,15 @@ int ImageLoad(const std::vector<std::string>& a) {
             HIPSLoader().InputQuery = [answer](const std::string&, const std::string&, const std::string&) {
                 return answer == "cancel" ? std::optional<std::string>() : std::optional<std::string>(answer);
             };
+        } else if (a[i] == "--icon-index" && i + 1 < a.size()) {
+            const int index = std::stoi(a[++i]);
+            ICOLoader().SelectIcon = [index](TIconList&, int& chosen, uint32_t&) {
+                chosen = index;
+                return true;
+            };
+        } else if (a[i] == "--transparent" && i + 1 < a.size()) {
+            const uint32_t rgb = static_cast<uint32_t>(std::stoul(a[++i], nullptr, 16));
+            ICOLoader().TransparentColor = (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
         } else return ProbeFail("unknown option: " + a[i]);
     }
     TPNGLoader& png = PNGLoader();
@@ -190,6 +206,7 @@ int ImageLoad(const std::vector<std::string>& a) {
         if (loader == &png) std::printf(" gamma=%g transparent=%d", png.Gamma, png.TransparentColor);
         if (loader == &jpeg) std::printf(" full=%dx%d", jpeg.FullWidth, jpeg.FullHeight);
         if (loader == &HIPSLoader()) std::printf(" planes=%d", HIPSLoader().PlaneCount);
+        if (loader == &ICOLoader()) std::printf(" hotspot=%d,%d", ICOLoader().HotSpotX, ICOLoader().HotSpotY);
         std::printf("\n");
         if (palette)
             for (int i = 0; i < 256; ++i) {
@@ -218,6 +235,13 @@ int ImageSave(const std::vector<std::string>& a) {
     try {
         for (size_t i = 2; i < a.size(); ++i) {
             if (a[i] == "--palette" && i + 1 < a.size()) palettePath = a[++i];
+            else if (a[i] == "--hotspot" && i + 1 < a.size()) {
+                const std::string v = a[++i];
+                const size_t comma = v.find(',');
+                if (comma == std::string::npos) return ProbeFail("--hotspot takes X,Y");
+                ICOLoader().HotSpotX = std::stoi(v.substr(0, comma));
+                ICOLoader().HotSpotY = std::stoi(v.substr(comma + 1));
+            }
             else if (!TakeOption(a, i, o)) return ProbeFail("unknown option: " + a[i]);
         }
         TLinearBitmap b;
@@ -286,16 +310,36 @@ int SaveRoad(const std::vector<std::string>& a) {
     return 0;
 }
 
-ProbeCommand c1("image-load", "FILE OUT.pnm [--alpha A.pgm] [--palette] [--min-width W --min-height H] [--plane N]",
+int IconListCommand(const std::vector<std::string>& a) {
+    if (a.size() != 1) return ProbeFail("usage: icon-list FILE");
+    try {
+        TFileStream file(a[0], TFileStream::fmRead | TFileStream::fmShareRead);
+        TIconList list;
+        list.LoadFromStream(file);
+        for (int i = 0; i < list.Count(); ++i) {
+            std::printf("%s", list.Describe(i).c_str());
+            if (list.FileType == 2) std::printf(" hotspot=%d,%d", list.Image(i).HotSpotX, list.Image(i).HotSpotY);
+            std::printf("\n");
+        }
+    } catch (const std::exception& e) {
+        return ProbeFail(e.what());
+    }
+    return 0;
+}
+
+ProbeCommand c1("image-load",
+                "FILE OUT.pnm [--alpha A.pgm] [--palette] [--min-width W --min-height H] [--plane N] [--icon-index N] "
+                "[--transparent RRGGBB]",
                 ImageLoad);
 ProbeCommand c2("image-save",
                 "IN.pnm OUT [--palette P.ppm] [--to 3|5|6|7] [--gray] [--filter-mode N] [--lossy N] [--quality Q] "
-                "[--target-size B]",
+                "[--target-size B] [--hotspot X,Y]",
                 ImageSave);
 ProbeCommand c3("image-convert", "IN OUT [--to F] [--gray] [--filter-mode N] [--lossy N] [--quality Q] [--target-size B]",
                 ImageConvert);
 ProbeCommand c4("image-loader", "NAME", ImageLoader);
 ProbeCommand c5("image-colors", "FILE", ImageColors);
 ProbeCommand c6("save-road", "IN.pnm NAME INDEX", SaveRoad);
+ProbeCommand c7("icon-list", "FILE", IconListCommand);
 
 }  // namespace
