@@ -199,9 +199,12 @@ void TTimingErrorSimulation::StartBatch(int button) {
 
 void TTimingErrorSimulation::PollBatch() {
     if (!job_) return;
+    // Finished is read first: the worker sets it after its last report, so the bar
+    // then shows the final count.
+    const bool finished = job_->finished;
     ProgressBar1->setRange(0, job_->total);
     ProgressBar1->setValue(job_->done);
-    if (!job_->finished) return;
+    if (!finished) return;
     pollTimer_.stop();
     worker_.join();
     const std::unique_ptr<Job> job = std::move(job_);
