@@ -137,7 +137,11 @@ long double HeaderFrameRate(const std::vector<std::string>& table) {
 AverageResult AverageFrames(const std::vector<std::string>& table, const AverageSettings& st) {
     AverageResult r;
     const ResultsFormat fmt = DetectResultsFormat(table);
-    const int64_t rows = static_cast<int64_t>(table.size()) - fmt.headerLines;
+    // Blank lines are no rows: the table reads as the same table without them.
+    std::vector<size_t> dataRows;
+    for (size_t i = static_cast<size_t>(fmt.headerLines); i < table.size(); ++i)
+        if (!IsBlankLine(table[i])) dataRows.push_back(i);
+    const int64_t rows = static_cast<int64_t>(dataRows.size());
     if (rows <= 0) {
         r.listing = {"Data is not detected."};
         return r;
@@ -148,8 +152,7 @@ AverageResult AverageFrames(const std::vector<std::string>& table, const Average
         r.listing.push_back("Legacy format is detected.");
         r.listing.push_back("Please use newest Tevorin (0.9.26 or later) for measurement.");
     }
-    const size_t first = static_cast<size_t>(fmt.headerLines);
-    if (st.timeSetting == 0 && KeepDigits(GetField(table[first], 4)).empty()) {
+    if (st.timeSetting == 0 && KeepDigits(GetField(table[dataRows[0]], 4)).empty()) {
         r.status = AverageStatus::NoTime;
         return r;
     }
@@ -172,8 +175,10 @@ AverageResult AverageFrames(const std::vector<std::string>& table, const Average
     std::vector<Frame> frames(static_cast<size_t>(frameCount) + 1);
     const long double single = st.single ? c.Float(st.singleValue) : 0;
     std::string_view f[kFields + 1];
+    size_t badLine = 0;
     for (int k = 1; k <= frameCount && c.error.empty(); ++k) {
-        SplitRow(table[first + static_cast<size_t>(k - 1)], f);
+        badLine = dataRows[static_cast<size_t>(k - 1)];
+        SplitRow(table[badLine], f);
         Frame& fr = frames[static_cast<size_t>(k)];
         if (st.timeSetting == 0) {
             fr.hour = c.Int(f[4]);
@@ -187,7 +192,8 @@ AverageResult AverageFrames(const std::vector<std::string>& table, const Average
     }
     if (!c.error.empty()) {
         r.status = AverageStatus::Error;
-        r.error = c.error;
+        // A cell names its line (1-based, as an editor counts the table's lines).
+        r.error = frameCount > 0 && badLine > 0 ? c.error + " (line " + std::to_string(badLine + 1) + " of the table)" : c.error;
         r.listing.clear();
         return r;
     }

@@ -166,6 +166,8 @@ std::string StripQuotes(const std::string& text) {
     return s;
 }
 
+bool IsBlankLine(std::string_view line) { return line.find_first_not_of(" \t") == std::string_view::npos; }
+
 ResultsFormat DetectResultsFormat(const std::vector<std::string>& lines) {
     ResultsFormat f;
     if (lines.empty()) return f;
@@ -311,6 +313,16 @@ bool ReadResultsFile(const std::string& path, LoadedResults& out, std::string& e
 
 bool ParseResultsFile(std::vector<std::string> lines, LoadedResults& out, std::string& error) {
     out = LoadedResults{};
+    if (!lines.empty()) {
+        std::string& head = lines.front();
+        // Two-byte text: a byte-order mark, or the zero bytes of ASCII in UTF-16.
+        if (head.rfind("\xFF\xFE", 0) == 0 || head.rfind("\xFE\xFF", 0) == 0 || head.find('\0') != std::string::npos) {
+            error = "the file is UTF-16 text; save it as ANSI or UTF-8 text";
+            return false;
+        }
+        if (head.rfind("\xEF\xBB\xBF", 0) == 0) head.erase(0, 3);
+    }
+    lines.erase(std::remove_if(lines.begin(), lines.end(), [](const std::string& l) { return IsBlankLine(l); }), lines.end());
     while (!lines.empty() && lines.back().find(',') == std::string::npos) lines.pop_back();
     const ResultsFormat fmt = DetectResultsFormat(lines);
     if (lines.size() <= static_cast<size_t>(fmt.headerLines)) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "measure/measure_state.h"
@@ -42,6 +43,11 @@ std::string GetField(const std::string& line, int n);
 void SetField(std::string& line, int n, const std::string& text);
 // Deletes double quotes; of two adjacent quotes the second is kept.
 std::string StripQuotes(const std::string& text);
+
+// A line of nothing but blanks and tabs. Such lines are no rows: every reader of a
+// results table skips them, so a table with blank lines reads as the same table
+// without them.
+bool IsBlankLine(std::string_view line);
 
 struct ResultsFormat {
     uint8_t version = 0;
@@ -101,6 +107,8 @@ struct LoadedResults {
 // Parses a results file's lines. Nothing outside is touched; on failure returns
 // false with an English error. A file is refused unless it has a header the
 // program knows and at least one data row with the fields its objects need.
+// Blank lines are dropped and a UTF-8 byte-order mark is ignored; UTF-16 text is
+// refused as such.
 bool ParseResultsFile(std::vector<std::string> lines, LoadedResults& out, std::string& error);
 // Reads and parses a results file of at most kResultsFileLimit bytes. Files that
 // are not regular files, that hold far more lines than their size allows for, or

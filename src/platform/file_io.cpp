@@ -195,16 +195,19 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::st
 bool ResolveSaveTarget(const std::string& path, std::string& target, std::string& error) {
     target = path;
     struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        // Replacing the link itself would leave the file it points to stale.
+    // Replacing a link itself would leave the file it points to stale; a link whose
+    // target does not exist yet is written through too, creating that file.
+    std::filesystem::path at(path);
+    for (int hops = 0; ::lstat(at.c_str(), &st) == 0 && S_ISLNK(st.st_mode); ++hops) {
         std::error_code ec;
-        auto resolved = std::filesystem::weakly_canonical(path, ec);
-        if (ec) {
-            error = "Cannot resolve " + path + ": " + ec.message();
+        const std::filesystem::path next = std::filesystem::read_symlink(at, ec);
+        if (ec || hops == 40) {
+            error = "Cannot resolve " + path + ": " + (ec ? ec.message() : std::string("Too many levels of symbolic links"));
             return false;
         }
-        target = resolved.string();
+        at = (next.is_absolute() ? next : at.parent_path() / next).lexically_normal();
     }
+    target = at.string();
     if (::stat(target.c_str(), &st) != 0) return true;  // a new file
     if (!S_ISREG(st.st_mode)) {
         error = "Not a regular file: " + target;

@@ -31,7 +31,8 @@ bool ReadFile(const std::string& path, std::string& out, std::string& error, siz
 bool ReadLines(const std::string& path, std::vector<std::string>& lines, std::string& error,
                size_t maxBytes = kDefaultReadLimit);
 
-// The file a save to `path` replaces: a symbolic link is followed to its target.
+// The file a save to `path` replaces: a symbolic link (a chain of them) is followed
+// to its target, also when that target does not exist yet.
 // False with "Read-only file: ..." when that file exists without write permission
 // (in its mode bits, so also for root), or "Not a regular file: ..." for a folder,
 // FIFO or device.

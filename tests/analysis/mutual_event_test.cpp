@@ -158,11 +158,11 @@ TEST(MutualAverage, BadTablesChangeNothing) {
     table[20] = "14.0,,,1,0,0.5,0.5,,,,12x3,2000,0";
     r = AverageFrames(table, s);
     EXPECT_EQ(r.status, AverageStatus::Error);
-    EXPECT_EQ(r.error, "'12x3' is not a valid floating point value");
+    EXPECT_EQ(r.error, "'12x3' is not a valid floating point value (line 21 of the table)");
     EXPECT_TRUE(r.units.empty());
     rows[0].noComparison = true;
     r = AverageFrames(mutualtest::Table(rows), s);
-    EXPECT_EQ(r.error, "'' is not a valid floating point value");
+    EXPECT_EQ(r.error, "'' is not a valid floating point value (line 7 of the table)");
     s.single = true;
     EXPECT_EQ(AverageFrames(mutualtest::Table(rows), s).status, AverageStatus::Done);
     // No hour in the first row with the time read from the video: stopped silently.
@@ -218,4 +218,31 @@ TEST(MutualAverage, FirstFrameTimesFollowTheTablesFrameRate) {
     auto t = mutualtest::Table(rows, 0);
     t.back() += "FrameRate=25.00";
     EXPECT_EQ(HeaderFrameRate(t), 0.0L);
+}
+
+// Blank lines are no rows: the listing and units of a table with blank lines (in
+// the middle, before the first row, at the end) are those of the table without.
+TEST(MutualAverage, BlankLinesReadAsTheTableWithoutThem) {
+    const auto plain = mutualtest::Table(mutualtest::EventRows(100, 3600));
+    auto blanks = plain;
+    blanks.insert(blanks.begin() + 50, "");
+    blanks.insert(blanks.begin() + 30, "   ");
+    blanks.insert(blanks.begin() + 6, "");
+    blanks.push_back("");
+    for (int timeSetting : {0, 2}) {
+        AverageSettings s;
+        s.unitSize = 8;
+        s.timeSetting = timeSetting;
+        s.firstH = "1", s.lastH = "1", s.lastS = "4";
+        const AverageResult a = AverageFrames(plain, s), b = AverageFrames(blanks, s);
+        ASSERT_EQ(a.status, AverageStatus::Done);
+        EXPECT_TRUE(b.status == a.status && b.frameCount == 100 && b.listing == a.listing && b.UnitCount() == a.UnitCount());
+    }
+    // A table of nothing but blank rows has no data.
+    auto none = mutualtest::Table({});
+    none.insert(none.end(), {"", " "});
+    EXPECT_EQ(AverageFrames(none, AverageSettings{}).listing, std::vector<std::string>{"Data is not detected."});
+    // A bad cell after blank lines names its own line of the table.
+    blanks[60] = "54.0,,,1,0,0.5,0.5,,,,abc,2000,0";
+    EXPECT_EQ(AverageFrames(blanks, AverageSettings{}).error, "'abc' is not a valid floating point value (line 61 of the table)");
 }

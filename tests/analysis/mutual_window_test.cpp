@@ -192,7 +192,7 @@ TEST_F(MutualWindow, FilesClipboardAndBadInput) {
     main->Table.Set(100, "94.0,,,12,30,3.1,3.1,,,,abc,2000,1500");
     w->Button1->click();
     ASSERT_EQ(dialogs.Texts("error").size(), 1u);
-    EXPECT_EQ(dialogs.Texts("error")[0], "'abc' is not a valid floating point value");
+    EXPECT_EQ(dialogs.Texts("error")[0], "'abc' is not a valid floating point value (line 101 of the table)");
     EXPECT_EQ(w->MutualUnitCount(), 43);
     EXPECT_EQ(w->Memo1->toPlainText(), listing);
 

@@ -9,6 +9,9 @@
 
 #include <fstream>
 
+#include "platform/file_io.h"
+#include "support/test_util.h"
+
 namespace {
 
 std::string Commas(int n) { return std::string(static_cast<size_t>(n), ','); }
@@ -289,4 +292,57 @@ TEST(ResultsFileRead, LineEndsOnlyAreRefusedWithinBoundedMemory) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ::unlink(blank.c_str());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+}
+
+// Blank lines are no rows wherever they stand; a UTF-8 byte-order mark is ignored;
+// UTF-16 text is refused with a message that says so.
+TEST(ResultsFileRead, BlankLinesAndByteOrderMarks) {
+    MeasureState s = OneObjectState();
+    const RowContext c;
+    ResultsTable t;
+    WriteResultsHeader(t, s, c);
+    for (int i = 0; i < 50; ++i) {
+        s.DataLines[0].FrameNo10 = 20 * i;
+        AppendResultRows(t, s, c);
+    }
+    testutil::TempDir dir;
+    auto load = [&](const std::string& bytes, LoadedResults& r) {
+        testutil::WriteAll(dir.File("r.csv"), bytes);
+        std::string error;
+        return ReadResultsFile(dir.File("r.csv"), r, error) ? std::string() : error;
+    };
+    const std::string text = fileio::JoinLines(t.Lines());
+    LoadedResults plain;
+    ASSERT_EQ(load(text, plain), "");
+    ASSERT_EQ(plain.lines.size(), 56u);
+    ASSERT_EQ(plain.frameStep, 2);
+
+    std::vector<std::string> lines = t.Lines();
+    lines.insert(lines.begin() + 40, "");
+    lines.insert(lines.begin() + 20, " \t ");
+    lines.insert(lines.begin() + 6, "");  // before the first data row
+    lines.insert(lines.begin() + 2, "");  // inside the header
+    lines.insert(lines.end(), {"", "", "  "});
+    for (const std::string& eol : {"\r\n", "\n"}) {
+        LoadedResults blanks;
+        ASSERT_EQ(load(fileio::JoinLines(lines, eol), blanks), "");
+        EXPECT_EQ(blanks.lines, plain.lines);
+        EXPECT_TRUE(blanks.firstDataRow == plain.firstDataRow && blanks.frameStep == plain.frameStep &&
+                    blanks.format.version == 2 && blanks.videoFileName == plain.videoFileName);
+    }
+    LoadedResults marked;
+    ASSERT_EQ(load("\xEF\xBB\xBF" + text, marked), "");
+    EXPECT_EQ(marked.lines, plain.lines);
+
+    auto utf16 = [&](bool bigEndian, bool mark) {
+        std::string out = mark ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
+        for (char ch : text) out += bigEndian ? std::string{'\0', ch} : std::string{ch, '\0'};
+        return out;
+    };
+    for (const auto& [bigEndian, mark] : {std::pair{false, true}, {true, true}, {false, false}, {true, false}}) {
+        LoadedResults r;
+        EXPECT_EQ(load(utf16(bigEndian, mark), r), "the file is UTF-16 text; save it as ANSI or UTF-8 text")
+            << bigEndian << mark;
+        EXPECT_TRUE(r.lines.empty());
+    }
 }

@@ -96,3 +96,29 @@ TEST(FileIo, AtomicSaveRespectsReadOnlyLinksAndMode) {
     EXPECT_TRUE(::lstat(link.c_str(), &l) == 0 && S_ISLNK(l.st_mode) && ::stat(real.c_str(), &r) == 0 && (r.st_mode & 07777) == 0640);
     EXPECT_EQ(testutil::ReadAll(real), "through the link");
 }
+
+// A link whose target does not exist yet is written through, creating the target;
+// the link stays a link (also along a chain). A loop of links is refused.
+TEST(FileIo, AtomicSaveThroughDanglingLinks) {
+    testutil::TempDir dir;
+    ::mkdir(dir.File("sub").c_str(), 0755);
+    const std::string link = dir.File("link.csv"), chain = dir.File("chain.png"), loop = dir.File("loop.csv");
+    ASSERT_EQ(::symlink("sub/new.csv", link.c_str()), 0);
+    ASSERT_EQ(::symlink("link.csv", chain.c_str()), 0);
+    ASSERT_EQ(::symlink("loop.csv", loop.c_str()), 0);
+    std::string err, target;
+    ASSERT_TRUE(ResolveSaveTarget(chain, target, err)) << err;
+    EXPECT_EQ(target, dir.File("sub/new.csv"));
+    ASSERT_TRUE(WriteFileAtomic(link, "first", err)) << err;
+    ASSERT_TRUE(WriteFileAtomic(chain, "second", err)) << err;
+    struct stat l {}, c {};
+    EXPECT_TRUE(::lstat(link.c_str(), &l) == 0 && S_ISLNK(l.st_mode) && ::lstat(chain.c_str(), &c) == 0 && S_ISLNK(c.st_mode));
+    EXPECT_EQ(testutil::ReadAll(dir.File("sub/new.csv")), "second");
+    // An absolute target in a folder that does not exist: refused, nothing created.
+    ASSERT_EQ(::symlink(dir.File("none/x.csv").c_str(), dir.File("far.csv").c_str()), 0);
+    EXPECT_FALSE(WriteFileAtomic(dir.File("far.csv"), "x", err));
+    EXPECT_TRUE(::lstat(dir.File("far.csv").c_str(), &l) == 0 && S_ISLNK(l.st_mode));
+    EXPECT_FALSE(WriteFileAtomic(loop, "x", err));
+    EXPECT_EQ(err, "Cannot resolve " + loop + ": Too many levels of symbolic links");
+    EXPECT_TRUE(::lstat(loop.c_str(), &l) == 0 && S_ISLNK(l.st_mode));
+}
