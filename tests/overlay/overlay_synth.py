@@ -8,7 +8,7 @@ The truth file lists, per frame and field, the text, every character's centre x 
 top line, and which frame lines carry the field.
 
 Layouts (x positions given for 720-wide frames, scaled by width / 720):
-  iota  cell c centred at x0 + p*c (p 24.1, x0 82), top line 434 (480 lines) or 544
+  iota  cell c centred at x0 + p*c (p 24.1 or --pitch, x0 82), top line 434 (480 lines) or 544
         (576); cells 0-7 "hh:mm:ss", 9-12 and 14-17 two four-digit fraction groups of
         which each field shows only its own, 19-26 the field counter.
   ghs   pitch 20, the hours' first cell centred at 384, top line 386; "U" at cell -11,
@@ -202,7 +202,7 @@ def render_field(face, kind, cells, width, height, opts, field_top, rng):
             chars.append({"char": ch, "cell": cell, "x": cx, "top": field_top})
         return img, chars
     if kind == "iota":
-        pitch, x0 = 24.1 * scale, 82.0 * scale
+        pitch, x0 = opts.get("pitch", 24.1) * scale, 82.0 * scale
     else:
         pitch, x0 = 20.0 * scale, 384.0 * scale
     alpha = np.zeros((height, width), np.float32)
@@ -329,6 +329,7 @@ def main(argv):
     ap.add_argument("--gain", type=float, default=1.0)
     ap.add_argument("--offset", type=float, default=0.0)
     ap.add_argument("--subpixel", type=float, default=0.0)
+    ap.add_argument("--pitch", type=float, default=24.1, help="iota cell pitch at 720 wide")
     ap.add_argument("--line-shift", type=int, default=0)
     ap.add_argument("--resample", type=int, default=0, help="resample the width to this many pixels")
     ap.add_argument("--video", choices=["ffv1", "huffyuv", "mjpeg", "dvvideo"])
@@ -339,7 +340,7 @@ def main(argv):
     opts = {"type": a.type, "face": a.face, "zero_width": a.zero_width, "width": w, "height": h,
             "frames": a.frames, "rate": a.rate, "order": a.order, "background": a.background,
             "italic": a.italic, "seed": a.seed, "blur": a.blur, "noise": a.noise, "gain": a.gain,
-            "offset": a.offset, "subpixel": a.subpixel, "line_shift": a.line_shift, "resample": a.resample,
+            "offset": a.offset, "subpixel": a.subpixel, "pitch": a.pitch, "line_shift": a.line_shift, "resample": a.resample,
             "kiwi_centres": [float(v) for v in a.kiwi_centres.split(",") if v],
             "kiwi_tops": [int(v) for v in a.kiwi_tops.split(",")]}
     if a.type == "kiwi" and not opts["kiwi_centres"]:

@@ -1,0 +1,494 @@
+#include "overlay/overlay_locate.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "overlay/signal_tivi.h"
+#include "platform/numtext.h"
+
+namespace overlay {
+
+namespace {
+
+int Away(long double v) { return static_cast<int>(std::clamp<int64_t>(numtext::RoundHalfAway(static_cast<double>(v)), -1000000, 1000000)); }
+int Even(long double v) { return static_cast<int>(std::clamp<int64_t>(numtext::RoundHalfEven(static_cast<double>(v)), -1000000, 1000000)); }
+
+bool IsDigit(char ch) { return ch >= '0' && ch <= '9'; }
+
+// Mean and maximum of R+G+B over the part of the block (x, y, w x h) that lies in
+// the frame; false when none does.
+struct Level {
+    double mean = 0, max = 0;
+    double rough = 0;  // share of horizontal neighbours differing by more than 60
+};
+bool BlockLevel(const Bitmap24& bmp, int x, int y, int w, int h, Level& out) {
+    const int x0 = std::max(x, 0), y0 = std::max(y, 0);
+    const int x1 = std::min<int64_t>(static_cast<int64_t>(x) + w, bmp.Width()) , y1 = std::min<int64_t>(static_cast<int64_t>(y) + h, bmp.Height());
+    if (x1 <= x0 || y1 <= y0) return false;
+    int64_t sum = 0, rough = 0, pairs = 0;
+    int max = 0;
+    for (int yy = y0; yy < y1; ++yy) {
+        const uint8_t* p = bmp.Scanline(yy) + 3 * x0;
+        int last = -1;
+        for (int xx = x0; xx < x1; ++xx, p += 3) {
+            const int v = p[0] + p[1] + p[2];
+            sum += v;
+            max = std::max(max, v);
+            if (last >= 0) rough += std::abs(v - last) > 60, ++pairs;
+            last = v;
+        }
+    }
+    out.mean = static_cast<double>(sum) / (static_cast<double>(x1 - x0) * (y1 - y0));
+    out.max = max;
+    out.rough = pairs ? static_cast<double>(rough) / static_cast<double>(pairs) : 0;
+    return true;
+}
+
+// Characters stand out of a calm background: the block's maximum lies well above
+// its mean, and most neighbouring pixels are alike (in noise nearly none are).
+bool LooksLikeText(const Level& lv) { return lv.max - lv.mean >= kLevelContrast && lv.rough < 0.5; }
+
+// The GHS-OSD level block at (x, y): min(50, width - x + 1) + 1 columns by
+// min(35, height - y + 1) + 1 rows.
+bool GhsBlock(const Bitmap24& bmp, int x, int y, Level& out) {
+    const int w = std::min(50, bmp.Width() - x + 1) + 1, h = std::min(35, bmp.Height() - y + 1) + 1;
+    if (w <= 0 || h <= 0) return false;
+    return BlockLevel(bmp, x, y, w, h, out);
+}
+
+struct ScanBest {
+    char ch = 0;
+    double score = 0;
+};
+
+constexpr double kSmooth[5] = {0.36, 0.775, 1, 0.775, 0.36};
+
+ScanBest ScanColumns(OverlayState& st, const OverlayControls& c, const LocatorState& loc, const Bitmap24& bmp, int& x,
+                     int y, bool takeU) {
+    const int n = (c.TimeInserterType == kIotaVti && loc.WideScan) ? 14 : 7;
+    std::array<double, 29> score{};
+    ScanBest best;
+    for (int i = 0; i <= 2 * n; ++i) {
+        const OverlayCharacter ch = ReadOverlayCharacter(st, c, bmp, x - n + i, y);
+        score[static_cast<size_t>(i)] = ch.score;
+        if ((IsDigit(ch.character) || (takeU && ch.character == 'U')) && ch.score > best.score)
+            best = {ch.character, ch.score};
+    }
+    // Smoothed over x - n - 3 .. x + n + 3; scores outside the scan count 0.
+    double top = 0;
+    int at = x;
+    for (int j = -3; j <= 2 * n + 3; ++j) {
+        double s = 0;
+        for (int k = -2; k <= 2; ++k) {
+            const int i = j + k;
+            if (i >= 0 && i <= 2 * n) s += kSmooth[k + 2] * score[static_cast<size_t>(i)];
+        }
+        s /= 10.692;
+        if (s > top) top = s, at = x - n + j;
+    }
+    x = at;
+    if (c.TimeInserterType == kIotaVti && best.ch) {
+        // The score peak of these digits lies left of the cell's centre.
+        const char d = best.ch;
+        if (d == '3' || d == '7' || d == '2') x += 2;
+        else if (d == '8' || d == '9' || d == '4' || d == '0') x += 1;
+    }
+    return best;
+}
+
+// The cells of the IOTA-VTI time line (row set 5, columns 7..28).
+constexpr int kIotaCells[22] = {0, 1, 3, 4, 6, 7, 9, 10, 11, 12, 14, 15, 16, 17, 19, 20, 21, 22, 23, 24, 25, 26};
+
+struct FitBuffer {
+    std::array<FitPoint, 40> p{};
+    int n = 0;
+    void Add(long double c, long double x) {
+        if (n < static_cast<int>(p.size())) p[static_cast<size_t>(n++)] = {c, x};
+    }
+    LineFit Fit() const { return FitLineLeastSquares(p.data(), n); }
+};
+
+}  // namespace
+
+LineFit FitLineLeastSquares(const FitPoint* pts, int count) {
+    LineFit f;
+    f.count = count;
+    if (count < 2) return f;
+    long double sc = 0, sx = 0, scc = 0, scx = 0;
+    for (int i = 0; i < count; ++i) {
+        sc += pts[i].c;
+        sx += pts[i].x;
+        scc += pts[i].c * pts[i].c;
+        scx += pts[i].c * pts[i].x;
+    }
+    const long double n = count;
+    long double d = n * scc - sc * sc;
+    // All points in one cell: no line through them.
+    if (d == 0) return f;
+    f.b = (n * scx - sx * sc) / d;
+    f.a = (sx * scc - scx * sc) / d;
+    if (count >= 3) {
+        long double s = 0;
+        for (int i = 0; i < count; ++i) {
+            const long double r = pts[i].x - (f.a + f.b * pts[i].c);
+            s += r * r;
+        }
+        f.eb = 0.6745L * std::sqrt(s * n / d / (n - 2));
+        f.ea = 0.6745L * std::sqrt(s * scc / d / (n - 2));
+    }
+    f.ok = std::isfinite(static_cast<double>(f.a)) && std::isfinite(static_cast<double>(f.b));
+    return f;
+}
+
+bool FindCharacterColumn(OverlayState& st, const OverlayControls& c, const LocatorState& loc, const Bitmap24& bmp,
+                         int& x, int y) {
+    return ScanColumns(st, c, loc, bmp, x, y, false).score > 200;
+}
+
+char FindCharacterColumnOrMark(OverlayState& st, const OverlayControls& c, const LocatorState& loc,
+                               const Bitmap24& bmp, int& x, int y) {
+    const ScanBest b = ScanColumns(st, c, loc, bmp, x, y, true);
+    return b.score > 200 ? b.ch : ' ';
+}
+
+bool RefineCharacterRow(OverlayState& st, const OverlayControls& c, const Bitmap24& bmp, int x, int& y) {
+    double best = 0;
+    int at = y;
+    bool any = false;
+    for (int d = -4; d <= 4; d += 2) {
+        const double s = ReadOverlayCharacter(st, c, bmp, x, y + d).score;
+        if (!any || s > best) best = s, at = y + d, any = true;
+    }
+    y = at;
+    return best > 0;
+}
+
+void ApplyDefaultIotaGrid(OverlayState& st, LocatorState& loc, int frameWidth) {
+    for (int i = 0; i < 22; ++i) {
+        st.CharacterColumns[5][static_cast<size_t>(7 + i)] = 88 + 24 * kIotaCells[i];
+        loc.OverlayCharX[static_cast<size_t>(i)] = 88 + 24 * kIotaCells[i];
+    }
+    st.OverlayCharPitch = frameWidth * 25.0L / 720;
+    loc.OverlayCharHeight = 14;
+}
+
+namespace {
+
+// One line of the IOTA-VTI locate on scanning row y from the first cell x0: the
+// pitch from cell 19, the time cells, the counter cells to the right, the fit.
+struct LineTry {
+    LineFit fit;
+    int points = 0;
+    long double pitch = 0;
+    double score = 0;  // how distinctly the line reads on both fields of its row pair
+    int row = 0;
+};
+
+LineTry TryIotaLine(OverlayState& w, const OverlayControls& c, const LocatorState& loc, const Bitmap24& bmp, int x0,
+                    int y, int row) {
+    LineTry t;
+    t.row = row;
+    const int width = bmp.Width();
+    FindCharacterColumn(w, c, loc, bmp, x0, y);
+    // Cell 19 is looked for at its distance from the first cell found: from a fixed
+    // column the wide scan of a shifted line reaches cell 20 as well.
+    int x19 = x0 + Away(width * 458.0L / 720);
+    FindCharacterColumn(w, c, loc, bmp, x19, y);
+    const long double pitch = (x19 - x0) / 19.0L;
+    w.OverlayCharPitch = pitch;
+    t.pitch = pitch;
+    FitBuffer fit;
+    for (int cell : {0, 1, 3, 4, 6, 7}) {
+        int x = x0 + Away(pitch * cell);
+        if (FindCharacterColumn(w, c, loc, bmp, x, y)) fit.Add(cell, x);
+    }
+    LineFit f = fit.Fit();
+    if (!f.ok) return t;
+    int p = Away(f.a + 19 * f.b);
+    int previous = p - Even(f.b);
+    for (int k = 1; k <= 7; ++k) {
+        if (!FindCharacterColumn(w, c, loc, bmp, p, y)) break;
+        if (std::abs(p - (previous + Even(f.b))) < 8) {
+            fit.Add(18 + k, p);
+            previous = p;
+            p = Away(f.a + (19 + k) * f.b);
+        }
+    }
+    t.fit = fit.Fit();
+    t.points = fit.n;
+    if (!t.fit.ok) return t;
+    return t;
+}
+
+// The whole line read with the columns of x = A + b (c - 13) on the row pair.
+double LineScore(OverlayState& w, const OverlayControls& c, const Bitmap24& bmp, long double A, long double b, int row) {
+    const int p0 = row % 2 == 0 ? row : row - 1, q0 = row % 2 == 0 ? row + 1 : row;
+    double s = 0;
+    for (int cell : kIotaCells) {
+        const int x = Away(A + b * (cell - 13));
+        for (int yy : {p0, q0}) {
+            ReadOverlayCharacter(w, c, bmp, x, yy);
+            // The margin of the best digit over the runner-up: a column where the
+            // digit is told apart from its neighbours in shape reads right.
+            double first = 0, second = 0;
+            for (int k = 0; k <= 9; ++k) {
+                const double v = w.ClassScores[static_cast<size_t>(k)];
+                if (v > first) second = first, first = v;
+                else if (v > second) second = v;
+            }
+            s += first - second;
+        }
+    }
+    return s;
+}
+
+// The fit puts the cells within about a pixel; the reading wants a fraction of one.
+// The line's centre, then its pitch, then the centre again move to the middle of
+// the span where the whole line reads most distinctly (within 2 % of the best): the
+// best value alone often sits at one edge of a flat top, where a stroke just
+// touches a sample run.
+constexpr double kTopShare = 0.02;
+long double MiddleOfTop(const std::array<double, 41>& v, int n, long double step) {
+    const double top = *std::max_element(v.begin(), v.begin() + n);
+    const int at = static_cast<int>(std::max_element(v.begin(), v.begin() + n) - v.begin());
+    int lo = at, hi = at;
+    while (lo > 0 && v[static_cast<size_t>(lo - 1)] >= top - kTopShare * std::fabs(top)) --lo;
+    while (hi < n - 1 && v[static_cast<size_t>(hi + 1)] >= top - kTopShare * std::fabs(top)) ++hi;
+    return step * ((lo + hi) / 2.0L - (n - 1) / 2.0L);
+}
+
+void RefineIotaLine(OverlayState& w, const OverlayControls& c, const Bitmap24& bmp, LineTry& t) {
+    long double A = t.fit.a + 13 * t.fit.b, b = t.fit.b;
+    std::array<double, 41> v{};
+    auto centre = [&] {
+        for (int i = 0; i < 31; ++i) v[static_cast<size_t>(i)] = LineScore(w, c, bmp, A + 0.1L * (i - 15), b, t.row);
+        A += MiddleOfTop(v, 31, 0.1L);
+    };
+    centre();
+    for (int i = 0; i < 41; ++i) v[static_cast<size_t>(i)] = LineScore(w, c, bmp, A, b + 0.004L * (i - 20), t.row);
+    b += MiddleOfTop(v, 41, 0.004L);
+    centre();
+    t.fit.a = A - 13 * b;
+    t.fit.b = b;
+    t.score = LineScore(w, c, bmp, A, b, t.row);
+}
+
+}  // namespace
+
+LocateResult LocateOverlay(OverlayState& st, const OverlayControls& c, LocatorState& loc, const Bitmap24& bmp) {
+    LocateResult r;
+    OverlayState w = st;
+    const int width = bmp.Width();
+    const bool slow = c.VideoFrameRateInt < 27;
+    w.OverlayCharPitch = width * 25.0L / 720;
+    Level lv;
+    if (!BlockLevel(bmp, 100, slow ? 526 : 418, 51, 36, lv)) {
+        r.reason = "the level block lies outside the frame";
+        return r;
+    }
+    if (!LooksLikeText(lv)) {
+        r.reason = "no overlay (no bright characters in the level block)";
+        return r;
+    }
+    w.OverlayLevel = static_cast<double>(numtext::RoundHalfAway((lv.mean + lv.max) / 2));
+
+    int x0 = Away(width * 82.0L / 720);
+    int y = slow ? 545 : 435;
+    if (!FindCharacterColumn(w, c, loc, bmp, x0, y)) {
+        y = slow ? 511 : 401;
+        x0 = Away(width * 82.0L / 720);
+        if (!FindCharacterColumn(w, c, loc, bmp, x0, y)) {
+            r.reason = "no first digit";
+            return r;
+        }
+    }
+    // The wide scan reaches the second cell of a line shifted left; the hours' first
+    // cell has nothing left of it.
+    {
+        LocatorState narrow = loc;
+        narrow.WideScan = false;
+        const long double nominal = width * 24.1L / 720;
+        // A wide scan over two cells can peak between them: settle on one first.
+        FindCharacterColumn(w, c, narrow, bmp, x0, y);
+        int xl = x0 - Away(nominal);
+        if (FindCharacterColumn(w, c, narrow, bmp, xl, y) && std::fabs((x0 - xl) - nominal) < nominal / 4) x0 = xl;
+    }
+    RefineCharacterRow(w, c, bmp, x0, y);
+    const int band = slow ? (y < 520 ? 0 : 1) : (y < 410 ? 0 : 1);
+    static constexpr int kPairs[2][2][2] = {{{399, 401}, {435, 437}}, {{509, 511}, {545, 547}}};
+    const int snapped = slow ? (y < 512 ? 509 : y < 520 ? 511 : y < 548 ? 545 : 547)
+                             : (y < 402 ? 399 : y < 410 ? 401 : y < 438 ? 435 : 437);
+    // The row the single cell preferred, and the other row of its pair: the one the
+    // whole line reads better on wins (a cell alone often scores higher a line low).
+    LineTry best;
+    for (int row : {snapped, kPairs[slow ? 1 : 0][band][0] == snapped ? kPairs[slow ? 1 : 0][band][1]
+                                                                       : kPairs[slow ? 1 : 0][band][0]}) {
+        OverlayState trial = w;
+        const int scanRow = row % 2 == 0 ? row : row - 1;
+        // Once the first cell is known the cells lie about a pitch apart: a wide scan
+        // there would only reach the neighbouring cells.
+        LocatorState narrow = loc;
+        narrow.WideScan = false;
+        LineTry t = TryIotaLine(trial, c, narrow, bmp, x0, row == snapped ? y : scanRow, row);
+        if (!t.fit.ok) continue;
+        RefineIotaLine(trial, c, bmp, t);
+        if (!best.fit.ok || t.score > best.score) best = t;
+    }
+    if (!best.fit.ok) {
+        r.reason = "fewer than two digits of the time found";
+        return r;
+    }
+    w.OverlayRow = best.row;
+    w.OverlayCharPitch = best.pitch;
+    const LineFit& f = best.fit;
+    for (int i = 0; i < 22; ++i) {
+        const long double x = f.a + f.b * kIotaCells[i];
+        loc.OverlayCharX[static_cast<size_t>(i)] = static_cast<double>(x);
+        w.CharacterColumns[5][static_cast<size_t>(7 + i)] = Away(x);
+    }
+    st.CharacterColumns[5] = w.CharacterColumns[5];
+    st.OverlayRow = w.OverlayRow;
+    st.OverlayCharPitch = w.OverlayCharPitch;
+    st.OverlayLevel = w.OverlayLevel;
+    loc.OverlayCharHeight = 14;
+    r.status = LocateStatus::kLocated;
+    r.fit = f;
+    r.points = best.points;
+    return r;
+}
+
+LocateResult LocateOverlayAt(OverlayState& st, const OverlayControls& c, LocatorState& loc, const Bitmap24& bmp,
+                             int& x, int& y) {
+    LocateResult r;
+    if (c.VideoFrameRateInt < 26 || !loc.GhsLocateEnabled) {
+        r.status = LocateStatus::kNotRun;
+        r.reason = c.VideoFrameRateInt < 26 ? "below 26 frames per second" : "GHS-OSD locating not enabled";
+        return r;
+    }
+    OverlayState w = st;
+    const int width = bmp.Width();
+    w.OverlayCharPitch = width * 20.0L / 720;
+    w.ReadLetters = false;
+    Level lv;
+    if (loc.GhsSearchPending) {
+        const uint8_t saved = w.GpsPageMode;
+        w.GpsPageMode = 2;
+        bool found = false;
+        for (int j = 24; j >= 1 && !found; --j) {
+            const int cy = 18 * j + 9;
+            for (int i = 1; i <= 12 && !found; ++i) {
+                const int cx = 20 * i + 9;
+                if (!GhsBlock(bmp, cx, cy, lv) || !LooksLikeText(lv)) continue;
+                w.OverlayLevel = lv.max / 3 - 40;
+                for (int row = cy - 2; row <= cy + 2 && !found; ++row) {
+                    int ux = cx;
+                    if (FindCharacterColumnOrMark(w, c, loc, bmp, ux, row) != 'U') continue;
+                    int dx = ux + 210, dy = row;
+                    const char d = FindCharacterColumnOrMark(w, c, loc, bmp, dx, dy);
+                    RefineCharacterRow(w, c, bmp, dx, dy);
+                    if (IsDigit(d)) {
+                        x = ux + 210;
+                        y = dy;
+                        found = true;
+                    }
+                }
+            }
+        }
+        if (!found) y = 386;
+        w.GpsPageMode = saved;
+    }
+    loc.GhsSearchPending = 1;
+    if (!GhsBlock(bmp, x, y, lv)) {
+        r.reason = "the level block lies outside the frame";
+        return r;
+    }
+    if (!LooksLikeText(lv)) {
+        r.reason = "no overlay (no bright characters in the level block)";
+        return r;
+    }
+    w.OverlayLevel = lv.max / 3 - 40;
+    int x0 = x + Away(w.OverlayCharPitch / 2);
+    if (!FindCharacterColumn(w, c, loc, bmp, x0, y)) {
+        r.reason = "no first digit";
+        return r;
+    }
+    // The span estimates from the pitch alone; the frame width is in the pitch already.
+    int x11 = x0 + Away(w.OverlayCharPitch * 11), xm9 = x0 + Away(w.OverlayCharPitch * -9);
+    FindCharacterColumn(w, c, loc, bmp, x11, y);
+    FindCharacterColumn(w, c, loc, bmp, xm9, y);
+    w.OverlayCharPitch = (x11 - xm9) / 20.0L;
+    w.OverlayRow = y;
+    static constexpr int kTime[9] = {0, 1, 3, 4, 6, 7, 9, 10, 11};
+    static constexpr int kDate[6] = {-9, -8, -6, -5, -3, -2};
+    FitBuffer fit;
+    for (int cell : kTime) {
+        int cx = x0 + Away(w.OverlayCharPitch * cell);
+        if (FindCharacterColumn(w, c, loc, bmp, cx, y)) fit.Add(cell, cx);
+    }
+    for (int cell : kDate) {
+        int cx = x0 + Away(w.OverlayCharPitch * cell);
+        if (FindCharacterColumn(w, c, loc, bmp, cx, y)) fit.Add(cell, cx);
+    }
+    const LineFit f = fit.Fit();
+    if (!f.ok) {
+        r.reason = "fewer than two digits of the time found";
+        return r;
+    }
+    for (int i = 0; i < 9; ++i) {
+        const long double cx = f.a + f.b * kTime[i];
+        loc.OverlayCharX[static_cast<size_t>(i)] = static_cast<double>(cx);
+        w.CharacterColumns[5][static_cast<size_t>(7 + i)] = Away(cx);
+    }
+    for (int i = 0; i < 6; ++i) w.CharacterColumns[5][static_cast<size_t>(i)] = Away(f.a + f.b * kDate[i]);
+    st.CharacterColumns[5] = w.CharacterColumns[5];
+    st.OverlayRow = w.OverlayRow;
+    st.OverlayCharPitch = w.OverlayCharPitch;
+    st.OverlayLevel = w.OverlayLevel;
+    st.ReadLetters = false;
+    loc.OverlayCharHeight = 14;
+    r.status = LocateStatus::kLocated;
+    r.fit = f;
+    r.points = fit.n;
+    return r;
+}
+
+bool LocateOverlayGrid(OverlayState& st, LocatorState& loc, const Bitmap24& bmp, int threshold, int x, int y) {
+    const BrightBox A = FindBrightBox(bmp, threshold, x, y);
+    const BrightBox B = FindBrightBox(bmp, threshold, A.right + 2, y);
+    const int hA = A.bottom - A.top, hB = B.bottom - B.top;
+    if (Even(5.0L * (hA + hB)) <= 0 || hA < 0 || hB < 0) {
+        st.OverlayGridLocated = 0;
+        return false;
+    }
+    std::array<long double, 8> X{};
+    X[0] = (A.left + A.right) / 2.0L;
+    X[1] = (B.left + B.right) / 2.0L;
+    const long double pitch = X[1] - X[0];
+    const BrightBox C = FindBrightBox(bmp, threshold, A.left + Even(pitch * 79 / 27) - 2, y);
+    const BrightBox D = FindBrightBox(bmp, threshold, C.right + 2, y);
+    if (C.bottom - C.top <= 0 || D.bottom - D.top <= 0) {
+        st.OverlayGridLocated = 0;
+        return false;
+    }
+    X[2] = (C.left + C.right) / 2.0L;
+    X[3] = (D.left + D.right) / 2.0L;
+    const long double g = (X[2] - X[0] + X[3] - X[1]) / 2;
+    X[4] = X[0] + 2 * g;
+    X[5] = X[4] + pitch;
+    X[6] = X[0] + 3 * g;
+    X[7] = X[6] + pitch;
+    for (int i = 0; i < 8; ++i) {
+        loc.OverlayCharX[static_cast<size_t>(i)] = static_cast<double>(X[static_cast<size_t>(i)]);
+        st.CharacterColumns[5][static_cast<size_t>(7 + i)] = Even(X[static_cast<size_t>(i)]);
+    }
+    st.OverlayRow = Even((A.top + B.top) / 2.0L);
+    st.OverlayCharPitch = pitch;
+    loc.OverlayCharHeight = (hA + hB) / 2;
+    st.OverlayGridLocated = 1;
+    return true;
+}
+
+}  // namespace overlay

@@ -1,0 +1,167 @@
+// Overlay locating subcommands:
+//   overlay-locate VIDEO [--frame N] --type iota|ghs|grid [--at X,Y] [--search] [--wide]
+//       [--threshold T] [--rate FPS]
+//     Locates the time line in frame N (default 0; a .ppm file is read as the frame):
+//     iota LocateOverlay, ghs LocateOverlayAt from --at (default 374,387; --search
+//     first looks for the "U" mark), grid the bright-box grid from --at. Prints
+//     "status=located|not-found|not-run|fetch-failed row= pitch= height= level= a= b=
+//     ea= eb= points=", "columns=" (row set 5, indices 0-28) and "charx=" (4 decimals);
+//     a frame that cannot be read gives the default grid (iota).
+//   fit-line C,X ...
+//     Prints "a= b= ea= eb=" of the least-squares line x = a + b c (12 significant digits).
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "overlay/overlay_locate.h"
+#include "platform/numtext.h"
+#include "probe.h"
+#include "video/VfwAvi.h"
+
+namespace {
+
+std::string G12(long double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.12Lg", v);
+    return buf;
+}
+
+std::string F4(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.4f", v);
+    return buf;
+}
+
+bool Pair(const std::string& text, long double& a, long double& b) {
+    const size_t comma = text.find(',');
+    if (comma == std::string::npos) return false;
+    auto x = numtext::ParseFloat(text.substr(0, comma)), y = numtext::ParseFloat(text.substr(comma + 1));
+    if (!x || !y) return false;
+    a = *x, b = *y;
+    return true;
+}
+
+bool EndsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+int OverlayLocate(const std::vector<std::string>& args) {
+    const char* usage = "usage: overlay-locate VIDEO [--frame N] --type iota|ghs|grid [--at X,Y] [--search] [--wide] "
+                        "[--threshold T] [--rate FPS]";
+    if (args.empty()) return ProbeFail(usage);
+    std::string type;
+    long frame = 0;
+    int threshold = -1, atX = 374, atY = 387;
+    bool search = false, wide = false, haveAt = false;
+    double rate = 0;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        const std::string v = hasValue ? args[i + 1] : std::string();
+        bool ok = true;
+        if (a == "--type") ok = hasValue && (v == "iota" || v == "ghs" || v == "grid"), type = v, ++i;
+        else if (a == "--frame") {
+            auto n = numtext::ParseInt(v);
+            ok = hasValue && n && *n >= 0 && *n < 100000000;
+            if (ok) frame = static_cast<long>(*n), ++i;
+        } else if (a == "--at") {
+            long double x = 0, y = 0;
+            ok = hasValue && Pair(v, x, y) && x > -100000 && x < 100000 && y > -100000 && y < 100000;
+            if (ok) atX = static_cast<int>(x), atY = static_cast<int>(y), haveAt = true, ++i;
+        } else if (a == "--threshold") {
+            auto n = numtext::ParseInt(v);
+            ok = hasValue && n && *n >= 0 && *n <= 255;
+            if (ok) threshold = static_cast<int>(*n), ++i;
+        } else if (a == "--rate") {
+            auto r = numtext::ParseFloat(v);
+            ok = hasValue && r && *r > 0 && *r < 1000;
+            if (ok) rate = *r, ++i;
+        } else if (a == "--search") search = true;
+        else if (a == "--wide") wide = true;
+        else ok = false;
+        if (!ok) return ProbeFail("bad option " + a + "; " + usage);
+    }
+    if (type.empty() || (type == "grid" && !haveAt)) return ProbeFail(usage);
+
+    overlay::OverlayState st;
+    overlay::OverlayControls c;
+    overlay::LocatorState loc;
+    loc.WideScan = wide;
+    c.TimeInserterType = type == "iota" ? overlay::kIotaVti : type == "ghs" ? overlay::kGhsOsd : overlay::kKiwiOsd;
+    c.UpDown4 = threshold >= 0 ? threshold : (type == "iota" ? 80 : 100);
+    st.OverlayThreshold = c.UpDown4;
+    Bitmap24 bmp;
+    std::string error;
+    bool fetched = true;
+    if (EndsWith(args[0], ".ppm")) {
+        if (!ReadPpm(args[0], bmp, error)) return ProbeFail(error);
+        if (rate <= 0) rate = 29.97;
+    } else {
+        TVfwAvi avi;
+        if (!avi.Open(args[0])) return ProbeFail(avi.LastError());
+        if (rate <= 0) rate = avi.GetFrameRate();
+        fetched = avi.GetFrame(static_cast<int>(frame), bmp);
+        if (!fetched) {
+            error = avi.LastError();
+            // The frame size is known from the stream even when no frame decodes.
+            Bitmap24 first;
+            if (avi.GetFrame(0, first)) bmp.Resize(first.Width(), first.Height());
+        }
+    }
+    c.VideoFrameRateInt = static_cast<int>(numtext::RoundHalfAway(rate));
+    c.FrameWidth = c.DisplayWidth = bmp.Width();
+    c.FrameHeight = c.DisplayHeight = bmp.Height();
+
+    std::string status;
+    overlay::LocateResult r;
+    if (!fetched) {
+        status = "fetch-failed";
+        if (type == "iota") overlay::ApplyDefaultIotaGrid(st, loc, bmp.Width() > 0 ? bmp.Width() : 720);
+        std::fprintf(stderr, "Fail to get a bitmap.\n%s\n", error.c_str());
+    } else if (type == "iota") {
+        r = overlay::LocateOverlay(st, c, loc, bmp);
+    } else if (type == "ghs") {
+        loc.GhsLocateEnabled = 1;
+        loc.GhsSearchPending = search ? 1 : 0;
+        st.OverlayGridLocated = 1;
+        r = overlay::LocateOverlayAt(st, c, loc, bmp, atX, atY);
+    } else {
+        const bool ok = overlay::LocateOverlayGrid(st, loc, bmp, c.UpDown4, atX, atY);
+        r.status = ok ? overlay::LocateStatus::kLocated : overlay::LocateStatus::kNotFound;
+    }
+    if (status.empty())
+        status = r.status == overlay::LocateStatus::kLocated ? "located"
+                 : r.status == overlay::LocateStatus::kNotRun ? "not-run"
+                                                               : "not-found";
+    std::printf("status=%s row=%d pitch=%s height=%d level=%s a=%s b=%s ea=%s eb=%s points=%d\n", status.c_str(),
+                st.OverlayRow, G12(st.OverlayCharPitch).c_str(), loc.OverlayCharHeight, G12(st.OverlayLevel).c_str(),
+                G12(r.fit.a).c_str(), G12(r.fit.b).c_str(), G12(r.fit.ea).c_str(), G12(r.fit.eb).c_str(), r.points);
+    std::string cols = "columns=", xs = "charx=";
+    for (int i = 0; i <= 28; ++i) cols += (i ? "," : "") + std::to_string(st.CharacterColumns[5][static_cast<size_t>(i)]);
+    const int nx = type == "iota" ? 22 : type == "ghs" ? 9 : 8;
+    for (int i = 0; i < nx; ++i) xs += (i ? "," : "") + F4(loc.OverlayCharX[static_cast<size_t>(i)]);
+    std::printf("%s\n%s\n", cols.c_str(), xs.c_str());
+    if (!r.reason.empty() && status != "located") std::fprintf(stderr, "%s\n", r.reason.c_str());
+    return 0;
+}
+
+int FitLine(const std::vector<std::string>& args) {
+    std::vector<overlay::FitPoint> pts;
+    for (const std::string& a : args) {
+        long double c = 0, x = 0;
+        if (!Pair(a, c, x)) return ProbeFail("usage: fit-line C,X ...; bad point " + a);
+        pts.push_back({c, x});
+    }
+    const overlay::LineFit f = overlay::FitLineLeastSquares(pts.data(), static_cast<int>(pts.size()));
+    if (!f.ok) return ProbeFail("at least two points in two different cells are needed");
+    std::printf("a=%s b=%s ea=%s eb=%s\n", G12(f.a).c_str(), G12(f.b).c_str(), G12(f.ea).c_str(), G12(f.eb).c_str());
+    return 0;
+}
+
+ProbeCommand regLocate("overlay-locate",
+                       "VIDEO [--frame N] --type iota|ghs|grid [--at X,Y] [--search] [--wide] [--threshold T] [--rate FPS]",
+                       OverlayLocate);
+ProbeCommand regFit("fit-line", "C,X ...", FitLine);
+
+}  // namespace
