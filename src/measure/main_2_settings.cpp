@@ -258,6 +258,11 @@ void TPlatform::RectangleAperture1Click() {
         s.RectangleHeight[k] = 51;
         UpDown6->SetPosition(51);
         Edit22->setText("51");
+        // The rectangle is sized with both, whatever the form before it allowed.
+        if (!s.DirectionMode) {
+            UpDown8->setEnabled(true);
+            UpDown6->setEnabled(true);
+        }
         for (QRadioButton* b : forms) b->setEnabled(false);
         SavedBkgShape[k] = s.FrameObject(k).BkgShape;
         SavedTrackMode[k] = s.FrameObject(k).TrackMode;
@@ -297,6 +302,11 @@ void TPlatform::RectangleAperture1Click() {
     }
     // The saved form's own button, with its handler (not always "Meteor/Lunar Limb").
     BkgFormClick(shape);
+    // The restored form's enabling, also when the form's handler was refused.
+    if (!s.DirectionMode) {
+        UpDown6->setEnabled(shape != kShapeRing);
+        UpDown8->setEnabled(shape != kShapeRing);
+    }
     ChainRadiusLimits();
     RebuildMasks(k);
     ShowNeighbor();
