@@ -62,6 +62,8 @@ TPlatform::TPlatform(QWidget* parent) : QMainWindow(parent) {
     ConnectGraphHandlers();
     ConnectOpeners();
     ConnectToolHandlers();
+    ConnectSwitchHandlers();
+    ConnectPictureHandlers();
     ConnectSettingsHandlers();
     ConnectOverlayHandlers();
     ConnectSignalHandlers();

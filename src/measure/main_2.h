@@ -229,6 +229,39 @@ public:
     void GammaModeClick(int mode);
     void UpDown9Click();
     void Edit19Exit();
+    // Picture exports and the bitmap source (main_2_picture.cpp).
+    std::string BitmapFileName;
+    // A bitmap file is shown and measured in place of video frames.
+    uint8_t BitmapMode = 0;
+    void SaveImage1Click();
+    void CopyImagetoClipBoard1Click();
+    // "Load bmp" and "Load BMP".
+    void LoadBitmapClick();
+    bool FetchBitmapFile(Bitmap24& out, std::string& status);
+    // ---- Switches (main_2_switches.cpp) ----
+    // "Field Measure"; byUser: the user's own click (only that one may replace a
+    // table holding data rows by a new header).
+    void CheckBox2Click(bool byUser);
+    // The box set from code (the settings file), its handler run when it changed.
+    void SetFieldMeasure(bool on);
+    void CheckBox14Click();
+    void SetPsfPhotometry(bool on);
+    // "Field Measure", the FWHM/Half Flux captions and Button40 follow "Photometry".
+    void ShowPhotometryControls();
+    void CheckBox15Click();
+    void CheckBox4Click();
+    void CheckBox6Click();
+    void CheckBox10Click();
+    void CheckBox16Click();
+    void UpDown11Click();
+    void UpDown12Click();
+    void UpDown13Click();
+    void UpDown15Click();
+    void UpDown16Click();
+    void Button28Click();
+    void Button40Click();
+    void DisplayCamcordersTime2Click();
+    void estspeedofstring1Click();
     // ---- Settings, switches and options (main_2_settings.cpp) ----
     // "Show Field" is on.
     uint8_t FieldViewShown = 0;
@@ -347,6 +380,10 @@ private:
     void ConnectObjectHandlers();
     void ConnectOpeners();
     void ConnectToolHandlers();
+    void ConnectSwitchHandlers();
+    void ConnectPictureHandlers();
+    // Where the results memo sits in the designed layout.
+    int designedMemoTop_ = 0;
     void GammaRedraw();
     void ShowGamma();
     // FrameStep keeps its direction and takes `step`; the shadow velocity per interval follows.

@@ -135,6 +135,8 @@ PsfOptions TPlatform::CurrentPsfOptions() const {
     o.SaturationLimit = SaturationLimit;
     o.InitialPeak = InitialPeak;
     o.SmoothKernel = RadioGroup1->ItemIndex() < 0 ? 0 : RadioGroup1->ItemIndex();
+    o.SigmaLowPercent = UpDown15->Position();
+    o.SigmaHighPercent = UpDown16->Position();
     o.Gamma = &Gamma;
     return o;
 }
@@ -430,7 +432,7 @@ void TPlatform::ComposeFrame() {
 
 void TPlatform::ReadAheadAfter(int n) {
     const MeasureState& s = State;
-    if (!s.RunningFlag || s.FrameStep == 0) return;
+    if (!s.RunningFlag || s.FrameStep == 0 || BitmapMode) return;
     if (s.ReaderKind == 1) DshowReadAhead(n + s.FrameStep, s.FrameStep);
     else if (VfwAvi1) VfwAvi1->ReadAhead(n + s.FrameStep, s.FrameStep);
 }

@@ -25,6 +25,7 @@ const char* kAvisynthOff = "Fail to get a bitmap.\r\nSet \"Use AVISynth\" in Upd
 
 bool TPlatform::FetchFrame(int n, Bitmap24& out, std::string& status) {
     status.clear();
+    if (BitmapMode) return FetchBitmapFile(out, status);
     // The reader that holds the open video, whatever the settings now choose for the next opening.
     if (State.ReaderKind == 1) {
         DshowGetFrame(n, out, status, State.RunningFlag != 0, State.FrameStep);
@@ -77,6 +78,7 @@ bool TPlatform::OpenDshowReader(const std::string& name) {
 }
 
 void TPlatform::ShowFetchError(const std::string& status) {
+    if (BitmapMode) return Dialogs().ShowError("Fail to get a bitmap.\r\n" + BitmapFileName);
     if (State.ReaderKind == 1) Dialogs().ShowError("Fail to get a bitmap.\r\n" + status);
     else Dialogs().ShowError(State.UseAviSynth ? kAvisynthMissing : kAvisynthOff);
 }
@@ -89,7 +91,7 @@ void TPlatform::ApplyFrameRate() {
 
 void TPlatform::WriteAvsScript() {
     if (Lower(State.VideoFileExt) == ".avs") return;
-    std::vector<std::string> lines = ::WriteAvsScript(State.VideoFileName, DisplayCamcordersTime1->isChecked());
+    std::vector<std::string> lines = ::WriteAvsScript(State.VideoFileName, DisplayCamcordersTime2->isChecked());
     Memo2Table.Assign(std::move(lines));
     if (!Memo2Table.SaveToFile(State.AvsFileName, avsWriteError_)) avsWriteError_ = "\r\n" + avsWriteError_;
     Memo2Table.Clear();
@@ -115,7 +117,7 @@ bool TPlatform::OpenVideoReader() {
     // The new file is opened beside the old one, which stays usable if this fails.
     auto reader = std::make_unique<TVfwAvi>();
     avsWriteError_.clear();
-    if ((s.UseAviSynth || DisplayCamcordersTime1->isChecked()) && Lower(s.VideoFileExt) != ".avs") WriteAvsScript();
+    if ((s.UseAviSynth || DisplayCamcordersTime2->isChecked()) && Lower(s.VideoFileExt) != ".avs") WriteAvsScript();
     const std::string& openPath = s.UseAviSynth ? s.AvsFileName : s.VideoFileName;
     if (!reader->Open(openPath)) {
         // A script that could not be written says why after the usual text.

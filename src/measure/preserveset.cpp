@@ -94,8 +94,9 @@ void ApplySettings(TPlatform& p, const SettingsValues& v) {
     s.DirectShowSelected = v.DirectShowSelected;
     p.ShowReaderChoice();
 
-    p.CheckBox14->setChecked(v.PsfPhotometry);
-    p.CheckBox2->setChecked(v.FieldMeasure);
+    // The two boxes' handlers run as for a change the user made.
+    p.SetPsfPhotometry(v.PsfPhotometry);
+    p.SetFieldMeasure(v.FieldMeasure);
     if (v.FieldOrderItem >= 0) p.RadioGroup2->SetItemIndex(v.FieldOrderItem);
     s.TopFieldFirst = v.TopFieldFirst;
 

@@ -63,3 +63,18 @@ bool ApplyPresetToLines(DataLineSet& lines, const PerObject<double>& psfSigma, i
     }
     return true;
 }
+
+void ApplyMemorizedRadii(DataLineSet& lines, const DataLineSet& memorized) {
+    for (int k = 1; k <= 3; ++k) {
+        const DataLineObject& m = memorized[0].Objects[k];
+        const int32_t outer = std::clamp<int32_t>(m.BkgOuterRadius, 2, 25);
+        const int32_t inner = std::clamp<int32_t>(m.BkgInnerRadius, 1, outer);
+        const int32_t aperture = std::clamp<int32_t>(m.ApertureRadius, 0, inner - 1);
+        for (DataLine& line : lines) {
+            DataLineObject& o = line.Objects[k];
+            o.ApertureRadius = aperture;
+            o.BkgInnerRadius = inner;
+            o.BkgOuterRadius = outer;
+        }
+    }
+}

@@ -17,3 +17,8 @@ inline constexpr const char* kOccultationTypes[5] = {
 // from zero, clamped to 0..25); object B's is never changed. `link` is the
 // main window's "Link" box. Returns false for an unknown preset.
 bool ApplyPresetToLines(DataLineSet& lines, const PerObject<double>& psfSigma, int preset, bool link);
+
+// "Set radius to memoried": the aperture, inner and outer radius of every object
+// from `memorized` (the settings file's radii, frame line) into all three lines,
+// kept to the controls' chain: 0 <= aperture < inner <= outer <= 25.
+void ApplyMemorizedRadii(DataLineSet& lines, const DataLineSet& memorized);

@@ -51,7 +51,9 @@ DialogService& Dialogs() { return g_service ? *g_service : QtService(); }
 void SetDialogs(DialogService* service) { g_service = service; }
 void SetDialogParent(QWidget* parent) { g_parent = parent; }
 
-void QtDialogService::Message(MsgKind kind, const std::string& text) {
+void QtDialogService::Message(MsgKind kind, const std::string& text) { MessageTitled(kind, text, {}); }
+
+void QtDialogService::MessageTitled(MsgKind kind, const std::string& text, const std::string& ownTitle) {
     Modal(*this, [&] {
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QString title = QApplication::applicationName();
@@ -62,6 +64,7 @@ void QtDialogService::Message(MsgKind kind, const std::string& text) {
             case MsgKind::Confirmation: icon = QMessageBox::Question; title = "Confirm"; break;
             case MsgKind::Plain: break;
         }
+        if (!ownTitle.empty()) title = QStr(ownTitle);
         QMessageBox box(icon, title, QStr(text), QMessageBox::Ok, g_parent);
         box.exec();
         return 0;
@@ -150,9 +153,11 @@ ScriptedDialogs::~ScriptedDialogs() {
     if (installed_ && g_service == this) SetDialogs(previous_);
 }
 
-void ScriptedDialogs::Message(MsgKind kind, const std::string& text) {
+void ScriptedDialogs::Message(MsgKind kind, const std::string& text) { MessageTitled(kind, text, {}); }
+
+void ScriptedDialogs::MessageTitled(MsgKind kind, const std::string& text, const std::string& title) {
     Modal(*this, [&] {
-        shown.push_back({KindName(kind), text, {}});
+        shown.push_back({KindName(kind), text, {}, {}, title});
         return 0;
     });
 }

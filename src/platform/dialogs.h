@@ -42,6 +42,8 @@ public:
     virtual ~DialogService() = default;
     // A box with an OK button.
     virtual void Message(MsgKind kind, const std::string& text) = 0;
+    // The same with a title of its own ("Note").
+    virtual void MessageTitled(MsgKind kind, const std::string& text, const std::string& title) = 0;
     // A question with Yes and No; true for Yes.
     virtual bool AskYesNo(const std::string& text, MsgKind kind = MsgKind::Confirmation) = 0;
     // A confirmation box with a single Yes button ("Setting was saved.").
@@ -79,6 +81,7 @@ void SetDialogParent(QWidget* parent);
 class QtDialogService : public DialogService {
 public:
     void Message(MsgKind kind, const std::string& text) override;
+    void MessageTitled(MsgKind kind, const std::string& text, const std::string& title) override;
     bool AskYesNo(const std::string& text, MsgKind kind) override;
     void YesOnly(const std::string& text) override;
     std::string OpenFileName(const FileDialogRequest& request) override;
@@ -101,7 +104,8 @@ public:
         std::string what;  // "error", "warning", "information", "confirmation", "plain", "yesno", "yesonly", "open", "save", "folder", "input", "window"
         std::string text;  // message text, dialog title or input prompt
         std::string folder;  // start folder of a file dialog
-        std::string filter;  // file types of a file dialog
+        std::string filter = {};  // file types of a file dialog
+        std::string title = {};  // a box's own title, when it has one
     };
     std::vector<Shown> shown;
     std::deque<bool> yesNoAnswers;
@@ -117,6 +121,7 @@ public:
     ~ScriptedDialogs() override;
 
     void Message(MsgKind kind, const std::string& text) override;
+    void MessageTitled(MsgKind kind, const std::string& text, const std::string& title) override;
     bool AskYesNo(const std::string& text, MsgKind kind) override;
     void YesOnly(const std::string& text) override;
     std::string OpenFileName(const FileDialogRequest& request) override;

@@ -364,6 +364,13 @@ TEST_F(Window, CaptionsFitTheirControls) {
     const QLabel* caption = w->Button40->findChild<QLabel*>();
     ASSERT_TRUE(caption);
     EXPECT_EQ(caption->font(), w->Button1->font());
-    EXPECT_EQ(caption->palette().color(caption->foregroundRole()), w->Button1->palette().color(QPalette::ButtonText));
+    // Greyed with the button (PSF photometry, on by default, disables it).
+    for (bool enabled : {true, false}) {
+        w->Button40->setEnabled(enabled);
+        const QPalette::ColorGroup group = enabled ? QPalette::Active : QPalette::Disabled;
+        EXPECT_EQ(caption->palette().color(group, caption->foregroundRole()),
+                  w->Button1->palette().color(group, QPalette::ButtonText));
+        EXPECT_EQ(caption->isEnabled(), enabled);
+    }
     EXPECT_LE(caption->heightForWidth(w->Button40->width() - 8), w->Button40->height() - 4);
 }
