@@ -127,6 +127,10 @@ TEST_F(TimingWindows, SimulationControlsAndEstimate) {
     w->UpDown1->SetPositionByUser(400);
     EXPECT_EQ(w->Edit2->text(), "4.00");
     EXPECT_EQ(w->Edit5->text(), "13.9350");
+    // A held arrow steps faster.
+    EXPECT_EQ(w->UpDown1->StepAfter(0), 1);
+    EXPECT_EQ(w->UpDown1->StepAfter(2500), 5);
+    EXPECT_EQ(w->UpDown3->StepAfter(3000), 10);
     w->UpDown3->SetPositionByUser(250);
     EXPECT_EQ(w->Edit3->text(), "2.50");
     EXPECT_EQ(w->Params.rampWidth, 2.5);
