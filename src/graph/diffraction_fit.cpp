@@ -511,6 +511,10 @@ ModelCurve::ModelCurve(const FitSetup& f, long double sigma, long double p) : se
     const long double far = constantBeyond_ == INT64_MAX ? 0 : (constantBeyond_ + m_ + 2) / 1000.0L;
     litMean_ = MeanIntensity(setup_, far, sigma_, p_);
     darkMean_ = MeanIntensity(setup_, -far, sigma_, p_);
+    if (constantBeyond_ != INT64_MAX) {
+        litMeanMs_ = SumAt(constantBeyond_ + m_ + 1);
+        darkMeanMs_ = SumAt(-constantBeyond_ - m_ - 1);
+    }
 }
 
 long double ModelCurve::Intensity(int64_t u) {
@@ -526,6 +530,14 @@ long double ModelCurve::Intensity(int64_t u) {
 }
 
 long double ModelCurve::MeanAt(int64_t t) {
+    // Every sub-sample on one side beyond the tables: the constant mean (the same
+    // sum of the same values).
+    if (constantBeyond_ != INT64_MAX && t - m_ > constantBeyond_) return litMeanMs_;
+    if (constantBeyond_ != INT64_MAX && t + m_ < -constantBeyond_) return darkMeanMs_;
+    return SumAt(t);
+}
+
+long double ModelCurve::SumAt(int64_t t) {
     long double sum = 0;
     for (int s = -m_; s <= m_; ++s) {
         const int64_t u = t + s;

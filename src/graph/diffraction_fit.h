@@ -236,13 +236,15 @@ public:
     long double ValueAtRow(int k);
 
 private:
-    long double Intensity(int64_t uMs);  // I at one sub-sample time (ms), memoised
+    long double Intensity(int64_t uMs);  // I at one sub-sample time (ms)
+    long double SumAt(int64_t tMs);       // the mean over the sub-samples, memoised
     FitSetup setup_;
     long double sigma_, p_;
     int m_;
     int64_t constantBeyond_;  // |u x p| in ms beyond which I is constant
     long double litValue_, darkValue_;
     long double litMean_, darkMean_;  // MeanIntensity far on either side
+    long double litMeanMs_ = 0, darkMeanMs_ = 0;  // MeanAt far on either side
     std::vector<long double> memo_;
     std::vector<uint8_t> known_;
     std::array<int64_t, 64> memoKey_{};

@@ -115,6 +115,13 @@
 //                          XScale= XScaleBase= FirstShownFrame= ShownFrameCount=
 //                          DataRowCount= SelectedFrame= FieldMode= EntireView=
 //                          Scroll=POS,MAX Markers=x1,y1,x2,y2,x3,y3 (reals as %.17g)
+//   print-fit              the diffraction fit's state, one line of key=value: FitDone
+//                          FitTimeShift FresnelRate UpperLevel LowerLevel
+//                          StarTemperature CcdIndex ObjectDistance ShadowVelocity
+//                          ShadowVelocityPerInterval and the nine level statistics
+//                          (LevelBeforeMean ... LevelAfterCount; reals as %.17g)
+//   memo NAME PATH         a memo's lines (the main window's Memo1 and Memo2
+//                          included) written to PATH, one a line
 //   print-title            the graph's title line and information line as drawn
 //                          (the title's two texts joined by one blank)
 //   print-tivi             the TIVi marker, its 18 sample points and the last reading,
@@ -163,6 +170,7 @@
 #include "analysis/MutualAverage.h"
 #include "graph/chart.h"
 #include "graph/graph_view.h"
+#include "graph/spectral_model.h"
 #include "measure/main_2.h"
 #include "measure/results_view.h"
 #include "measure/settings_file.h"
@@ -197,7 +205,7 @@ reading back:
   expect-clipboard TEXT | clipboard-image PATH | dump-image CONTROL PATH
   dump-frame N PATH | screenshot [WINDOW] PATH | expect-rows N
   expect-field ROW COL TEXT | expect-line N TEXT | print-row ROW | print-overlay
-  expect-overlay KEY VALUE | print-graph | print-title | print-var NAME
+  expect-overlay KEY VALUE | print-graph | print-title | print-fit | memo NAME PATH | print-var NAME
   expect-var NAME VALUE
 )";
 
@@ -451,6 +459,36 @@ public:
             chart1->ChartImg1MouseUp(Qt::LeftButton, x, y);
         } else if (cmd == "print-graph") {
             PrintGraph();
+        } else if (cmd == "print-fit") {
+            const GraphView& g = Graph;
+            const diffraction::DiffractionModel& m = diffraction::Model;
+            std::printf("FitDone=%d FitTimeShift=%d FresnelRate=%.17g UpperLevel=%.17g LowerLevel=%.17g "
+                        "StarTemperature=%d CcdIndex=%d ObjectDistance=%lld ShadowVelocity=%.17g "
+                        "ShadowVelocityPerInterval=%.17g LevelBeforeMean=%.17g LevelStepMean=%.17g "
+                        "LevelAfterMean=%.17g LevelBeforeStdErr=%.17g LevelStepStdErr=%.17g LevelAfterStdErr=%.17g "
+                        "LevelBeforeCount=%d LevelStepCount=%d LevelAfterCount=%d\n",
+                        g.FitDone, g.FitTimeShift, g.FresnelRate, g.UpperLevel, g.LowerLevel, m.StarTemperature,
+                        m.CcdIndex, static_cast<long long>(m.ObjectDistance), static_cast<double>(m.ShadowVelocity),
+                        static_cast<double>(m.ShadowVelocityPerInterval), g.LevelBeforeMean, g.LevelStepMean,
+                        g.LevelAfterMean, g.LevelBeforeStdErr, g.LevelStepStdErr, g.LevelAfterStdErr, g.LevelBeforeCount,
+                        g.LevelStepCount, g.LevelAfterCount);
+        } else if (cmd == "memo") {
+            std::string name;
+            in >> name;
+            QObject* o = Find(name);
+            std::string text;
+            if (auto* m = qobject_cast<TMemo*>(o)) {
+                const ResultsTable* t = m == window_->Memo1 ? &window_->Table : m == window_->Memo2 ? &window_->Memo2Table : nullptr;
+                if (!t) throw Failure{name + " has no lines"};
+                for (size_t i = 0; i < t->Count(); ++i) text += (*t)[i] + "\n";
+            } else if (auto* e = qobject_cast<QPlainTextEdit*>(o)) {
+                text = e->toPlainText().toStdString();
+                if (!text.empty()) text += "\n";
+            } else {
+                throw Failure{name + " is not a memo"};
+            }
+            std::string error;
+            if (!fileio::WriteFileAtomic(Rest(in), text, error)) throw Failure{error};
         } else if (cmd == "print-title") {
             if (!chart1) throw Failure{"the graph window is not open"};
             std::printf("%s\n%s\n", Graph.TitleText.c_str(), Graph.InformationText.c_str());
