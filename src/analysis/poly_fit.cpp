@@ -37,7 +37,7 @@ std::string CheckSelection(const std::vector<Unit>& units, int first, int last, 
     const int count = static_cast<int>(units.size()) - 1;
     if (count < 1) return "There are no units to fit. Press \"Calculate & Draw Graph\" first.";
     if (degree < kMinDegree || degree > kMaxDegree) return "The degree must be 2 to 14.";
-    if (first < 1 || last > count || last - first + 1 < degree + 1)
+    if (first < 1 || last > count || int64_t{last} - first + 1 < degree + 1)
         return "Select at least " + std::to_string(degree + 1) + " units (from 1 to " + std::to_string(count) +
                ") to fit a polynomial of degree " + std::to_string(degree) + ".";
     return {};
@@ -175,9 +175,10 @@ long double UnitX(const std::vector<Unit>& units, int u) {
 
 void SetFitWindow(int first, int last, int unitCount, int& windowFirst, int& windowLast) {
     if (first > last) return;
-    const int third = static_cast<int>(std::abs(numtext::RoundHalfEven((last - first + 1) / 3.0)));
-    windowFirst = std::max(1, first - third);
-    windowLast = std::min(unitCount, last + third);
+    // In 64 bits: any two ints may come in; the bounds bring the window back to int.
+    const int64_t third = std::abs(numtext::RoundHalfEven((int64_t{last} - first + 1) / 3.0));
+    windowFirst = static_cast<int>(std::max<int64_t>(1, first - third));
+    windowLast = static_cast<int>(std::min<int64_t>(unitCount, last + third));
 }
 
 FitResult FitUnits(const std::vector<Unit>& units, int first, int last, int degree, bool increase) {

@@ -510,7 +510,9 @@ int64_t ScoreRuns(const uint8_t* f, size_t n) {  // higher is better
 // rounded to a multiple of the step; pixels that would turn into the transparent
 // colour keep their value.
 void LossyPrePass(TLinearBitmap& b, int level, bool palette, int32_t transparent) {
-    const int step = (level + 1) / 2;
+    // From a step of 511 on every error of a byte (at most 255) rounds to 0: higher
+    // levels all give what 1023 gives, without overflowing the step.
+    const int step = (std::min(level, 1023) + 1) / 2;
     if (step <= 1) return;
     const int ps = b.PixelSize;
     std::vector<uint8_t> zero(static_cast<size_t>(b.BytesPerLine), 0);

@@ -1,6 +1,7 @@
 #include "overlay/overlay_reader.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "measure/image_primitives.h"
@@ -30,6 +31,16 @@ void CopyKiwiCharacterColumns(OverlayState& st) {
                   st.CharacterColumns[r + 1].begin() + 7);
 }
 
+namespace {
+
+// Positions beyond this lie off every frame (at most 16,384 wide) even after the
+// largest run offset (100,000), so clamping them changes no reading and keeps
+// every sum of positions within int, whatever a caller passes.
+constexpr int kPositionLimit = 1 << 20;
+int Position(int v) { return std::clamp(v, -kPositionLimit, kPositionLimit); }
+
+}  // namespace
+
 PixelSum GetPixelRGB(const Bitmap24& bmp, int x, int y) {
     if (!bmp.Contains(x, y)) return {};
     const PixelRgb p = ReadScanlinePixel(bmp, x, y);
@@ -38,6 +49,7 @@ PixelSum GetPixelRGB(const Bitmap24& bmp, int x, int y) {
 
 PixelSum SumRGB5x5(const OverlayState&, const OverlayControls& c, const Bitmap24& bmp, int x, int y) {
     PixelSum s;
+    x = Position(x), y = Position(y);
     if (x < 0 || y < 0 || x >= c.DisplayWidth || y >= c.DisplayHeight) return s;
     for (int j = -2; j <= 2; ++j)
         for (int i = -2; i <= 2; ++i) {
@@ -79,6 +91,7 @@ int RunBrightness(const Bitmap24& bmp, int x, int y, int w) {
 int EdgeRunSample(const OverlayState& st, const OverlayControls& c, const Bitmap24& bmp, int x, int y, int w) {
     // Without the field view the next line of the same field is two frame lines down.
     const int d = (st.OverlayGridLocated || c.ShowField) ? 1 : 2;
+    y = Position(y);
     return RunBrightness(bmp, x, y, w) - RunBrightness(bmp, x, y + d, w);
 }
 
@@ -91,9 +104,15 @@ struct ThresholdRule {
     int kiwiSubtract;    // KIWI-OSD: subtracted from the run's sum
 };
 
+// A threshold or level beyond this passes every pixel sum (at most 765 a pixel,
+// 765 x 16,384 a run) or none, as any larger one would.
+constexpr int kThresholdLimit = 1 << 24;
+
 ThresholdRule MakeThresholdRule(const OverlayState& st, const OverlayControls& c) {
-    return {numtext::RoundHalfAway(st.OverlayLevel) - 100 + c.UpDown4,
-            (st.OverlayThreshold - 100 + st.OverlayLevel) * 3, 3 * c.UpDown4};
+    const int threshold = std::clamp(c.UpDown4, -kThresholdLimit, kThresholdLimit);
+    const double level = std::isfinite(st.OverlayLevel) ? std::clamp(st.OverlayLevel, -1e9, 1e9) : 0.0;
+    return {numtext::RoundHalfAway(level) - 100 + threshold, (static_cast<double>(st.OverlayThreshold) - 100 + st.OverlayLevel) * 3,
+            3 * threshold};
 }
 
 template <uint8_t Type>
@@ -106,11 +125,12 @@ inline int ThresholdRunOf(const ThresholdRule& rule, const Bitmap24& bmp, int x,
         return std::max(0, s - rule.kiwiSubtract);
     }
     case kGhsOsd: {
-        int n = 0;
+        int64_t n = 0;
         for (int i = 0; i < r.count; ++i) n += (r.p[3 * i] + r.p[3 * i + 1] + r.p[3 * i + 2]) >= rule.ghsLimit;
-        // Pixels off the frame are black; they pass only a limit of 0 or below.
-        if (w >= 0 && 0 >= rule.ghsLimit) n += w + 1 - r.count;
-        return 750 * n;
+        // Pixels off the frame are black; they pass only a limit of 0 or below. A
+        // run of any int width saturates rather than overflows.
+        if (w >= 0 && 0 >= rule.ghsLimit) n += int64_t{w} + 1 - r.count;
+        return static_cast<int>(std::min<int64_t>(750 * n, INT_MAX));
     }
     default: {
         int s = 0;
@@ -133,9 +153,9 @@ int ThresholdRunSample(const OverlayState& st, const OverlayControls& c, const B
 }
 
 int OverlayRowY(const OverlayState& st, const OverlayControls& c, int rowSet, int field) {
-    const int o = field == 0 ? st.KiwiRowOffset1 : st.KiwiRowOffset2;
+    const int o = Position(field == 0 ? st.KiwiRowOffset1 : st.KiwiRowOffset2);
     const bool evenSet = rowSet == 2 || rowSet == 4, oddSet = rowSet == 1 || rowSet == 3;
-    const int r = st.OverlayRow;
+    const int r = Position(st.OverlayRow);
     const bool rEven = r % 2 == 0;
     if (!c.ShowField) {
         // Interlaced frame: field 1 on even lines, field 2 on odd lines.
@@ -148,7 +168,7 @@ int OverlayRowY(const OverlayState& st, const OverlayControls& c, int rowSet, in
     if (evenSet) return (field == 0 ? 254 : 542) + o;
     if (oddSet) return (field == 0 ? 205 : 444) + o;
     if (field == 0) return (rEven ? r / 2 : (r + 1) / 2) + o;
-    return (r + 1) / 2 + c.FrameHeight / 2 + o;
+    return (r + 1) / 2 + Position(c.FrameHeight) / 2 + o;
 }
 
 char ClassCharacter(int k) {
@@ -172,6 +192,7 @@ int ScaleRun(int value, long double scale) {
 OverlayCharacter ReadOverlayCharacter(OverlayState& st, const OverlayControls& c, const Bitmap24& bmp, int x, int y) {
     const uint8_t type = c.TimeInserterType;
     const bool located = st.OverlayGridLocated != 0;
+    x = Position(x), y = Position(y);
     const int layout = (located || type == kIotaVti || type == kGhsOsd) ? 2 : (c.VideoFrameRateInt > 25 ? 0 : 1);
     const int step = c.ShowField ? 2 : 4;
     const int count = st.GpsPageMode == 1 ? kSampleRunCount : kSampleRunCount - 2;

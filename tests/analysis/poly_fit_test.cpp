@@ -2,6 +2,8 @@
 // solutions of the same normal equations (Python fractions).
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include <cmath>
 #include <sstream>
 
@@ -162,4 +164,26 @@ TEST(MutualFit, WindowSearchAndRefusals) {
     const auto still = Units(10, 45000, 0, [](long double x) { return x; });
     EXPECT_EQ(FitUnits(still, 1, 10, 2, false).error, "The polynomial cannot be fitted to these units: the normal equations are singular.");
     EXPECT_FALSE(SearchWindow(still, 3, 8, 1, 10, 2).ok);
+}
+
+// Selections at the ends of int: refused, or the window held to the units, never an
+// overflow (the sanitizer build checks).
+TEST(MutualFit, SelectionsAtTheEndsOfIntAreRefusedOrHeld) {
+    const auto units = Units(30, 45000, 4, [](long double x) { return 2000 - 0.5L * (x - 15) * (x - 15) + 3 * Noise(static_cast<int>(x)); });
+    int wf = 0, wl = 0;
+    SetFitWindow(INT_MIN, INT_MAX, 30, wf, wl);
+    EXPECT_EQ(wf * 100 + wl, 130);
+    SetFitWindow(INT_MAX - 1, INT_MAX, 30, wf, wl);
+    EXPECT_EQ(wl, 30);
+    SetFitWindow(INT_MIN, INT_MIN + 1, 30, wf, wl);
+    EXPECT_EQ(wf, 1);
+    for (auto [first, last] : {std::pair{INT_MIN, INT_MAX}, {1, INT_MAX}, {INT_MIN, 5}, {INT_MAX, INT_MAX}}) {
+        EXPECT_FALSE(FitUnits(units, first, last, 2, false).ok) << first << " " << last;
+        EXPECT_FALSE(SearchWindow(units, first, last, INT_MIN, INT_MAX, 2).ok);
+    }
+    EXPECT_EQ(CheckSelection(units, 1, INT_MIN, 14), "Select at least 15 units (from 1 to 30) to fit a polynomial of degree 14.");
+    // A good selection with a window of any ints searches within the units.
+    const FitResult r = SearchWindow(units, 10, 20, INT_MIN, INT_MAX, 2);
+    ASSERT_TRUE(r.ok);
+    EXPECT_TRUE(r.windowFirst >= 1 && r.windowFirst <= 10 && r.windowLast >= 20 && r.windowLast <= 30);
 }

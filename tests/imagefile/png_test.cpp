@@ -3,6 +3,8 @@
 // rules and failure paths.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include <QImage>
 #include <filesystem>
 #include <random>
@@ -418,6 +420,18 @@ TEST(Png, MngAndLossySavesAndProgress) {
     EXPECT_LE(worst, 2);
     EXPECT_GT(worst, 0);
     EXPECT_EQ(qUncompress(QByteArray::fromStdString(std::string("\0\0\x10\0", 4) + Chunks(lossy)[1].data))[0], 3);
+
+    // Extreme levels: from a step of 511 (level 1021) on every error rounds to 0, so
+    // the highest level saves what 1021 saves; a negative one is plain lossless.
+    const auto saveAt = [&](int level) {
+        PNGLoader().LossyLevel = level;
+        const std::string s = Save(rgb);
+        PNGLoader().LossyLevel = 0;
+        return s;
+    };
+    EXPECT_EQ(saveAt(INT_MAX), saveAt(1021));
+    EXPECT_NE(saveAt(1021), saveAt(9));
+    EXPECT_EQ(saveAt(INT_MIN), saveAt(-1));
 
     std::vector<int> seen;
     LoaderProgress = [&](int p) { seen.push_back(p); };

@@ -265,6 +265,18 @@ def probe_errors(a):
         if out.returncode != 0 or out.stdout != "1 - 0.0000\n-30 - 0.0000\n":
             print("FAIL reading a tiny black frame: %r %r" % (out.stdout, out.stderr))
             failed = True
+        # Positions and thresholds at the ends of int read nothing, without overflow.
+        out = subprocess.run([a.probe, "overlay-read", good, "--type", "iota", "--y", "2147483647", "--x",
+                              "2147483647,-2147483648", "--threshold", "-2147483648"], capture_output=True, text=True)
+        if out.returncode != 0 or out.stdout != "2147483647 - 0.0000\n-2147483648 - 0.0000\n":
+            print("FAIL reading at the ends of int: %r %r" % (out.stdout, out.stderr))
+            failed = True
+        # A grid row far outside int is refused before any video is opened.
+        out = subprocess.run([a.probe, "overlay-time", good, "--type", "iota", "--grid", "10,20,1e300", "--level", "0"],
+                             capture_output=True, text=True)
+        if out.returncode == 0 or "--grid" not in out.stderr:
+            print("FAIL overlay-time took a grid row of 1e300: %r" % out.stderr)
+            failed = True
         out = subprocess.run([a.probe, "overlay-classify", "--type", "iota"], input="1 2 3\n", capture_output=True,
                              text=True)
         if out.returncode == 0:

@@ -2,6 +2,7 @@
 // the frame edges, the row geometry, and the reader's candidate and acceptance rules.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -303,4 +304,70 @@ TEST(OverlaySampling, SampleVectorsMatchTheRecordedLayouts) {
             }
     }
     if (!shown) ADD_FAILURE() << "recorded file differs:\n" << got;
+}
+
+// Positions, widths, thresholds and levels at the ends of int (and beyond a double's
+// range): each reads as the same argument far off the frame or past every pixel
+// would, with no overflow (the sanitizer build checks).
+TEST(OverlaySampling, ArgumentsAtTheEndsOfInt) {
+    Bitmap24 white(20, 10);
+    white.Fill(255, 255, 255);
+    constexpr int kFar = 1000000;
+    for (uint8_t type : {kIotaVti, kKiwiOsd, kGhsOsd}) {
+        SCOPED_TRACE(int(type));
+        OverlayState st;
+        OverlayControls c;
+        c.TimeInserterType = type;
+        c.FrameWidth = c.DisplayWidth = 20;
+        c.FrameHeight = c.DisplayHeight = 10;
+        st.OverlayThreshold = 200;
+        for (int x : {INT_MIN, INT_MAX})
+            for (int w : {INT_MIN, -1, 4}) {
+                EXPECT_EQ(ThresholdRunSample(st, c, white, x, 3, w), ThresholdRunSample(st, c, white, x < 0 ? -kFar : kFar, 3, w))
+                    << x << " " << w;
+                EXPECT_EQ(EdgeRunSample(st, c, white, 0, x, w), 0);
+            }
+        // A run of every int width: the whole frame line, or past the frame's end.
+        EXPECT_EQ(ThresholdRunSample(st, c, white, INT_MIN, 3, INT_MAX), 0);
+        EXPECT_EQ(ThresholdRunSample(st, c, white, -5, 3, INT_MAX) > 0, type != kKiwiOsd || st.OverlayThreshold >= 0);
+        EXPECT_EQ(EdgeRunSample(st, c, white, INT_MIN, 0, INT_MAX), 0);
+        // Thresholds: the largest passes no pixel of a white run, the smallest every one.
+        // (GHS-OSD takes its threshold from the state's copy.)
+        c.UpDown4 = st.OverlayThreshold = INT_MAX;
+        EXPECT_EQ(ThresholdRunSample(st, c, white, 0, 0, 4), 0);
+        c.UpDown4 = st.OverlayThreshold = INT_MIN;
+        // KIWI-OSD subtracts the threshold, so a negative one adds to the run.
+        if (type == kKiwiOsd) EXPECT_GE(ThresholdRunSample(st, c, white, 0, 0, 4), 5 * 765);
+        else EXPECT_EQ(ThresholdRunSample(st, c, white, 0, 0, 4), type == kGhsOsd ? 5 * 750 : 5 * 765);
+        for (double level : {1e300, -1e300, std::nan("")}) {
+            st.OverlayLevel = level;
+            ThresholdRunSample(st, c, white, 0, 0, 4);
+        }
+        st.OverlayLevel = 0;
+        c.UpDown4 = 0;
+        st.OverlayThreshold = 200;
+        // A character anywhere, on the fixed layouts and a located grid with GPS pages.
+        for (int located : {0, 1}) {
+            st.OverlayGridLocated = static_cast<uint8_t>(located);
+            st.OverlayCharPitch = st.GpsCharPitch = 21.5L;
+            st.GpsPageMode = static_cast<uint8_t>(located);
+            for (auto [x, y] : {std::pair{INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}, {INT_MIN, INT_MAX}}) {
+                const OverlayCharacter far = ReadOverlayCharacter(st, c, white, x < 0 ? -kFar : kFar, y < 0 ? -kFar : kFar);
+                const OverlayCharacter got = ReadOverlayCharacter(st, c, white, x, y);
+                EXPECT_TRUE(got.character == far.character && got.score == far.score) << x << "," << y;
+            }
+        }
+        c.DisplayWidth = c.DisplayHeight = INT_MAX;
+        EXPECT_EQ(SumRGB5x5(st, c, white, INT_MAX - 1, INT_MAX - 1).r, 0);
+        // Rows and row offsets from outside: a row far off the frame, whatever the set.
+        for (int extreme : {INT_MAX, INT_MIN}) {
+            st.OverlayRow = st.KiwiRowOffset1 = st.KiwiRowOffset2 = extreme;
+            c.FrameHeight = extreme > 0 ? INT_MAX : 0;
+            for (int set : {1, 2, 5})
+                for (bool field : {false, true}) {
+                    c.ShowField = field;
+                    for (int f : {0, 1}) EXPECT_GT(std::abs(static_cast<int64_t>(OverlayRowY(st, c, set, f))), 16384);
+                }
+        }
+    }
 }

@@ -7,6 +7,7 @@
 //     pairs per frame. Without --grid KIWI-OSD reads its fixed row sets.
 //   compare-seconds A B
 //     Prints 0, 1 or 2.
+#include <cmath>
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -90,7 +91,8 @@ int OverlayTime(const std::vector<std::string>& args) {
                 ok = n.has_value();
                 if (ok) grid.push_back(*n);
             }
-            ok = ok && hasValue && grid.size() >= 3 && grid.size() <= 4;
+            // The row is a frame line: a value far outside int is refused, not cast.
+            ok = ok && hasValue && grid.size() >= 3 && grid.size() <= 4 && std::fabs(grid[2]) <= 1e6;
             haveGrid = ok, ++i;
         } else if (a == "--level") {
             auto n = numtext::ParseFloat(v);
