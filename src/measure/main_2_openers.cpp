@@ -106,6 +106,7 @@ bool TPlatform::OpenWindow(const std::string& control) {
         bool opened = false;
         if (!o.isOpen || !o.isOpen(*this)) {
             QWidget* w = o.create(*this);
+            UseFormFont(w);
             if (o.modal) Dialogs().ShowModal(static_cast<QDialog*>(w));
             else w->show();
             opened = true;
@@ -138,7 +139,9 @@ void TPlatform::ConnectOpeners() {
 
 void TPlatform::OpenGraphWindow() {
     if (!GraphGuard(*this) || State.GraphWindowOpen) return;
-    CreateGraph(*this)->show();
+    QWidget* graph = CreateGraph(*this);
+    UseFormFont(graph);
+    graph->show();
 }
 
 void TPlatform::Button18Click() { OpenWindow("Button18"); }

@@ -198,3 +198,11 @@ void WrapButtonCaption(QPushButton* button) {
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) palette.setColor(group, QPalette::ButtonText, Qt::transparent);
     button->setPalette(palette);
 }
+
+QFont FormFont() {
+    QFont f("Liberation Sans");
+    f.setPixelSize(11);
+    return f;
+}
+
+void UseFormFont(QWidget* form) { form->setFont(FormFont()); }

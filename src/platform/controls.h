@@ -2,6 +2,7 @@
 // Small controls with the behaviour the windows expect of the desktop class
 // library: an image with a canvas, an up-down with a position and an associated
 // edit, and a radio group addressed by item index.
+#include <QFont>
 #include <QGroupBox>
 #include <QImage>
 #include <QStringList>
@@ -109,3 +110,9 @@ private:
 // Shows a push button's caption word-wrapped inside the button, in its own font
 // (text() stays the caption).
 void WrapButtonCaption(QPushButton* button);
+
+// The class library's form font, 8 points at 96 dots per inch with Arial's
+// metrics: the designed layouts of the secondary windows are measured in it, so
+// their captions fit their controls.
+QFont FormFont();
+void UseFormFont(QWidget* form);

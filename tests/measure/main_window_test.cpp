@@ -8,7 +8,12 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStyleOptionButton>
+#include <set>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -344,17 +349,82 @@ TEST_F(Window, LargeFrameScrollsAndAClickLandsOnThePixelUnderThePointer) {
     EXPECT_EQ(w->Edit13->text(), "600");
 }
 
+namespace {
+
+// The caption of every button, check box, radio button (radio groups' items too),
+// plain label and group title of a window fits its control: the text's width in
+// the control's font against the room the control gives it.
+void ExpectCaptionsFit(QWidget* window) {
+    const std::string where = window->objectName().toStdString() + ".";
+    const auto plain = [](QString text) { return text.remove(QRegularExpression("&(?!&)")); };
+    for (QGroupBox* g : window->findChildren<QGroupBox*>()) {
+        if (g->title().isEmpty() || !g->isVisibleTo(window)) continue;
+        const int room = g->width() - 2 * g->fontMetrics().averageCharWidth();
+        EXPECT_LE(g->fontMetrics().horizontalAdvance(plain(g->title())), room) << where << g->objectName().toStdString() << " \""
+                                                                              << g->title().toStdString() << "\"";
+    }
+    for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
+        if (b->text().isEmpty() || !b->isVisibleTo(window) || b->findChild<QLabel*>()) continue;  // wrapped captions
+        QStyle::SubElement contents;
+        if (qobject_cast<QRadioButton*>(b)) contents = QStyle::SE_RadioButtonContents;
+        else if (qobject_cast<QCheckBox*>(b)) contents = QStyle::SE_CheckBoxContents;
+        else if (qobject_cast<QPushButton*>(b)) contents = QStyle::SE_PushButtonContents;
+        else continue;
+        QStyleOptionButton o;
+        o.initFrom(b);
+        const int room = b->style()->subElementRect(contents, &o, b).width();
+        const int need = b->fontMetrics().horizontalAdvance(plain(b->text()));
+        EXPECT_LE(need, room) << where << b->objectName().toStdString() << " \"" << b->text().toStdString() << "\" at "
+                              << b->x() << "," << b->y() << " " << b->width() << "x" << b->height();
+    }
+    for (QLabel* l : window->findChildren<QLabel*>()) {
+        if (l->text().isEmpty() || !l->isVisibleTo(window) || qobject_cast<QAbstractButton*>(l->parent()) ||
+            l->textFormat() == Qt::RichText || !l->pixmap().isNull())
+            continue;
+        if (!l->objectName().startsWith("Label") && !l->objectName().startsWith("StaticText")) continue;
+        if (l->wordWrap()) {
+            // Wrapped: all its lines within its height.
+            EXPECT_LE(l->heightForWidth(l->width()), l->height()) << where << l->objectName().toStdString();
+            continue;
+        }
+        int need = 0;
+        for (const QString& line : plain(l->text()).split('\n')) need = std::max(need, l->fontMetrics().horizontalAdvance(line));
+        EXPECT_LE(need, l->contentsRect().width()) << where << l->objectName().toStdString() << " \"" << l->text().toStdString()
+                                                   << "\" at " << l->x() << "," << l->y() << " " << l->width() << "x" << l->height();
+    }
+}
+
+}  // namespace
+
 TEST_F(Window, CaptionsFitTheirControls) {
     w->show();
-    // Group titles and the captions of radio buttons and check boxes placed in the form
-    // (radio groups lay out their own items).
-    for (QGroupBox* g : w->findChildren<QGroupBox*>())
-        if (!qobject_cast<TRadioGroup*>(g))
-            EXPECT_LE(g->minimumSizeHint().width(), g->width()) << g->objectName().toStdString() << " " << g->title().toStdString();
-    for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) {
-        if ((!qobject_cast<QRadioButton*>(b) && !qobject_cast<QCheckBox*>(b)) || qobject_cast<TRadioGroup*>(b->parent())) continue;
-        EXPECT_LE(b->sizeHint().width(), b->width()) << b->objectName().toStdString() << " " << b->text().toStdString();
+    ExpectCaptionsFit(w.get());
+    // Every window the program opens: with a video, a measured row and the graph,
+    // each opener's window is opened and checked.
+    if (testutil::HaveProgram("ffmpeg")) {
+        const std::string video = dir.File("v.avi");
+        ASSERT_EQ(testutil::Run("ffmpeg -v error -y -f lavfi -i color=c=gray:s=160x120:r=25 -frames:v 3 -c:v rawvideo -pix_fmt bgr24 " + video), 0);
+        dialogs.fileAnswers.push_back(video);
+        w->Button1Click();
+        ASSERT_TRUE(w->State.VideoOpen);
+        w->Button16Click();
     }
+    std::set<QWidget*> checked;
+    for (const std::string& control : TPlatform::OpenerControls()) {
+        w->OpenWindow(control);
+        QApplication::processEvents();
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top != w.get() && top->isVisible() && !qobject_cast<QMenu*>(top) && checked.insert(top).second) {
+                SCOPED_TRACE(control);
+                ExpectCaptionsFit(top);
+            }
+    }
+    std::set<std::string> names;
+    for (QWidget* top : checked) names.insert(top->objectName().toStdString());
+    for (const char* name : {"chart1", "Mutual_Average", "PreserveSetting", "MeasurementOption"})
+        EXPECT_EQ(names.count(name), 1u) << name;
+    for (QWidget* top : checked) top->close();
+    QApplication::processEvents();
     // Hints that explain a control.
     EXPECT_EQ(w->Button40->toolTip(), "To enable this button, turn off PSF-photometry");
     EXPECT_EQ(w->Edit26->toolTip(), "End of Field1 = Center of Frame exposure.");
