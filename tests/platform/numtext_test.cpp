@@ -1,6 +1,8 @@
 #include "platform/numtext.h"
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -40,6 +42,32 @@ TEST(NumText, FixedNotationTable) {
     };
     for (const auto& r : rows)
         EXPECT_EQ(FormatFixed(r.value, r.precision, r.digits), r.text) << r.value << " p" << r.precision << " d" << r.digits;
+}
+
+// Away from a rounding half, fixed notation is the C library's correctly rounded
+// %.*f (without a minus sign on zero): the short road for small values must agree
+// with it on every magnitude and precision it takes.
+TEST(NumText, FixedNotationAgreesWithTheCLibraryOffTies) {
+    uint64_t state = 12345;
+    int compared = 0;
+    for (int i = 0; i < 200000; ++i) {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        const double unit = static_cast<double>(state >> 11) / 9007199254740992.0;
+        const int magnitude = static_cast<int>(state % 13) - 4;
+        const double value = (state & 1 ? -1 : 1) * unit * std::pow(10.0, magnitude);
+        const int digits = static_cast<int>((state >> 5) % 4);
+        const int precision = 6 + static_cast<int>((state >> 8) % 3) * 4;  // 6, 10, 14
+        if (std::fabs(value) >= std::pow(10.0, precision - digits)) continue;
+        const long double scaled = std::fabs(static_cast<long double>(value)) * std::pow(10.0L, digits);
+        if (std::fabs(scaled - std::floor(scaled) - 0.5L) < 1e-5L) continue;
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.*f", digits, value);
+        std::string want = buf;
+        if (want[0] == '-' && want.find_first_not_of("-0.") == std::string::npos) want.erase(0, 1);
+        ASSERT_EQ(FormatFixed(value, precision, digits), want) << value << " p" << precision << " d" << digits;
+        ++compared;
+    }
+    EXPECT_GT(compared, 100000);
 }
 
 TEST(NumText, WidthAndGeneralForms) {
