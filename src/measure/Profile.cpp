@@ -13,6 +13,7 @@ bool GuideOpen = false;
 
 TProfile::TProfile(TPlatform& owner) : QWidget(&owner, Qt::Window | Qt::WindowStaysOnTopHint), p_(owner) {
     setupUi(this);
+    setObjectName("Profile");  // the instance variable, as scripts name the window
     setAttribute(Qt::WA_DeleteOnClose);
     Image1->SetPictureSize(217, 233);
     for (const char* t : kOccultationTypes) ComboBox1->addItem(t);

@@ -13,6 +13,7 @@ constexpr int kRangeMin = 10, kRangeMax = 300, kRangeStep = 10;
 TSetPredictTrack::TSetPredictTrack(TrackingState& tracking, QWidget* parent)
     : QWidget(parent, Qt::Window), tracking_(tracking) {
     setupUi(this);
+    setObjectName("SetPredictTrack");  // the instance variable, as scripts name the window
     setAttribute(Qt::WA_DeleteOnClose);
     SetPredictTrack = this;
     for (int n = 1; n <= 3; ++n) {

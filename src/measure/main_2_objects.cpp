@@ -426,7 +426,9 @@ void TPlatform::SetStarsPosition(int x, int y) {
         s.ForAllLines(k, [&](DataLineObject& o) { o.TrackRadius = UpDown5->Position(); });
     }
     // Common end: the frame shown again at its own position, with the markers.
+    // Under PSF photometry the operation guide shows the fit of the placed star.
     if (CheckBox14->isChecked()) {
+        if (!GuideOpen) OpenWindow("Button32");
         PlacementRequest = k;
         Psf.ProfileLearning = 1;
     }
@@ -442,7 +444,8 @@ void TPlatform::SetStarsPosition(int x, int y) {
     if (Profile) {
         Profile->Button2->setEnabled(s.ObjectCount == 3);
         Profile->Button1->setEnabled(s.ObjectCount == 2);
-        Profile->CheckBox1->setEnabled(true);
+        // The analyzer can be linked once the base star has been placed.
+        if (Placed[2]) Profile->CheckBox1->setEnabled(true);
     }
     if (EasyClick) ApplyOccultationPreset();
 }

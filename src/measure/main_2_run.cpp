@@ -8,6 +8,7 @@
 #include "measure/linked_tracking.h"
 #include "platform/qt_text.h"
 #include "graph/graph_view.h"
+#include "measure/Profile.h"
 #include "measure/main_2.h"
 #include "measure/direction_search.h"
 #include "measure/predict_track.h"
@@ -88,7 +89,15 @@ void TPlatform::TimerStep() {
         if (Position() < 1) s.RunningFlag = 0;
         if (Position() == 0) Timer1->stop();
     } else {
-        if (next <= MaxPosition()) ScrollBar1->setValue(next);
+        if (next <= MaxPosition()) {
+            ScrollBar1->setValue(next);
+        } else {
+            // A run started closer to the end than one interval has no next frame:
+            // it ends here instead of ticking on for ever.
+            s.RunningFlag = 0;
+            Timer1->stop();
+            if (s.RecordingFlag) StopMeasurement();
+        }
         if (Position() >= MaxPosition()) s.RunningFlag = 0;
     }
 }
@@ -110,6 +119,7 @@ void TPlatform::ScrollBar1Change(int position) {
         if (!CheckBox14->isChecked()) Button40->setEnabled(true);
         CheckBox14->setEnabled(true);
         CheckBox7->setEnabled(true);
+        if (Profile) Profile->Button6->setEnabled(true);
         if (CheckBox21->isChecked()) Memo1->EndUpdate();
         CheckBox21->setEnabled(true);
     } else if (p == ScrollBar1->minimum()) {

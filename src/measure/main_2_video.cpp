@@ -5,6 +5,7 @@
 
 #include "measure/avs_writer.h"
 #include "platform/qt_text.h"
+#include "measure/Profile.h"
 #include "measure/main_2.h"
 #include "video/avidshow.h"
 #include "measure/preserveset.h"
@@ -247,7 +248,10 @@ bool TPlatform::OpenVideoDialog() {
     const std::string path =
         Dialogs().OpenFileName({"Open video", State.VideoFolder, "", "Video files (*.avi *.avs *.mp4 *.mkv *.mov *.dv);;All files (*)"});
     if (path.empty()) return false;
-    return OpenVideo(path, false);
+    const bool opened = OpenVideo(path, false);
+    // The guide belongs to the video it was opened over.
+    if (Profile) Profile->close();
+    return opened;
 }
 
 void TPlatform::Button1Click() {

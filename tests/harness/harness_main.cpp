@@ -66,6 +66,8 @@
 //   mouse CONTROL left|right X Y   press and release on an image control at its
 //                          picture pixel (X, Y)
 //   mouse-move X Y         the pointer moved over the frame to frame pixel (X, Y)
+//   right-click CONTROL    the right mouse button pressed and released on a control
+//                          (its context action runs, e.g. "Estimated track")
 //   close [WINDOW]         closes the window (default: the current one) as its
 //                          title-bar button does
 //   wait-ms N              lets the event loop run for N milliseconds
@@ -90,6 +92,7 @@
 //   expect-shown WINDOW 0|1     the window (main, PreserveSetting, MeasurementOption,
 //                          ...) is open and shown
 //   expect-cursor cross|arrow   the cursor over the frame
+//   expect-color CONTROL #RRGGBB   the text colour of an edit (blue while being edited)
 //   expect-box KIND TEXT   the last box of KIND (any, error, warning, information,
 //                          confirmation, yesno, yesonly, input), CR and LF shown as |
 //                          (confirmation also matches yesno and yesonly; input
@@ -140,6 +143,7 @@
 //       log, lines joined with |)
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -195,12 +199,14 @@ video and run:
 acting:
   window NAME | set CONTROL VALUE | press CONTROL | key CONTROL|WINDOW KEY
   type CONTROL TEXT | leave CONTROL | mouse CONTROL left|right X Y | mouse-move X Y
+  right-click CONTROL
   close [WINDOW] | wait-ms N | wait fit | wait load | wait timer [WINDOW]
 answering:
   answer yes|no | answer-file PATH [FILTER] | answer-text TEXT | answer-folder PATH
 reading back:
   print-text CONTROL | expect-text CONTROL TEXT | expect-checked CONTROL 0|1
   expect-enabled CONTROL 0|1 | expect-shown WINDOW 0|1 | expect-cursor cross|arrow
+  expect-color CONTROL #RRGGBB
   expect-box KIND TEXT | expect-errors N | expect-error TEXT | print-errors
   expect-clipboard TEXT | clipboard-image PATH | dump-image CONTROL PATH
   dump-frame N PATH | screenshot [WINDOW] PATH | expect-rows N
@@ -432,6 +438,28 @@ public:
             const std::string want = Rest(in);
             const std::string got = w.Image1->cursor().shape() == Qt::CrossCursor ? "cross" : "arrow";
             if (got != want) throw Failure{"cursor is " + got};
+        } else if (cmd == "expect-color") {
+            std::string name;
+            in >> name;
+            const std::string want = Rest(in);
+            auto* target = qobject_cast<QWidget*>(Find(name));
+            if (!target) throw Failure{name + " has no text colour"};
+            const std::string got = target->palette().color(QPalette::Text).name(QColor::HexRgb).toUpper().toStdString();
+            if (got != QString::fromStdString(want).toUpper().toStdString()) throw Failure{name + " colour is " + got};
+        } else if (cmd == "right-click") {
+            const std::string name = Rest(in);
+            auto* target = qobject_cast<QWidget*>(Find(name));
+            if (!target) throw Failure{name + " cannot be clicked"};
+            if (!target->isEnabled()) throw Failure{name + " is disabled"};
+            const QPointF centre(target->width() / 2.0, target->height() / 2.0);
+            const QPointF global = target->mapToGlobal(centre);
+            QMouseEvent press(QEvent::MouseButtonPress, centre, global, Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+            QMouseEvent release(QEvent::MouseButtonRelease, centre, global, Qt::RightButton, Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &press);
+            QCoreApplication::sendEvent(target, &release);
+            QContextMenuEvent menu(QContextMenuEvent::Mouse, centre.toPoint(), global.toPoint());
+            QCoreApplication::sendEvent(target, &menu);
+            QCoreApplication::processEvents();
         } else if (cmd == "window") {
             const std::string name = Rest(in);
             Window(name);
@@ -905,7 +933,13 @@ private:
         if (auto* u = qobject_cast<TUpDown*>(o)) u->SetPositionByUser(Int(value));
         else if (auto* g = qobject_cast<TRadioGroup*>(o)) g->SelectByUser(Int(value));
         else if (auto* r = qobject_cast<QRadioButton*>(o)) r->setChecked(value != "0");
-        else if (auto* c = qobject_cast<QCheckBox*>(o)) c->setChecked(value != "0");
+        else if (auto* c = qobject_cast<QCheckBox*>(o)) {
+            // A change is a user's click (clicked and toggled); a disabled box only changes state.
+            if (c->isChecked() != (value != "0")) {
+                if (c->isEnabled()) c->click();
+                else c->setChecked(value != "0");
+            }
+        }
         else if (auto* b = qobject_cast<QComboBox*>(o)) {
             b->setCurrentIndex(Int(value));
             emit b->activated(Int(value));

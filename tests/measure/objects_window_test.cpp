@@ -298,12 +298,13 @@ TEST_F(Objects, OperationGuideDrivesTheMainWindow) {
     const QImage blank = g.Image1->Picture().copy();
     Click(kAx, kAy);
     EXPECT_NE(g.Image1->Picture(), blank);
-    EXPECT_TRUE(g.CheckBox1->isEnabled());
+    EXPECT_FALSE(g.CheckBox1->isEnabled());  // the link waits for the base star
     // Roles add B, then C; the Delete beside the last one is the one enabled.
     p.Image1MouseDown(Qt::MiddleButton, kBx, kBy);
     g.RadioButton2->click();
     EXPECT_EQ(std::tuple(s.ObjectCount, s.CurrentObject), std::tuple(2, 2));
     Click(kBx, kBy);
+    EXPECT_TRUE(g.CheckBox1->isEnabled());
     EXPECT_TRUE(g.Button1->isEnabled() && !g.Button2->isEnabled() && !g.RadioButton3->isEnabled());
     g.RadioButton2->click();  // with B there, "Comparison star" opens up
     EXPECT_TRUE(g.RadioButton3->isEnabled());
@@ -338,4 +339,41 @@ TEST_F(Objects, OperationGuideDrivesTheMainWindow) {
     g.close();
     QApplication::processEvents();
     EXPECT_FALSE(GuideOpen);
+}
+
+TEST_F(Objects, GuideHooksOfPlacementRunEndAndOpening) {
+    auto [p, s] = std::tie(*w, w->State);
+    // A placement under PSF photometry opens the guide, which shows the fit.
+    if (!p.CheckBox14->isChecked()) p.CheckBox14->click();
+    ASSERT_FALSE(GuideOpen);
+    Click(kAx, kAy);
+    ASSERT_TRUE(Profile && GuideOpen);
+    const QImage& fit = Profile->Image1->Picture();
+    int drawn = 0;
+    for (int y = 0; y < fit.height(); ++y)
+        for (int x = 0; x < fit.width(); ++x) drawn += fit.pixel(x, y) != fit.pixel(0, 0);
+    EXPECT_GT(drawn, 100);
+    // Placed again with the guide open: no second guide.
+    TProfile* first = Profile;
+    Click(kAx, kAy);
+    EXPECT_EQ(Profile, first);
+
+    // The end of a run gives the guide's "Measure" back.
+    Profile->Button6->setEnabled(false);
+    p.GoToFrame(p.MaxPosition() - 2);
+    Profile->Button6Click();
+    for (int i = 0; i < 200 && s.RunningFlag; ++i) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_FALSE(s.RunningFlag);
+    EXPECT_TRUE(Profile->Button6->isEnabled());
+
+    // A video chosen in the open dialog closes the guide; a cancelled dialog does not.
+    p.Button1Click();
+    QApplication::processEvents();
+    ASSERT_TRUE(GuideOpen);
+    dialogs.yesNoAnswers.push_back(true);  // measured rows may go
+    dialogs.fileAnswers.push_back(w->State.VideoFileName);
+    p.Button1Click();
+    QApplication::processEvents();
+    EXPECT_FALSE(GuideOpen);
+    EXPECT_EQ(Profile, nullptr);
 }

@@ -236,3 +236,14 @@ TEST_F(Switches, OpenersOfWindowsNotBuiltAreDisabled) {
         EXPECT_FALSE(enabled) << name << " has no opener row and should be disabled";
     }
 }
+
+TEST_F(Switches, APlayStartedWithinOneIntervalOfTheEndStops) {
+    OpenClip();
+    w->UpDown9->SetPositionByUser(14);
+    w->GoToFrame(2);
+    w->SpeedButton1Click();
+    for (int i = 0; i < 100 && w->Timer1->isActive(); ++i) QApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_FALSE(w->Timer1->isActive());
+    EXPECT_EQ(w->State.RunningFlag, 0);
+    EXPECT_EQ(w->Position(), 2);
+}
