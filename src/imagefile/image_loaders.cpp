@@ -8,6 +8,7 @@
 #include "imagefile/LinarBitmap.h"
 #include "imagefile/PCXLoader.h"
 #include "imagefile/PNGLoader.h"
+#include "imagefile/WMFLoader.h"
 
 namespace imagefile {
 
@@ -18,6 +19,7 @@ TJPEGLoader* g_jpegLoader = nullptr;
 TPNGLoader* g_pngLoader = nullptr;
 THIPSLoader* g_hipsLoader = nullptr;
 TBMPLoader* g_bmpLoader = nullptr;
+TWMFLoader* g_wmfLoader = nullptr;
 TPCXLoader* g_pcxLoader = nullptr;
 }  // namespace
 
@@ -28,7 +30,7 @@ void RegisterStandardLoaders(TBitmapLoaders& registry) {
     registry.Add(g_pngLoader = new TPNGLoader);
     registry.Add(g_hipsLoader = new THIPSLoader);
     registry.Add(g_bmpLoader = new TBMPLoader);
-    // WMF/EMF loader
+    registry.Add(g_wmfLoader = new TWMFLoader);
     registry.Add(g_pcxLoader = new TPCXLoader);
 }
 
@@ -55,6 +57,11 @@ TBMPLoader& BMPLoader() {
 THIPSLoader& HIPSLoader() {
     BitmapLoaders();
     return *g_hipsLoader;
+}
+
+TWMFLoader& WMFLoader() {
+    BitmapLoaders();
+    return *g_wmfLoader;
 }
 
 TPCXLoader& PCXLoader() {

@@ -1,0 +1,58 @@
+#pragma once
+// Windows metafiles without Windows: enhanced metafiles (EMF) and placeable
+// Windows metafiles (WMF), read, played onto a picture and written.
+//
+// Reading keeps the file's records; the picture size is the EMF frame (0.01 mm
+// units) or the WMF bounding box (its units per inch) at 96 pixels per inch.
+// Playing draws onto white with QPainter, without antialiasing: window and
+// viewport origin and extent, map mode, save and restore DC, pens (solid and
+// dashed, null), solid, hatched and null brushes, stock objects, select and delete
+// object, background and text colour and mode, fill mode, move/line, rectangle,
+// ellipse, polygon, polyline, polypolygon, text output with the default font (only
+// where a Qt application exists: the font database needs one), and
+// the DIB records (EMF STRETCHDIBITS, BITBLT, STRETCHBLT, SETDIBITSTODEVICE; WMF
+// STRETCHDIB, DIBSTRETCHBLT, DIBBITBLT), whose bitmaps LoadDIB decodes; every
+// other record is skipped. A bitmap is drawn by nearest pixels into its
+// destination rectangle rounded to whole pixels, so a record covering the picture
+// reproduces its bitmap exactly.
+//
+// Failures raise ELinearBitmap naming the problem: a file that is neither kind
+// ("Not an enhanced or placeable Windows metafile"), a record running past the end
+// of the file ("Metafile record runs past the end of the file"), a file over
+// 100 MB, a picture over the size cap. Bitmaps inside records are bounded by
+// their record and by a quarter of the size cap.
+//
+// Writing: an EMF of the header, SETSTRETCHBLTMODE 3, one STRETCHDIBITS of the
+// picture (8 bit with its palette, else 24 bit) and EOF, or a placeable WMF (96
+// units per inch) with window origin and extent, stretch mode 3, one STRETCHDIB
+// and EOF; both read back at exactly their size and pixels.
+#include <cstdint>
+#include <string>
+
+#include "imagefile/LinarBitmap.h"
+
+namespace imagefile {
+
+class TMetafile {
+public:
+    // Reads the whole stream.
+    void LoadFromStream(TBaseStream& stream);
+    bool Enhanced() const { return enhanced_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    int RecordCount() const { return records_; }
+    // Plays the records onto a white 24-bit picture of Width x Height.
+    void Draw(TLinearBitmap& bitmap, int64_t maxPictureBytes = kMaxBitmapBytes) const;
+
+    // The picture as a metafile (formats 3 and 6; others through 24 bit).
+    static std::string MakeEnhanced(const TLinearBitmap& picture);
+    static std::string MakePlaceable(const TLinearBitmap& picture);
+
+private:
+    std::string data_;
+    bool enhanced_ = false;
+    int width_ = 0, height_ = 0;
+    int records_ = 0;
+};
+
+}  // namespace imagefile
