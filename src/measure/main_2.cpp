@@ -67,6 +67,7 @@ TPlatform::TPlatform(QWidget* parent) : QMainWindow(parent) {
     ConnectSettingsHandlers();
     ConnectOverlayHandlers();
     ConnectSignalHandlers();
+    ConnectLocateHandlers();
     FormCreate();
 }
 

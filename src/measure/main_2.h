@@ -17,6 +17,7 @@
 #include "measure/psf.h"
 #include "measure/tracking.h"
 #include "overlay/overlay_time.h"
+#include "overlay/overlay_locate.h"
 #include "overlay/signal_tivi.h"
 #include "measure/results_table.h"
 #include "ui_main_2.h"
@@ -329,6 +330,29 @@ public:
     void IViavailable1Click();
     void IViunavailable1Click();
     void Button33Click();
+    // ---- Locating the overlay and the GPS record (main_2_locate.cpp) ----
+    overlay::LocatorState Locator;
+    overlay::GpsRecord GpsRecord;
+    uint8_t GridShown = 0;   // a locate has placed the grid marker
+    std::string LastLocate;  // how the last locate ended
+    std::string LastGps;     // how the last GPS reading ended
+    void ConnectLocateHandlers();
+    overlay::OverlayControls LocateControls(int width, int height) const;
+    // The frame at ScrollBar1 through the active reader; its error box on failure.
+    bool FetchForLocate(Bitmap24& bmp);
+    void LocateOverlay();
+    void LocateOverlayAt(int x, int y);
+    void NoteLocate(const overlay::LocateResult& r);
+    void LocateOverlayGrid(const Bitmap24& bmp);
+    // A click that places a GHS-OSD overlay: the cell origin under it, located.
+    void PlaceGhsOverlay(int x, int y);
+    void PositionMarkerForTIViShow2();
+    void ShowGpsCells(const overlay::GpsResult& r);
+    void ReadIotaGpsPage();
+    void ReadGhsGpsLine(int x, int y);
+    void Map1Click();
+    std::string GridProbeText() const;
+    std::string GpsProbeText() const;
     // As the probe's tivi prints them: marker, points, text.
     std::string TIViProbeText() const;
     // "s1= s2= panel1= panel2=".

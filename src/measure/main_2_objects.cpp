@@ -302,8 +302,16 @@ void TPlatform::Image1MouseDown(Qt::MouseButton button, int x, int y) {
             if (CheckBox5->isChecked()) {
                 if (y <= 577 && s.TimeInserterType != 2) TIViMarkerPoint.y = y + 2;
                 s.OverlayTimeReading = 1;
+                if (s.TimeInserterType == 2) PlaceGhsOverlay(x, y);
             } else {
                 s.TIViReading = 1;
+            }
+            if (CheckBox5->isChecked() && s.TimeInserterType == 2) {
+                // The GHS-OSD line is located from the cell under the click, not by boxes.
+                ShowNeighbor();
+                ApplyDetectedFieldOrder();
+                RadioButton10->setChecked(true);
+                break;
             }
             TIViMarkerPlaced = 1;
             TIViLocateRequest = 1;

@@ -65,7 +65,10 @@ void TPlatform::UpDown10Click() {
 
 void TPlatform::UpDown4Click() {
     OverlayThreshold = UpDown4->Position();
-    if (State.TimeInserterType == 0 && CheckBox5->isChecked()) ApplyDetectedFieldOrder();
+    if (State.TimeInserterType == 0 && CheckBox5->isChecked()) {
+        LocateOverlay();
+        ApplyDetectedFieldOrder();
+    }
 }
 
 void TPlatform::ReadFrameTime(const Bitmap24& bmp) {

@@ -130,7 +130,13 @@ void TPlatform::ComboBox1Change(int item) {
     if (item != 1 && s.VideoOpen) {
         // After each locate of the grid the reading decides the field order anew.
         if (item == 0) {
+            LocateOverlay();
             ApplyDetectedFieldOrder();
+            ShowNeighbor();
+            LocateOverlay();
+        } else {
+            Locator.GhsLocateEnabled = 1;
+            LocateOverlayAt(374, 387);
             ShowNeighbor();
         }
         ApplyDetectedFieldOrder();
@@ -151,10 +157,21 @@ void TPlatform::CheckBox5Click() {
         s.Overlay.VtiFieldCount1.clear();
         s.Overlay.VtiFieldCount2.clear();
     }
-    // GHS-OSD: the grid counts as located (the locating itself comes with the overlay reader).
-    if (on && s.TimeInserterType == 0 && s.VideoOpen) ApplyDetectedFieldOrder();
+    if (on && s.TimeInserterType == 0 && s.VideoOpen) {
+        LocateOverlay();
+        ApplyDetectedFieldOrder();
+        // The first reading decides the order under the "Field Order" item it finds;
+        // the decided fraction groups follow that item only when it matches, so the
+        // order is applied once more after that reading.
+        ShowNeighbor();
+        ApplyDetectedFieldOrder();
+    }
     if (on && s.TimeInserterType == 2 && s.VideoOpen) {
+        s.RunningFlag = 0;
         s.OverlayGridLocated = 1;
+        Locator.GhsLocateEnabled = 1;
+        Locator.GhsSearchPending = 1;
+        LocateOverlayAt(374, 387);
         ShowNeighbor();
         ApplyDetectedFieldOrder();
     }

@@ -124,6 +124,7 @@ void TPlatform::PositionMarkerForTIViShow() {
 
 void TPlatform::DrawSignalAndTIViMarkers() {
     if (!CheckBox5->isChecked() && State.TIViReading) PositionMarkerForTIViShow();
+    if (CheckBox5->isChecked()) PositionMarkerForTIViShow2();
 }
 
 void TPlatform::IViavailable1Click() {

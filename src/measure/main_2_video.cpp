@@ -230,12 +230,15 @@ bool TPlatform::OpenVideo(const std::string& path, bool resultsLoading) {
     if (s.TimeInserterType == 0) {
         s.OverlayGridLocated = 1;
         s.OverlayTimeReading = 1;
+        LocateOverlay();
     } else if (s.TimeInserterType == 2) {
         UpDown4->SetPosition(100);
         Edit4->setText("100");
         OverlayThreshold = 100;
         OverlayReader.ReadLetters = false;
         s.OverlayGridLocated = 1;
+        Locator.GhsLocateEnabled = 1;
+        LocateOverlayAt(390, 387);
     }
     ShowNeighbor();
     // Only a reading detects an order: without one the user's choice stands.

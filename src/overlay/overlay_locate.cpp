@@ -492,3 +492,261 @@ bool LocateOverlayGrid(OverlayState& st, LocatorState& loc, const Bitmap24& bmp,
 }
 
 }  // namespace overlay
+
+namespace overlay {
+
+namespace {
+
+// Reads one cell's character directly on a row (no column scan).
+char CellChar(OverlayState& w, const OverlayControls& c, const Bitmap24& bmp, long double x, int y) {
+    return ReadOverlayCharacterBest(w, c, bmp, Away(x), y).character;
+}
+
+// A letter read in a hemisphere cell: ReadLetters only for that one reading.
+char CellLetter(OverlayState& w, const OverlayControls& c, const Bitmap24& bmp, long double x, int y) {
+    w.ReadLetters = true;
+    const char ch = CellChar(w, c, bmp, x, y);
+    w.ReadLetters = false;
+    return ch;
+}
+
+// Restores the reading switches of the GPS readers on every way out.
+struct GpsModeGuard {
+    OverlayState& st;
+    explicit GpsModeGuard(OverlayState& s) : st(s) {}
+    ~GpsModeGuard() {
+        st.GpsPageMode = 0;
+        st.ReadLetters = false;
+    }
+};
+
+}  // namespace
+
+GpsResult ReadIotaGpsPage(OverlayState& st, const OverlayControls& c, LocatorState& loc, const Bitmap24& bmp,
+                          GpsRecord& gps) {
+    GpsResult r;
+    GpsModeGuard guard(st);
+    OverlayState w = st;
+    GpsModeGuard wguard(w);
+    const int width = bmp.Width();
+    w.GpsPageMode = 1;
+    w.ReadLetters = false;
+    w.GpsCharPitch = width * 25.0L / 720;
+    Level lv;
+    if (!BlockLevel(bmp, 320, 128, 51, 36, lv) || !LooksLikeText(lv)) {
+        r.reason = "no GPS page (no bright characters in the level block)";
+        return r;
+    }
+    w.OverlayLevel = static_cast<double>(numtext::RoundHalfAway((lv.mean + lv.max) / 2));
+    int x0 = Away(width * 178.0L / 720);
+    int y = 71;
+    if (!FindCharacterColumn(w, c, loc, bmp, x0, y)) {
+        r.reason = "no first digit of the UTC line";
+        return r;
+    }
+    int y0 = y;
+    RefineCharacterRow(w, c, bmp, x0, y0);
+    long double rows = y0;
+    for (int k : {1, 3, 4}) {
+        int yk = y0;
+        RefineCharacterRow(w, c, bmp, x0 + Away(30.5556L * k), yk);
+        rows += yk;
+    }
+    y = Away(rows / 4);
+    int x18 = Away(width * 615.0L / 720);
+    FindCharacterColumn(w, c, loc, bmp, x18, y);
+    loc.GpsRow = y;
+    w.GpsCharPitch = (x18 - x0) / 18.0L;
+    FitBuffer fit;
+    for (int cell : {0, 1, 3, 4, 6, 7, 9, 10, 11, 12, 14, 15, 17, 18}) {
+        int x = x0 + Away(w.GpsCharPitch * cell);
+        if (FindCharacterColumn(w, c, loc, bmp, x, y)) fit.Add(cell, x);
+    }
+    const LineFit f = fit.Fit();
+    if (!f.ok) {
+        r.reason = "fewer than two digits of the UTC line found";
+        return r;
+    }
+    // The fitted line also gives the cells right of the UTC line, where latitude and
+    // longitude digits run on.
+    std::array<long double, 30> X{};
+    for (int cell = 0; cell < 30; ++cell) X[static_cast<size_t>(cell)] = f.a + f.b * cell;
+    const long double half = w.GpsCharPitch / 2;
+    for (int cell = 0; cell <= 18; ++cell) {
+        st.CharacterColumns[10][static_cast<size_t>(7 + cell)] = Away(X[static_cast<size_t>(cell)]);
+        r.marks[static_cast<size_t>(cell)] = {Away(X[static_cast<size_t>(cell)] - half), y,
+                                              Away(X[static_cast<size_t>(cell)] + half), y + 28};
+    }
+    r.markCount = 19;
+    auto at = [&](int cell) { return X[static_cast<size_t>(std::clamp(cell, 0, 29))]; };
+    auto digit = [&](int cell, int row) {
+        const char ch = cell < 30 ? CellChar(w, c, bmp, at(cell), row) : 0;
+        return IsDigit(ch) ? ch : 0;
+    };
+
+    GpsRecord g;
+    // Satellites: cells 7-9 of the line above; s counts the cells looked at.
+    int s = 0;
+    for (int cell = 7; cell <= 9; ++cell) {
+        ++s;
+        const char ch = digit(cell, y - 36);
+        if (!ch) break;
+        g.Satellites += ch;
+    }
+    // HDOP: digits, the cell that stops them as the point, digits up to 3 characters.
+    {
+        int cell = s + 13, n = 0;
+        bool stopped = false;
+        for (; n < 4; ++n, ++cell) {
+            const char ch = digit(cell, y - 36);
+            if (!ch) {
+                stopped = true;
+                break;
+            }
+            g.HDOP += ch;
+        }
+        if (stopped) {
+            g.HDOP += '.';
+            for (++cell; g.HDOP.size() < 3; ++cell) {
+                const char ch = digit(cell, y - 36);
+                if (!ch) break;
+                g.HDOP += ch;
+            }
+        }
+    }
+    // UTC: hh:mm:ss yyyy-mm-dd.
+    {
+        static constexpr int kCells[14] = {0, 1, 3, 4, 6, 7, 9, 10, 11, 12, 14, 15, 17, 18};
+        static constexpr char kMarks[19] = {0, 0, ':', 0, 0, ':', 0, 0, ' ', 0, 0, 0, 0, '-', 0, 0, '-', 0, 0};
+        int next = 0;
+        for (int pos = 0; pos < 19; ++pos) {
+            if (kMarks[pos]) {
+                g.UTC += kMarks[pos];
+                continue;
+            }
+            const char ch = digit(kCells[next++], y);
+            if (!ch) break;
+            g.UTC += ch;
+        }
+    }
+    // Latitude and longitude: up to `first` digits from `from`, the stopping cell as
+    // the point, digits up to `last`, then the hemisphere letter in the cell after.
+    auto position = [&](int row, int from, int first, int last, char keep, char otherwise) {
+        std::string head, tail;
+        int cell = from;
+        for (; cell < from + first; ++cell) {
+            const char ch = digit(cell, row);
+            if (!ch) break;
+            head += ch;
+        }
+        for (++cell; cell <= last; ++cell) {
+            const char ch = digit(cell, row);
+            if (!ch) break;
+            tail += ch;
+        }
+        const char letter = CellLetter(w, c, bmp, at(cell + 1), row);
+        return head + "." + tail + " " + (letter == keep ? keep : otherwise);
+    };
+    g.Latitude = position(y + 36, 5, 6, 24, 'S', 'N');
+    g.Longitude = position(y + 72, 6, 7, 25, 'E', 'W');
+    // Altitude and the geoid separation: digits, the stopping cell as the point, digits.
+    auto height = [&](int row, int from) {
+        std::string text;
+        int cell = from;
+        for (; cell < from + 6; ++cell) {
+            const char ch = digit(cell, row);
+            if (!ch) break;
+            text += ch;
+        }
+        text += '.';
+        for (++cell; cell < 30; ++cell) {
+            const char ch = digit(cell, row);
+            if (!ch) break;
+            text += ch;
+        }
+        return text;
+    };
+    g.Altitude = height(y + 108, 5) + " m MSL";
+    g.WGSSeparation = height(y + 144, 13) + " m";
+    gps = g;
+    st.GpsCharPitch = w.GpsCharPitch;
+    r.read = true;
+    return r;
+}
+
+GpsResult ReadGhsGpsLine(OverlayState& st, const OverlayControls& c, LocatorState& loc, const Bitmap24& bmp, int x,
+                         int y, GpsRecord& gps) {
+    GpsResult r;
+    GpsModeGuard guard(st);
+    if (c.VideoFrameRateInt < 26 || !loc.GhsLocateEnabled) {
+        r.reason = c.VideoFrameRateInt < 26 ? "below 26 frames per second" : "GHS-OSD locating not enabled";
+        return r;
+    }
+    // The position line is read on a copy: the time line keeps its row and pitch.
+    OverlayState w = st;
+    GpsModeGuard wguard(w);
+    const int width = bmp.Width();
+    w.OverlayCharPitch = width * 20.5L / 720;
+    w.ReadLetters = false;
+    w.GpsPageMode = 0;
+    Level lv;
+    if (!GhsBlock(bmp, x, y, lv) || !LooksLikeText(lv)) {
+        r.reason = "no position line (no bright characters in the level block)";
+        return r;
+    }
+    w.OverlayLevel = lv.max / 3 - 40;
+    int x0 = x + Away(1.5L * w.OverlayCharPitch);
+    if (!FindCharacterColumn(w, c, loc, bmp, x0, y)) {
+        r.reason = "no first digit of the position line";
+        return r;
+    }
+    int x22 = x0 + Away(w.OverlayCharPitch * 22);
+    FindCharacterColumn(w, c, loc, bmp, x22, y);
+    w.OverlayRow = y;
+    w.OverlayCharPitch = (x22 - x0) / 22.0L;
+    static constexpr int kScanned[17] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 13, 14, 15, 17, 18, 20, 21, 23};
+    FitBuffer fit;
+    for (int cell : kScanned) {
+        int cx = x0 + Away(w.OverlayCharPitch * cell);
+        if (FindCharacterColumn(w, c, loc, bmp, cx, y)) fit.Add(cell, cx);
+    }
+    const LineFit f = fit.Fit();
+    if (!f.ok) {
+        r.reason = "fewer than two digits of the position line found";
+        return r;
+    }
+    std::array<long double, 24> X{};
+    const long double half = w.OverlayCharPitch / 2;
+    for (int cell = 0; cell < 24; ++cell) {
+        X[static_cast<size_t>(cell)] = f.a + f.b * cell;
+        st.CharacterColumns[20][static_cast<size_t>(6 + cell)] = Away(X[static_cast<size_t>(cell)]);
+        r.marks[static_cast<size_t>(cell)] = {Away(X[static_cast<size_t>(cell)] - half), y,
+                                              Away(X[static_cast<size_t>(cell)] + half), y + 28};
+    }
+    r.markCount = 24;
+    auto digitAt = [&](int cell) {
+        const char ch = CellChar(w, c, bmp, X[static_cast<size_t>(cell)], y);
+        return IsDigit(ch) ? ch : ' ';
+    };
+    GpsRecord g;
+    std::string lon(17, ' '), lat(18, ' ');
+    for (std::string* t : {&lon, &lat}) {
+        (*t)[4] = 'o';
+        (*t)[8] = '\'';
+        (*t)[12] = '.';
+        (*t)[14] = '"';
+    }
+    const std::pair<int, int> lonCells[] = {{1, 1}, {2, 2}, {3, 3}, {5, 6}, {6, 7}, {8, 10}, {9, 11}, {11, 13}};
+    for (auto [cell, pos] : lonCells) lon[static_cast<size_t>(pos)] = digitAt(cell);
+    lon[16] = CellLetter(w, c, bmp, X[0], y) == 'W' ? 'W' : 'E';
+    const std::pair<int, int> latCells[] = {{14, 2}, {15, 3}, {17, 6}, {18, 7}, {20, 10}, {21, 11}, {23, 13}};
+    for (auto [cell, pos] : latCells) lat[static_cast<size_t>(pos)] = digitAt(cell);
+    lat[16] = CellLetter(w, c, bmp, X[13], y) == 'S' ? 'S' : 'N';
+    g.Longitude = lon;
+    g.Latitude = lat;
+    gps = g;
+    r.read = true;
+    return r;
+}
+
+}  // namespace overlay

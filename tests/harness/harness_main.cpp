@@ -130,6 +130,9 @@
 //   print-tivi             the TIVi marker, its 18 sample points and the last reading,
 //                          three lines as the probe's tivi prints them
 //   print-signals          "s1= s2=" bytes of the frame line, "panel1= panel2=" white or red
+//   print-grid             the located grid: "row= pitch= height= level= located= last="
+//                          (how the last locate ended) and "columns=" (row set 5, 0-28)
+//   print-gps              the GPS record, seven lines Satellites= ... WGSSeparation=
 //   print-var NAME, expect-var NAME VALUE   a program variable as NAME=VALUE:
 //       ReaderKind (0 the AVI reader, 1 DirectShow, 2 none) DirectShowSelected
 //       UseAviSynth CsvFolderFollowsVideo TimeInserterType OverlayGridLocated
@@ -386,6 +389,10 @@ public:
             if (got != std::to_string(n) + " " + k) throw Failure{"objects: " + got};
         } else if (cmd == "print-tivi") {
             std::printf("%s\n", w.TIViProbeText().c_str());
+        } else if (cmd == "print-grid") {
+            std::printf("%s\n", w.GridProbeText().c_str());
+        } else if (cmd == "print-gps") {
+            std::printf("%s\n", w.GpsProbeText().c_str());
         } else if (cmd == "print-signals") {
             std::printf("%s\n", w.SignalProbeText().c_str());
         } else if (cmd == "print-overlay" || cmd == "expect-overlay") {
