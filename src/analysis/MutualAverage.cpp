@@ -36,7 +36,7 @@ TMutual_Average::TMutual_Average(QWidget* parent) : QWidget(parent) {
     setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Window);
-    RadioGroup1->SetItems({"Read from Video image", "Based on First Frame", "First & Last Frame"}, 1);
+    RadioGroup1->SetItems({"Read from Video image", "Based on First Frame", "First && Last Frame"}, 1);  // "&&": a shown ampersand
     RadioGroup1->SetItemIndex(0);
     Image1->SetPictureSize(Image1->width(), Image1->height());
     PopupMenu1 = new QMenu(this);

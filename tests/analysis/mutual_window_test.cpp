@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QLabel>
 
 #include "analysis/MutualAverage.h"
 #include "measure/main_2.h"
@@ -277,4 +278,14 @@ TEST_F(MutualWindow, RowsWithoutVideoTimeAreToldAndNothingIsSaved) {
     EXPECT_EQ(w->Memo1->toPlainText().split('\n').size(), 6);  // 100 frames of 16
     w->Button4->click();  // the queued answer
     EXPECT_EQ(testutil::ReadAll(kept).substr(0, 12), " 0  0  0.234");  // frame 8 of the first unit: 7 / 29.97 s
+}
+
+// The time, unit-size and degree choices are named by a label beside them.
+TEST_F(MutualWindow, TimeUnitAndDegreeChoicesHaveLabels) {
+    for (QWidget* control : std::initializer_list<QWidget*>{w->Edit2, w->Edit5, w->ComboBox1, w->ComboBox4}) {
+        bool named = false;
+        for (QLabel* l : w->findChildren<QLabel*>())
+            if (l->buddy() == control && l->isVisibleTo(w) && !l->text().isEmpty()) named = true;
+        EXPECT_TRUE(named) << control->objectName().toStdString();
+    }
 }
