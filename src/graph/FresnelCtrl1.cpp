@@ -36,9 +36,11 @@ constexpr const char* kPushLike =
 // Enter, focus and other keys of an edit, passed to the panel's handlers.
 class EditWatch : public QObject {
 public:
-    EditWatch(QLineEdit* edit, std::function<void()> onEnter, std::function<void()> onFocusOut,
+    // `colour`: the text turns blue on entering and typing (Edit1, Edit2, Edit8, Edit21).
+    EditWatch(QLineEdit* edit, std::function<void()> onEnter, std::function<void()> onFocusOut, bool colour,
               std::function<bool(QKeyEvent*)> onKey = {})
-        : QObject(edit), edit_(edit), enter_(std::move(onEnter)), out_(std::move(onFocusOut)), key_(std::move(onKey)) {
+        : QObject(edit), edit_(edit), colour_(colour), enter_(std::move(onEnter)), out_(std::move(onFocusOut)),
+          key_(std::move(onKey)) {
         edit->installEventFilter(this);
     }
 
@@ -52,10 +54,12 @@ protected:
                     return true;
                 }
                 if (key_ && !key_(k)) return true;  // the key is discarded
-                SetColour(edit_, Qt::blue);
+                if (colour_) SetColour(edit_, Qt::blue);
                 break;
             }
-            case QEvent::FocusIn: SetColour(edit_, Qt::blue); break;
+            case QEvent::FocusIn:
+                if (colour_) SetColour(edit_, Qt::blue);
+                break;
             case QEvent::FocusOut:
                 if (out_) out_();
                 break;
@@ -73,6 +77,7 @@ public:
 
 private:
     QLineEdit* edit_;
+    bool colour_;
     std::function<void()> enter_, out_;
     std::function<bool(QKeyEvent*)> key_;
 };
@@ -122,22 +127,22 @@ TFresnelCtrl::~TFresnelCtrl() {
 int TFresnelCtrl::Interval() const { return Platform ? std::max(1, Platform->UpDown9->Position()) : 1; }
 
 void TFresnelCtrl::ConnectHandlers() {
-    new EditWatch(Edit1, [this] { Edit1Apply(); }, [this] { Edit1Apply(); });
+    new EditWatch(Edit1, [this] { Edit1Apply(); }, [this] { Edit1Apply(); }, true);
     connect(Edit1, &QLineEdit::textChanged, this, [this] {
         if (!settingText_ && FresnelPanel.ExternalEditPending) Edit1Apply();
     });
-    new EditWatch(Edit2, [this] { Edit2Apply(false); }, [this] { Edit2Apply(false); });
+    new EditWatch(Edit2, [this] { Edit2Apply(false); }, [this] { Edit2Apply(false); }, true);
     connect(Edit2, &QLineEdit::textChanged, this, [this] {
         if (!settingText_ && FresnelPanel.ExternalEditPending) Edit2Apply(true);
     });
-    new EditWatch(Edit8, [this] { Edit8Apply(false); }, [this] { Edit8Apply(false); });
+    new EditWatch(Edit8, [this] { Edit8Apply(false); }, [this] { Edit8Apply(false); }, true);
     connect(Edit8, &QLineEdit::textChanged, this, [this] {
         if (!settingText_ && FresnelPanel.ExternalEditPending) Edit8Apply(true);
     });
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] {
         if (!settingText_) ComboBox1Change();
     });
-    new EditWatch(Edit28, nullptr, nullptr, [](QKeyEvent* k) {
+    new EditWatch(Edit28, nullptr, nullptr, false, [](QKeyEvent* k) {
         const QString t = k->text();
         // Keys without text (arrows, Delete) are not key presses of a character.
         const char16_t c = t.isEmpty() ? 0 : t.at(0).unicode();
@@ -159,11 +164,11 @@ void TFresnelCtrl::ConnectHandlers() {
     connect(CheckBox4, &QCheckBox::clicked, this, &TFresnelCtrl::CheckBox4Click);
     connect(UpDown7, &TUpDown::Click, this, &TFresnelCtrl::UpDown7Click);
     connect(UpDown9, &TUpDown::Click, this, &TFresnelCtrl::UpDown9Click);
-    new EditWatch(Edit20, nullptr, [this] { Edit20Exit(); });
+    new EditWatch(Edit20, nullptr, [this] { Edit20Exit(); }, false);
     connect(UpDown8, &TUpDown::Click, this, &TFresnelCtrl::UpDown8Click);
-    new EditWatch(Edit21, [this] { Edit21Exit(); }, [this] { Edit21Exit(); });
+    new EditWatch(Edit21, [this] { Edit21Exit(); }, [this] { Edit21Exit(); }, true);
     connect(UpDown10, &TUpDown::Click, this, &TFresnelCtrl::UpDown10Click);
-    new EditWatch(Edit19, [this] { ApplyStarDiameterText(); }, [this] { ApplyStarDiameterText(); });
+    new EditWatch(Edit19, [this] { ApplyStarDiameterText(); }, [this] { ApplyStarDiameterText(); }, false);
     connect(CheckBox5, &QCheckBox::clicked, this, &TFresnelCtrl::CheckBox5Click);
     connect(UpDown11, &TUpDown::Click, this, &TFresnelCtrl::UpDown11Click);
     connect(Button1, &QPushButton::clicked, this, &TFresnelCtrl::Button1Click);

@@ -335,6 +335,11 @@ FitPlan PrepareFit(const FitRequest& r) {
         plan.refusal = no + "the shadow velocity must be above 0.";
         return plan;
     }
+    // Row times divide by the frame rate.
+    if (!(r.frameRate > 0) || !std::isfinite(r.frameRate)) {
+        plan.refusal = no + "the frame rate is not known.";
+        return plan;
+    }
     // 1
     m.BuildFresnelScales();
     plan.starDiscTimeRadius = static_cast<long double>(g.StarAngularDiameter) * 0.5L * kPi *
