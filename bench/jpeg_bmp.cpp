@@ -1,12 +1,14 @@
 // JPEG and BMP of the star frame (and the colour graph picture): our JPEG load and
 // save against bare libjpeg-turbo calls with the same settings, our BMP load and
 // save against QImage's BMP reader and writer, in the same run; then how many
-// compressions the size-target search takes for a few targets. The summary
-// prints time ratios ours / reference (best of several runs).
+// compressions the size-target search takes for a few targets; and the pictures as
+// 8-bit run-length (RLE8) files, our load against QImage's. The summary prints time
+// ratios ours / reference (best of several runs).
 #include <benchmark/benchmark.h>
 
 #include <QBuffer>
 #include <QImage>
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -91,6 +93,58 @@ QByteArray QtSave(const QImage& image) {
     return bytes;
 }
 
+// The picture as an RLE8 bitmap file: a palette of its colours (at most 256 in
+// both pictures), runs of three or more as encoded runs, the rest as literals.
+std::string RleBmp(const TLinearBitmap& b) {
+    std::vector<uint32_t> colours;
+    std::vector<uint8_t> index(static_cast<size_t>(b.Width) * b.Height);
+    for (int y = 0; y < b.Height; ++y)
+        for (int x = 0; x < b.Width; ++x) {
+            const uint8_t* p = b.ScanLine(y) + 3 * x;
+            const uint32_t c = p[0] | p[1] << 8 | p[2] << 16;
+            auto at = std::find(colours.begin(), colours.end(), c);
+            if (at == colours.end()) at = colours.insert(colours.end(), c);
+            index[static_cast<size_t>(y) * b.Width + x] = static_cast<uint8_t>(at - colours.begin());
+        }
+    std::string data;
+    for (int y = b.Height - 1; y >= 0; --y) {
+        const uint8_t* row = &index[static_cast<size_t>(y) * b.Width];
+        const int w = b.Width;
+        auto runAt = [&](int i) {
+            int n = 1;
+            while (i + n < w && n < 255 && row[i + n] == row[i]) ++n;
+            return n;
+        };
+        for (int i = 0; i < w;) {
+            if (const int n = runAt(i); n >= 3 || w - i < 3) {
+                data += {char(n), char(row[i])};
+                i += n;
+                continue;
+            }
+            int n = 0;
+            while (i + n < w && n < 255 && (runAt(i + n) < 3 || w - i - n < 3)) ++n;
+            if (n < 3) {  // a literal needs three bytes (0 1 and 0 2 are escapes)
+                for (int k = 0; k < n; ++k) data += {'\1', char(row[i + k])};
+                i += n;
+                continue;
+            }
+            data += {'\0', char(n)};
+            data.append(reinterpret_cast<const char*>(row + i), static_cast<size_t>(n));
+            if (n & 1) data += '\0';
+            i += n;
+        }
+        data += {'\0', '\0'};
+    }
+    data += {'\0', '\1'};
+    auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    std::string table;
+    for (uint32_t c : colours) table += u32(c);
+    const uint32_t offset = 14 + 40 + static_cast<uint32_t>(table.size());
+    return "BM" + u32(offset + static_cast<uint32_t>(data.size())) + u32(0) + u32(offset) + u32(40) + u32(b.Width) +
+           u32(b.Height) + std::string{1, 0, 8, 0} + u32(1) + u32(static_cast<uint32_t>(data.size())) + u32(0) + u32(0) +
+           u32(static_cast<uint32_t>(colours.size())) + u32(0) + table + data;
+}
+
 void BM_JpegSave(benchmark::State& state) {
     const Case& c = Cases()[state.range(0)];
     for (auto _ : state) benchmark::DoNotOptimize(OurSave(JPEGLoader(), c.bitmap));
@@ -116,14 +170,23 @@ void BM_BmpLoad(benchmark::State& state) {
     state.SetLabel(c.name);
 }
 
+void BM_BmpRleLoad(benchmark::State& state) {
+    const Case& c = Cases()[state.range(0)];
+    const std::string bytes = RleBmp(c.bitmap);
+    TLinearBitmap b;
+    for (auto _ : state) OurLoad(BMPLoader(), bytes, b);
+    state.SetLabel(c.name);
+}
+
 BENCHMARK(BM_JpegSave)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JpegLoad)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BmpSave)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BmpLoad)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BmpRleLoad)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 
 void Summary() {
-    std::printf("\n%-11s %11s %11s %11s %11s %9s\n", "picture", "jpeg save x", "jpeg load x", "bmp save x", "bmp load x",
-                "jpeg ms");
+    std::printf("\n%-11s %11s %11s %11s %11s %11s %9s\n", "picture", "jpeg save x", "jpeg load x", "bmp save x", "bmp load x",
+                "rle8 load x", "jpeg ms");
     for (const Case& c : Cases()) {
         const bool grey = c.bitmap.IsGrayScale();
         const std::string ours = OurSave(JPEGLoader(), c.bitmap);
@@ -142,8 +205,18 @@ void Summary() {
         const double bSaveRef = once([&] { QtSave(c.image); });
         const double bLoad = once([&] { OurLoad(BMPLoader(), bmp, b); });
         const double bLoadRef = once([&] { benchmark::DoNotOptimize(QImage::fromData(bmpQ, "BMP")); });
-        std::printf("%-11s %11.2f %11.2f %11.2f %11.2f %9.2f\n", c.name, jSave / jSaveRef, jLoad / jLoadRef, bSave / bSaveRef,
-                    bLoad / bLoadRef, jSave / 1e6);
+        const std::string rle = RleBmp(c.bitmap);
+        const QByteArray rleQ = QByteArray::fromStdString(rle);
+        OurLoad(BMPLoader(), rle, b);
+        QImage mine;
+        b.AssignTo(mine);
+        if (mine.convertToFormat(QImage::Format_RGB888) != c.image ||
+            QImage::fromData(rleQ, "BMP").convertToFormat(QImage::Format_RGB888) != c.image)
+            std::printf("the RLE8 file does not read back as the picture\n");
+        const double rLoad = once([&] { OurLoad(BMPLoader(), rle, b); });
+        const double rLoadRef = once([&] { benchmark::DoNotOptimize(QImage::fromData(rleQ, "BMP")); });
+        std::printf("%-11s %11.2f %11.2f %11.2f %11.2f %11.2f %9.2f\n", c.name, jSave / jSaveRef, jLoad / jLoadRef,
+                    bSave / bSaveRef, bLoad / bLoadRef, rLoad / rLoadRef, jSave / 1e6);
     }
     std::printf("x: our time / the reference's (bare libjpeg-turbo for JPEG, QImage for BMP)\n\n");
     std::printf("size-target search on the star frame (start quality 90):\n");

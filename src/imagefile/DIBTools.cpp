@@ -74,17 +74,22 @@ void DecodeRLE(TBufferedFile& in, int w, int h, int bits, RowAt&& rowAt) {
             if (dy < 0) return;
             x = std::min(w, x + dx);
             nextRow(dy);
+        } else if (bits == 8) {
+            // A literal of 8-bit indices is copied as one block.
+            const size_t got = in.Ensure(static_cast<size_t>(value));
+            const int n = std::min(static_cast<int>(got), std::max(0, w - x));
+            if (n > 0) std::memcpy(row + x, in.Data(), static_cast<size_t>(n));
+            in.Skip(static_cast<int64_t>(got));
+            if (got < static_cast<size_t>(value)) return;
+            x = std::min(w, x + value);
+            if (value & 1) in.ReadByte();
         } else {
-            const int bytes = bits == 8 ? value : (value + 1) / 2;
+            const int bytes = (value + 1) / 2;
             for (int k = 0; k < bytes; ++k) {
                 const int b = in.ReadByte();
                 if (b < 0) return;
-                if (bits == 8) {
-                    put(b);
-                } else {
-                    put(b >> 4);
-                    if (2 * k + 1 < value) put(b & 15);
-                }
+                put(b >> 4);
+                if (2 * k + 1 < value) put(b & 15);
             }
             x = std::min(x, w);
             if (bytes & 1) in.ReadByte();
