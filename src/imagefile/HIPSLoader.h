@@ -42,7 +42,8 @@ public:
     void LoadFromStream(TBaseStream& stream, const std::string& ext, TLinearBitmap& bitmap) override;
 
     // The input question (caption, prompt, default): the text entered, or nothing
-    // when cancelled. Unset, the dialog service's input box asks.
+    // when cancelled. Unset, the first plane is taken; the main window sets it to
+    // the dialog service's input box (loader_dialogs.h).
     std::function<std::optional<std::string>(const std::string&, const std::string&, const std::string&)> InputQuery;
     // Planes in the last file read (1 at least).
     int PlaneCount = 0;

@@ -116,8 +116,9 @@ void TIconList::Decode(int i) {
     im.offset_ = -1;
 }
 
-void TIconList::SaveToStream(TBaseStream& stream) const {
+void TIconList::SaveToStream(TBaseStream& stream) {
     if (FileType != 1 && FileType != 2) throw EUnsupportedFileFormat(kUnsupportedFileFormat);
+    for (int i = 0; i < Count(); ++i) Decode(i);
     std::string out;
     Put16(out, 0), Put16(out, static_cast<uint32_t>(FileType)), Put16(out, static_cast<uint32_t>(Count()));
     uint32_t offset = 6 + 16 * static_cast<uint32_t>(Count());

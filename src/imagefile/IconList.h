@@ -74,8 +74,9 @@ public:
     void LoadFromStream(TBaseStream& stream);
     // Reads image i's palette, colour rows and mask (once).
     void Decode(int i);
-    // Type 1 or 2 (else "Unsupported file format"), every image with its data.
-    void SaveToStream(TBaseStream& stream) const;
+    // Type 1 or 2 (else "Unsupported file format"), every image with its data
+    // (images not decoded yet are decoded first).
+    void SaveToStream(TBaseStream& stream);
 
     // The selection window's line for image i: "Icon 32 x 32 8 bit".
     std::string Describe(int i) const;

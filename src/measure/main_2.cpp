@@ -11,6 +11,7 @@
 
 #include "graph/fresnel.h"
 #include "graph/graph_view.h"
+#include "imagefile/loader_dialogs.h"
 #include "measure/preserveset.h"
 #include "platform/dialogs.h"
 #include "video/avidshow.h"
@@ -38,6 +39,7 @@ TPlatform::TPlatform(QWidget* parent) : QMainWindow(parent) {
     PopupMenu1->addAction(SetPositiononly1);
     PopupMenu1->addAction(Remove1);
     SetDialogParent(this);
+    imagefile::InstallImageLoaderDialogs();
     // A modal box must not let the timer tick underneath it.
     // Boxes shown over a modal window nest: the timer resumes when the last closes.
     Dialogs().modalHook = [this](bool shown) {

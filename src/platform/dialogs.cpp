@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QColorDialog>
 #include <QDialog>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -134,6 +136,14 @@ std::optional<std::string> QtDialogService::InputText(const std::string& caption
     });
 }
 
+std::optional<uint32_t> QtDialogService::ChooseColor(uint32_t initial) {
+    return Modal(*this, [&]() -> std::optional<uint32_t> {
+        const QColor c = QColorDialog::getColor(QColor(initial & 0xFF, (initial >> 8) & 0xFF, (initial >> 16) & 0xFF), g_parent);
+        if (!c.isValid()) return std::nullopt;
+        return static_cast<uint32_t>(c.red() | c.green() << 8 | c.blue() << 16);
+    });
+}
+
 void QtDialogService::ShowModal(QDialog* dialog) {
     Modal(*this, [&] { return dialog->exec(); });
 }
@@ -209,6 +219,18 @@ std::string ScriptedDialogs::FolderName(const FileDialogRequest& r) {
         shown.push_back({"folder", r.title, r.folder, r.filter});
         std::string a = folderAnswers.front();
         folderAnswers.pop_front();
+        return a;
+    });
+}
+
+std::optional<uint32_t> ScriptedDialogs::ChooseColor(uint32_t initial) {
+    return Modal(*this, [&]() -> std::optional<uint32_t> {
+        char text[8];
+        std::snprintf(text, sizeof text, "%06x", initial & 0xFFFFFF);
+        shown.push_back({"color", text, {}});
+        if (colorAnswers.empty()) return std::nullopt;
+        const std::optional<uint32_t> a = colorAnswers.front();
+        colorAnswers.pop_front();
         return a;
     });
 }

@@ -4,6 +4,7 @@
 // which records what would have been shown and answers as told, so that nothing
 // ever blocks on a modal dialog.
 #include <QImage>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -56,6 +57,9 @@ public:
     // cancelled.
     virtual std::optional<std::string> InputText(const std::string& caption, const std::string& prompt,
                                                  const std::string& initial) = 0;
+    // A colour dialog starting at `initial` (0x00BBGGRR): the colour chosen, or
+    // nothing when cancelled.
+    virtual std::optional<uint32_t> ChooseColor(uint32_t initial) = 0;
     virtual void SetClipboardText(const std::string& text) = 0;
     virtual void SetClipboardImage(const QImage& image) = 0;
     virtual std::string ClipboardText() = 0;
@@ -89,6 +93,7 @@ public:
     std::string FolderName(const FileDialogRequest& request) override;
     std::optional<std::string> InputText(const std::string& caption, const std::string& prompt,
                                          const std::string& initial) override;
+    std::optional<uint32_t> ChooseColor(uint32_t initial) override;
     void SetClipboardText(const std::string& text) override;
     void SetClipboardImage(const QImage& image) override;
     std::string ClipboardText() override;
@@ -101,7 +106,7 @@ public:
 class ScriptedDialogs : public DialogService {
 public:
     struct Shown {
-        std::string what;  // "error", "warning", "information", "confirmation", "plain", "yesno", "yesonly", "open", "save", "folder", "input", "window"
+        std::string what;  // "error", "warning", "information", "confirmation", "plain", "yesno", "yesonly", "open", "save", "folder", "input", "color", "window"
         std::string text;  // message text, dialog title or input prompt
         std::string folder;  // start folder of a file dialog
         std::string filter = {};  // file types of a file dialog
@@ -112,6 +117,8 @@ public:
     std::deque<FileAnswer> fileAnswers;
     std::deque<std::string> folderAnswers;
     std::deque<std::string> textAnswers;
+    // Colour dialogs: the next answer (nothing: cancelled); cancelled when empty.
+    std::deque<std::optional<uint32_t>> colorAnswers;
     std::string clipboardText;
     QImage clipboardImage;
 
@@ -129,6 +136,7 @@ public:
     std::string FolderName(const FileDialogRequest& request) override;
     std::optional<std::string> InputText(const std::string& caption, const std::string& prompt,
                                          const std::string& initial) override;
+    std::optional<uint32_t> ChooseColor(uint32_t initial) override;
     void SetClipboardText(const std::string& text) override { clipboardText = text; }
     void SetClipboardImage(const QImage& image) override { clipboardImage = image; }
     std::string ClipboardText() override { return clipboardText; }
