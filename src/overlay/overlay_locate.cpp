@@ -224,13 +224,22 @@ LineTry TryIotaLine(OverlayState& w, const OverlayControls& c, const LocatorStat
 }
 
 // The whole line read with the columns of x = A + b (c - 13) on the row pair.
-double LineScore(OverlayState& w, const OverlayControls& c, const Bitmap24& bmp, long double A, long double b, int row) {
-    const int p0 = row % 2 == 0 ? row : row - 1, q0 = row % 2 == 0 ? row + 1 : row;
+// Which cells of a line are read, on which rows, around which cell the line turns.
+struct LineCells {
+    const int* cells;
+    int count;
+    int rows[2];
+    int rowCount;
+    int pivot;
+};
+
+double LineScore(OverlayState& w, const OverlayControls& c, const Bitmap24& bmp, long double A, long double b,
+                 const LineCells& lc) {
     double s = 0;
-    for (int cell : kIotaCells) {
-        const int x = Away(A + b * (cell - 13));
-        for (int yy : {p0, q0}) {
-            ReadOverlayCharacter(w, c, bmp, x, yy);
+    for (int i = 0; i < lc.count; ++i) {
+        const int x = Away(A + b * (lc.cells[i] - lc.pivot));
+        for (int r = 0; r < lc.rowCount; ++r) {
+            ReadOverlayCharacter(w, c, bmp, x, lc.rows[r]);
             // The margin of the best digit over the runner-up: a column where the
             // digit is told apart from its neighbours in shape reads right.
             double first = 0, second = 0;
@@ -243,6 +252,11 @@ double LineScore(OverlayState& w, const OverlayControls& c, const Bitmap24& bmp,
         }
     }
     return s;
+}
+
+LineCells IotaCells(int row) {
+    const int p0 = row % 2 == 0 ? row : row - 1;
+    return {kIotaCells, 22, {p0, p0 + 1}, 2, 13};
 }
 
 // The fit puts the cells within about a pixel; the reading wants a fraction of one.
@@ -260,20 +274,21 @@ long double MiddleOfTop(const std::array<double, 41>& v, int n, long double step
     return step * ((lo + hi) / 2.0L - (n - 1) / 2.0L);
 }
 
-void RefineIotaLine(OverlayState& w, const OverlayControls& c, const Bitmap24& bmp, LineTry& t) {
-    long double A = t.fit.a + 13 * t.fit.b, b = t.fit.b;
+void RefineLine(OverlayState& w, const OverlayControls& c, const Bitmap24& bmp, LineFit& fit, double& score,
+                const LineCells& lc) {
+    long double A = fit.a + lc.pivot * fit.b, b = fit.b;
     std::array<double, 41> v{};
     auto centre = [&] {
-        for (int i = 0; i < 31; ++i) v[static_cast<size_t>(i)] = LineScore(w, c, bmp, A + 0.1L * (i - 15), b, t.row);
+        for (int i = 0; i < 31; ++i) v[static_cast<size_t>(i)] = LineScore(w, c, bmp, A + 0.1L * (i - 15), b, lc);
         A += MiddleOfTop(v, 31, 0.1L);
     };
     centre();
-    for (int i = 0; i < 41; ++i) v[static_cast<size_t>(i)] = LineScore(w, c, bmp, A, b + 0.004L * (i - 20), t.row);
+    for (int i = 0; i < 41; ++i) v[static_cast<size_t>(i)] = LineScore(w, c, bmp, A, b + 0.004L * (i - 20), lc);
     b += MiddleOfTop(v, 41, 0.004L);
     centre();
-    t.fit.a = A - 13 * b;
-    t.fit.b = b;
-    t.score = LineScore(w, c, bmp, A, b, t.row);
+    fit.a = A - lc.pivot * b;
+    fit.b = b;
+    score = LineScore(w, c, bmp, A, b, lc);
 }
 
 }  // namespace
@@ -334,7 +349,7 @@ LocateResult LocateOverlay(OverlayState& st, const OverlayControls& c, LocatorSt
         narrow.WideScan = false;
         LineTry t = TryIotaLine(trial, c, narrow, bmp, x0, row == snapped ? y : scanRow, row);
         if (!t.fit.ok) continue;
-        RefineIotaLine(trial, c, bmp, t);
+        RefineLine(trial, c, bmp, t.fit, t.score, IotaCells(row));
         if (!best.fit.ok || t.score > best.score) best = t;
     }
     if (!best.fit.ok) {
@@ -562,7 +577,7 @@ GpsResult ReadIotaGpsPage(OverlayState& st, const OverlayControls& c, LocatorSta
         int x = x0 + Away(w.GpsCharPitch * cell);
         if (FindCharacterColumn(w, c, loc, bmp, x, y)) fit.Add(cell, x);
     }
-    const LineFit f = fit.Fit();
+    LineFit f = fit.Fit();
     if (!f.ok) {
         r.reason = "fewer than two digits of the UTC line found";
         return r;
@@ -700,20 +715,27 @@ GpsResult ReadGhsGpsLine(OverlayState& st, const OverlayControls& c, LocatorStat
         r.reason = "no first digit of the position line";
         return r;
     }
-    int x22 = x0 + Away(w.OverlayCharPitch * 22);
-    FindCharacterColumn(w, c, loc, bmp, x22, y);
+    // The span is measured to cell 23, the last digit: cell 22 holds the decimal
+    // point of the latitude seconds, where no digit is found.
+    int x23 = x0 + Away(w.OverlayCharPitch * 23);
+    FindCharacterColumn(w, c, loc, bmp, x23, y);
     w.OverlayRow = y;
-    w.OverlayCharPitch = (x22 - x0) / 22.0L;
+    w.OverlayCharPitch = (x23 - x0) / 23.0L;
     static constexpr int kScanned[17] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 13, 14, 15, 17, 18, 20, 21, 23};
     FitBuffer fit;
     for (int cell : kScanned) {
         int cx = x0 + Away(w.OverlayCharPitch * cell);
         if (FindCharacterColumn(w, c, loc, bmp, cx, y)) fit.Add(cell, cx);
     }
-    const LineFit f = fit.Fit();
+    LineFit f = fit.Fit();
     if (!f.ok) {
         r.reason = "fewer than two digits of the position line found";
         return r;
+    }
+    {
+        static constexpr int kDigits[15] = {1, 2, 3, 5, 6, 8, 9, 11, 14, 15, 17, 18, 20, 21, 23};
+        double score = 0;
+        RefineLine(w, c, bmp, f, score, {kDigits, 15, {y, y}, 1, 12});
     }
     std::array<long double, 24> X{};
     const long double half = w.OverlayCharPitch / 2;

@@ -7,6 +7,12 @@
 //     "status=located|not-found|not-run|fetch-failed row= pitch= height= level= a= b=
 //     ea= eb= points=", "columns=" (row set 5, indices 0-28) and "charx=" (4 decimals);
 //     a frame that cannot be read gives the default grid (iota).
+//   gps-page VIDEO [--frame N] --type iota|ghs [--at X,Y] [--rate FPS]
+//     Reads the IOTA-VTI GPS page (ReadIotaGpsPage) or the GHS-OSD position line from
+//     --at (default 180,386; ReadGhsGpsLine) and prints the seven texts of the record
+//     (Satellites= HDOP= UTC= Latitude= Longitude= Altitude= WGSSeparation=, one a
+//     line) and "cells=" (the columns of row set 10 or 20); "status=not-read" and the
+//     reason on stderr when the first digit is not found.
 //   fit-line C,X ...
 //     Prints "a= b= ea= eb=" of the least-squares line x = a + b c (12 significant digits).
 #include <cstdio>
@@ -146,6 +152,79 @@ int OverlayLocate(const std::vector<std::string>& args) {
     return 0;
 }
 
+int GpsPage(const std::vector<std::string>& args) {
+    const char* usage = "usage: gps-page VIDEO [--frame N] --type iota|ghs [--at X,Y] [--rate FPS]";
+    if (args.empty()) return ProbeFail(usage);
+    std::string type;
+    long frame = 0;
+    int atX = 180, atY = 386;
+    double rate = 0;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        const std::string v = hasValue ? args[i + 1] : std::string();
+        bool ok = hasValue;
+        if (a == "--type") ok = ok && (v == "iota" || v == "ghs"), type = v;
+        else if (a == "--frame") {
+            auto n = numtext::ParseInt(v);
+            ok = ok && n && *n >= 0 && *n < 100000000;
+            if (ok) frame = static_cast<long>(*n);
+        } else if (a == "--at") {
+            long double x = 0, y = 0;
+            ok = ok && Pair(v, x, y) && x > -100000 && x < 100000 && y > -100000 && y < 100000;
+            if (ok) atX = static_cast<int>(x), atY = static_cast<int>(y);
+        } else if (a == "--rate") {
+            auto r = numtext::ParseFloat(v);
+            ok = ok && r && *r > 0 && *r < 1000;
+            if (ok) rate = *r;
+        } else {
+            ok = false;
+        }
+        if (!ok) return ProbeFail("bad option " + a + "; " + usage);
+        ++i;
+    }
+    if (type.empty()) return ProbeFail(usage);
+    Bitmap24 bmp;
+    std::string error;
+    if (EndsWith(args[0], ".ppm")) {
+        if (!ReadPpm(args[0], bmp, error)) return ProbeFail(error);
+        if (rate <= 0) rate = 29.97;
+    } else {
+        TVfwAvi avi;
+        if (!avi.Open(args[0])) return ProbeFail(avi.LastError());
+        if (rate <= 0) rate = avi.GetFrameRate();
+        if (!avi.GetFrame(static_cast<int>(frame), bmp)) return ProbeFail("Fail to get a bitmap.\n" + avi.LastError());
+    }
+    overlay::OverlayState st;
+    overlay::OverlayControls c;
+    overlay::LocatorState loc;
+    c.TimeInserterType = type == "iota" ? overlay::kIotaVti : overlay::kGhsOsd;
+    c.UpDown4 = type == "iota" ? 80 : 100;
+    st.OverlayThreshold = c.UpDown4;
+    c.VideoFrameRateInt = static_cast<int>(numtext::RoundHalfAway(rate));
+    c.FrameWidth = c.DisplayWidth = bmp.Width();
+    c.FrameHeight = c.DisplayHeight = bmp.Height();
+    overlay::GpsRecord g;
+    overlay::GpsResult r;
+    if (type == "iota") {
+        r = overlay::ReadIotaGpsPage(st, c, loc, bmp, g);
+    } else {
+        loc.GhsLocateEnabled = 1;
+        r = overlay::ReadGhsGpsLine(st, c, loc, bmp, atX, atY, g);
+    }
+    if (!r.read) std::fprintf(stderr, "status=not-read %s\n", r.reason.c_str());
+    std::printf("Satellites=%s\nHDOP=%s\nUTC=%s\nLatitude=%s\nLongitude=%s\nAltitude=%s\nWGSSeparation=%s\n",
+                g.Satellites.c_str(), g.HDOP.c_str(), g.UTC.c_str(), g.Latitude.c_str(), g.Longitude.c_str(),
+                g.Altitude.c_str(), g.WGSSeparation.c_str());
+    const size_t set = type == "iota" ? 10 : 20;
+    const int first = type == "iota" ? 7 : 6, last = type == "iota" ? 25 : 29;
+    std::string cells = "cells=";
+    for (int i = first; i <= last; ++i)
+        cells += (i > first ? "," : "") + std::to_string(st.CharacterColumns[set][static_cast<size_t>(i)]);
+    std::printf("%s\n", cells.c_str());
+    return 0;
+}
+
 int FitLine(const std::vector<std::string>& args) {
     std::vector<overlay::FitPoint> pts;
     for (const std::string& a : args) {
@@ -163,5 +242,6 @@ ProbeCommand regLocate("overlay-locate",
                        "VIDEO [--frame N] --type iota|ghs|grid [--at X,Y] [--search] [--wide] [--threshold T] [--rate FPS]",
                        OverlayLocate);
 ProbeCommand regFit("fit-line", "C,X ...", FitLine);
+ProbeCommand regGps("gps-page", "VIDEO [--frame N] --type iota|ghs [--at X,Y] [--rate FPS]", GpsPage);
 
 }  // namespace
