@@ -408,6 +408,8 @@ private:
     void ConnectPictureHandlers();
     // Where the results memo sits in the designed layout.
     int designedMemoTop_ = 0;
+    // The content's and the window's designed heights (taken at the first UpDown13 click).
+    int designedContentHeight_ = 0, designedWindowHeight_ = 0;
     void GammaRedraw();
     void ShowGamma();
     // FrameStep keeps its direction and takes `step`; the shadow velocity per interval follows.

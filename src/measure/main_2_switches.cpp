@@ -180,6 +180,20 @@ void TPlatform::UpDown13Click() {
     Edit33->move(Edit33->x(), Memo1->geometry().bottom() + 5);
     Memo1->raise();
     Edit33->raise();
+    // The window keeps its designed height at position 0; otherwise it is cut to
+    // what its controls need.
+    if (designedContentHeight_ == 0) {
+        designedContentHeight_ = centralwidget->minimumHeight();
+        designedWindowHeight_ = height();
+    }
+    if (p == 0) {
+        centralwidget->setMinimumHeight(designedContentHeight_);
+        resize(width(), designedWindowHeight_);
+    } else {
+        const int needed = centralwidget->childrenRect().bottom() + 1 + Image1->parentWidget()->y();
+        centralwidget->setMinimumHeight(needed);
+        resize(width(), std::min(designedWindowHeight_, needed + (menuBar()->isVisible() ? menuBar()->sizeHint().height() : 0)));
+    }
 }
 
 // ---------------------------------------------------------------- up-downs

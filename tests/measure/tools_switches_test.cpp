@@ -180,10 +180,18 @@ TEST_F(Switches, LayoutUpDownsAndTools) {
     EXPECT_EQ(w->Edit52->text(), "2.00");
     EXPECT_EQ(w->Edit51->text(), "0.07");
     EXPECT_EQ(std::pair(w->CurrentPsfOptions().SigmaLowPercent, w->CurrentPsfOptions().SigmaHighPercent), std::pair(7, 200));
+    const int designed = w->height();
+    w->UpDown13->SetPositionByUser(1);
+    const int shorter = w->height();
+    EXPECT_LT(shorter, designed);
     w->UpDown13->SetPositionByUser(2);
     EXPECT_LT(w->Memo1->y(), w->Image1->parentWidget()->geometry().bottom());
+    EXPECT_LE(w->height(), shorter);
+    // Every control still fits in the shorter window's content.
+    EXPECT_LE(w->centralwidget->childrenRect().bottom(), w->centralwidget->minimumHeight());
     w->UpDown13->SetPositionByUser(0);
     EXPECT_GT(w->Memo1->y(), w->Image1->parentWidget()->geometry().bottom());
+    EXPECT_EQ(w->height(), designed);
 
     // "Test speed of string" writes its two lines to the scratch memo only.
     const std::vector<std::string> table = w->Table.Lines();
