@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <cmath>
 
+#include "analysis/BaseOfIntegrated.h"
 #include "graph/FresnelCtrl1.h"
 #include "graph/spectral_model.h"
 #include "measure/main_2.h"
@@ -304,8 +305,8 @@ void Tchart1::PlaceBesideMainWindow(bool leftAligned) {
 
 void Tchart1::closeEvent(QCloseEvent* event) {
     GraphView& g = Graph;
-    // The integration base window, when it exists, re-enables its measurement button
-    // from IntegrationMarking going off.
+    // The graph was opened to check the integration blocks: the guide may go on.
+    if (g.IntegrationMarking && BaseOfIntegration) BaseOfIntegration->Button2->setEnabled(true);
     g.IntegrationMarking = 0;
     if (Platform) Platform->State.GraphWindowOpen = 0;
     g.DiffractionMode = g.AvgBkgOpen = g.AvgBkgLaunched = 0;
@@ -726,7 +727,7 @@ void Tchart1::Button11Click() {
         Dialogs().Message(MsgKind::Information, "This function is available when two or more stars are already measured.");
         return;
     }
-    // The absorption-correction window comes with the analysis windows.
+    Platform->OpenWindow("chart1.Button11");
 }
 
 void Tchart1::SpeedButton1Click() {

@@ -5,6 +5,8 @@
 #include <QAction>
 
 #include "analysis/AvgBkg1.h"
+#include "analysis/BaseOfIntegrated.h"
+#include "analysis/Correction1.h"
 #include "analysis/FFT1.h"
 #include "analysis/Histogram1.h"
 #include "analysis/Linear.h"
@@ -83,6 +85,17 @@ const WindowOpener kOpeners[] = {
     // The graph window's "FFT" (a new window each time) and "Noise Reduction" (formats
     // 1 and 2 with a data row, once until it closes; a graph opened again while it is
     // still open does not make a second one that would rewrite the table beside it).
+    // The graph window's "Correction for absorption", after its own checks
+    // (Tchart1::Button11Click): formats 1 and 2 with a data row, once at a time.
+    {"chart1.Button11",
+     [](const TPlatform& p) {
+         return !Graph.CorrectionOpen && (p.State.ResultsFormatVersion == 1 || p.State.ResultsFormatVersion == 2) &&
+                p.Table.Count() >= 8;
+     },
+     [](const TPlatform&) { return Correction != nullptr; }, [](TPlatform& p) -> QWidget* { return new TCorrection(&p); },
+     false},
+    {"Button41", NotRecordingNorRunning, [](const TPlatform&) { return BaseOfIntegration != nullptr; },
+     [](TPlatform& p) -> QWidget* { return new TBaseOfIntegration(&p); }, false},
     {"chart1.Button10", nullptr, nullptr, [](TPlatform& p) -> QWidget* { return new TFFT1(&p); }, false},
     {"chart1.SpeedButton1",
      [](const TPlatform& p) {

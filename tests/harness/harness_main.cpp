@@ -41,6 +41,8 @@
 //   place-mode star|signal1|signal2|tivi   the "Position Set" radio button
 //   graph                  "Graph" on the main window; fails unless the graph opened
 //   graph-click X Y        press and release on chart1.ChartImg1 at picture pixel (X, Y)
+//   graph-select ROW       a graph-click on the point of object A of data row ROW
+//                          (0-based); fails when that point is not shown
 // Acting on any window:
 //   window NAME            later unqualified controls are window NAME's (main, the
 //                          default, or a window variable such as chart1); fails when
@@ -98,6 +100,7 @@
 //                          (confirmation also matches yesno and yesonly; input
 //                          compares the prompt)
 //   expect-errors N        error boxes shown so far
+//   expect-caption TEXT    the last box's own caption (empty when it had none)
 //   expect-error TEXT      the last error box's text, with each CR and LF shown as |
 //   print-errors           prints the number of error boxes and the last one's text
 //   expect-clipboard TEXT  the clipboard's text, each CR and LF shown as |
@@ -198,7 +201,7 @@ video and run:
   open PATH | try-open PATH | reader dshow|vfw|avs | goto N | start | stop | run
   play | play-back | step [N] | oneframe | del | remove-data | save PATH | load PATH
   stop-at N | click X Y | add X Y | select A|B|C | remove-object
-  place-mode star|signal1|signal2|tivi | graph | graph-click X Y
+  place-mode star|signal1|signal2|tivi | graph | graph-click X Y | graph-select ROW
 acting:
   window NAME | set CONTROL VALUE | press CONTROL | key CONTROL|WINDOW KEY
   type CONTROL TEXT | leave CONTROL | mouse CONTROL left|right X Y | mouse-move X Y
@@ -210,7 +213,7 @@ reading back:
   print-text CONTROL | expect-text CONTROL TEXT | expect-checked CONTROL 0|1
   expect-enabled CONTROL 0|1 | expect-shown WINDOW 0|1 | expect-cursor cross|arrow
   expect-color CONTROL #RRGGBB
-  expect-box KIND TEXT | expect-errors N | expect-error TEXT | print-errors
+  expect-box KIND TEXT | expect-caption TEXT | expect-errors N | expect-error TEXT | print-errors
   expect-clipboard TEXT | clipboard-image PATH | dump-image CONTROL PATH
   dump-frame N PATH | screenshot [WINDOW] PATH | expect-rows N
   expect-field ROW COL TEXT | expect-line N TEXT | print-row ROW | print-overlay
@@ -492,6 +495,24 @@ public:
             if (!chart1) throw Failure{"the graph window is not open"};
             chart1->ChartImg1MouseDown(Qt::LeftButton, x, y);
             chart1->ChartImg1MouseUp(Qt::LeftButton, x, y);
+        } else if (cmd == "graph-select") {
+            const int row = Int(Rest(in));
+            if (!chart1) throw Failure{"the graph window is not open"};
+            chart1->HRatioCalc();
+            chart1->Drawing.UpdateTable(chart1->Inputs(), Graph);
+            const GraphTable& t = chart1->Drawing.Table();
+            const int i = row - Graph.FirstShownFrame;
+            if (row < 0 || row >= t.Rows() || i < 0 || i > Graph.ShownFrameCount || t.At(row, 1).kind != CellKind::Number)
+                throw Failure{"row " + std::to_string(row) + " has no point shown"};
+            const int x = RowToX(Graph, i), y = ValueToY(Graph, chart1->ChartImg1->Picture().height(), t.At(row, 1).value);
+            chart1->ChartImg1MouseDown(Qt::LeftButton, x, y);
+            chart1->ChartImg1MouseUp(Qt::LeftButton, x, y);
+        } else if (cmd == "expect-caption") {
+            const std::string want = Rest(in);
+            std::string got;
+            for (const auto& b : dialogs_.shown)
+                if (b.what != "open" && b.what != "save" && b.what != "folder" && b.what != "window") got = b.title;
+            if (got != want) throw Failure{"last box's caption is \"" + got + "\""};
         } else if (cmd == "print-graph") {
             PrintGraph();
         } else if (cmd == "print-fit") {
