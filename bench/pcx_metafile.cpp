@@ -59,8 +59,8 @@ BENCHMARK(BM_PcxLoad)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EmfPlay)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 
 void Summary() {
-    std::printf("\n%-11s %11s %11s %11s %11s %9s %9s\n", "picture", "pcx save x", "pcx load x", "emf play x", "wmf play x",
-                "pcx bytes", "bmp bytes");
+    std::printf("\n%-11s %11s %11s %11s %11s %9s %9s %9s %9s\n", "picture", "pcx save x", "pcx load x", "emf play x",
+                "wmf play x", "pcx bytes", "bmp bytes", "bmp ld ms", "emf ms");
     for (const Case& c : Cases()) {
         const std::string pcx = Save(PCXLoader(), c.bitmap, "PCX"), bmp = Save(BMPLoader(), c.bitmap, "BMP");
         const std::string emf = Save(WMFLoader(), c.bitmap, "EMF"), wmf = Save(WMFLoader(), c.bitmap, "WMF");
@@ -74,8 +74,8 @@ void Summary() {
         const double bLoad = once([&] { Load(BMPLoader(), bmp, "BMP", b); });
         const double ePlay = once([&] { Load(WMFLoader(), emf, "EMF", b); });
         const double wPlay = once([&] { Load(WMFLoader(), wmf, "WMF", b); });
-        std::printf("%-11s %11.2f %11.2f %11.2f %11.2f %9zu %9zu\n", c.name, pSave / bSave, pLoad / bLoad, ePlay / bLoad,
-                    wPlay / bLoad, pcx.size(), bmp.size());
+        std::printf("%-11s %11.2f %11.2f %11.2f %11.2f %9zu %9zu %9.3f %9.3f\n", c.name, pSave / bSave, pLoad / bLoad,
+                    ePlay / bLoad, wPlay / bLoad, pcx.size(), bmp.size(), bLoad / 1e6, ePlay / 1e6);
     }
     std::printf("x: our time / the BMP loader's on the same picture (save against save, the rest against a BMP load)\n");
 }

@@ -64,7 +64,7 @@ QColor ToQColor(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16)
 
 class Player {
 public:
-    explicit Player(QImage& image) : painter_(&image) {
+    Player(QImage& image, TLinearBitmap* canvas) : canvas_(canvas), painter_(&image) {
         painter_.setRenderHint(QPainter::Antialiasing, false);
         painter_.setRenderHint(QPainter::TextAntialiasing, false);
         painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
@@ -228,13 +228,23 @@ public:
                                  .intersected(QRect(std::clamp(sx, -(1 << 24), 1 << 24), std::clamp(sy, -(1 << 24), 1 << 24),
                                                     std::clamp(scx, 0, 1 << 24), std::clamp(scy, 0, 1 << 24)));
         if (inside.isEmpty()) return;
-        QImage source = image.copy(inside);
+        QImage source = inside == image.rect() ? image : image.copy(inside);
         if (source.isNull()) return;
         const bool flipX = q.x() < p.x(), flipY = q.y() < p.y();
         if (flipX || flipY) source = source.mirrored(flipX, flipY);
         const QRect target(QPoint(std::min(p.x(), q.x()), std::min(p.y(), q.y())),
                            QSize(std::abs(q.x() - p.x()), std::abs(q.y() - p.y())));
-        if (!target.isEmpty() && target.intersects(painter_.viewport())) painter_.drawImage(target, source);
+        if (target.isEmpty() || !target.intersects(painter_.viewport())) return;
+        if (target.size() == inside.size() && !flipX && !flipY && canvas_) {
+            // One to one: the rows are copied straight into the picture.
+            const QRect clip = target.intersected(QRect(0, 0, canvas_->Width, canvas_->Height));
+            for (int y = clip.top(); y <= clip.bottom(); ++y)
+                std::memcpy(canvas_->ScanLine(y) + 3 * clip.left(),
+                            picture.ScanLine(inside.top() + y - target.top()) + 3 * (inside.left() + clip.left() - target.left()),
+                            static_cast<size_t>(clip.width()) * 3);
+            return;
+        }
+        painter_.drawImage(target, source);
     }
 
     // Objects.
@@ -265,6 +275,7 @@ public:
     }
 
 private:
+    TLinearBitmap* canvas_;  // the picture under the painter, for one-to-one bitmaps
     QPainter painter_;
     bool textAllowed_ = false;
     double ax_ = 1, bx_ = 0, ay_ = 1, by_ = 0;
@@ -614,7 +625,7 @@ void TMetafile::Draw(TLinearBitmap& bitmap, int64_t maxPictureBytes) const {
     {
         // The painter draws straight into the picture's rows: no second buffer.
         QImage view(out.Map, out.Width, out.Height, out.BytesPerLine, QImage::Format_BGR888);
-        Player player(view);
+        Player player(view, &out);
         player.pictureW = width_, player.pictureH = height_;
         const auto* f = reinterpret_cast<const uint8_t*>(data_.data());
         if (enhanced_) PlayEnhanced(data_, player);

@@ -22,22 +22,23 @@ inline void Put16(uint8_t* p, uint32_t v) { p[0] = static_cast<uint8_t>(v), p[1]
 // The most picture bytes that n file bytes can code: a run of 63 takes two bytes.
 int64_t MostDecodable(int64_t n) { return n <= 0 ? 0 : 63 * (n / 2) + n % 2; }
 
-// Appends one row of one plane, run-length coded: runs of equal bytes up to 63; a
-// lone byte below 192 is written as itself.
-void EncodeRow(const uint8_t* s, size_t n, std::vector<uint8_t>& out) {
+// Codes one row of one plane at `out` (at most 2 n bytes) and returns the end:
+// runs of equal bytes up to 63; a lone byte below 192 is written as itself.
+uint8_t* EncodeRow(const uint8_t* s, size_t n, uint8_t* out) {
     for (size_t i = 0; i < n;) {
         const uint8_t v = s[i];
         size_t j = i + 1;
         while (j < n && s[j] == v && j - i < 63) ++j;
         const size_t count = j - i;
         if (count == 1 && v < 0xC0) {
-            out.push_back(v);
+            *out++ = v;
         } else {
-            out.push_back(static_cast<uint8_t>(0xC0 | count));
-            out.push_back(v);
+            *out++ = static_cast<uint8_t>(0xC0 | count);
+            *out++ = v;
         }
         i = j;
     }
+    return out;
 }
 
 }  // namespace
@@ -69,38 +70,55 @@ void TPCXLoader::LoadFromStream(TBaseStream& stream, const std::string&, TLinear
     out.New(width, height, planes == 1 ? pf8bit : pf24bit);
     const int step = planes == 1 ? 1 : 3;
     int row = 0, plane = 0, x = 0;
-    uint8_t* line = out.ScanLine(0);
+    // Plane p of a row goes to byte 2 - p of each B,G,R pixel (red first).
+    uint8_t* dst = out.ScanLine(0) + (planes == 1 ? 0 : 2);
+    auto segmentEnd = [&] {
+        x = 0;
+        if (++plane == planes) {
+            plane = 0;
+            ++row;
+            if (planes == 3 && LoaderProgress) LoaderProgress(static_cast<int>(int64_t{row} * 100 / height));
+        }
+        if (row < height) dst = out.ScanLine(row) + (planes == 1 ? 0 : 2 - plane);
+    };
+    // Codes are taken straight from the read buffer; a run code split at its end
+    // waits for the next fill.
     while (row < height) {
-        const int c = in.ReadByte();
-        if (c < 0) throw EInOutError(kReadLessThanExpected);
-        int count = 1, value = c;
-        if ((c & 0xC0) == 0xC0) {
-            count = std::max(1, c & 63);
-            value = in.ReadByte();
-            if (value < 0) throw EInOutError(kReadLessThanExpected);
-        }
-        while (count > 0) {
-            if (row >= height) throw ELinearBitmap(kErrorInBitmapData);
-            const int n = std::min(count, bytesPerLine - x);
-            const int kept = std::max(0, std::min(x + n, width) - x);
-            if (planes == 1) {
-                if (kept) std::memset(line + x, value, static_cast<size_t>(kept));
+        const size_t n = in.Ensure(65536);
+        const uint8_t* p = in.Data();
+        size_t i = 0;
+        while (row < height && i < n) {
+            int count = 1, value = p[i];
+            if (value >= 0xC0) {
+                if (i + 1 >= n) break;
+                count = std::max(1, value & 63);
+                value = p[i + 1];
+                i += 2;
             } else {
-                uint8_t* d = line + 3 * x + (2 - plane);  // red plane first into B,G,R pixels
-                for (int k = 0; k < kept; ++k, d += step) *d = static_cast<uint8_t>(value);
+                ++i;
             }
-            x += n;
-            count -= n;
-            if (x == bytesPerLine) {
-                x = 0;
-                if (++plane == planes) {
-                    plane = 0;
-                    ++row;
-                    if (row < height) line = out.ScanLine(row);
-                    if (planes == 3 && LoaderProgress) LoaderProgress(static_cast<int>(int64_t{row} * 100 / height));
+            if (count == 1 && x < width) {
+                dst[step * x] = static_cast<uint8_t>(value);
+                if (++x == bytesPerLine) segmentEnd();
+                continue;
+            }
+            while (count > 0) {
+                if (row >= height) throw ELinearBitmap(kErrorInBitmapData);
+                const int take = std::min(count, bytesPerLine - x);
+                const int kept = std::max(0, std::min(x + take, width) - x);
+                if (step == 1) {
+                    if (kept) std::memset(dst + x, value, static_cast<size_t>(kept));
+                } else {
+                    uint8_t* d = dst + 3 * x;
+                    for (int k = 0; k < kept; ++k, d += 3) *d = static_cast<uint8_t>(value);
                 }
+                x += take;
+                count -= take;
+                if (x == bytesPerLine) segmentEnd();
             }
         }
+        in.Skip(static_cast<int64_t>(i));
+        if (i == 0 && row < height) throw EInOutError(kReadLessThanExpected);  // nothing left, or half a run code
     }
 
     if (planes == 1) {
@@ -141,20 +159,19 @@ void TPCXLoader::SaveToStream(TBaseStream& stream, const std::string&, const TLi
     Put16(header + 66, static_cast<uint32_t>(w));
     stream.Write(header, kHeaderSize);
 
-    std::vector<uint8_t> coded, plane(static_cast<size_t>(w));
-    coded.reserve(static_cast<size_t>(w) * 2 * planes);
+    std::vector<uint8_t> coded(static_cast<size_t>(w) * 2 * planes), plane(static_cast<size_t>(w));
     for (int y = 0; y < h; ++y) {
-        coded.clear();
         const uint8_t* s = src->ScanLine(y);
+        uint8_t* end = coded.data();
         if (planes == 1) {
-            EncodeRow(s, static_cast<size_t>(w), coded);
+            end = EncodeRow(s, static_cast<size_t>(w), end);
         } else {
             for (int p = 2; p >= 0; --p) {
                 for (int x = 0; x < w; ++x) plane[x] = s[3 * x + p];
-                EncodeRow(plane.data(), plane.size(), coded);
+                end = EncodeRow(plane.data(), plane.size(), end);
             }
         }
-        stream.Write(coded.data(), coded.size());
+        stream.Write(coded.data(), static_cast<size_t>(end - coded.data()));
     }
     if (planes == 1) {
         uint8_t tail[769];

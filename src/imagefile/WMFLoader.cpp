@@ -39,34 +39,27 @@ bool ReduceToFirstAppearancePalette(TLinearBitmap& bitmap) {
     uint8_t palette[768] = {};
     int count = 0;
     const int64_t n = int64_t{bitmap.Width} * bitmap.Height;
-    // Two passes, so that a picture of more colours never takes the 8-bit buffer.
-    auto find = [&](uint32_t c) -> uint32_t {
-        uint32_t slot = (c * 2654435761u) >> 22;
-        while (keys[slot] != kEmpty && keys[slot] != c) slot = (slot + 1) & 1023;
-        return slot;
-    };
+    // One pass: the indices go straight into the 8-bit picture, which is given up
+    // at the 257th colour (its pages untouched past that point cost nothing).
+    TLinearBitmap out;
+    out.New(bitmap.Width, bitmap.Height, pf8bit);
     uint32_t last = kEmpty;
+    uint8_t lastIndex = 0;
     const uint8_t* s = bitmap.Map;
     for (int64_t i = 0; i < n; ++i, s += 3) {
         const uint32_t c = s[0] | s[1] << 8 | uint32_t(s[2]) << 16;
-        if (c == last) continue;
-        last = c;
-        const uint32_t slot = find(c);
-        if (keys[slot] != kEmpty) continue;
-        if (count == 256) return false;
-        keys[slot] = c;
-        values[slot] = static_cast<uint8_t>(count);
-        std::memcpy(palette + 3 * count, s, 3);
-        ++count;
-    }
-    TLinearBitmap out;
-    out.New(bitmap.Width, bitmap.Height, pf8bit);
-    last = kEmpty;
-    uint8_t lastIndex = 0;
-    s = bitmap.Map;
-    for (int64_t i = 0; i < n; ++i, s += 3) {
-        const uint32_t c = s[0] | s[1] << 8 | uint32_t(s[2]) << 16;
-        if (c != last) last = c, lastIndex = values[find(c)];
+        if (c != last) {
+            uint32_t slot = (c * 2654435761u) >> 22;
+            while (keys[slot] != kEmpty && keys[slot] != c) slot = (slot + 1) & 1023;
+            if (keys[slot] == kEmpty) {
+                if (count == 256) return false;
+                keys[slot] = c;
+                values[slot] = static_cast<uint8_t>(count);
+                std::memcpy(palette + 3 * count, s, 3);
+                ++count;
+            }
+            last = c, lastIndex = values[slot];
+        }
         out.Map[i] = lastIndex;
     }
     std::memcpy(out.Palette, palette, 768);
