@@ -205,6 +205,19 @@ public:
     void DrawPositionMarkers();
     void Position1Show(int k);
 
+    // ---- 3-D star view and value panel (main_2_threed.cpp) ----
+    // Draws the current object in the 3-D view when it is shown; nothing otherwise.
+    void RedrawThreeDView();
+    bool ThreeDViewShown() const;
+    // Object k's patch for the 3-D view, after tracking, while the view is shown.
+    void ReadThreeDPatch(int k);
+    bool ValuePanelShown() const;
+    // The value panel's edits after one object's photometry: the sums when the
+    // readouts carry them, emptied when `cleared` (PSF photometry).
+    void ShowValuePanel(const ApertureReadouts* readouts, bool cleared);
+    void StarImg3DShow();
+    void AfterColorValueOpened();
+
     // ---- Window openers (main_2_openers.cpp) ----
     // Runs the opener row of a control (its object name): guard, open flag,
     // creation, modal or not. True when a window was made.

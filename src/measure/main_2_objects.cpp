@@ -254,6 +254,7 @@ void TPlatform::SelectObject(int k) {
     ChainRadiusLimits();
     RebuildMasks(k);
     if (!s.RunningFlag) ShowNeighbor();
+    RedrawThreeDView();
     const bool last = k == s.ObjectCount;
     Add1->setEnabled(last && s.ObjectCount < 3);
     Remove1->setEnabled(last && k > 1);
@@ -443,6 +444,7 @@ void TPlatform::SetStarsPosition(int x, int y) {
     ShowNeighbor();
     PlacementRequest = 0;
     Psf.ProfileLearning = 0;
+    RedrawThreeDView();
     BeingPlaced[k] = 0;
     Placed[k] = 1;
     CheckBox6->setChecked(linkSaved);
@@ -478,6 +480,7 @@ void TPlatform::RadiusChanged(TUpDown* control, int32_t DataLineObject::*field) 
         ShowNeighbor();
     }
     ShowRadiusTexts();
+    RedrawThreeDView();
 }
 
 void TPlatform::UpDown1Click() {
@@ -511,6 +514,7 @@ void TPlatform::TrackModeClick(int mode) {
     s.ForAllLines(k, [&](DataLineObject& o) { o.TrackMode = static_cast<uint8_t>(mode); });
     RunPauseIfDshow();
     ShowNeighbor();
+    RedrawThreeDView();
     Edit40->setEnabled(mode == kTrackDrift);
     Edit41->setEnabled(mode == kTrackDrift);
     if (k == 2) UpdateLinkControls();

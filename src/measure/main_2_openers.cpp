@@ -19,6 +19,8 @@
 #include "measure/Measurement_option.h"
 #include "measure/Profile.h"
 #include "measure/SetPredictTrack1.h"
+#include "measure/colorvalue.h"
+#include "measure/grapharea.h"
 #include "measure/main_2.h"
 #include "measure/preserveset.h"
 #include "platform/dialogs.h"
@@ -67,6 +69,21 @@ const WindowOpener kOpeners[] = {
      [](TPlatform& p) -> QWidget* { return new TDshowErrors(&p); }, false},
     {"Button32", [](const TPlatform& p) { return p.State.VideoOpen != 0; }, [](const TPlatform&) { return GuideOpen; },
      [](TPlatform& p) -> QWidget* { return new TProfile(p); }, false},
+    // "Star Image [3D]" and "Color Value": "Show Field" goes off before either opens.
+    {"Button8", [](const TPlatform& p) { return p.State.VideoOpen && !p.State.RecordingFlag && !ThreeDGraphShown; },
+     [](const TPlatform&) { return ThreeDGraphShown; },
+     [](TPlatform& p) -> QWidget* {
+         p.CheckBox1->setChecked(false);
+         return new TThreeDGraph(p);
+     },
+     false, [](TPlatform& p) { p.StarImg3DShow(); }},
+    {"Button15", [](const TPlatform& p) { return p.State.VideoOpen && !p.State.RecordingFlag && !ColorValueShown; },
+     [](const TPlatform&) { return ColorValueShown; },
+     [](TPlatform& p) -> QWidget* {
+         p.CheckBox1->setChecked(false);
+         return new TColorValueDisplay(p);
+     },
+     false, [](TPlatform& p) { p.AfterColorValueOpened(); }},
     // The graph window's "Diffraction", after its own checks (Tchart1::Button8Click).
     {"chart1.Button8", [](const TPlatform&) { return chart1 != nullptr; },
      [](const TPlatform&) { return FresnelCtrl != nullptr; }, [](TPlatform&) { return OpenFresnelPanel(); }, false},

@@ -111,6 +111,7 @@ void TPlatform::ScrollBar1Change(int position) {
         s.ReverseFlag = 0;
         s.FrameStep = std::abs(s.FrameStep);
     }
+    RedrawThreeDView();
     if (p + s.FrameStep - 1 >= MaxPosition()) {
         s.RunningFlag = 0;
         Timer1->stop();
@@ -285,11 +286,13 @@ void TPlatform::MeasureObject(int k, int n, bool learning) {
         if (CheckBox6->isChecked() && k == 2) FollowLinkedObjects(bStart, {s.FrameObject(2).PosX, s.FrameObject(2).PosY}, n);
     }
 
+    ReadThreeDPatch(k);
     if (s.DirectionMode && current) RebuildMasks(k);
 
     const int x = s.FrameObject(k).PosX, y = s.FrameObject(k).PosY;
     ApertureOptions options;
     options.CurrentObject = s.CurrentObject;
+    options.ValuePanelShown = ValuePanelShown();
     const ApertureReadouts* r = nullptr;
     ApertureReadouts aperture;
     PsfReadouts psf;
@@ -319,6 +322,7 @@ void TPlatform::MeasureObject(int k, int n, bool learning) {
         }
         Edit23->setText(QStr(psf.Edit23));
     }
+    ShowValuePanel(r, psf.PanelCleared);
 }
 
 void TPlatform::ProcessFrame(int n) {
@@ -523,6 +527,7 @@ void TPlatform::SpeedButton2Click() {
     s.RecordingFlag = 0;
     Timer1->stop();
     ShowNeighbor();
+    RedrawThreeDView();
     if (s.CurrentObject == 1 && RadioButton5->isChecked() && CheckBox17->isChecked()) {
         ClearTrackRefPoint1(s, 1);
         ClearTrackRefPoint2(s, 1);
@@ -540,6 +545,7 @@ void TPlatform::SpeedButton3Click() {
     s.FrameStep = std::abs(s.FrameStep);
     Timer1->stop();
     ScrollBar1->setValue(0);
+    RedrawThreeDView();
 }
 
 void TPlatform::StepBy(int delta) {

@@ -204,6 +204,7 @@ void TPlatform::BkgFormClick(int form) {
     UpDown8->setEnabled(form != kShapeRing);
     if ((form == kShapeLimb || s.VideoOpen) && !s.RecordingFlag && !s.RunningFlag) ShowNeighbor();
     SyncUpDownTexts();
+    RedrawThreeDView();
 }
 
 namespace {
@@ -236,6 +237,7 @@ static void BandClick(TPlatform& p, TUpDown* control, const BandControl& c) {
     p.ShowNeighbor();
     p.SyncUpDownTexts();
     p.DrawPositionMarkers();
+    p.RedrawThreeDView();
 }
 
 void TPlatform::UpDown6Click() { BandClick(*this, UpDown6, {&DataLineObject::BkgGap, &MeasureState::RectangleHeight}); }
@@ -253,6 +255,7 @@ void TPlatform::UpDown7Click() {
     Tracking.LostPercent[k] = UpDown7->Position();
     if (!s.RunningFlag) ShowNeighbor();
     Edit42->setText(QString::number(UpDown7->Position()));
+    RedrawThreeDView();
 }
 
 void TPlatform::RectangleAperture1Click() {
@@ -513,4 +516,5 @@ void TPlatform::AfterMeasurementOption() {
     ShowNeighbor();
     SyncUpDownTexts();
     DrawPositionMarkers();
+    RedrawThreeDView();
 }

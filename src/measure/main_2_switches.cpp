@@ -138,6 +138,7 @@ void TPlatform::CheckBox15Click() {
     CheckBox4->setEnabled(estimated);
     ShowNeighbor();
     Edit42->setText(QString::number(UpDown7->Position()));
+    RedrawThreeDView();
 }
 
 void TPlatform::CheckBox4Click() {

@@ -124,6 +124,7 @@ void TPlatform::Edit18Enter() {
     Gamma.GammaValue = *v;
     ShowGamma();
     GammaRedraw();
+    RedrawThreeDView();
 }
 
 void TPlatform::Edit18Exit() {

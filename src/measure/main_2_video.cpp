@@ -247,7 +247,7 @@ bool TPlatform::OpenVideo(const std::string& path, bool resultsLoading) {
 }
 
 bool TPlatform::OpenVideoDialog() {
-    if (State.RecordingFlag) return false;
+    if (State.RecordingFlag || ThreeDViewShown()) return false;
     const std::string path =
         Dialogs().OpenFileName({"Open video", State.VideoFolder, "", "Video files (*.avi *.avs *.mp4 *.mkv *.mov *.dv);;All files (*)"});
     if (path.empty()) return false;

@@ -142,7 +142,8 @@
 //       TIViReading OverlayTimeReading OverlayThreshold DirectionMode FieldViewShown
 //       Timer1Interval CutBkgUpper CutBkgLower SignalBoxesEnabled
 //       MeasurementRegionDisplay AutoDirectionEnabled SaturationLimit InitialPeak
-//       MeasurePeakPixel SubtractBackground EasyClick, and per object NAME[k]
+//       MeasurePeakPixel SubtractBackground EasyClick, ThreeDTilt ThreeDTurn
+//       ThreeDScale (3-D view open, degrees rounded), and per object NAME[k]
 //       (k = 1..3): BkgShape TrackMode LostPercent RectangleWidth RectangleHeight
 //       SpinPoint ("x,y") TrackRef and LinkRef ("f1,x1,y1,f2,x2,y2", -100 unset)
 //       AperturePixels (frame line); DshowStepLog (the DirectShow reader's step
@@ -181,6 +182,7 @@
 #include "graph/chart.h"
 #include "graph/graph_view.h"
 #include "graph/spectral_model.h"
+#include "measure/grapharea.h"
 #include "measure/main_2.h"
 #include "measure/results_view.h"
 #include "measure/settings_file.h"
@@ -698,6 +700,12 @@ private:
         QCoreApplication::processEvents();
     }
 
+    // The 3-D view's variables exist while it is open.
+    static TThreeDGraph& ThreeDView(const std::string& name) {
+        if (!ThreeDGraph) throw Failure{name + ": the 3-D view is not open"};
+        return *ThreeDGraph;
+    }
+
     std::string Var(const std::string& name) {
         TPlatform& w = *window_;
         const MeasureState& s = w.State;
@@ -753,6 +761,9 @@ private:
             {"MeasurePeakPixel", [&] { return s.MeasurePeakPixel; }},
             {"SubtractBackground", [&] { return w.Photometry.SubtractBackground; }},
             {"EasyClick", [&] { return w.EasyClick; }},
+            {"ThreeDTilt", [&] { return std::lround(ThreeDView(name).ThreeDTilt); }},
+            {"ThreeDTurn", [&] { return std::lround(ThreeDView(name).ThreeDTurn); }},
+            {"ThreeDScale", [&] { return long(ThreeDView(name).ThreeDScale); }},
         };
         auto it = vars.find(name);
         if (it == vars.end()) throw Failure{"no variable " + name};
