@@ -24,6 +24,7 @@
 #include "measure/main_2.h"
 #include "measure/preserveset.h"
 #include "platform/dialogs.h"
+#include "video/AvsEdit1.h"
 #include "video/DshowError1.h"
 
 namespace {
@@ -125,6 +126,9 @@ const WindowOpener kOpeners[] = {
          return new TAvgBkg(&p);
      },
      false},
+    // The script dialog comes first; no editor when it is cancelled or the script does not read.
+    {"AVSFileEdit1", [](const TPlatform& p) { return !p.State.RecordingFlag && !p.State.GraphWindowOpen && !AvsEditOpen; },
+     [](const TPlatform&) { return AvsEditOpen; }, [](TPlatform& p) -> QWidget* { return OpenAvsEditor(p.State.VideoFolder, &p); }, false},
 };
 
 }  // namespace
@@ -136,6 +140,7 @@ bool TPlatform::OpenWindow(const std::string& control) {
         bool opened = false;
         if (!o.isOpen || !o.isOpen(*this)) {
             QWidget* w = o.create(*this);
+            if (!w) return false;  // the opener's own dialog was cancelled or refused
             UseFormFont(w);
             if (o.modal) Dialogs().ShowModal(static_cast<QDialog*>(w));
             else w->show();
