@@ -498,7 +498,7 @@ bool TPlatform::LoadResultsFrom(const std::string& path) {
 
 
 void TPlatform::Button2Click() {
-    if (State.RecordingFlag || State.DirectionMode) return;
+    if (State.RecordingFlag || State.DirectionMode || ThreeDViewShown()) return;
     if (!ConfirmDiscardRows()) return;
     UnsavedRows = false;  // agreed: closing does not ask again
     if (State.VideoOpen) DshowClose();

@@ -112,15 +112,23 @@ TEST_F(ThreeDWindows, OpensBesideTheMainWindowAndReadsEachFrame) {
     p.ScrollBar1->setValue(10);
     EXPECT_NE(ThreeDGraph->TDGImage1->Picture(), first);
 
-    // The open dialog is refused while the view is shown; closing it lets it through.
+    // The open dialog and "Exit" are refused while the view is shown; closing it
+    // lets them through (Exit first asks about the unsaved rows: answered no).
     const size_t boxes = dialogs.shown.size();
     p.Button1Click();
+    p.Button16Click();  // one measured row, not saved
+    ASSERT_TRUE(p.UnsavedRows);
+    p.Button2Click();
     EXPECT_EQ(dialogs.shown.size(), boxes);
     ThreeDGraph->Button1->click();
     QApplication::processEvents();
     EXPECT_FALSE(ThreeDGraphShown);
-    p.Button1Click();
+    dialogs.yesNoAnswers.push_back(false);
+    p.Button2Click();
     EXPECT_EQ(dialogs.shown.size(), boxes + 1);
+    p.UnsavedRows = false;
+    p.Button1Click();
+    EXPECT_EQ(dialogs.shown.size(), boxes + 2);
 }
 
 TEST_F(ThreeDWindows, RotationStopsAtItsLimitsWithTheTrackBarFollowing) {
