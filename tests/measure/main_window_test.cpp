@@ -396,6 +396,25 @@ void ExpectCaptionsFit(QWidget* window) {
 
 }  // namespace
 
+// Controls added by different areas of the window must not land on one another:
+// a lamp or check box under a button can be neither read nor clicked.
+TEST_F(Window, ButtonsLampsAndBoxesDoNotOverlap) {
+    w->show();
+    std::vector<QWidget*> controls;
+    for (QWidget* c : w->findChildren<QWidget*>()) {
+        if (!c->isVisibleTo(w.get())) continue;
+        if (qobject_cast<QAbstractButton*>(c) || (qobject_cast<QLabel*>(c) && c->objectName().startsWith("Panel"))) controls.push_back(c);
+    }
+    for (size_t i = 0; i < controls.size(); ++i)
+        for (size_t j = i + 1; j < controls.size(); ++j) {
+            QWidget* a = controls[i];
+            QWidget* b = controls[j];
+            if (a->parentWidget() != b->parentWidget() || a->isAncestorOf(b) || b->isAncestorOf(a)) continue;
+            EXPECT_FALSE(a->geometry().intersects(b->geometry()))
+                << a->objectName().toStdString() << " and " << b->objectName().toStdString() << " overlap";
+        }
+}
+
 TEST_F(Window, CaptionsFitTheirControls) {
     w->show();
     ExpectCaptionsFit(w.get());
