@@ -10,6 +10,7 @@
 #include "graph/chart.h"
 #include "graph/fresnel_panel.h"
 #include "graph/light_curve.h"
+#include "graph/SpectrumGraph1.h"
 #include "graph/spectral_model.h"
 #include "measure/main_2.h"
 #include "platform/activity.h"
@@ -82,6 +83,23 @@ private:
     std::function<bool(QKeyEvent*)> key_;
 };
 
+// A double click on an edit.
+class DoubleClickWatch : public QObject {
+public:
+    DoubleClickWatch(QLineEdit* edit, std::function<void()> onDouble) : QObject(edit), double_(std::move(onDouble)) {
+        edit->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::MouseButtonDblClick && double_) double_();
+        return false;
+    }
+
+private:
+    std::function<void()> double_;
+};
+
 void Black(QLineEdit* e) { EditWatch::SetColour(e, Qt::black); }
 
 // UpDownAccel: +1 at once, +2 after 1 s, +5 after 2 s, +10 after 3 s held.
@@ -128,6 +146,13 @@ int TFresnelCtrl::Interval() const { return Platform ? std::max(1, Platform->UpD
 
 void TFresnelCtrl::ConnectHandlers() {
     new EditWatch(Edit1, [this] { Edit1Apply(); }, [this] { Edit1Apply(); }, true);
+    // Double clicks on the distance and velocity open the velocity calculator.
+    for (QLineEdit* e : {Edit1, Edit2}) {
+        const std::string opener = "FresnelCtrl." + e->objectName().toStdString();
+        new DoubleClickWatch(e, [opener] {
+            if (Platform) Platform->OpenWindow(opener);
+        });
+    }
     connect(Edit1, &QLineEdit::textChanged, this, [this] {
         if (!settingText_ && FresnelPanel.ExternalEditPending) Edit1Apply();
     });
@@ -412,6 +437,7 @@ void TFresnelCtrl::SpectralTypeToBV() {
 void TFresnelCtrl::ComboBox1Change() {
     SpectralTypeToBV();
     Model.BuildSpectralWeights();
+    if (FresnelPanel.SpectrumGraphOpen) RedrawSpectrumGraph();
 }
 
 void TFresnelCtrl::Edit28Change() {
@@ -429,6 +455,7 @@ void TFresnelCtrl::Edit28Change() {
     settingText_ = true;
     ComboBox1->setCurrentIndex(fp::NearestSpectralType(*t));
     settingText_ = false;
+    if (FresnelPanel.SpectrumGraphOpen) RedrawSpectrumGraph();
 }
 
 void TFresnelCtrl::ComboBox2Change() {
@@ -442,6 +469,7 @@ void TFresnelCtrl::ComboBox2Change() {
     Model.CcdIndex = i;
     // The weights follow the camera at once, as the spectrum graph shows it.
     Model.BuildSpectralWeights();
+    if (FresnelPanel.SpectrumGraphOpen) RedrawSpectrumGraph();
 }
 
 // ---------------------------------------------------------------- ranges
@@ -627,10 +655,13 @@ void TFresnelCtrl::CheckBox5Click() {
 
 void TFresnelCtrl::UpDown11Click() { Edit23->setText(QString::number(UpDown11->Position())); }
 
-// The spectrum graph, the velocity and distance calculators and the magnitude
-// calculator are opened from here once those windows exist.
-void TFresnelCtrl::Button1Click() {}
-void TFresnelCtrl::Button2Click() {}
+// "Graph" and "Magnitude Calc" go through the main window's opener table.
+void TFresnelCtrl::Button1Click() {
+    if (Platform) Platform->OpenWindow("FresnelCtrl.Button1");
+}
+void TFresnelCtrl::Button2Click() {
+    if (Platform) Platform->OpenWindow("FresnelCtrl.Button2");
+}
 
 // ---------------------------------------------------------------- the fit
 

@@ -8,6 +8,7 @@
 
 #include "analysis/BaseOfIntegrated.h"
 #include "graph/FresnelCtrl1.h"
+#include "graph/MagnitudeCalculator1.h"
 #include "graph/spectral_model.h"
 #include "measure/main_2.h"
 #include "platform/dialogs.h"
@@ -513,6 +514,7 @@ void Tchart1::ChartImg1MouseUp(Qt::MouseButton button, int X, int Y) {
     GraphShow3();
     if (g.DiffractionMode && FresnelCtrl) FresnelCtrl->ShowAverage();
     g.FitDone = 0;
+    if (g.MagnitudeCalculatorOpen && MagnitudeCalculator) MagnitudeCalculator->GraphClicked();
 }
 
 void Tchart1::ShowSelectedRow() {

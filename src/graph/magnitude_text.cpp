@@ -15,8 +15,10 @@ std::string DelayCorrectionLine(int delayMs, int integratedFrames) {
 
 void DrawReportOnGraph(QImage& graph, const QImage& snapshot, const std::vector<std::string>& report,
                        const GraphText& how) {
+    // Without a snapshot there is nothing to draw over; the picture stays.
+    if (snapshot.isNull()) return;
     graph = snapshot;
-    if (how.out == TextOut::Off || graph.isNull()) return;
+    if (how.out == TextOut::Off) return;
     QPainter p(&graph);
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPixelSize(11);

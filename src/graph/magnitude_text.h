@@ -29,7 +29,8 @@ std::string DelayCorrectionLine(int delayMs, int integratedFrames);
 // Copies `snapshot` into `graph` and, unless the output is off, draws the lines of
 // the mode at (x, y): the statistics 12 pixels apart, or the first time line in
 // bold, a second one 12 pixels below and the delay line below the last time line.
-// Nothing is drawn when the report lacks the mode's lines.
+// Nothing is drawn when the report lacks the mode's lines; a null snapshot leaves
+// the picture as it is.
 void DrawReportOnGraph(QImage& graph, const QImage& snapshot, const std::vector<std::string>& report,
                        const GraphText& how);
 

@@ -14,6 +14,9 @@
 #include "analysis/TimeError.h"
 #include "analysis/TimingErrorSimulation1.h"
 #include "graph/FresnelCtrl1.h"
+#include "graph/MagnitudeCalculator1.h"
+#include "graph/SpectrumGraph1.h"
+#include "graph/lunarvelocity.h"
 #include "graph/chart.h"
 #include "graph/graph_view.h"
 #include "measure/Measurement_option.h"
@@ -88,6 +91,25 @@ const WindowOpener kOpeners[] = {
     // The graph window's "Diffraction", after its own checks (Tchart1::Button8Click).
     {"chart1.Button8", [](const TPlatform&) { return chart1 != nullptr; },
      [](const TPlatform&) { return FresnelCtrl != nullptr; }, [](TPlatform&) { return OpenFresnelPanel(); }, false},
+    // The velocity calculator: the Tool menu and double clicks on the Fresnel panel's
+    // distance and velocity.
+    {"LunarVelocityCalculator1", nullptr, [](const TPlatform&) { return LunarVelocityCalculatorOpen; },
+     [](TPlatform& p) -> QWidget* { return new TLunarVelocityCalculator(&p); }, false},
+    {"FresnelCtrl.Edit1", nullptr, [](const TPlatform&) { return LunarVelocityCalculatorOpen; },
+     [](TPlatform& p) -> QWidget* { return new TLunarVelocityCalculator(&p); }, false},
+    {"FresnelCtrl.Edit2", nullptr, [](const TPlatform&) { return LunarVelocityCalculatorOpen; },
+     [](TPlatform& p) -> QWidget* { return new TLunarVelocityCalculator(&p); }, false},
+    // The panel's "Graph": the spectrum graph, or a redraw of the open one.
+    {"FresnelCtrl.Button1", nullptr, [](const TPlatform&) { return SpectrumGraphIsOpen(); },
+     [](TPlatform& p) -> QWidget* { return new TSpectrumGraph(&p); }, false, [](TPlatform&) { RedrawSpectrumGraph(); }},
+    // The panel's "Magnitude Calc": formats 1 and 2 with a data row; the panel is
+    // disabled while the calculator is open.
+    {"FresnelCtrl.Button2",
+     [](const TPlatform& p) {
+         return (p.State.ResultsFormatVersion == 1 || p.State.ResultsFormatVersion == 2) && p.Table.Count() >= 8;
+     },
+     [](const TPlatform&) { return Graph.MagnitudeCalculatorOpen != 0; },
+     [](TPlatform& p) -> QWidget* { return new TMagnitudeCalculator(&p); }, false},
     // Opened by the right mouse button on "Estimated track".
     {"CheckBox4", nullptr, [](const TPlatform&) { return SetPredictTrack != nullptr; },
      [](TPlatform& p) -> QWidget* { return new TSetPredictTrack(p.Tracking, &p); }, false},

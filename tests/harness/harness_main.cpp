@@ -70,6 +70,7 @@
 //   mouse-move X Y         the pointer moved over the frame to frame pixel (X, Y)
 //   right-click CONTROL    the right mouse button pressed and released on a control
 //                          (its context action runs, e.g. "Estimated track")
+//   dblclick CONTROL       a double click in the middle of a control (FresnelCtrl.Edit1)
 //   close [WINDOW]         closes the window (default: the current one) as its
 //                          title-bar button does
 //   wait-ms N              lets the event loop run for N milliseconds
@@ -207,7 +208,7 @@ video and run:
 acting:
   window NAME | set CONTROL VALUE | press CONTROL | key CONTROL|WINDOW KEY
   type CONTROL TEXT | leave CONTROL | mouse CONTROL left|right X Y | mouse-move X Y
-  right-click CONTROL
+  right-click CONTROL | dblclick CONTROL
   close [WINDOW] | wait-ms N | wait fit | wait load | wait timer [WINDOW]
 answering:
   answer yes|no | answer-file PATH [FILTER] | answer-text TEXT | answer-folder PATH
@@ -582,6 +583,19 @@ public:
         } else if (cmd == "clipboard-image") {
             if (dialogs_.clipboardImage.isNull()) throw Failure{"no image on the clipboard"};
             if (!dialogs_.clipboardImage.save(QString::fromStdString(Rest(in)), "PNG")) throw Failure{"cannot write the picture"};
+        } else if (cmd == "dblclick") {
+            const std::string name = Rest(in);
+            auto* target = qobject_cast<QWidget*>(Find(name));
+            if (!target) throw Failure{"dblclick needs a control"};
+            const QPointF at(target->width() / 2.0, target->height() / 2.0);
+            for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
+                                   QEvent::MouseButtonRelease}) {
+                const bool down = t != QEvent::MouseButtonRelease;
+                QMouseEvent e(t, at, target->mapToGlobal(at), Qt::LeftButton, down ? Qt::LeftButton : Qt::NoButton,
+                              Qt::NoModifier);
+                QCoreApplication::sendEvent(target, &e);
+            }
+            QCoreApplication::processEvents();
         } else if (cmd == "mouse") {
             std::string name, button;
             int x, y;

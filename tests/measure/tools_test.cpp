@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 
 #include "analysis/MutualAverage.h"
+#include "graph/FresnelCtrl1.h"
 #include "graph/chart.h"
 #include "graph/spectral_model.h"
 #include "measure/SetPredictTrack1.h"
@@ -164,12 +165,17 @@ TEST_F(Tools, EventTimeToClipboard) {
 }
 
 TEST_F(Tools, OpenersOpenOnceUnderGuardAndFlag) {
-    // Every row's control exists in the window; "chart1.NAME" in the graph window's form.
-    QWidget graphForm;
+    // Every row's control exists in the window; "chart1.NAME" in the graph window's
+    // form, "FresnelCtrl.NAME" in the Fresnel panel's.
+    QWidget graphForm, panelForm;
     Ui::Tchart1 graphUi;
     graphUi.setupUi(&graphForm);
+    Ui::TFresnelCtrl panelUi;
+    panelUi.setupUi(&panelForm);
     for (const std::string& c : TPlatform::OpenerControls()) {
         if (c.rfind("chart1.", 0) == 0) EXPECT_TRUE(graphForm.findChild<QObject*>(QString::fromStdString(c.substr(7)))) << c;
+        else if (c.rfind("FresnelCtrl.", 0) == 0)
+            EXPECT_TRUE(panelForm.findChild<QObject*>(QString::fromStdString(c.substr(12)))) << c;
         else EXPECT_TRUE(w->findChild<QObject*>(QString::fromStdString(c))) << c;
     }
     w->State.RecordingFlag = 1;
