@@ -46,9 +46,9 @@ TMagnitudeCalculator::TMagnitudeCalculator(QWidget* owner) : QWidget(owner) {
     UpDown5->SetRange(1, 3);
     UpDown5->SetPosition(3);
     UpDown4->SetAssociate(nullptr);
-    RadioGroup1->SetItems({"OFF", "Text with transparency BKG", "Text with opaque background"});
+    RadioGroup1->SetItems({"OFF", "Text with transparency BKG", "Text with opaque background"}, 1);
     RadioGroup1->SetItemIndex(0);
-    RadioGroup2->SetItems({"Doublestar", "Time"});
+    RadioGroup2->SetItems({"Doublestar", "Time"}, 1);
     ConnectHandlers();
     FormCreate();
     creating_ = false;

@@ -3,6 +3,7 @@
 #include "graph/fresnel_write.h"
 #include "graph/graph_view.h"
 #include "graph/velocity_calc.h"
+#include "platform/controls.h"
 #include "platform/qt_text.h"
 
 TLunarVelocityCalculator* LunarVelocityCalculator = nullptr;
@@ -29,6 +30,7 @@ TLunarVelocityCalculator::TLunarVelocityCalculator(QWidget* owner) : QWidget(own
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint);
     LunarVelocityCalculator = this;
+    for (QPushButton* b : {Button2, Button4, Button6, Button7}) WrapButtonCaption(b);
     connect(Button1, &QPushButton::clicked, this, &TLunarVelocityCalculator::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TLunarVelocityCalculator::Button2Click);
     connect(Button3, &QPushButton::clicked, this, &TLunarVelocityCalculator::Button3Click);
