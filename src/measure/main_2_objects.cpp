@@ -197,6 +197,12 @@ void TPlatform::ShowObjectSettings() {
         default: RadioButton1->setChecked(true); break;
     }
     RectangleAperture1->setChecked(o.BkgShape == kShapeRectangle);
+    // The form buttons were set without their handlers, so the gap and width
+    // take this object's form here, not the previous object's.
+    if (!s.DirectionMode) {
+        UpDown6->setEnabled(o.BkgShape != kShapeRing);
+        UpDown8->setEnabled(o.BkgShape != kShapeRing);
+    }
     UpDown8->SetPosition(o.BkgWidth);
     UpDown6->SetPosition(o.BkgGap);
     UpDown5->SetPosition(o.TrackRadius);

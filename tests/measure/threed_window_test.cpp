@@ -233,3 +233,23 @@ TEST_F(ThreeDWindows, ValuePanelShowsTheCurrentObjectsSumsOnlyWhileOpen) {
 }
 
 }  // namespace
+
+// Selecting another object shows that object's background form, and the gap and
+// width up-downs follow it: a "Standard" object after a "Meteor/Lunar Limb" one
+// must not keep them enabled, nor the other way round.
+TEST_F(ThreeDWindows, GapAndWidthFollowTheSelectedObjectsForm) {
+    w->SelectObject(2);
+    w->RadioButton3->setChecked(true);
+    w->BkgFormClick(kShapeLimb);
+    ASSERT_EQ(w->State.FrameObject(2).BkgShape, kShapeLimb);
+    EXPECT_TRUE(w->UpDown6->isEnabled());
+    EXPECT_TRUE(w->UpDown8->isEnabled());
+    w->SelectObject(1);
+    EXPECT_TRUE(w->RadioButton1->isChecked());
+    EXPECT_FALSE(w->UpDown6->isEnabled());
+    EXPECT_FALSE(w->UpDown8->isEnabled());
+    w->SelectObject(2);
+    EXPECT_TRUE(w->RadioButton3->isChecked());
+    EXPECT_TRUE(w->UpDown6->isEnabled());
+    EXPECT_TRUE(w->UpDown8->isEnabled());
+}
