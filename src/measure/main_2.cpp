@@ -1,4 +1,5 @@
 #include "measure/main_2.h"
+#include "measure/main_2_audio.h"
 #include "platform/qt_text.h"
 
 #include <QCloseEvent>
@@ -511,6 +512,7 @@ void TPlatform::closeEvent(QCloseEvent* event) {
         return;
     }
     Timer1->stop();
+    AudioMainClosing();
     if (VfwAvi1) VfwAvi1->Close();
     if (State.ReaderKind == 1) DshowClose();
     event->accept();

@@ -25,7 +25,9 @@
 #include "measure/colorvalue.h"
 #include "measure/grapharea.h"
 #include "measure/main_2.h"
+#include "measure/main_2_audio.h"
 #include "measure/preserveset.h"
+#include "measure/soundindicator1.h"
 #include "platform/dialogs.h"
 #include "video/AvsEdit1.h"
 #include "video/DshowError1.h"
@@ -151,6 +153,9 @@ const WindowOpener kOpeners[] = {
     // The script dialog comes first; no editor when it is cancelled or the script does not read.
     {"AVSFileEdit1", [](const TPlatform& p) { return !p.State.RecordingFlag && !p.State.GraphWindowOpen && !AvsEditOpen; },
      [](const TPlatform&) { return AvsEditOpen; }, [](TPlatform& p) -> QWidget* { return OpenAvsEditor(p.State.VideoFolder, &p); }, false},
+    // "Audio Channel Display": the audio track copied, then the display (none when
+    // the copy was declined or failed).
+    {"Button9", AudioDisplayGuard, [](const TPlatform&) { return SoundIndicatorShown; }, OpenAudioDisplay, false},
 };
 
 }  // namespace

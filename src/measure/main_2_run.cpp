@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "measure/linked_tracking.h"
+#include "measure/main_2_audio.h"
 #include "platform/qt_text.h"
 #include "graph/graph_view.h"
 #include "measure/Profile.h"
@@ -106,6 +107,7 @@ void TPlatform::ScrollBar1Change(int position) {
     MeasureState& s = State;
     if (!s.VideoOpen || s.DirectionMode) return;
     const int p = position;
+    AudioFrameChanged(*this);
     ShowNeighbor();
     if (p == 0 && s.ReverseFlag) {
         s.ReverseFlag = 0;
@@ -378,6 +380,7 @@ void TPlatform::ProcessFrame(int n) {
         }
         LocateOnTIViRequest(FrameBitmap);
         DetectSignals(FrameBitmap);
+        AudioSignalOverride(*this);
         ReadFrameTime(FrameBitmap);
         for (auto& line : s.DataLines) {
             line.FrameNo10 = n * 10;
@@ -546,6 +549,7 @@ void TPlatform::SpeedButton3Click() {
     Timer1->stop();
     ScrollBar1->setValue(0);
     RedrawThreeDView();
+    AudioFrameChanged(*this);
 }
 
 void TPlatform::StepBy(int delta) {

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "measure/avs_writer.h"
+#include "measure/main_2_audio.h"
 #include "platform/qt_text.h"
 #include "measure/Profile.h"
 #include "measure/main_2.h"
@@ -188,6 +189,7 @@ bool TPlatform::OpenVideo(const std::string& path, bool resultsLoading) {
         ScrollBar1->setRange(0, std::max(0, count - 1));
         ScrollBar1->setValue(0);
     }
+    AudioVideoOpened(*this);
     s.TIViReading = 0;
     s.OverlayTimeReading = 0;
     const TimeCaptions captions = ShowTimeCaptions();
@@ -248,6 +250,7 @@ bool TPlatform::OpenVideo(const std::string& path, bool resultsLoading) {
 
 bool TPlatform::OpenVideoDialog() {
     if (State.RecordingFlag || ThreeDViewShown()) return false;
+    if (AudioBlocksVideoOpen()) return false;
     const std::string path =
         Dialogs().OpenFileName({"Open video", State.VideoFolder, "", "Video files (*.avi *.avs *.mp4 *.mkv *.mov *.dv);;All files (*)"});
     if (path.empty()) return false;
