@@ -24,7 +24,7 @@ struct FileDialogRequest {
     int filterIndex = 1;   // 1-based file type selected when the dialog opens
     // Save dialogs: called when the user picks another file type (1-based) with the
     // name typed so far; a non-empty result replaces the name in the name box.
-    std::function<std::string(int, const std::string&)> typeChange;
+    std::function<std::string(int, const std::string&)> typeChange = nullptr;
     // Receives the 1-based file type chosen (when not null).
     int* chosenFilter = nullptr;
 };
