@@ -123,9 +123,13 @@ void TUpDown::ClickArrow(bool up) {
     if (!isEnabled()) return;
     const int step = pressedAt_ < 0 ? increment_ : StepAfter(QDateTime::currentMSecsSinceEpoch() - pressedAt_);
     const int64_t next = int64_t{position_} + (up ? step : -step);
-    if (wrap_ && next > max_) SetPosition(min_);
-    else if (wrap_ && next < min_) SetPosition(max_);
-    else SetPosition(static_cast<int>(std::clamp<int64_t>(next, INT32_MIN, INT32_MAX)));
+    if (wrap_ && next > max_) {
+        SetPosition(min_);
+    } else if (wrap_ && next < min_) {
+        SetPosition(max_);
+    } else {
+        SetPosition(static_cast<int>(std::clamp<int64_t>(next, INT32_MIN, INT32_MAX)));
+    }
     emit Click(up);
 }
 

@@ -178,7 +178,7 @@ TEST(Hips, HostileHeadersAndData) {
     EXPECT_EQ(Load(OldHeader(1, 2000000, 2000000) + "abc", b), kInvalidBitmapSize);
     const long long grew = imagetest::PeakGrowthBytes(
         [&] { EXPECT_EQ(Load("HIPS\nn\ns\n1\nd\n9000\n9000\n9000\n9000\n0\n0\n37\n1\n0\n0\n0\n0\n1234", b), kReadLessThanExpected); });
-    if (grew >= 0) EXPECT_LT(grew, 64 << 20);
+    if (grew >= 0) { EXPECT_LT(grew, 64 << 20); }
     // Every cut of a good file fails cleanly.
     for (size_t n = 0; n < good.size(); ++n) EXPECT_NE(Load(good.substr(0, n), b), "") << n;
 }

@@ -320,7 +320,7 @@ TEST(Ico, SelectionHookAndHostileFiles) {
     for (int i = 0; i < n; ++i) many += entry.substr(0, 12) + U32(6 + 16 * n);
     many += image;
     const long long grew = imagetest::PeakGrowthBytes([&] { ASSERT_EQ(Load(many, b), ""); });
-    if (grew >= 0) EXPECT_LT(grew, 64 << 20);
+    if (grew >= 0) { EXPECT_LT(grew, 64 << 20); }
     EXPECT_EQ(b.Width, 255);
 
     // Saving: too large, and 8-bit pictures by their highest unmasked index.

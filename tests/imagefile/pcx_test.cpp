@@ -207,7 +207,7 @@ TEST(Pcx, HandMadeFilesAndHostileInput) {
     const long long grew = imagetest::PeakGrowthBytes([&] {
         EXPECT_EQ(Load(Header(3, 0, 0, 19999, 9999, 20000) + std::string(1000, '\xFF'), b), kReadLessThanExpected);
     });
-    if (grew >= 0) EXPECT_LT(grew, 64 << 20);
+    if (grew >= 0) { EXPECT_LT(grew, 64 << 20); }
     // A file of only long runs just large enough is read (here 4 MB, 63 bytes per two).
     const int64_t pixels = 2000 * 2000, runs = (pixels + 62) / 63;
     std::string bomb = Header(1, 0, 0, 1999, 1999, 2000);
@@ -219,7 +219,7 @@ TEST(Pcx, HandMadeFilesAndHostileInput) {
     const long long peak = imagetest::PeakGrowthBytes([&] { ASSERT_EQ(Load(bomb, b), ""); });
     EXPECT_EQ(b.Map[pixels - 1], 7);
     b.Dispose();
-    if (peak >= 0) EXPECT_LT(peak, pixels + 2 * int64_t(bomb.size()) + (8 << 20));
+    if (peak >= 0) { EXPECT_LT(peak, pixels + 2 * int64_t(bomb.size()) + (8 << 20)); }
 }
 
 TEST(Pcx, RegistryAndProgress) {

@@ -279,7 +279,7 @@ TEST(Png, OurFilesInEveryFilterModeReadBackThroughLibpngAndPassPngcheck) {
                     }
             }
             EXPECT_EQ(bad, 0) << "format " << int(p->PixelFormat) << " mode " << mode;
-            if (pngcheck) EXPECT_EQ(testutil::Run("pngcheck -v '" + file + "' >/dev/null"), 0) << mode;
+            if (pngcheck) { EXPECT_EQ(testutil::Run("pngcheck -v '" + file + "' >/dev/null"), 0) << mode; }
             if (mode != -3) smallest = std::min<int64_t>(smallest, bytes.size());
             else EXPECT_LE(static_cast<int64_t>(bytes.size()), smallest);
         }

@@ -323,7 +323,7 @@ TEST(ResultsFileRead, BlankLinesAndByteOrderMarks) {
     lines.insert(lines.begin() + 6, "");  // before the first data row
     lines.insert(lines.begin() + 2, "");  // inside the header
     lines.insert(lines.end(), {"", "", "  "});
-    for (const std::string& eol : {"\r\n", "\n"}) {
+    for (const char* eol : {"\r\n", "\n"}) {
         LoadedResults blanks;
         ASSERT_EQ(load(fileio::JoinLines(lines, eol), blanks), "");
         EXPECT_EQ(blanks.lines, plain.lines);

@@ -192,7 +192,7 @@ TEST_F(SoundFile, ARiffSizeBeyondTheFileReadsOnlyTheFile) {
     EXPECT_EQ(d.Geometry().samplesPerFrameInt, 200);
     for (int64_t c : {0, 4, 14, 15, 19, 1000000}) {
         const SoundFrame f = d.Evaluate(c, SoundOptions{});
-        if (c < 5) EXPECT_TRUE(f.detected && f.share == "100.00") << c;
+        if (c < 5) { EXPECT_TRUE(f.detected && f.share == "100.00") << c; }
     }
 }
 
@@ -326,7 +326,7 @@ TEST(SoundPicture, EnvelopeColumnsFollowTheSamples) {
     for (size_t i = 0; i < f.columns.size(); ++i) {
         EXPECT_GE(f.columns[i].x, 0);
         EXPECT_LE(f.columns[i].x, 332);
-        if (i) EXPECT_GT(f.columns[i].x, f.columns[i - 1].x);
+        if (i) { EXPECT_GT(f.columns[i].x, f.columns[i - 1].x); }
     }
 }
 
