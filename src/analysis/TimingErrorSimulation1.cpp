@@ -17,10 +17,6 @@ namespace {
 
 QString Fixed(double v, int digits) { return QStr(numtext::FormatFixed(v, 15, digits)); }
 
-// Held arrows speed up as the program's other up-downs do: +1 at once, +2 after
-// 1 s, +5 after 2 s, +10 after 3 s.
-const std::vector<std::pair<int, int>> kAccel = {{0, 1}, {1, 2}, {2, 5}, {3, 10}};
-
 }  // namespace
 
 // What the worker owns: copies of its inputs, the generator it advances, and the
@@ -61,7 +57,7 @@ TTimingErrorSimulation::TTimingErrorSimulation(QWidget* parent)
     UpDown3->SetRange(0, 1000);
     UpDown4->SetRange(0, 8);
     UpDown5->SetRange(0, 6);
-    for (TUpDown* u : {UpDown1, UpDown2, UpDown3, UpDown4, UpDown5}) u->SetAccel(kAccel);
+    for (TUpDown* u : {UpDown1, UpDown2, UpDown3, UpDown4, UpDown5}) u->SetStandardAccel();
     ProgressBar1->setRange(0, 1);
     connect(Button1, &QPushButton::clicked, this, &TTimingErrorSimulation::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TTimingErrorSimulation::Button2Click);

@@ -102,8 +102,6 @@ private:
 
 void Black(QLineEdit* e) { EditWatch::SetColour(e, Qt::black); }
 
-// UpDownAccel: +1 at once, +2 after 1 s, +5 after 2 s, +10 after 3 s held.
-const std::vector<std::pair<int, int>> kUpDownAccel = {{0, 1}, {1, 2}, {2, 5}, {3, 10}};
 
 }  // namespace
 
@@ -318,7 +316,7 @@ void TFresnelCtrl::FormCreate() {
     Model.BuildSpectralWeights();
     settingText_ = false;
     // 14
-    for (TUpDown* u : {UpDown3, UpDown4, UpDown5, UpDown6, UpDown12, UpDown13, UpDown8}) u->SetAccel(kUpDownAccel);
+    for (TUpDown* u : {UpDown3, UpDown4, UpDown5, UpDown6, UpDown12, UpDown13, UpDown8}) u->SetStandardAccel();
     ShowAverage();
 }
 
@@ -488,7 +486,7 @@ void TFresnelCtrl::SetLimitChain() {
 
 void TFresnelCtrl::RangeUpDownClick(TUpDown* u) {
     GraphView& g = Graph;
-    u->SetAccel(kUpDownAccel);
+    u->SetStandardAccel();
     const int p = u->Position();
     if (u == UpDown3) {
         g.BeforeRangeStart = p;

@@ -68,6 +68,9 @@ public:
     // Steps while an arrow is held: after `seconds` the step becomes `step`
     // (pairs in ascending seconds); empty: always the increment.
     void SetAccel(std::vector<std::pair<int, int>> steps) { accel_ = std::move(steps); }
+    // The program's usual speed-up: +1 at once, +2 after 1 s, +5 after 2 s,
+    // +10 after 3 s held.
+    void SetStandardAccel() { SetAccel({{0, 1}, {1, 2}, {2, 5}, {3, 10}}); }
     // The step a click takes after the arrow has been held `heldMs`.
     int StepAfter(qint64 heldMs) const;
     void SetAssociate(QLineEdit* edit);
