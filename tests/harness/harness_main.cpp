@@ -137,6 +137,9 @@
 //   print-grid             the located grid: "row= pitch= height= level= located= last="
 //                          (how the last locate ended) and "columns=" (row set 5, 0-28)
 //   print-gps              the GPS record, seven lines Satellites= ... WGSSeparation=
+//   print-shell            each program start and address opening asked for so far,
+//                          one a line: "start PROGRAM ARG..." or "open URL", separated
+//                          by tabs (nothing is started or opened in a harness run)
 //   print-var NAME, expect-var NAME VALUE   a program variable as NAME=VALUE:
 //       ReaderKind (0 the AVI reader, 1 DirectShow, 2 none) DirectShowSelected
 //       UseAviSynth CsvFolderFollowsVideo TimeInserterType OverlayGridLocated
@@ -192,6 +195,7 @@
 #include "platform/ini_file.h"
 #include "platform/dialogs.h"
 #include "platform/numtext.h"
+#include "platform/shell_service.h"
 #include "support/qt_test_environment.h"
 #include "video/avidshow.h"
 
@@ -221,7 +225,7 @@ reading back:
   dump-frame N PATH | screenshot [WINDOW] PATH | expect-rows N
   expect-field ROW COL TEXT | expect-line N TEXT | print-row ROW | print-overlay
   expect-overlay KEY VALUE | print-graph | print-title | print-fit | memo NAME PATH | print-var NAME
-  expect-var NAME VALUE
+  expect-var NAME VALUE | print-shell
 )";
 
 struct Failure {
@@ -252,6 +256,7 @@ class Harness {
 public:
     Harness() {
         dialogs_.Install();
+        platform::SetShellRecorder([this](const platform::ShellRequest& r) { shell_.push_back(r); });
         window_ = std::make_unique<TPlatform>();
         // The plain offscreen screen is 800 x 800: the window keeps its designed
         // size there, so screenshots show all of it. A screen given by
@@ -399,6 +404,8 @@ public:
             std::printf("%s\n", w.GridProbeText().c_str());
         } else if (cmd == "print-gps") {
             std::printf("%s\n", w.GpsProbeText().c_str());
+        } else if (cmd == "print-shell") {
+            for (const auto& r : shell_) std::printf("%s\n", platform::ShellRequestLine(r).c_str());
         } else if (cmd == "print-signals") {
             std::printf("%s\n", w.SignalProbeText().c_str());
         } else if (cmd == "print-overlay" || cmd == "expect-overlay") {
@@ -1031,6 +1038,7 @@ private:
     }
 
     ScriptedDialogs dialogs_;
+    std::vector<platform::ShellRequest> shell_;  // before window_: it outlives the windows
     std::unique_ptr<TPlatform> window_;
     std::string current_ = "main";
     QPointer<QWidget> focused_;  // the control "type" or "key" clicked into
