@@ -16,10 +16,12 @@ const char* const kStarField =
     "16+4*random(1)+200*exp(-((X-40-0.3*N)^2+(Y-40-0.15*N)^2)/6)+150*exp(-((X-100-0.3*N)^2+(Y-40-0.15*N)^2)/6)"
     "+120*exp(-((X-120-0.3*N)^2+(Y-90-0.15*N)^2)/6)";
 
-std::string StarField(const testutil::TempDir& dir, const std::string& name, const std::string& encode) {
+// `pad` (an ffmpeg filter, with its comma) places the field in a larger frame.
+std::string StarField(const testutil::TempDir& dir, const std::string& name, const std::string& encode,
+                      const std::string& pad = "") {
     const std::string path = dir.File(name);
     const std::string cmd = "ffmpeg -nostdin -v error -y -f lavfi -i color=c=black:s=160x120:r=25 -frames:v 60 -vf "
-                            "\"format=gray,geq=lum='" + std::string(kStarField) + "'\" " + encode + " " + path;
+                            "\"format=gray,geq=lum='" + std::string(kStarField) + "'" + pad + "\" " + encode + " " + path;
     EXPECT_EQ(testutil::Run(cmd), 0) << cmd;
     return path;
 }
@@ -27,16 +29,18 @@ std::string StarField(const testutil::TempDir& dir, const std::string& name, con
 // What a user does with a video: a whole run of three objects, a run stopped half
 // way and then stepped, Interval 3, playing backwards, fields in both orders and
 // PSF photometry after a learning click. `out` is where the results files go.
-std::string Session(const std::string& video, const std::string& out) {
+// (dx, dy) moves every click, for a field placed in a larger frame.
+std::string Session(const std::string& video, const std::string& out, int dx = 0, int dy = 0) {
     std::ostringstream s;
+    const auto at = [&](int x, int y) { return std::to_string(x + dx) + " " + std::to_string(y + dy); };
     const char* readouts = "print-text Edit7\nprint-text Edit8\nprint-text Edit20\nprint-text Edit23\n"
                            "print-text Edit12\nprint-text Edit10\nprint-errors\n";
-    s << "open " << video << "\nclick 40 40\nadd 100 40\nadd 120 90\nrun\n" << readouts << "save " << out
+    s << "open " << video << "\nclick " << at(40, 40) << "\nadd " << at(100, 40) << "\nadd " << at(120, 90) << "\nrun\n" << readouts << "save " << out
       << "/whole.csv\nanswer yes\nremove-data\ngoto 0\nstop-at 25\nrun\nstep 2\noneframe\nstep -1\noneframe\n"
       << readouts << "save " << out << "/stopped.csv\nanswer yes\nremove-data\nset UpDown9 3\ngoto 0\nrun\nsave "
       << out << "/interval.csv\nset UpDown9 1\ngoto 50\nplay-back\n" << readouts
       << "answer yes\nremove-data\nset CheckBox2 1\ngoto 0\nstop-at 20\nrun\nset RadioGroup2 0\nrun\nsave " << out
-      << "/fields.csv\nset CheckBox2 0\nset CheckBox14 1\nanswer yes\nremove-data\ngoto 0\nclick 40 40\nrun\n"
+      << "/fields.csv\nset CheckBox2 0\nset CheckBox14 1\nanswer yes\nremove-data\ngoto 0\nclick " << at(40, 40) << "\nrun\n"
       << readouts << "save " << out << "/psf.csv\n";
     return s.str();
 }
@@ -148,4 +152,42 @@ TEST_F(ReadAheadRoads, AFileCutShortStopsAtTheSameFrameWithOneBox) {
                                                 {"cut.csv"}, api);
         EXPECT_NE(out.find("errors=1 Fail to get a bitmap."), std::string::npos) << api << "\n" << out;
     }
+}
+
+TEST_F(ReadAheadRoads, SameResultsOnDvAndFfv1WithAperturesOnOddRowsAndGammaField) {
+    // DV is 4:2:0 at 720 x 576 only: the small field sits in a large frame with its
+    // stars on odd rows, where two rows share their colour samples.
+    const std::string dv =
+        StarField(dir, "dv.avi", "-c:v dvvideo -pix_fmt yuv420p", ",pad=720:576:161:249:color=black");
+    const std::string gamma = "set RadioButton17 1\nanswer yes\nremove-data\ngoto 0\nrun\nsave @D/gamma.csv\n"
+                              "set RadioButton15 1\n";
+    std::vector<std::string> files = kSessionFiles;
+    files.push_back("gamma.csv");
+    const std::string out = ExpectSameRoads(dir, "dv", "reader vfw\n" + Session(dv, "@D", 161, 249) + gamma, files);
+    EXPECT_EQ(out.find("FAIL"), std::string::npos) << out;
+    EXPECT_NE(out.find("errors=0"), std::string::npos) << out;
+
+    const std::string ffv1 = StarField(dir, "ffv1.avi", "-c:v ffv1 -pix_fmt yuv420p");
+    const std::string lossless = ExpectSameRoads(dir, "ffv1", "reader vfw\n" + Session(ffv1, "@D") + gamma, files);
+    EXPECT_EQ(lossless.find("FAIL"), std::string::npos) << lossless;
+}
+
+TEST_F(ReadAheadRoads, SameTimesReadFromAKiwiOverlay) {
+    const std::string clip = dir.File("kiwi");
+    std::string made;
+    ASSERT_EQ(testutil::Run("/usr/bin/python3 " + std::string(TEVORIN_SOURCE_DIR) +
+                                "/tests/overlay/overlay_synth.py --type kiwi --size 720x576 --rate 25 --frames 40 "
+                                "--kiwi-centres 70,94,140,164,210,234,306,330,353,424,448,472 --kiwi-tops 508,509 "
+                                "--background stars --video ffv1 --out " + clip + " 2>&1",
+                            &made),
+              0)
+        << made;
+    const std::string script = "reader vfw\nopen " + clip + "/video.avi\nset ComboBox1 1\nset CheckBox5 1\n"
+                               "click 200 200\nadd 400 300\nrun\nprint-text Edit26\nprint-errors\nsave @D/kiwi.csv\n"
+                               "answer yes\nremove-data\nset CheckBox2 1\ngoto 0\nstop-at 20\nrun\nstep 1\n"
+                               "oneframe\nsave @D/fields.csv\n";
+    const std::string out = ExpectSameRoads(dir, "kiwi", script, {"kiwi.csv", "fields.csv"});
+    EXPECT_EQ(out.find("FAIL"), std::string::npos) << out;
+    // The times were read, not left empty.
+    EXPECT_NE(testutil::ReadAll(dir.File("kiwi-serial/kiwi.csv")).find(",01,02,03."), std::string::npos);
 }
