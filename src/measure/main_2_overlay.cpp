@@ -14,6 +14,9 @@ void TPlatform::ConnectOverlayHandlers() {
     UpDown10->SetAssociate(Edit29);
     connect(UpDown10, &TUpDown::Click, this, [this](bool) { UpDown10Click(); });
     connect(UpDown4, &TUpDown::Click, this, [this](bool) { UpDown4Click(); });
+    // The threshold the readers use follows the control whoever sets it (loading a
+    // results file, the "TIVi" placement, the settings), not only the arrows.
+    connect(UpDown4, &TUpDown::Changing, this, [this](int position) { OverlayThreshold = position; });
 }
 
 void TPlatform::ShowOverlayTime(const Bitmap24& bmp) {

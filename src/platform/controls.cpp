@@ -104,8 +104,10 @@ int TUpDown::StepAfter(qint64 heldMs) const {
 }
 
 void TUpDown::SetPosition(int position) {
+    const int old = position_;
     position_ = std::clamp(position, min_, std::max(min_, max_));
     ShowPosition();
+    if (position_ != old) emit Changing(position_);
 }
 
 void TUpDown::SetRange(int min, int max) {

@@ -49,7 +49,9 @@ private:
 
 // Up and down arrows holding a position between a minimum and a maximum. Changing
 // the position writes it into the associated edit, if any. Clicks change the
-// position by the increment and then emit Click(up); SetPosition does not emit.
+// position by the increment and then emit Click(up); SetPosition does not emit Click.
+// Every new position, set by code or by a click, emits Changing(position), as the
+// class library runs an up-down's changing handler on any assignment.
 class TUpDown : public QWidget {
     Q_OBJECT
 public:
@@ -80,6 +82,7 @@ public:
     void SetPositionByUser(int position);
 signals:
     void Click(bool up);
+    void Changing(int position);
 
 private:
     void ShowPosition();

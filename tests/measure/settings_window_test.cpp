@@ -443,7 +443,10 @@ TEST_F(Settings, DirectionSettingZoomSpinAndTheEndingClick) {
     // The cursor: a cross over the frame only while placing the TIVi display.
     w->Image1MouseMove(10, 10);
     EXPECT_EQ(w->Image1->cursor().shape(), Qt::ArrowCursor);
+    w->UpDown4->SetPosition(80);
     w->RadioButton13->setChecked(true);
+    // Placing the TIVi display raises the threshold; the readers' copy follows it.
+    EXPECT_EQ(std::tuple(w->UpDown4->Position(), w->OverlayThreshold), std::tuple(100, 100));
     w->Image1MouseMove(10, 10);
     EXPECT_EQ(w->Image1->cursor().shape(), Qt::CrossCursor);
     w->Image1MouseMove(10, 5000);
