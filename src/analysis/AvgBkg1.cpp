@@ -1,7 +1,6 @@
 #include "analysis/AvgBkg1.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 
 #include "analysis/fft.h"
 #include "graph/chart.h"
@@ -60,13 +59,13 @@ TAvgBkg::TAvgBkg(QWidget* owner) : QWidget(owner, Qt::Window) {
     connect(Button1, &QPushButton::clicked, this, &TAvgBkg::Button1Click);
     connect(Button3, &QPushButton::clicked, this, &TAvgBkg::Button3Click);
     connect(Button2, &QPushButton::clicked, this, &TAvgBkg::Button2Click);
-    pollTimer_.setInterval(30);
-    connect(&pollTimer_, &QTimer::timeout, this, &TAvgBkg::PollPass);
+    pass_.OnProgress = [this](int position, int) { ProgressBar1->setValue(position); };
+    pass_.OnFinish = [this] { ProgressBar1->setValue(0); };
     FormCreate();
 }
 
 TAvgBkg::~TAvgBkg() {
-    StopPass();
+    pass_.Stop();
     if (AvgBkg == this) AvgBkg = nullptr;
 }
 
@@ -224,7 +223,7 @@ noise::Controls TAvgBkg::CurrentControls() const {
 void TAvgBkg::Button1Click() { StartPass(false); }
 
 void TAvgBkg::Button3Click() {
-    if (worker_) return;
+    if (pass_.Running()) return;
     RadioGroup1->SetItemIndex(0);
     RadioGroup1Click(0);
     for (TUpDown* u : {UpDown1, UpDown2, UpDown3}) u->SetPosition(0);
@@ -238,7 +237,7 @@ void TAvgBkg::Button2Click() {
 }
 
 void TAvgBkg::StartPass(bool reset) {
-    if (worker_ || !Platform) return;
+    if (pass_.Running() || !Platform) return;
     const noise::Controls c = CurrentControls();
     LastRow = noise::LastRowOf(Platform->Table.Lines(), c.formatVersion);
     if (LastRow < 0) return;
@@ -246,42 +245,12 @@ void TAvgBkg::StartPass(bool reset) {
     ProgressBar1->setValue(0);
     startGeneration_ = Platform->Table.Generation();
     startCount_ = Platform->Table.Count();
-    progress_.position = 0;
-    progress_.cancel = false;
-    done_ = false;
     // The worker owns a copy of the table and the controls; nothing is written until it ends.
-    worker_ = std::make_unique<std::thread>([this, lines = Platform->Table.Lines(), c, reset] {
-        outcome_ = reset ? noise::Reset(lines, c, &progress_) : noise::Apply(lines, c, &progress_);
-        done_ = true;
-    });
-    pollTimer_.start();
-}
-
-void TAvgBkg::PollPass() {
-    if (!worker_) return;
-    ProgressBar1->setValue(progress_.position);
-    if (!done_) return;
-    pollTimer_.stop();
-    worker_->join();
-    worker_.reset();
-    ProgressBar1->setValue(0);
-    ShowOutcome(outcome_);
-    outcome_ = {};
-}
-
-void TAvgBkg::WaitForPass() {
-    while (worker_) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (done_) PollPass();
-    }
-}
-
-void TAvgBkg::StopPass() {
-    if (!worker_) return;
-    progress_.cancel = true;
-    worker_->join();
-    worker_.reset();
-    pollTimer_.stop();
+    pass_.Start<noise::Outcome>(
+        [lines = Platform->Table.Lines(), c, reset](noise::Progress& p) {
+            return reset ? noise::Reset(lines, c, &p) : noise::Apply(lines, c, &p);
+        },
+        [this](noise::Outcome& r) { ShowOutcome(r); });
 }
 
 void TAvgBkg::ShowOutcome(const noise::Outcome& r) {
@@ -322,7 +291,7 @@ void TAvgBkg::ResetColours() {
 }
 
 void TAvgBkg::closeEvent(QCloseEvent* event) {
-    StopPass();
+    pass_.Stop();
     fft::Fft.Clear();
     Graph.AvgBkgOpen = 0;
     Graph.AvgBkgLaunched = 0;

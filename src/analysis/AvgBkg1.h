@@ -5,12 +5,10 @@
 // each object over a frame range. Handlers are thin over noise_reduction; a pass
 // runs on a worker with the progress bar and replaces the results table whole
 // when it is complete. Stay-on-top; frees itself when closed.
-#include <QTimer>
 #include <QWidget>
-#include <memory>
-#include <thread>
 
 #include "analysis/noise_reduction.h"
+#include "platform/background_job.h"
 #include "ui_AvgBkg1.h"
 
 class TAvgBkg : public QWidget, public Ui::TAvgBkg {
@@ -40,25 +38,19 @@ public:
     // The controls as a pass reads them.
     noise::Controls CurrentControls() const;
     // A pass is running on the worker; WaitForPass lets it finish and shows it.
-    bool PassRunning() const { return worker_ != nullptr; }
-    void WaitForPass();
+    bool PassRunning() const { return pass_.Running(); }
+    void WaitForPass() { pass_.WaitFor(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void StartPass(bool reset);
-    void PollPass();
-    void StopPass();
     void ShowOutcome(const noise::Outcome& r);
     void ResetColours();
-    std::unique_ptr<std::thread> worker_;
-    noise::Progress progress_;
-    std::atomic<bool> done_{false};
-    noise::Outcome outcome_;
     uint64_t startGeneration_ = 0;
     size_t startCount_ = 0;
-    QTimer pollTimer_{this};  // a child: "wait timer AvgBkg" sees it
+    BackgroundJob pass_{this};  // its timer is a child: "wait timer AvgBkg" sees it
 };
 
 // The open window, or null; AvgBkgOpen (the graph view) says it is open.

@@ -1,7 +1,6 @@
 #include "analysis/Correction1.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 
 #include "graph/chart.h"
 #include "graph/graph_view.h"
@@ -32,13 +31,12 @@ TCorrection::TCorrection(QWidget* owner) : QWidget(owner, Qt::Window) {
     ProgressBar1->setValue(0);
     connect(Button1, &QPushButton::clicked, this, &TCorrection::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TCorrection::Button2Click);
-    pollTimer_.setInterval(30);
-    connect(&pollTimer_, &QTimer::timeout, this, &TCorrection::Poll);
+    run_.OnProgress = [this](int position, int) { ProgressBar1->setValue(position); };
     FormCreate();
 }
 
 TCorrection::~TCorrection() {
-    Stop();
+    run_.Stop();
     if (Correction == this) Correction = nullptr;
 }
 
@@ -50,7 +48,7 @@ void TCorrection::FormCreate() {
 }
 
 void TCorrection::closeEvent(QCloseEvent* event) {
-    Stop();
+    run_.Stop();
     GraphOnTop(true);
     Graph.CorrectionOpen = 0;
     event->accept();
@@ -60,50 +58,21 @@ void TCorrection::Button1Click() { Start(false); }
 void TCorrection::Button2Click() { Start(true); }
 
 void TCorrection::Start(bool restore) {
-    if (worker_ || !Platform) return;
+    if (run_.Running() || !Platform) return;
     Graph.FirstDataLine = 7;
     const std::vector<std::string>& lines = Platform->Table.Lines();
     ProgressBar1->setRange(0, absorption::ProgressMax(lines.size()));
     ProgressBar1->setValue(0);
     startGeneration_ = Platform->Table.Generation();
     startCount_ = Platform->Table.Count();
-    progress_.position = 0;
-    progress_.cancel = false;
-    done_ = false;
     const int version = Platform->State.ResultsFormatVersion, selected = Graph.SelectedFrame;
     // The worker owns a copy of the table; nothing is written until it has finished.
-    worker_ = std::make_unique<std::thread>([this, lines, version, selected, restore] {
-        outcome_ = restore ? absorption::Restore(lines, version, selected, &progress_)
-                           : absorption::Correct(lines, version, selected, &progress_);
-        done_ = true;
-    });
-    pollTimer_.start();
-}
-
-void TCorrection::Poll() {
-    if (!worker_) return;
-    ProgressBar1->setValue(progress_.position);
-    if (!done_) return;
-    pollTimer_.stop();
-    worker_->join();
-    worker_.reset();
-    Show(outcome_);
-    outcome_ = {};
-}
-
-void TCorrection::WaitForRun() {
-    while (worker_) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (done_) Poll();
-    }
-}
-
-void TCorrection::Stop() {
-    if (!worker_) return;
-    progress_.cancel = true;
-    worker_->join();
-    worker_.reset();
-    pollTimer_.stop();
+    run_.Start<absorption::Outcome>(
+        [lines, version, selected, restore](absorption::Progress& p) {
+            return restore ? absorption::Restore(lines, version, selected, &p)
+                           : absorption::Correct(lines, version, selected, &p);
+        },
+        [this](absorption::Outcome& r) { Show(r); });
 }
 
 void TCorrection::Show(const absorption::Outcome& r) {

@@ -2,7 +2,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QMenu>
 
 #include "measure/main_2.h"
@@ -79,16 +78,12 @@ TMutual_Average::TMutual_Average(QWidget* parent) : QWidget(parent) {
         connect(f.edit, &QLineEdit::returnPressed, this, [f] { f.edit->setText(QStr(f.enter(StdStr(f.edit->text())))); });
         connect(f.edit, &QLineEdit::editingFinished, this, [f] { f.edit->setText(QStr(f.leave(StdStr(f.edit->text())))); });
     }
-    searchTimer_.setInterval(30);
-    connect(&searchTimer_, &QTimer::timeout, this, &TMutual_Average::PollSearch);
+    search_.OnProgress = [this](int position, int) { ProgressBar1->setValue(position); };
     FormCreate();
 }
 
 TMutual_Average::~TMutual_Average() {
-    if (searchThread_) {
-        searchCancel_ = true;
-        searchThread_->join();
-    }
+    search_.Stop();
     // Freed with its owner: the opener may open a new one.
     if (Mutual_Average == this) {
         Mutual_Average = nullptr;
@@ -103,11 +98,7 @@ void TMutual_Average::FormCreate() {
 }
 
 void TMutual_Average::closeEvent(QCloseEvent* event) {
-    if (searchThread_) {
-        searchCancel_ = true;
-        searchThread_->join();
-        searchThread_.reset();
-    }
+    search_.Stop();
     MutualUnits.clear();
     MutualAverageOpen = false;
     if (Mutual_Average == this) Mutual_Average = nullptr;
@@ -115,10 +106,8 @@ void TMutual_Average::closeEvent(QCloseEvent* event) {
 }
 
 void TMutual_Average::Button1Click() {
-    if (searchThread_) {
-        searchCancel_ = true;
-        WaitForSearch();
-    }
+    // A new averaging drops a running search and its result.
+    search_.Stop();
     mutual::AverageSettings s;
     s.unitSize = mutual::kUnitSizes[std::clamp(ComboBox1->currentIndex(), 0, 10)];
     s.halfWidth = std::max(0, ComboBox3->currentIndex());
@@ -272,7 +261,7 @@ void TMutual_Average::ShowFit(const mutual::FitResult& fit, bool slope) {
 }
 
 void TMutual_Average::Button6Click() {
-    if (searchThread_) return;
+    if (search_.Running()) return;
     const mutual::FitResult fit =
         mutual::FitUnits(MutualUnits, FitFirstUnit, FitLastUnit, Degree(), CheckBox2->isChecked());
     if (!fit.ok) {
@@ -285,7 +274,7 @@ void TMutual_Average::Button6Click() {
 }
 
 void TMutual_Average::Button5Click() {
-    if (searchThread_) return;
+    if (search_.Running()) return;
     const std::string error = mutual::CheckSelection(MutualUnits, FitFirstUnit, FitLastUnit, Degree());
     if (!error.empty()) {
         Dialogs().ShowError(error);
@@ -294,41 +283,23 @@ void TMutual_Average::Button5Click() {
     Edit12->setText(QString::number(FitWindowFirst));
     ProgressBar1->setRange(0, FitFirstUnit - FitWindowFirst + 1);
     ProgressBar1->setValue(0);
-    searchCancel_ = false;
-    searchDone_ = false;
-    searchProgress_ = 0;
-    // The worker owns copies of its inputs; the result is taken over by PollSearch.
-    searchThread_ = std::make_unique<std::thread>(
-        [this, units = MutualUnits, first = FitFirstUnit, last = FitLastUnit, wf = FitWindowFirst, wl = FitWindowLast,
-         degree = Degree()] {
-            searchResult_ = mutual::SearchWindow(units, first, last, wf, wl, degree,
-                                                 [this](int done) { searchProgress_ = done; }, &searchCancel_);
-            searchDone_ = true;
-        });
-    searchTimer_.start();
+    // The worker owns copies of its inputs; the result is shown once it has finished.
+    search_.Start<mutual::FitResult>(
+        [units = MutualUnits, first = FitFirstUnit, last = FitLastUnit, wf = FitWindowFirst, wl = FitWindowLast,
+         degree = Degree()](JobProgress& p) {
+            return mutual::SearchWindow(units, first, last, wf, wl, degree, [&p](int done) { p.position = done; },
+                                        &p.cancel);
+        },
+        [this](mutual::FitResult& fit) { ShowSearch(fit); });
 }
 
-void TMutual_Average::PollSearch() {
-    if (!searchThread_) return;
-    ProgressBar1->setValue(searchProgress_);
-    if (!searchDone_) return;
-    searchTimer_.stop();
-    searchThread_->join();
-    searchThread_.reset();
-    if (searchCancel_) return;
-    if (!searchResult_.ok) {
-        Dialogs().ShowError(searchResult_.error);
+void TMutual_Average::ShowSearch(const mutual::FitResult& fit) {
+    if (!fit.ok) {
+        Dialogs().ShowError(fit.error);
         return;
     }
     DrawMutualGraph();
-    ShowFit(searchResult_, false);
-}
-
-void TMutual_Average::WaitForSearch() {
-    while (searchThread_) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (searchDone_) PollSearch();
-    }
+    ShowFit(fit, false);
 }
 
 void OpenMutualAverage(QWidget* owner, bool recording) {

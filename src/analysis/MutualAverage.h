@@ -2,15 +2,12 @@
 // "Processing for Mutual Event": averages the results table into units, lists and
 // draws them, and fits a polynomial around the light minimum. Handlers are thin
 // over mutual_event, poly_fit and mutual_graph.
-#include <QTimer>
 #include <QWidget>
-#include <atomic>
-#include <memory>
-#include <thread>
 
 #include "analysis/mutual_event.h"
 #include "analysis/mutual_graph.h"
 #include "analysis/poly_fit.h"
+#include "platform/background_job.h"
 #include "ui_MutualAverage.h"
 
 class QMenu;
@@ -52,8 +49,8 @@ public:
     void UpDown1Click();
     void UpDown2Click();
     // The window search runs on a worker; true until its result is shown.
-    bool SearchRunning() const { return searchThread_ != nullptr; }
-    void WaitForSearch();
+    bool SearchRunning() const { return search_.Running(); }
+    void WaitForSearch() { search_.WaitFor(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -65,15 +62,10 @@ private:
     // "Set First" / "Set Last" at the last right click.
     void SetEndAtClick(bool first);
     void ShowFit(const mutual::FitResult& fit, bool slope);
-    void PollSearch();
+    void ShowSearch(const mutual::FitResult& fit);
     int lastRightX_ = -1;
     std::string csvName_;
-    std::unique_ptr<std::thread> searchThread_;
-    std::atomic<bool> searchCancel_{false};
-    std::atomic<int> searchProgress_{0};
-    std::atomic<bool> searchDone_{false};
-    mutual::FitResult searchResult_;
-    QTimer searchTimer_;
+    BackgroundJob search_{this, 30, "fit"};
 };
 
 // The one window and its open flag (set by the opener, cleared on closing).

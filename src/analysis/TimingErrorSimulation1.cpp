@@ -1,13 +1,11 @@
 #include "analysis/TimingErrorSimulation1.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <chrono>
 
 #include "analysis/TimeError.h"
 #include "analysis/timing_batch.h"
 #include "analysis/timing_graph.h"
-#include "platform/activity.h"
 #include "platform/numtext.h"
 #include "platform/qt_text.h"
 
@@ -19,31 +17,28 @@ QString Fixed(double v, int digits) { return QStr(numtext::FormatFixed(v, 15, di
 
 }  // namespace
 
-// What the worker owns: copies of its inputs, the generator it advances, and the
-// lines it gives back. The window reads only the atomics until `finished`.
-struct TTimingErrorSimulation::Job {
+// A batch as the worker leaves it: the lines and where the random numbers and the
+// parameters ended up.
+struct TTimingErrorSimulation::Batch {
     int button = 0;
     timing::SimParams params;
     timing::SimRandom rng{0};
     std::vector<std::string> lines;
-    std::atomic<int> done{0}, total{1};
-    std::atomic<bool> cancel{false}, finished{false};
 
     static bool Report(void* ctx, int done, int total) {
-        auto* job = static_cast<Job*>(ctx);
-        job->total = total;
-        job->done = done;
-        return !job->cancel;
+        auto* p = static_cast<JobProgress*>(ctx);
+        p->total = total;
+        p->position = done;
+        return !p->cancel;
     }
-    void Run() {
+    void Run(JobProgress& p) {
         switch (button) {
-            case 1: lines = timing::BatchButton1(rng, params, Report, this); break;
-            case 3: lines = timing::BatchButton3(rng, params, Report, this); break;
-            case 4: lines = timing::BatchButton4(rng, params, Report, this); break;
-            case 5: lines = timing::BatchButton5(rng, Report, this); break;
+            case 1: lines = timing::BatchButton1(rng, params, Report, &p); break;
+            case 3: lines = timing::BatchButton3(rng, params, Report, &p); break;
+            case 4: lines = timing::BatchButton4(rng, params, Report, &p); break;
+            case 5: lines = timing::BatchButton5(rng, Report, &p); break;
             default: break;
         }
-        finished = true;
     }
 };
 
@@ -72,8 +67,11 @@ TTimingErrorSimulation::TTimingErrorSimulation(QWidget* parent)
     connect(UpDown3, &TUpDown::Click, this, &TTimingErrorSimulation::UpDown3Click);
     connect(UpDown4, &TUpDown::Click, this, &TTimingErrorSimulation::UpDown4Click);
     connect(UpDown5, &TUpDown::Click, this, &TTimingErrorSimulation::UpDown5Click);
-    pollTimer_.setInterval(30);
-    connect(&pollTimer_, &QTimer::timeout, this, &TTimingErrorSimulation::PollBatch);
+    batch_.OnProgress = [this](int position, int total) {
+        if (total > 0) ProgressBar1->setRange(0, total);
+        ProgressBar1->setValue(position);
+    };
+    batch_.OnFinish = [this] { SetBatchButtons(true); };
     FormCreate();
 }
 
@@ -185,57 +183,36 @@ void TTimingErrorSimulation::SetBatchButtons(bool enabled) {
 }
 
 void TTimingErrorSimulation::StartBatch(int button) {
-    if (job_) return;
-    job_ = std::make_unique<Job>();
-    job_->button = button;
-    job_->params = Params;
-    job_->rng = rng_;
+    if (batch_.Running()) return;
+    Batch b;
+    b.button = button;
+    b.params = Params;
+    b.rng = rng_;
     SetBatchButtons(false);
     ProgressBar1->setRange(0, 1);
     ProgressBar1->setValue(0);
-    activity::Begin("fit");
-    worker_ = std::thread([job = job_.get()] { job->Run(); });
-    pollTimer_.start();
+    batch_.Start<Batch>(
+        [b](JobProgress& p) mutable {
+            b.Run(p);
+            return b;
+        },
+        [this](Batch& done) { ShowBatch(done); });
 }
 
-void TTimingErrorSimulation::PollBatch() {
-    if (!job_) return;
-    // Finished is read first: the worker sets it after its last report, so the bar
-    // then shows the final count.
-    const bool finished = job_->finished;
-    ProgressBar1->setRange(0, job_->total);
-    ProgressBar1->setValue(job_->done);
-    if (!finished) return;
-    pollTimer_.stop();
-    worker_.join();
-    const std::unique_ptr<Job> job = std::move(job_);
-    SetBatchButtons(true);
+void TTimingErrorSimulation::ShowBatch(Batch& b) {
     // The window's random numbers go on from where the batch left them, as if it
     // had run here.
-    rng_ = job->rng;
-    AddLines(job->lines);
-    if (job->button == 1) {
-        Params.rampWidth = job->params.rampWidth;
+    rng_ = b.rng;
+    AddLines(b.lines);
+    if (b.button == 1) {
+        Params.rampWidth = b.params.rampWidth;
         UpDown3->SetPosition(static_cast<int>(numtext::RoundHalfAway(Params.rampWidth * 100)));
         Edit3->setText(Fixed(Params.rampWidth, 2));
     }
-    // Waiters see the lines from here on.
-    activity::End("fit");
 }
 
 void TTimingErrorSimulation::StopBatch() {
-    if (!job_) return;
-    job_->cancel = true;
-    worker_.join();
-    pollTimer_.stop();
-    job_.reset();
+    if (!batch_.Running()) return;
+    batch_.Stop();
     SetBatchButtons(true);
-    activity::End("fit");
-}
-
-void TTimingErrorSimulation::WaitForBatch() {
-    while (job_) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (job_ && job_->finished) PollBatch();
-    }
 }

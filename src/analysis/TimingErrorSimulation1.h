@@ -4,14 +4,11 @@
 // behind the curve. Handlers are thin over timing_error, timing_batch and
 // timing_graph; the long batches run on a worker with the progress bar.
 #include <QDialog>
-#include <QTimer>
-#include <atomic>
-#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "analysis/timing_error.h"
+#include "platform/background_job.h"
 #include "ui_TimingErrorSimulation1.h"
 
 class TTimingErrorSimulation : public QDialog, public Ui::TTimingErrorSimulation {
@@ -47,23 +44,21 @@ public:
     void UpDown5Click();
 
     // A batch runs on a worker until its lines are shown.
-    bool BatchRunning() const { return job_ != nullptr; }
-    void WaitForBatch();
+    bool BatchRunning() const { return batch_.Running(); }
+    void WaitForBatch() { batch_.WaitFor(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    struct Job;
+    struct Batch;
     void StartBatch(int button);
-    void PollBatch();
     void StopBatch();
+    void ShowBatch(Batch& b);
     void AddLines(const std::vector<std::string>& lines);
     void SetBatchButtons(bool enabled);
     timing::SimRandom rng_;
-    std::unique_ptr<Job> job_;
-    std::thread worker_;
-    QTimer pollTimer_;
+    BackgroundJob batch_{this, 30, "fit"};
 };
 
 extern TTimingErrorSimulation* TimingErrorSimulation;

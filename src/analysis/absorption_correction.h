@@ -16,9 +16,10 @@
 // Threading. Pure functions of their arguments: the window runs them on a worker
 // and polls Progress; a worker run gives the same result as a serial one.
 // Cancelling ends the run with status Cancelled and no table.
-#include <atomic>
 #include <string>
 #include <vector>
+
+#include "platform/background_job.h"
 
 namespace absorption {
 
@@ -43,11 +44,8 @@ struct Outcome {
     std::string edit1, edit2;
 };
 
-// Lines done so far (the progress bar runs to 7 + rows) and the cancel request.
-struct Progress {
-    std::atomic<int> position{0};
-    std::atomic<bool> cancel{false};
-};
+// Lines done so far in `position` (the progress bar runs to 7 + rows) and the cancel request.
+using Progress = JobProgress;
 
 // The bar's maximum for a table of `lineCount` lines: 7 + data rows.
 int ProgressMax(size_t lineCount);

@@ -21,10 +21,11 @@
 // with a Progress it polls; a worker run gives the same result as a serial one.
 // Cancelling ends the run with status Cancelled and no table.
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "platform/background_job.h"
 
 namespace noise {
 
@@ -79,11 +80,8 @@ struct Outcome {
     int frameOffset = 0;
 };
 
-// Rows done so far (the progress bar runs to LastRow) and the cancel request.
-struct Progress {
-    std::atomic<int> position{0};
-    std::atomic<bool> cancel{false};
-};
+// Rows done so far in `position` (the progress bar runs to LastRow) and the cancel request.
+using Progress = JobProgress;
 
 // "Apply" with the given controls.
 Outcome Apply(const std::vector<std::string>& table, const Controls& c, Progress* progress = nullptr);

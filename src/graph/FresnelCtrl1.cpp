@@ -1,7 +1,6 @@
 #include "graph/FresnelCtrl1.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <cmath>
 #include <functional>
@@ -129,8 +128,12 @@ TFresnelCtrl::TFresnelCtrl(QWidget* owner) : QWidget(owner, Qt::Tool | Qt::Windo
     UpDown11->SetRange(1, 100);
     UpDown11->SetPosition(1);
     ProgressBar1->setRange(0, 93);
-    fitTimer_.setInterval(50);
-    connect(&fitTimer_, &QTimer::timeout, this, &TFresnelCtrl::PollFit);
+    fit_.OnProgress = [this](int position, int) { ProgressBar1->setValue(position); };
+    fit_.OnFinish = [this] {
+        SetInputsEnabled(true);
+        ProgressBar1->setValue(0);
+        Graph.FitDone = 0;
+    };
     ConnectHandlers();
     FormCreate();
 }
@@ -701,49 +704,28 @@ void TFresnelCtrl::StartFit() {
         Dialogs().Message(MsgKind::Information, fitPlan_.refusal);
         return;
     }
-    activity::Begin("fit");
-    fitCancel_ = false;
-    fitDone_ = false;
-    fitProgress_ = 0;
     ProgressBar1->setRange(0, diffraction::FitCandidateCount(r.frameRate));
     ProgressBar1->setValue(0);
     SetInputsEnabled(false);
-    fitThread_ = std::make_unique<std::thread>([this, setup = fitPlan_.setup] {
-        fitOutcome_ = diffraction::FitDiffraction(setup, 0, [this](int done, int) { fitProgress_ = done; }, &fitCancel_);
-        fitDone_ = true;
-    });
-    fitTimer_.start();
+    fit_.Start<diffraction::FitOutcome>(
+        [setup = fitPlan_.setup](JobProgress& p) {
+            return diffraction::FitDiffraction(setup, 0, [&p](int done, int) { p.position = done; }, &p.cancel);
+        },
+        [this](diffraction::FitOutcome& outcome) { ShowFit(outcome); });
 }
 
-void TFresnelCtrl::PollFit() {
-    if (!fitThread_) return;
-    ProgressBar1->setValue(fitProgress_);
-    if (fitDone_) FinishFit();
-}
-
-void TFresnelCtrl::FinishFit() {
-    fitTimer_.stop();
-    fitThread_->join();
-    fitThread_.reset();
-    SetInputsEnabled(true);
-    ProgressBar1->setValue(0);
+void TFresnelCtrl::ShowFit(const diffraction::FitOutcome& outcome) {
     GraphView& g = Graph;
-    if (fitCancel_ || fitOutcome_.status == diffraction::FitOutcome::Status::Cancelled) {
-        g.FitDone = 0;
-        activity::End("fit");
-        return;
-    }
-    if (fitOutcome_.status == diffraction::FitOutcome::Status::Flat) {
-        g.FitDone = 0;
-        activity::End("fit");
+    if (outcome.status == diffraction::FitOutcome::Status::Cancelled) return;
+    if (outcome.status == diffraction::FitOutcome::Status::Flat) {
         Dialogs().Message(MsgKind::Information,
                           "Fit is not possible: the light curve does not change with the event time.");
         return;
     }
     diffraction::FitRun run;
     run.plan = fitPlan_;
-    run.outcome = fitOutcome_;
-    run.report = diffraction::FinishFit(fitRequest_, fitPlan_, fitOutcome_);
+    run.outcome = outcome;
+    run.report = diffraction::FinishFit(fitRequest_, fitPlan_, outcome);
     diffraction::ApplyFit(run, g, Model);
     lastFit_ = run;
     Edit11->setText(Q(run.report.edit11));
@@ -756,20 +738,14 @@ void TFresnelCtrl::FinishFit() {
     ResultShow();
     if (chart1) chart1->InformationShow();
     g.FitDone = 1;
-    activity::End("fit");
 }
 
 void TFresnelCtrl::CancelFit() {
-    if (!fitThread_) return;
-    fitCancel_ = true;
-    FinishFit();
-}
-
-void TFresnelCtrl::WaitForFit() {
-    while (fitThread_) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (fitDone_) PollFit();
-    }
+    if (!fit_.Running()) return;
+    fit_.Stop();
+    SetInputsEnabled(true);
+    ProgressBar1->setValue(0);
+    Graph.FitDone = 0;
 }
 
 void TFresnelCtrl::SetInputsEnabled(bool on) {

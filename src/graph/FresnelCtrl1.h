@@ -7,14 +7,11 @@
 // click on "Fit to Diffraction Curve", or closing the panel, the graph or the
 // program, cancels it and nothing is written.
 #include <QPointer>
-#include <QTimer>
 #include <QWidget>
-#include <atomic>
-#include <memory>
 #include <string>
-#include <thread>
 
 #include "graph/diffraction_fit.h"
+#include "platform/background_job.h"
 #include "ui_FresnelCtrl1.h"
 
 // The panel's unit-level variables that other windows read or write.
@@ -65,9 +62,9 @@ public:
     void Button3Click();
 
     // The fit on its workers: running until its result is shown.
-    bool FitRunning() const { return fitThread_ != nullptr; }
+    bool FitRunning() const { return fit_.Running(); }
     // Runs the event loop until the fit has finished and been shown.
-    void WaitForFit();
+    void WaitForFit() { fit_.WaitFor(); }
     // Stops a running fit; nothing is written.
     void CancelFit();
     // The last successful fit (what the graph draws).
@@ -81,8 +78,7 @@ private:
     int Interval() const;
     void SetLimitChain();
     void StartFit();
-    void PollFit();
-    void FinishFit();
+    void ShowFit(const diffraction::FitOutcome& outcome);
     void SetInputsEnabled(bool on);
     void ShowLevels();
     bool settingText_ = false;
@@ -92,13 +88,9 @@ private:
 
     diffraction::FitRequest fitRequest_;
     diffraction::FitPlan fitPlan_;
-    diffraction::FitOutcome fitOutcome_;
     diffraction::FitRun lastFit_;
-    std::unique_ptr<std::thread> fitThread_;
-    std::atomic<bool> fitCancel_{false}, fitDone_{false};
-    std::atomic<int> fitProgress_{0};
-    QTimer fitTimer_;
     std::vector<QPointer<QWidget>> disabledForFit_;
+    BackgroundJob fit_{this, 50, "fit"};
 };
 
 // The open panel, or null.

@@ -182,7 +182,6 @@
 #include <memory>
 #include <sstream>
 
-#include "analysis/MutualAverage.h"
 #include "graph/chart.h"
 #include "graph/graph_view.h"
 #include "graph/spectral_model.h"
@@ -621,7 +620,6 @@ public:
             in >> what;
             const std::string arg = Rest(in);
             if (what == "fit" && arg.empty()) {
-                if (Mutual_Average) Mutual_Average->WaitForSearch();
                 WaitUntil([] { return !activity::Busy("fit"); }, "the fit did not finish");
             } else if (what == "load" && arg.empty()) {
                 WaitUntil([] { return !activity::Busy("load"); }, "the load did not finish");
