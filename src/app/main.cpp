@@ -2,8 +2,10 @@
 #include <QApplication>
 
 #include "measure/main_2.h"
+#include "platform/web_engine_setup.h"
 
 int main(int argc, char** argv) {
+    platform::PrepareWebEngine();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tevorin");
     TPlatform window;

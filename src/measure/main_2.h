@@ -364,6 +364,8 @@ public:
     void ReadIotaGpsPage();
     void ReadGhsGpsLine(int x, int y);
     void Map1Click();
+    // The GPS page (IOTA-VTI) or position line (GHS-OSD) read into GpsRecord for "Map".
+    void ReadGpsForMap();
     std::string GridProbeText() const;
     std::string GpsProbeText() const;
     // As the probe's tivi prints them: marker, points, text.

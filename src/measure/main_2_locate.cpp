@@ -18,7 +18,6 @@ int Even(double v) { return static_cast<int>(numtext::RoundHalfEven(v)); }
 void TPlatform::ConnectLocateHandlers() {
     connect(CheckBox18, &QCheckBox::toggled, this, [this](bool on) { Locator.WideScan = on; });
     connect(Button39, &QPushButton::clicked, this, [this] { ReadIotaGpsPage(); });
-    connect(Map1, &QAction::triggered, this, [this] { Map1Click(); });
     LocateGridHook = [this](const Bitmap24& bmp) { LocateOverlayGrid(bmp); };
     GpsRecord = {};
 }
@@ -142,7 +141,10 @@ void TPlatform::ReadGhsGpsLine(int x, int y) {
     if (r.read) ShowGpsCells(r);
 }
 
-void TPlatform::Map1Click() {
+// "Map" goes through the opener table, which reads the record first (ReadGpsForMap).
+void TPlatform::Map1Click() { OpenWindow("Map1"); }
+
+void TPlatform::ReadGpsForMap() {
     MeasureState& s = State;
     if (!s.VideoOpen) return;
     if (s.TimeInserterType == 0) {
@@ -154,7 +156,6 @@ void TPlatform::Map1Click() {
         ReadGhsGpsLine(180, 386);
         OverlayReader.ReadLetters = false;
     }
-    // The map window opens with its own issue; until then the record is only filled.
 }
 
 std::string TPlatform::GridProbeText() const {

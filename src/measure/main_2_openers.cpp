@@ -31,6 +31,10 @@
 #include "platform/dialogs.h"
 #include "video/AvsEdit1.h"
 #include "video/DshowError1.h"
+#include "web/Browser1.h"
+#include "web/DataViewer.h"
+#include "web/StationMap.h"
+#include "web/map_page.h"
 
 namespace {
 
@@ -156,6 +160,17 @@ const WindowOpener kOpeners[] = {
     // "Audio Channel Display": the audio track copied, then the display (none when
     // the copy was declined or failed).
     {"Button9", AudioDisplayGuard, [](const TPlatform&) { return SoundIndicatorShown; }, OpenAudioDisplay, false},
+    // "Map": the GPS record is read from the frame first; the map opens only when it
+    // holds a position.
+    {"Map1", [](const TPlatform& p) { return p.State.VideoOpen != 0; }, nullptr,
+     [](TPlatform& p) -> QWidget* {
+         p.ReadGpsForMap();
+         if (!web::MapWindowHasPosition(p.GpsRecord, p.State.TimeInserterType)) return nullptr;
+         return new TMap(p.GpsRecord, p.State.TimeInserterType, &p);
+     },
+     false},
+    {"WebBrowser1", nullptr, nullptr, [](TPlatform& p) -> QWidget* { return new TBrowser1(&p); }, false},
+    {"Button38", nullptr, nullptr, [](TPlatform& p) -> QWidget* { return new TDataViewer(&p); }, true},
 };
 
 }  // namespace

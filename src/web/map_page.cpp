@@ -1,6 +1,7 @@
 #include "web/map_page.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "platform/numtext.h"
 
@@ -119,13 +120,23 @@ MapCentre SetMapCentreDms(std::vector<std::string>& lines, const overlay::GpsRec
 }
 
 std::string MapCoordinateLine(const std::string& label, double value) {
+    // Split after rounding to the hundredths shown, so that a value a hair below a
+    // whole minute reads 39'0.00" and never 38'60.00".
     const double a = std::fabs(value);
-    const double degrees = std::trunc(a);
-    const double minutes = std::trunc((a - degrees) * 60);
-    const double seconds = ((a - degrees) * 60 - minutes) * 60;
-    return label + (value < 0 ? "-" : " ") + std::to_string(static_cast<long long>(degrees)) + "o " +
-           std::to_string(static_cast<long long>(minutes)) + "'" + numtext::FormatFixed(seconds, 10, 2) +
-           "\"   (" + DegreesText(value) + ")";
+    double degrees = std::trunc(a);
+    long long hundredths = std::llround((a - degrees) * 360000.0);  // below one degree: fits
+    if (hundredths >= 360000) {
+        degrees += 1;
+        hundredths -= 360000;
+    }
+    const long long minutes = hundredths / 6000;
+    const long long rest = hundredths % 6000;
+    char whole[400];
+    std::snprintf(whole, sizeof whole, "%.0f", degrees);
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%lld.%02lld", rest / 100, rest % 100);
+    return label + (value < 0 ? "-" : " ") + whole + "o " + std::to_string(minutes) + "'" +
+           seconds + "\"   (" + DegreesText(value) + ")";
 }
 
 std::vector<std::string> MapMemo2Lines(const overlay::GpsRecord& gps, uint8_t timeInserterType,
@@ -157,6 +168,11 @@ MapPage MakeMapPage(const overlay::GpsRecord& gps, uint8_t timeInserterType) {
                                                        : SetMapCentreDms(page.MapPageLines, gps);
     page.Memo2 = MapMemo2Lines(gps, timeInserterType, read ? &centre : nullptr);
     return page;
+}
+
+bool MapWindowHasPosition(const overlay::GpsRecord& gps, uint8_t timeInserterType) {
+    if (gps.Latitude.empty()) return false;
+    return timeInserterType == overlay::kIotaVti ? !gps.Satellites.empty() : !gps.Longitude.empty();
 }
 
 }  // namespace web

@@ -73,4 +73,8 @@ struct MapPage {
 };
 MapPage MakeMapPage(const overlay::GpsRecord& gps, uint8_t timeInserterType);
 
+// Whether the record read for "Map" holds enough to show the map window: a latitude
+// and, for IOTA-VTI, a satellite count, for the other inserters a longitude.
+bool MapWindowHasPosition(const overlay::GpsRecord& gps, uint8_t timeInserterType);
+
 }  // namespace web

@@ -110,10 +110,15 @@ TEST_F(LocateClips, GpsPageByButtonAndMap) {
     const std::string want = Py("gps_synth.py iota-page " + dir.File("page.avi") + " --hdop 12. --lat-letter S");
     const std::string out = Harness("p", kIotaIni,
                                     "reader vfw\nopen " + dir.File("page.avi") +
-                                        "\nprint-gps\nset CheckBox5 1\npress Button39\nprint-gps\npress Map1\nprint-gps\n");
+                                        "\nprint-gps\nset CheckBox5 1\npress Button39\nprint-gps\npress Map1\nprint-gps\n"
+                                        "expect-shown Map 1\nprint-text Map.Memo2\nwait load\nprint-window-title Map\n");
     // Nothing before the reading; the page's seven texts after each.
     EXPECT_NE(out.find("Satellites=\nHDOP=\nUTC=\n"), std::string::npos) << out;
     size_t first = out.find(want);
     ASSERT_NE(first, std::string::npos) << out << "\nwant\n" << want;
     EXPECT_NE(out.find(want, first + 1), std::string::npos) << out;
+    // "Map" opened the map on the record's position, listing its values.
+    EXPECT_NE(out.find("Satellites : "), std::string::npos) << out;
+    EXPECT_NE(out.find("|Latitude   : -"), std::string::npos) << out;
+    EXPECT_NE(out.find("\nGoogle Maps for observation station\n"), std::string::npos) << out;
 }

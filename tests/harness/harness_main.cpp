@@ -73,6 +73,12 @@
 //   dblclick CONTROL       a double click in the middle of a control (FresnelCtrl.Edit1)
 //   close [WINDOW]         closes the window (default: the current one) as its
 //                          title-bar button does
+//   open-window Map|Browser1|DataViewer   opens the window as its opener does, without
+//                          the opener's checks (Map shows the GPS record as it is now)
+//   gps FIELD TEXT         sets a field of the GPS record: Satellites HDOP UTC Latitude
+//                          Longitude Altitude WGSSeparation (TEXT may be empty)
+//   navigate URL           Browser1's address box set to URL and its navigate button
+//                          pressed (follow with "wait load")
 //   wait-ms N              lets the event loop run for N milliseconds
 //   wait fit               until a search or batch on a worker (Mutual_Average,
 //                          TimingErrorSimulation) has finished
@@ -137,6 +143,9 @@
 //   print-grid             the located grid: "row= pitch= height= level= located= last="
 //                          (how the last locate ended) and "columns=" (row set 5, 0-28)
 //   print-gps              the GPS record, seven lines Satellites= ... WGSSeparation=
+//   print-url WINDOW       the address WINDOW's browser shows (Map, Browser1)
+//   print-window-title WINDOW   the title of the page in WINDOW's browser; for a
+//                          window without a browser, its caption
 //   print-shell            each program start and address opening asked for so far,
 //                          one a line: "start PROGRAM ARG..." or "open URL", separated
 //                          by tabs (nothing is started or opened in a harness run)
@@ -155,6 +164,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -163,6 +173,7 @@
 #include <QPointer>
 #include <QTabWidget>
 #include <QTimer>
+#include <QWebEngineView>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -190,13 +201,18 @@
 #include "measure/results_view.h"
 #include "measure/settings_file.h"
 #include "platform/activity.h"
+#include "platform/controls.h"
 #include "platform/file_io.h"
 #include "platform/ini_file.h"
 #include "platform/dialogs.h"
 #include "platform/numtext.h"
 #include "platform/shell_service.h"
+#include "platform/web_engine_setup.h"
 #include "support/qt_test_environment.h"
 #include "video/avidshow.h"
+#include "web/Browser1.h"
+#include "web/DataViewer.h"
+#include "web/StationMap.h"
 
 namespace {
 
@@ -212,6 +228,7 @@ acting:
   window NAME | set CONTROL VALUE | press CONTROL | key CONTROL|WINDOW KEY
   type CONTROL TEXT | leave CONTROL | mouse CONTROL left|right X Y | mouse-move X Y
   right-click CONTROL | dblclick CONTROL
+  open-window Map|Browser1|DataViewer | gps FIELD TEXT | navigate URL
   close [WINDOW] | wait-ms N | wait fit | wait load | wait timer [WINDOW]
 answering:
   answer yes|no | answer-file PATH [FILTER] | answer-text TEXT | answer-folder PATH
@@ -224,7 +241,7 @@ reading back:
   dump-frame N PATH | screenshot [WINDOW] PATH | expect-rows N
   expect-field ROW COL TEXT | expect-line N TEXT | print-row ROW | print-overlay
   expect-overlay KEY VALUE | print-graph | print-title | print-fit | memo NAME PATH | print-var NAME
-  expect-var NAME VALUE | print-shell
+  expect-var NAME VALUE | print-url WINDOW | print-window-title WINDOW | print-shell
 )";
 
 struct Failure {
@@ -403,6 +420,40 @@ public:
             std::printf("%s\n", w.GridProbeText().c_str());
         } else if (cmd == "print-gps") {
             std::printf("%s\n", w.GpsProbeText().c_str());
+        } else if (cmd == "open-window") {
+            const std::string name = Rest(in);
+            QWidget* opened = nullptr;
+            if (name == "Map") opened = new TMap(w.GpsRecord, w.State.TimeInserterType, &w);
+            else if (name == "Browser1") opened = new TBrowser1(&w);
+            else if (name == "DataViewer") opened = new TDataViewer(&w);
+            else throw Failure{"open-window Map|Browser1|DataViewer"};
+            UseFormFont(opened);
+            if (auto* dialog = qobject_cast<QDialog*>(opened)) Dialogs().ShowModal(dialog);
+            else opened->show();
+            QCoreApplication::processEvents();
+        } else if (cmd == "gps") {
+            std::string field;
+            in >> field;
+            overlay::GpsRecord& g = w.GpsRecord;
+            std::string* target = field == "Satellites" ? &g.Satellites : field == "HDOP" ? &g.HDOP : field == "UTC" ? &g.UTC
+                                : field == "Latitude" ? &g.Latitude : field == "Longitude" ? &g.Longitude
+                                : field == "Altitude" ? &g.Altitude : field == "WGSSeparation" ? &g.WGSSeparation : nullptr;
+            if (!target) throw Failure{"gps Satellites|HDOP|UTC|Latitude|Longitude|Altitude|WGSSeparation TEXT"};
+            *target = Rest(in);
+        } else if (cmd == "navigate") {
+            auto* browser = qobject_cast<TBrowser1*>(Window("Browser1"));
+            if (!browser) throw Failure{"the web browser is not open"};
+            browser->Edit1->setText(QString::fromStdString(Rest(in)));
+            browser->NavigateButton->click();
+        } else if (cmd == "print-url" || cmd == "print-window-title") {
+            QWidget* window = Window(Rest(in));
+            auto* view = window->findChild<QWebEngineView*>("WebBrowser1");
+            if (cmd == "print-url") {
+                if (!view) throw Failure{"the window has no browser"};
+                std::printf("%s\n", view->url().toString().toStdString().c_str());
+            } else {
+                std::printf("%s\n", (view ? view->title() : window->windowTitle()).toStdString().c_str());
+            }
         } else if (cmd == "print-shell") {
             for (const auto& r : shell_) std::printf("%s\n", platform::ShellRequestLine(r).c_str());
         } else if (cmd == "print-signals") {
@@ -1046,6 +1097,7 @@ private:
 
 int main(int argc, char** argv) {
     testutil::PrepareQtTestEnvironment();
+    platform::PrepareWebEngine();
     QApplication app(argc, argv);
     if (argc != 2) {
         std::fputs(kUsage, stderr);

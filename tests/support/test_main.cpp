@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "platform/web_engine_setup.h"
 #include "support/qt_test_environment.h"
 
 int main(int argc, char** argv) {
     testutil::PrepareQtTestEnvironment();
+    platform::PrepareWebEngine();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,0 +1,149 @@
+// The windows around the embedded browser, offscreen, on local pages (there is no
+// network here): the station map's page and lists, the web browser's navigation
+// and history, the data viewer's address. Waits are for the browser's signals,
+// with generous limits, since its first start is slow.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QKeyEvent>
+#include <QWebEngineHistory>
+
+#include "platform/activity.h"
+#include "platform/dialogs.h"
+#include "platform/shell_service.h"
+#include "support/test_util.h"
+#include "web/Browser1.h"
+#include "web/DataViewer.h"
+#include "web/StationMap.h"
+#include "web/map_page.h"
+
+namespace {
+
+// Runs the event loop until `done` or a minute has passed.
+template <typename F>
+bool Until(F done) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > 60000) return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+bool LoadDone() { return Until([] { return !activity::Busy("load"); }); }
+
+std::string Page(const std::string& title) {
+    return "<html><head><title>" + title + "</title></head><body>" + title + "</body></html>";
+}
+
+}  // namespace
+
+TEST(StationMapWindow, ShowsThePageBuiltFromTheRecord) {
+    overlay::GpsRecord g;
+    g.Satellites = "07";
+    g.HDOP = "1.2";
+    g.UTC = "12:34:56 2026-12-07";
+    g.Latitude = "3542.5990 N";
+    g.Longitude = "13948.6422 W";
+    g.Altitude = "12.3 m MSL";
+    g.WGSSeparation = "39.5 m";
+    QPointer<TMap> map = new TMap(g, overlay::kIotaVti);
+    map->show();
+    const web::MapPage want = web::MakeMapPage(g, overlay::kIotaVti);
+    std::string page, memo1;
+    for (const std::string& line : want.MapPageLines) {
+        page += line + "\r\n";
+        memo1 += (memo1.empty() ? "" : "\n") + line;
+    }
+    EXPECT_EQ(map->PageText(), page);
+    EXPECT_EQ(map->Memo1->toPlainText().toStdString(), memo1);
+    EXPECT_NE(page.find("LatLng(35.709983,-139.810703);"), std::string::npos);
+    EXPECT_EQ(map->Memo2->toPlainText().toStdString(),
+              "Satellites : 07   HDOP : 1.2\nUTC        : 12:34:56 2026-12-07\n"
+              "Latitude   :  35o 42'35.94\"   (35.709983)\nLongitude  : -139o 48'38.53\"   (-139.810703)\n"
+              "Altitude   : 12.3 m MSL\nWGSSeparation : 39.5 m");
+    // The browser reads the page from memory: its title appears although the map
+    // service's script cannot load here.
+    ASSERT_TRUE(Until([&] { return map->WebBrowser1->title() == "Google Maps for observation station"; }))
+        << map->WebBrowser1->title().toStdString();
+    ASSERT_TRUE(LoadDone());
+    // Closing frees the window and its browser.
+    map->close();
+    ASSERT_TRUE(Until([&] { return map.isNull(); }));
+}
+
+TEST(BrowserWindow, NavigatesAndKeepsItsHistory) {
+    testutil::TempDir dir;
+    testutil::WriteAll(dir.File("a.html"), Page("Page A"));
+    testutil::WriteAll(dir.File("b.html"), Page("Page B"));
+    QPointer<TBrowser1> b = new TBrowser1;
+    b->show();
+    auto title = [&] { return b->WebBrowser1->title().toStdString(); };
+    auto url = [&] { return b->WebBrowser1->url().toString().toStdString(); };
+
+    // Nothing shown yet: the history buttons and Home do nothing.
+    b->BackButton->click();
+    b->HomeButton->click();
+    EXPECT_FALSE(activity::Busy("load"));
+
+    b->Edit1->setText(QString::fromStdString(dir.File("a.html")));
+    b->NavigateButton->click();
+    ASSERT_TRUE(LoadDone());
+    EXPECT_EQ(title(), "Page A");
+    EXPECT_EQ(url(), "file://" + dir.File("a.html"));
+    // Enter in the address box navigates as the button does.
+    b->Edit1->setText(QString::fromStdString("file://" + dir.File("b.html")));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(b->Edit1, &enter);
+    ASSERT_TRUE(LoadDone());
+    EXPECT_EQ(title(), "Page B");
+
+    b->BackButton->click();
+    ASSERT_TRUE(LoadDone());
+    EXPECT_EQ(title(), "Page A");
+    EXPECT_EQ(b->Edit1->text().toStdString(), "file://" + dir.File("a.html"));
+    b->ForwardButton->click();
+    ASSERT_TRUE(LoadDone());
+    EXPECT_EQ(title(), "Page B");
+    EXPECT_FALSE(b->WebBrowser1->history()->canGoForward());
+
+    // Refresh shows the page as it is now on disk.
+    testutil::WriteAll(dir.File("b.html"), Page("Page B again"));
+    b->RefreshButton->click();
+    ASSERT_TRUE(LoadDone());
+    EXPECT_EQ(title(), "Page B again");
+
+    // Home is the first page shown.
+    b->HomeButton->click();
+    ASSERT_TRUE(LoadDone());
+    EXPECT_EQ(title(), "Page A");
+    EXPECT_EQ(b->Home().Url(), "file://" + dir.File("a.html"));
+
+    // A text that is no address goes nowhere.
+    EXPECT_FALSE(b->Navigate("   "));
+    EXPECT_EQ(title(), "Page A");
+    b->StopButton->click();
+
+    b->close();
+    ASSERT_TRUE(Until([&] { return b.isNull(); }));
+    EXPECT_FALSE(activity::Busy("load"));
+}
+
+TEST(DataViewerWindow, OpensTheIndexThroughTheShell) {
+    ScriptedDialogs dialogs;
+    dialogs.Install();
+    platform::ShellRecording shell;
+    QPointer<TDataViewer> v = new TDataViewer;
+    Dialogs().ShowModal(v);
+    EXPECT_EQ(v->OpenButton->text().toStdString(), "Download and Open the index file");
+    v->OpenButton->click();
+    ASSERT_EQ(shell.requests.size(), 1u);
+    EXPECT_EQ(platform::ShellRequestLine(shell.requests[0]),
+              std::string("open\t") + web::kPredictionSiteHost +
+                  "/data/occult-e/Index%20Asteroidal%20Occultation%20Worldwide.xls");
+    v->close();
+    ASSERT_TRUE(Until([&] { return v.isNull(); }));
+}
