@@ -8,7 +8,6 @@
 //   bench_audio [FRAMES=400] [ROUNDS=3]
 // The video is made once under /tmp and kept for later runs.
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QSignalBlocker>
 #include <cstdio>
 #include <cstdlib>
@@ -16,10 +15,9 @@
 #include <string>
 
 #include "measure/main_2.h"
-#include "measure/settings_file.h"
 #include "measure/soundindicator1.h"
-#include "platform/dialogs.h"
 #include "reference_timing.h"
+#include "window_bench.h"
 
 namespace {
 
@@ -39,11 +37,7 @@ double MeasureSeconds(const std::string& path, bool display) {
     if (!w.OpenVideo(path, false)) return -1;
     if (display) w.OpenWindow("Button9");
     if (display != SoundIndicatorShown) return -1;
-    QElapsedTimer t;
-    t.start();
-    w.StartMeasurement();
-    while (w.Timer1->isActive()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    const double s = static_cast<double>(t.nsecsElapsed()) / 1e9;
+    const double s = bench::MeasureSeconds(w);
     if (SoundIndicator) {
         SoundIndicator->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -55,14 +49,9 @@ double MeasureSeconds(const std::string& path, bool display) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    ScriptedDialogs dialogs;
-    dialogs.Install();
-    const std::string ini = "/tmp/tevorin-bench-audio.ini";
-    std::ofstream(ini) << "[FileRead]\r\nUse AviSynth to read file=0\r\nAPI for reading file=VideoForWindows\r\n"
-                          "[Measurement]\r\nPhotometry=Aperture photometry\r\n";
-    SetSettingsFilePath(ini);
+    const bench::WindowBench program(argc, argv, "/tmp/tevorin-bench-audio.ini",
+                                     "[FileRead]\r\nUse AviSynth to read file=0\r\nAPI for reading file=VideoForWindows\r\n"
+                                     "[Measurement]\r\nPhotometry=Aperture photometry\r\n");
     const int frames = argc > 1 ? std::atoi(argv[1]) : 400;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
     const std::string path = "/tmp/tevorin-bench-audio-" + std::to_string(frames) + ".avi";

@@ -9,7 +9,6 @@
 //   bench_guide [FRAMES=400] [ROUNDS=3]
 // The video is made once under /tmp and kept for later runs.
 #include <QApplication>
-#include <QElapsedTimer>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -19,9 +18,8 @@
 
 #include "measure/Profile.h"
 #include "measure/main_2.h"
-#include "measure/settings_file.h"
-#include "platform/dialogs.h"
 #include "reference_timing.h"
+#include "window_bench.h"
 
 namespace {
 
@@ -73,11 +71,7 @@ double MeasureSeconds(const std::string& path, bool guide) {
     PlaceThreeObjects(w);
     if (guide) w.OpenWindow("Button32");
     if (guide != (Profile != nullptr)) return -1;
-    QElapsedTimer t;
-    t.start();
-    w.StartMeasurement();
-    while (w.Timer1->isActive()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    const double s = static_cast<double>(t.nsecsElapsed()) / 1e9;
+    const double s = bench::MeasureSeconds(w);
     const size_t rows = w.Table.Count() - static_cast<size_t>(DetectResultsFormat(w.Table).headerLines);
     if (rows != static_cast<size_t>(w.MaxPosition() + 1)) std::printf("(only %zu rows)\n", rows);
     if (Profile) delete Profile;
@@ -87,14 +81,10 @@ double MeasureSeconds(const std::string& path, bool guide) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    ScriptedDialogs dialogs;
-    dialogs.Install();
-    const std::string ini = "/tmp/tevorin-bench-guide.ini";
-    std::ofstream(ini) << "[FileRead]\r\nUse AviSynth to read file=0\r\nAPI for reading file=VideoForWindows\r\n"
-                          "[Measurement]\r\nPhotometry=PSF photometry\r\n[Background Area]\r\nForm=Standard\r\n";
-    SetSettingsFilePath(ini);
+    const bench::WindowBench program(
+        argc, argv, "/tmp/tevorin-bench-guide.ini",
+        "[FileRead]\r\nUse AviSynth to read file=0\r\nAPI for reading file=VideoForWindows\r\n"
+        "[Measurement]\r\nPhotometry=PSF photometry\r\n[Background Area]\r\nForm=Standard\r\n");
     const int frames = argc > 1 ? std::atoi(argv[1]) : 400;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
     const std::string path = "/tmp/tevorin-bench-guide-stars-" + std::to_string(frames) + ".avi";

@@ -18,10 +18,9 @@
 #include <vector>
 
 #include "measure/main_2.h"
-#include "measure/settings_file.h"
 #include "overlay/overlay_time.h"
-#include "platform/dialogs.h"
 #include "reference_timing.h"
+#include "window_bench.h"
 #include "video/VfwAvi.h"
 
 namespace {
@@ -81,23 +80,14 @@ double LoopSeconds(const std::string& path, bool timeReading) {
         w.CheckBox5->setChecked(true);
     }
     w.ScrollBar1->setValue(0);
-    QElapsedTimer t;
-    t.start();
-    w.StartMeasurement();
-    while (w.Timer1->isActive()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return static_cast<double>(t.nsecsElapsed()) / 1e9;
+    return bench::MeasureSeconds(w);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    ScriptedDialogs dialogs;
-    dialogs.Install();
-    const std::string ini = "/tmp/tevorin-bench-overlay.ini";
-    std::ofstream(ini) << "[FileRead]\r\nUse AviSynth to read file=0\r\nAPI for reading file=VideoForWindows\r\n";
-    SetSettingsFilePath(ini);
+    const bench::WindowBench program(argc, argv, "/tmp/tevorin-bench-overlay.ini",
+                                     "[FileRead]\r\nUse AviSynth to read file=0\r\nAPI for reading file=VideoForWindows\r\n");
     const int frames = argc > 1 ? std::atoi(argv[1]) : 300;
     const std::string dir = "/tmp/tevorin-bench-overlay-" + std::to_string(frames);
     const std::string n = " --frames " + std::to_string(frames);

@@ -19,9 +19,8 @@
 #include <vector>
 
 #include "measure/main_2.h"
-#include "measure/settings_file.h"
-#include "platform/dialogs.h"
 #include "video/VfwAvi.h"
+#include "window_bench.h"
 
 namespace {
 
@@ -125,14 +124,9 @@ Measured Measure(const std::string& path, bool serial, int width, int height) {
             line.Objects[k].StartY = line.Objects[k].PosY = kStarY[k - 1] * height / kHeight;
         }
     const size_t header = w.Table.Count();
-    QElapsedTimer t;
-    t.start();
-    w.StartMeasurement();
-    while (w.Timer1->isActive()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    m.seconds = bench::MeasureSeconds(w, [&] {
         if (!m.rssAt2000 && w.Table.Count() >= header + 2000) m.rssAt2000 = RssKb();
-    }
-    m.seconds = Seconds(t);
+    });
     m.rssAtEnd = RssKb();
     m.rows = static_cast<int>(w.Table.Count() - header);
     SetSerial(false);
@@ -154,14 +148,10 @@ const Codec kCodecs[] = {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    ScriptedDialogs dialogs;
-    dialogs.Install();
-    const std::string ini = "/tmp/tevorin-bench-pipeline.ini";
-    std::ofstream(ini) << "[FileRead]\r\nUse AviSynth to read file=0\r\nAPI for reading file=VideoForWindows\r\n"
-                          "[Measurement]\r\nPhotometry=Aperture photometry\r\n[Background Area]\r\nForm=Standard\r\n";
-    SetSettingsFilePath(ini);
+    const bench::WindowBench program(
+        argc, argv, "/tmp/tevorin-bench-pipeline.ini",
+        "[FileRead]\r\nUse AviSynth to read file=0\r\nAPI for reading file=VideoForWindows\r\n"
+        "[Measurement]\r\nPhotometry=Aperture photometry\r\n[Background Area]\r\nForm=Standard\r\n");
     const int frames = argc > 1 ? std::atoi(argv[1]) : 2000;
     const int longFrames = argc > 2 ? std::atoi(argv[2]) : 20000;
     const std::string only = argc > 3 ? std::string(",") + argv[3] + "," : "";

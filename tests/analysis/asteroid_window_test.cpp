@@ -18,9 +18,7 @@
 #include "graph/chart.h"
 #include "graph/spectral_model.h"
 #include "measure/main_2.h"
-#include "measure/settings_file.h"
-#include "platform/dialogs.h"
-#include "support/test_util.h"
+#include "support/main_window_fixture.h"
 
 namespace {
 
@@ -36,17 +34,12 @@ std::vector<std::string> EventCurve(int rows) {
     return Table(a, b);
 }
 
-struct AsteroidWindows : ::testing::Test {
-    ScriptedDialogs dialogs;
-    testutil::TempDir dir;
-    std::unique_ptr<TPlatform> w;
+struct AsteroidWindows : testutil::MainWindowTest {
     void SetUp() override {
-        dialogs.Install();
-        SetSettingsFilePath(dir.File("tevorin.ini"));
         Graph = GraphView{};
         Integration = IntegrationVars{};
         diffraction::Model.ShadowVelocity = diffraction::Model.ShadowVelocityPerInterval = 700.0L;
-        w = std::make_unique<TPlatform>();
+        OpenMainWindow();
     }
     void TearDown() override {
         for (QWidget* x : {static_cast<QWidget*>(Correction), static_cast<QWidget*>(BaseOfIntegration),
@@ -54,8 +47,7 @@ struct AsteroidWindows : ::testing::Test {
             if (x) x->close();
         QCoreApplication::processEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        w.reset();
-        SetSettingsFilePath("");
+        MainWindowTest::TearDown();
     }
     void Load(const std::vector<std::string>& lines, int objects) {
         w->Table.Assign(lines);

@@ -5,50 +5,17 @@
 #include <QImage>
 #include <cmath>
 
-#include "platform/file_io.h"
-#include "support/test_util.h"
-
-namespace {
-
-std::string RunScript(const testutil::TempDir& dir, const std::string& script, int* status) {
-    const std::string path = dir.File("script.txt");
-    testutil::WriteAll(path, script);
-    std::string out;
-    *status = testutil::Run(testutil::BinFile("tevorin-harness") + " " + path + " 2>/dev/null", &out);
-    return out;
-}
-
-}  // namespace
+#include "fitted_event.h"
 
 TEST(MagnitudeRoad, FitThenMagnitudesVelocityAndSpectrum) {
     if (testutil::Run("/usr/bin/python3 -c 'import scipy.special' 2>/dev/null") != 0) GTEST_SKIP() << "no scipy";
     testutil::TempDir dir;
-    const std::string csv = dir.File("event.csv");
-    ASSERT_EQ(testutil::Run("/usr/bin/python3 '" TEVORIN_SOURCE_DIR "/tests/graph/diffraction_oracle.py' '" + csv +
-                            "' --event-ms -21 --velocity 650 --noise 8 --seed 4"),
-              0);
-    double largest = 0, v60 = 0;
-    {
-        std::vector<std::string> lines;
-        std::string error;
-        ASSERT_TRUE(fileio::ReadLines(csv, lines, error));
-        for (size_t i = 6; i < lines.size(); ++i) {
-            size_t at = 0;
-            for (int f = 1; f < 11; ++f) at = lines[i].find(',', at) + 1;
-            const double v = std::stod(lines[i].substr(at));
-            largest = std::max(largest, v);
-            if (i == 6 + 60) v60 = v;
-        }
-    }
-    const int y60 = static_cast<int>(std::lround(385 - v60 * 365 / largest));
-    int status = 0;
-    const std::string out = RunScript(
-        dir,
-        "load " + csv + "\n"
-        "graph\n"
-        "set chart1.RadioGroup1 0\n"
-        "graph-click 170 " + std::to_string(y60) + "\n"
-        "press chart1.Button8\n"
+    FittedEvent event;
+    ASSERT_NO_FATAL_FAILURE(MakeFittedEvent(dir, event));
+    std::string out;
+    const int status = testutil::RunHarness(
+        dir.Path(),
+        event.OpenDiffraction() +
         "type FresnelCtrl.Edit2 650\n"
         "key FresnelCtrl.Edit2 enter\n"
         "press FresnelCtrl.Button3\n"
@@ -84,7 +51,7 @@ TEST(MagnitudeRoad, FitThenMagnitudesVelocityAndSpectrum) {
         "press FresnelCtrl.Button1\n"
         "expect-shown SpectrumGraph 1\n"
         "dump-image SpectrumGraph.Image1 " + dir.File("spectrum.png") + "\n",
-        &status);
+        &out);
     ASSERT_EQ(status, 0) << out;
     // The fit's -21 ms on the captions' 00:00:00 is the previous day's clock.
     EXPECT_NE(out.find("|Event Time : 23h59m59.979s  +/- "), std::string::npos) << out;

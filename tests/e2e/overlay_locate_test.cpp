@@ -26,12 +26,8 @@ protected:
         return out;
     }
     std::string Harness(const std::string& folder, const std::string& ini, const std::string& script) {
-        const std::string d = dir.File(folder);
-        testutil::Run("mkdir -p " + d, nullptr);
-        if (!ini.empty()) testutil::WriteAll(d + "/tevorin-harness.ini", ini);
-        testutil::WriteAll(d + "/script.txt", script);
         std::string out;
-        EXPECT_EQ(testutil::Run(testutil::BinFile("tevorin-harness") + " " + d + "/script.txt 2>&1", &out), 0) << out;
+        EXPECT_EQ(testutil::RunHarness(dir.File(folder), script, &out, ini, true), 0) << out;
         return out;
     }
     // Columns of the print-grid line that follows the n-th "row=" (0-based).

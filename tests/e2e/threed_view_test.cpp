@@ -12,10 +12,8 @@ TEST(ThreeDViewThroughTheHarness, OpenTurnScaleCopyAndSums) {
     if (!testutil::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not found";
     testutil::TempDir dir;
     const std::string d = dir.Path();
-    ASSERT_EQ(testutil::Run("ffmpeg -v error -y -f lavfi -i color=c=black:s=160x120:r=25 -frames:v 5 -vf "
-                            "\"format=rgb24,geq=r='20+150*exp(-2*(pow(X-60\\,2)+pow(Y-50\\,2))/25)':g='20':b='30'\" "
-                            "-c:v rawvideo -pix_fmt bgr24 " + d + "/star.avi"),
-              0);
+    ASSERT_TRUE(testutil::MakeRawClip(d + "/star.avi", "color=c=black:s=160x120:r=25", 5,
+                                      testutil::GeqFilter("20+150*exp(-2*(pow(X-60\\,2)+pow(Y-50\\,2))/25)", "20", "30")));
     const std::string script = "reader vfw\nopen " + d + "/star.avi\n" + R"(set CheckBox14 0
 click 60 50
 press Button8
@@ -35,9 +33,8 @@ print-text ColorValueDisplay.Edit26
 press ThreeDGraph.Button5
 )" + "clipboard-image " + d + "/clip.png\ndump-image ThreeDGraph.TDGImage1 " + d + "/view.png\n" +
                                "press ThreeDGraph.Button1\nexpect-shown ThreeDGraph 0\n";
-    testutil::WriteAll(d + "/script.txt", script);
     std::string out;
-    ASSERT_EQ(testutil::Run(testutil::BinFile("tevorin-harness") + " " + d + "/script.txt 2>&1", &out), 0) << out;
+    ASSERT_EQ(testutil::RunHarness(d, script, &out, "", true), 0) << out;
     // The frame's red star sum, 23 characters of scientific notation.
     EXPECT_TRUE(std::regex_search(out, std::regex("\n [0-9]\\.[0-9]{14}E\\+000[0-9]\nok [0-9]+ print-text"))) << out;
     const auto rgb = [](const std::string& path) {

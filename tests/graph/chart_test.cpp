@@ -7,11 +7,9 @@
 #include <cmath>
 
 #include "measure/main_2.h"
-#include "measure/settings_file.h"
-#include "platform/dialogs.h"
 #include "platform/file_io.h"
 #include <cstring>
-#include "support/test_util.h"
+#include "support/main_window_fixture.h"
 
 namespace {
 
@@ -33,21 +31,7 @@ std::vector<std::string> Rows(int n, bool field) {
     return lines;
 }
 
-struct Chart : ::testing::Test {
-    ScriptedDialogs dialogs;
-    testutil::TempDir dir;
-    std::unique_ptr<TPlatform> w;
-    void SetUp() override {
-        dialogs.Install();
-        SetSettingsFilePath(dir.File("tevorin.ini"));
-        Graph = GraphView{};
-        w = std::make_unique<TPlatform>();
-    }
-    void TearDown() override {
-        if (chart1) delete chart1;
-        w.reset();
-        SetSettingsFilePath("");
-    }
+struct Chart : testutil::GraphWindowTest {
     Tchart1& Open(int n, bool field = false, int objects = 1) {
         w->Table.Assign(Rows(n, field));
         w->State.ResultsLoaded = 1;

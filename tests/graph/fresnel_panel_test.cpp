@@ -11,10 +11,8 @@
 #include "graph/fresnel_panel.h"
 #include "graph/spectral_model.h"
 #include "measure/main_2.h"
-#include "measure/settings_file.h"
-#include "platform/dialogs.h"
 #include "platform/file_io.h"
-#include "support/test_util.h"
+#include "support/main_window_fixture.h"
 
 namespace {
 
@@ -28,21 +26,7 @@ std::vector<std::string> StepRows(int n, int event) {
     return lines;
 }
 
-struct Panel : ::testing::Test {
-    ScriptedDialogs dialogs;
-    testutil::TempDir dir;
-    std::unique_ptr<TPlatform> w;
-    void SetUp() override {
-        dialogs.Install();
-        SetSettingsFilePath(dir.File("tevorin.ini"));
-        Graph = GraphView{};
-        w = std::make_unique<TPlatform>();
-    }
-    void TearDown() override {
-        if (chart1) delete chart1;
-        w.reset();
-        SetSettingsFilePath("");
-    }
+struct Panel : testutil::GraphWindowTest {
     // The graph over `lines`, row `selected` clicked, then "Diffraction".
     TFresnelCtrl& Open(std::vector<std::string> lines, int selected) {
         w->Table.Assign(std::move(lines));

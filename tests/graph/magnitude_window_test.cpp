@@ -14,10 +14,8 @@
 #include "graph/graph_view.h"
 #include "graph/spectral_model.h"
 #include "measure/main_2.h"
-#include "measure/settings_file.h"
-#include "platform/dialogs.h"
 #include "platform/numtext.h"
-#include "support/test_util.h"
+#include "support/main_window_fixture.h"
 
 namespace {
 
@@ -84,15 +82,9 @@ std::vector<std::string> Rows(int n) {
     return lines;
 }
 
-struct MagnitudeWindow : ::testing::Test {
-    ScriptedDialogs dialogs;
-    testutil::TempDir dir;
-    std::unique_ptr<TPlatform> w;
+struct MagnitudeWindow : testutil::GraphWindowTest {
     void SetUp() override {
-        dialogs.Install();
-        SetSettingsFilePath(dir.File("tevorin.ini"));
-        Graph = GraphView{};
-        w = std::make_unique<TPlatform>();
+        GraphWindowTest::SetUp();
         w->Table.Assign(Rows(120));
         w->State.ResultsLoaded = 1;
         w->OpenGraphWindow();
@@ -104,9 +96,7 @@ struct MagnitudeWindow : ::testing::Test {
     }
     void TearDown() override {
         if (MagnitudeCalculator) delete MagnitudeCalculator;
-        if (chart1) delete chart1;
-        w.reset();
-        SetSettingsFilePath("");
+        GraphWindowTest::TearDown();
     }
 };
 
@@ -208,15 +198,9 @@ std::vector<std::string> StepRows(int n, int event) {
     return lines;
 }
 
-struct PanelHooks : ::testing::Test {
-    ScriptedDialogs dialogs;
-    testutil::TempDir dir;
-    std::unique_ptr<TPlatform> w;
+struct PanelHooks : testutil::GraphWindowTest {
     void SetUp() override {
-        dialogs.Install();
-        SetSettingsFilePath(dir.File("tevorin.ini"));
-        Graph = GraphView{};
-        w = std::make_unique<TPlatform>();
+        GraphWindowTest::SetUp();
         w->Table.Assign(StepRows(200, 100));
         w->State.ResultsLoaded = 1;
         w->State.VideoFrameRate = 29.97;
@@ -232,9 +216,7 @@ struct PanelHooks : ::testing::Test {
     void TearDown() override {
         for (QWidget* win : std::initializer_list<QWidget*>{MagnitudeCalculator, LunarVelocityCalculator, SpectrumGraph})
             delete win;
-        if (chart1) delete chart1;
-        w.reset();
-        SetSettingsFilePath("");
+        GraphWindowTest::TearDown();
     }
     void Select(int row) {
         chart1->HRatioCalc();

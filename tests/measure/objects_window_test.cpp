@@ -11,9 +11,7 @@
 
 #include "measure/Profile.h"
 #include "measure/main_2.h"
-#include "measure/settings_file.h"
-#include "platform/dialogs.h"
-#include "support/test_util.h"
+#include "support/main_window_fixture.h"
 
 namespace {
 
@@ -21,31 +19,14 @@ namespace {
 // 20 + 150 exp(-2 (r / sigma)^2) in every colour, on a background of 20.
 constexpr int kAx = 60, kAy = 50, kBx = 120, kBy = 80;
 
-struct Objects : ::testing::Test {
-    ScriptedDialogs dialogs;
-    testutil::TempDir dir;
-    std::unique_ptr<TPlatform> w;
-
+struct Objects : testutil::MainWindowTest {
     void SetUp() override {
         if (!testutil::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not found";
-        dialogs.Install();
-        const std::string ini = dir.File("tevorin.ini");
-        testutil::WriteAll(ini, "[FileRead]\r\nUse AviSynth to read file=0\r\nAPI for reading file=VideoForWindows\r\n"
-                                "[Measurement]\r\nPhotometry=Aperture photometry\r\n[Background Area]\r\nForm=Standard\r\n");
-        SetSettingsFilePath(ini);
+        OpenMainWindow(testutil::kAperturePhotometrySettings);
         const std::string video = dir.File("stars.avi");
         const std::string e = "20+150*exp(-2*(pow(X-60\\,2)+pow(Y-50\\,2))/25)+150*exp(-2*(pow(X-120\\,2)+pow(Y-80\\,2))/9)";
-        const std::string cmd = "ffmpeg -v error -y -f lavfi -i color=c=black:s=160x120:r=25 -frames:v 15 -vf \"format=rgb24,geq=r='" +
-                                e + "':g='" + e + "':b='" + e + "'\" -c:v rawvideo -pix_fmt bgr24 " + video;
-        ASSERT_EQ(testutil::Run(cmd), 0) << cmd;
-        w = std::make_unique<TPlatform>();
-        dialogs.fileAnswers.push_back(video);
-        w->Button1Click();
-        ASSERT_TRUE(w->State.VideoOpen);
-    }
-    void TearDown() override {
-        w.reset();
-        SetSettingsFilePath("");
+        ASSERT_TRUE(testutil::MakeRawClip(video, "color=c=black:s=160x120:r=25", 15, testutil::GeqFilter(e, e, e)));
+        ASSERT_NO_FATAL_FAILURE(OpenVideo(video));
     }
     void Click(int x, int y) { w->Image1MouseDown(Qt::LeftButton, x, y); }
     void Add(int x, int y) {

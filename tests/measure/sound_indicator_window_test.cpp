@@ -7,11 +7,9 @@
 
 #include "measure/main_2.h"
 #include "measure/main_2_audio.h"
-#include "measure/settings_file.h"
 #include "measure/soundindicator1.h"
-#include "platform/dialogs.h"
 #include "platform/file_io.h"
-#include "support/test_util.h"
+#include "support/main_window_fixture.h"
 
 namespace {
 
@@ -19,23 +17,15 @@ constexpr const char* kSettings =
     "[FileRead]\r\nUse AviSynth to read file=0\r\nAPI for reading file=VideoForWindows\r\n"
     "[Measurement]\r\nPhotometry=Aperture photometry\r\nMeasure=for each Frame\r\n";
 
-struct AudioDisplay : ::testing::Test {
-    ScriptedDialogs dialogs;
-    testutil::TempDir dir;
-    std::unique_ptr<TPlatform> w;
-
+struct AudioDisplay : testutil::MainWindowTest {
     void SetUp() override {
         if (!testutil::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not found";
-        dialogs.Install();
-        testutil::WriteAll(dir.File("tevorin.ini"), kSettings);
-        SetSettingsFilePath(dir.File("tevorin.ini"));
-        w = std::make_unique<TPlatform>();
+        OpenMainWindow(kSettings);
     }
     void TearDown() override {
         if (SoundIndicator) SoundIndicator->close();
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        w.reset();
-        SetSettingsFilePath("");
+        MainWindowTest::TearDown();
     }
     // 30 frames at 25 fps (1920 samples each at 48 kHz): a square-wave beep on the
     // left channel over frame 5 and the first half of frame 20.
@@ -49,11 +39,7 @@ struct AudioDisplay : ::testing::Test {
                   0);
         return path;
     }
-    void Open(const std::string& path) {
-        dialogs.fileAnswers.push_back(path);
-        w->Button1Click();
-        ASSERT_TRUE(w->State.VideoOpen);
-    }
+    void Open(const std::string& path) { OpenVideo(path); }
     size_t Boxes(const std::string& what) const { return dialogs.Texts(what).size(); }
 };
 

@@ -12,37 +12,22 @@
 #include "measure/colorvalue.h"
 #include "measure/grapharea.h"
 #include "measure/main_2.h"
-#include "measure/settings_file.h"
-#include "platform/dialogs.h"
-#include "support/test_util.h"
+#include "support/main_window_fixture.h"
 
 namespace {
 
 constexpr int kAx = 60, kAy = 50, kBx = 140, kBy = 100;
 
-struct ThreeDWindows : ::testing::Test {
-    ScriptedDialogs dialogs;
-    testutil::TempDir dir;
-    std::unique_ptr<TPlatform> w;
-
+struct ThreeDWindows : testutil::MainWindowTest {
     void SetUp() override {
         if (!testutil::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not found";
-        dialogs.Install();
-        const std::string ini = dir.File("tevorin.ini");
-        testutil::WriteAll(ini, "[FileRead]\r\nUse AviSynth to read file=0\r\nAPI for reading file=VideoForWindows\r\n"
-                                "[Measurement]\r\nPhotometry=Aperture photometry\r\n[Background Area]\r\nForm=Standard\r\n");
-        SetSettingsFilePath(ini);
+        OpenMainWindow(testutil::kAperturePhotometrySettings);
         const std::string video = dir.File("stars.avi");
         // Star A brightens by 4 per frame, so each frame's relief differs; the colours differ too.
         const std::string a = "exp(-2*(pow(X-60\\,2)+pow(Y-50\\,2))/25)", b = "exp(-2*(pow(X-140\\,2)+pow(Y-100\\,2))/9)";
         const std::string r = "20+(100+4*N)*" + a + "+150*" + b, g = "10+(80+4*N)*" + a + "+90*" + b, bl = "30+(60+4*N)*" + a + "+40*" + b;
-        const std::string cmd = "ffmpeg -v error -y -f lavfi -i color=c=black:s=160x120:r=25 -frames:v 12 -vf \"format=rgb24,geq=r='" +
-                                r + "':g='" + g + "':b='" + bl + "'\" -c:v rawvideo -pix_fmt bgr24 " + video;
-        ASSERT_EQ(testutil::Run(cmd), 0) << cmd;
-        w = std::make_unique<TPlatform>();
-        dialogs.fileAnswers.push_back(video);
-        w->Button1Click();
-        ASSERT_TRUE(w->State.VideoOpen);
+        ASSERT_TRUE(testutil::MakeRawClip(video, "color=c=black:s=160x120:r=25", 12, testutil::GeqFilter(r, g, bl)));
+        ASSERT_NO_FATAL_FAILURE(OpenVideo(video));
         w->Image1MouseDown(Qt::LeftButton, kAx, kAy);
         w->Image1MouseDown(Qt::MiddleButton, kBx, kBy);
         w->Add1->trigger();
@@ -52,8 +37,7 @@ struct ThreeDWindows : ::testing::Test {
     void TearDown() override {
         if (ThreeDGraph) delete ThreeDGraph;
         if (ColorValueDisplay) delete ColorValueDisplay;
-        w.reset();
-        SetSettingsFilePath("");
+        MainWindowTest::TearDown();
     }
     // The frame shown, as the reader delivers it (the window draws its outlines
     // into its own copy).

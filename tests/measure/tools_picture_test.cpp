@@ -10,9 +10,7 @@
 
 #include "measure/main_2.h"
 #include "measure/picture_export.h"
-#include "measure/settings_file.h"
-#include "platform/dialogs.h"
-#include "support/test_util.h"
+#include "support/main_window_fixture.h"
 
 namespace {
 
@@ -39,33 +37,16 @@ std::string ImageRgb(const QImage& image) {
     return out;
 }
 
-struct PictureTools : ::testing::Test {
-    ScriptedDialogs dialogs;
-    testutil::TempDir dir;
-    std::unique_ptr<TPlatform> w;
-
+struct PictureTools : testutil::MainWindowTest {
     void SetUp() override {
         if (!testutil::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not found";
-        dialogs.Install();
-        const std::string ini = dir.File("tevorin.ini");
-        testutil::WriteAll(ini, "[FileRead]\r\nUse AviSynth to read file=0\r\nAPI for reading file=VideoForWindows\r\n"
-                                "[Measurement]\r\nPhotometry=Aperture photometry\r\n[Background Area]\r\nForm=Standard\r\n");
-        SetSettingsFilePath(ini);
-        w = std::make_unique<TPlatform>();
-    }
-    void TearDown() override {
-        w.reset();
-        SetSettingsFilePath("");
+        OpenMainWindow(testutil::kAperturePhotometrySettings);
     }
     // A test-pattern clip of the given size and rate, opened with "Open AVI".
     void OpenClip(const std::string& name, const char* size, const char* rate) {
         const std::string video = dir.File(name);
-        const std::string cmd = std::string("ffmpeg -v error -y -f lavfi -i testsrc2=size=") + size + ":rate=" + rate +
-                                " -frames:v 3 -c:v rawvideo -pix_fmt bgr24 " + video;
-        ASSERT_EQ(testutil::Run(cmd), 0) << cmd;
-        dialogs.fileAnswers.push_back(video);
-        w->Button1Click();
-        ASSERT_TRUE(w->State.VideoOpen);
+        ASSERT_TRUE(testutil::MakeRawClip(video, std::string("testsrc2=size=") + size + ":rate=" + rate, 3));
+        OpenVideo(video);
     }
     std::string Save(const std::string& chosen, int filter) {
         dialogs.fileAnswers.push_back(FileAnswer(chosen, filter));

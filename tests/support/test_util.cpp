@@ -57,4 +57,23 @@ std::string DataFile(const std::string& name) { return std::string(TEVORIN_SOURC
 
 std::string BinFile(const std::string& name) { return std::string(TEVORIN_BIN_DIR) + "/" + name; }
 
+bool MakeRawClip(const std::string& path, const std::string& source, int frames, const std::string& filter) {
+    const std::string vf = filter.empty() ? "" : " -vf \"" + filter + "\"";
+    return Run("ffmpeg -nostdin -v error -y -f lavfi -i " + source + " -frames:v " + std::to_string(frames) + vf +
+               " -c:v rawvideo -pix_fmt bgr24 '" + path + "'") == 0;
+}
+
+std::string GeqFilter(const std::string& r, const std::string& g, const std::string& b) {
+    return "format=rgb24,geq=r='" + r + "':g='" + g + "':b='" + b + "'";
+}
+
+int RunHarness(const std::string& folder, const std::string& script, std::string* out, const std::string& settings,
+               bool withErrors) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (!settings.empty()) WriteAll(folder + "/tevorin-harness.ini", settings);
+    WriteAll(folder + "/script.txt", script);
+    return Run(BinFile("tevorin-harness") + " '" + folder + "/script.txt'" + (withErrors ? " 2>&1" : " 2>/dev/null"), out);
+}
+
 }  // namespace testutil

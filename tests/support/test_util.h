@@ -28,4 +28,19 @@ std::string DataFile(const std::string& name);
 // Path of a program built into build/bin/.
 std::string BinFile(const std::string& name);
 
+// A raw BGR24 AVI made by the ffmpeg tool: `frames` frames of the lavfi source
+// `source` (e.g. "color=c=black:s=160x120:r=25"), through the -vf chain `filter`
+// ("" for none). False (and ffmpeg's complaint on stderr) when ffmpeg failed.
+bool MakeRawClip(const std::string& path, const std::string& source, int frames, const std::string& filter = "");
+// The -vf chain that paints red, green and blue by their own geq expressions of X,
+// Y and N (a comma inside an expression written as \,).
+std::string GeqFilter(const std::string& r, const std::string& g, const std::string& b);
+
+// Runs build/bin/tevorin-harness on `script`, written as script.txt in `folder`
+// (made if missing) with `settings`, if not empty, as the tevorin-harness.ini beside
+// it. Returns the exit status; `out` gets what the script printed, and the
+// harness's complaints too when `withErrors`.
+int RunHarness(const std::string& folder, const std::string& script, std::string* out = nullptr,
+               const std::string& settings = "", bool withErrors = false);
+
 }  // namespace testutil
