@@ -6,6 +6,8 @@
 #include "platform/file_io.h"
 #include "platform/numtext.h"
 
+IdentificationVars IdentificationUnit;
+
 namespace identification {
 
 const std::array<const char*, 12> MonthAbbrevs = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",

@@ -22,6 +22,17 @@
 #include <string_view>
 #include <vector>
 
+#include "graph/magnitude_calc.h"
+
+// The identification window's variables other windows read: the event time of
+// field 1 as edited there (which parts were edited, their values and the last
+// valid ones). User-interface thread only.
+struct IdentificationVars {
+    std::array<uint8_t, 3> EventTimeEdited{};  // hour, minute, seconds
+    magnitude::BaseTime BaseTime, BaseTimeBackup;
+};
+extern IdentificationVars IdentificationUnit;
+
 namespace identification {
 
 constexpr int kFirstYear = 1990, kLastYear = 2050;

@@ -4,6 +4,7 @@
 #include <QFontDatabase>
 #include <algorithm>
 
+#include "analysis/identification.h"
 #include "graph/FresnelCtrl1.h"
 #include "graph/chart.h"
 #include "graph/graph_view.h"
@@ -169,11 +170,18 @@ void TMagnitudeCalculator::ReadTimeBase() {
         s1 = StdStr(Platform->Edit26->text());
         s2 = StdStr(Platform->Edit27->text());
     }
-    // The identification window's edited event time takes the place of field 1's
-    // once that window exists; until then nothing is edited.
     const magnitude::TimeBase t = magnitude::ReadTimeBase(h, m, s1, s2);
     BaseTime = t.base1;
     BaseTime2 = t.base2;
+    // The parts of field 1 edited in the identification window take the place of
+    // the main window's; field 2 then keeps the main window's time as it reads.
+    const IdentificationVars& edited = IdentificationUnit;
+    if (edited.EventTimeEdited[0] || edited.EventTimeEdited[1] || edited.EventTimeEdited[2]) {
+        BaseTime2 = {t.base1.hour, t.base1.minute, t.base2.seconds};
+        if (edited.EventTimeEdited[0]) BaseTime.hour = edited.BaseTime.hour;
+        if (edited.EventTimeEdited[1]) BaseTime.minute = edited.BaseTime.minute;
+        if (edited.EventTimeEdited[2]) BaseTime.seconds = edited.BaseTime.seconds;
+    }
     ShowBaseTime();
 }
 

@@ -746,7 +746,7 @@ void Tchart1::Button14Click() {
     g.GraphWindowTop = y();
     g.GraphWindowLeft = x();
     g.IdentificationFromGraph = 1;
-    // The identification window comes with the label writer.
+    if (Platform) Platform->OpenWindow("chart1.Button14");
 }
 
 void Tchart1::Button2Click() {

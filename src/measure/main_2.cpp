@@ -120,6 +120,8 @@ void TPlatform::SetupControls() {
     Memo1->SetTable(&Table);
     Memo2->SetTable(&Memo2Table);
     Memo2->hide();
+    Memo3->SetTable(&Memo3Table);
+    Memo3->hide();
     WrapButtonCaption(Button40);
     UpDown1->SetAssociate(Edit1);
     UpDown2->SetAssociate(Edit2);

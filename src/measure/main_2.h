@@ -41,6 +41,7 @@ public:
     QImage ProfileImage{217, 233, QImage::Format_RGB32};
     ResultsTable Table;       // the lines of Memo1
     ResultsTable Memo2Table;  // the hidden scratch memo Memo2
+    ResultsTable Memo3Table;  // the prediction report the identification window reads (hidden Memo3)
     QTimer* Timer1;
     QMenu* PopupMenu1;
     // Data rows the graph window is told about when it opens.

@@ -9,6 +9,7 @@
 #include "analysis/Correction1.h"
 #include "analysis/FFT1.h"
 #include "analysis/Histogram1.h"
+#include "analysis/Identification1.h"
 #include "analysis/Linear.h"
 #include "analysis/MutualAverage.h"
 #include "analysis/TimeError.h"
@@ -171,6 +172,18 @@ const WindowOpener kOpeners[] = {
      false},
     {"WebBrowser1", nullptr, nullptr, [](TPlatform& p) -> QWidget* { return new TBrowser1(&p); }, false},
     {"Button38", nullptr, nullptr, [](TPlatform& p) -> QWidget* { return new TDataViewer(&p); }, true},
+    // The identification window: from the main menu, or the graph's "Identification"
+    // after its own checks (Tchart1::Button14Click); one at a time.
+    {"Identificationforlightcurve1", [](const TPlatform&) { return !Graph.IdentificationOpen; },
+     [](const TPlatform&) { return Identification != nullptr; },
+     [](TPlatform& p) -> QWidget* {
+         Graph.IdentificationFromGraph = 0;
+         return new TIdentification(&p);
+     },
+     false},
+    {"chart1.Button14", [](const TPlatform&) { return chart1 != nullptr && !Graph.IdentificationOpen; },
+     [](const TPlatform&) { return Identification != nullptr; },
+     [](TPlatform& p) -> QWidget* { return new TIdentification(&p); }, false},
 };
 
 }  // namespace

@@ -151,6 +151,7 @@ void QtDialogService::ShowModal(QDialog* dialog) {
 void QtDialogService::SetClipboardText(const std::string& text) { QGuiApplication::clipboard()->setText(QStr(text)); }
 void QtDialogService::SetClipboardImage(const QImage& image) { QGuiApplication::clipboard()->setImage(image); }
 std::string QtDialogService::ClipboardText() { return StdStr(QGuiApplication::clipboard()->text()); }
+QImage QtDialogService::ClipboardImage() { return QGuiApplication::clipboard()->image(); }
 
 void ScriptedDialogs::Install() {
     if (installed_) return;

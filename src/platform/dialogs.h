@@ -63,6 +63,8 @@ public:
     virtual void SetClipboardText(const std::string& text) = 0;
     virtual void SetClipboardImage(const QImage& image) = 0;
     virtual std::string ClipboardText() = 0;
+    // The picture on the clipboard (null when it holds none).
+    virtual QImage ClipboardImage() = 0;
     // Shows a window modally. The Qt service returns when it has closed; the
     // scripted one shows it and returns at once, the window staying open until
     // the script closes it. The hook's two calls enclose the time it is open.
@@ -97,6 +99,7 @@ public:
     void SetClipboardText(const std::string& text) override;
     void SetClipboardImage(const QImage& image) override;
     std::string ClipboardText() override;
+    QImage ClipboardImage() override;
     void ShowModal(QDialog* dialog) override;
 };
 
@@ -140,6 +143,7 @@ public:
     void SetClipboardText(const std::string& text) override { clipboardText = text; }
     void SetClipboardImage(const QImage& image) override { clipboardImage = image; }
     std::string ClipboardText() override { return clipboardText; }
+    QImage ClipboardImage() override { return clipboardImage; }
     void ShowModal(QDialog* dialog) override;
 
     // Texts of the boxes of one kind ("error" ...), in order.

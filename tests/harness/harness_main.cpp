@@ -92,11 +92,14 @@
 //   answer-text TEXT       the next input box: TEXT entered and OK
 //   answer-folder PATH     the next folder dialog (without one, a folder dialog takes
 //                          the next file answer)
+//   clipboard-set PATH     the clipboard holds the file's text, or its picture for a
+//                          .png file (what "from Clipboard" and "Paste from clipboard"
+//                          of the identification window take)
 // Reading back:
 //   print-text CONTROL, expect-text CONTROL TEXT   the control's text: edits, buttons,
 //                          labels, group titles, combo boxes, menu items; an up-down,
 //                          scroll bar or slider position; a tab control's page index;
-//                          a memo's lines joined with |
+//                          a memo's or list box's lines joined with |
 //   expect-checked CONTROL 0|1, expect-enabled CONTROL 0|1
 //   expect-shown WINDOW 0|1     the window (main, PreserveSetting, MeasurementOption,
 //                          ...) is open and shown
@@ -133,7 +136,7 @@
 //                          StarTemperature CcdIndex ObjectDistance ShadowVelocity
 //                          ShadowVelocityPerInterval and the nine level statistics
 //                          (LevelBeforeMean ... LevelAfterCount; reals as %.17g)
-//   memo NAME PATH         a memo's lines (the main window's Memo1 and Memo2
+//   memo NAME PATH         a memo's lines (the main window's Memo1, Memo2 and Memo3
 //                          included) written to PATH, one a line
 //   print-title            the graph's title line and information line as drawn
 //                          (the title's two texts joined by one blank)
@@ -177,6 +180,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QSlider>
 #include <QMouseEvent>
@@ -232,6 +236,7 @@ acting:
   close [WINDOW] | wait-ms N | wait fit | wait load | wait timer [WINDOW]
 answering:
   answer yes|no | answer-file PATH [FILTER] | answer-text TEXT | answer-folder PATH
+  clipboard-set PATH
 reading back:
   print-text CONTROL | expect-text CONTROL TEXT | expect-checked CONTROL 0|1
   expect-enabled CONTROL 0|1 | expect-shown WINDOW 0|1 | expect-cursor cross|arrow
@@ -594,7 +599,7 @@ public:
             QObject* o = Find(name);
             std::string text;
             if (auto* m = qobject_cast<TMemo*>(o)) {
-                const ResultsTable* t = m == window_->Memo1 ? &window_->Table : m == window_->Memo2 ? &window_->Memo2Table : nullptr;
+                const ResultsTable* t = MemoTable(m);
                 if (!t) throw Failure{name + " has no lines"};
                 for (size_t i = 0; i < t->Count(); ++i) text += (*t)[i] + "\n";
             } else if (auto* e = qobject_cast<QPlainTextEdit*>(o)) {
@@ -727,6 +732,17 @@ public:
             dialogs_.textAnswers.push_back(Rest(in));
         } else if (cmd == "answer-folder") {
             dialogs_.folderAnswers.push_back(Rest(in));
+        } else if (cmd == "clipboard-set") {
+            const std::string path = Rest(in);
+            if (fileio::ExtractFileExt(path) == ".png") {
+                QImage picture(QString::fromStdString(path));
+                if (picture.isNull()) throw Failure{"cannot read the picture " + path};
+                dialogs_.clipboardImage = picture;
+            } else {
+                std::string text, error;
+                if (!fileio::ReadFile(path, text, error)) throw Failure{error};
+                dialogs_.clipboardText = text;
+            }
         } else if (cmd == "expect-clipboard") {
             const std::string want = Rest(in), got = Bars(dialogs_.ClipboardText());
             if (got != want) throw Failure{"clipboard is \"" + got + "\""};
@@ -1027,13 +1043,18 @@ private:
         if (auto* t = qobject_cast<QTabWidget*>(o)) return std::to_string(t->currentIndex());
         if (auto* b = qobject_cast<QAbstractSlider*>(o)) return std::to_string(b->value());
         if (auto* m = qobject_cast<TMemo*>(o)) {
-            const ResultsTable* t = m == window_->Memo1 ? &window_->Table : m == window_->Memo2 ? &window_->Memo2Table : nullptr;
+            const ResultsTable* t = MemoTable(m);
             if (!t) throw Failure{name + " has no lines"};
             std::string lines;
             for (size_t i = 0; i < t->Count(); ++i) lines += (i ? "|" : "") + (*t)[i];
             return lines;
         }
         if (auto* m = qobject_cast<QPlainTextEdit*>(o)) return m->toPlainText().replace('\n', '|').toStdString();
+        if (auto* l = qobject_cast<QListWidget*>(o)) {
+            QStringList rows;
+            for (int i = 0; i < l->count(); ++i) rows << l->item(i)->text();
+            return rows.join('|').toStdString();
+        }
         throw Failure{name + " has no text"};
     }
 
@@ -1065,6 +1086,14 @@ private:
             if (!a->isCheckable() || a->isChecked() != (value != "0")) a->trigger();
         } else throw Failure{"cannot set " + name};
         QCoreApplication::processEvents();
+    }
+
+    // The lines behind one of the main window's memos.
+    const ResultsTable* MemoTable(const TMemo* m) const {
+        return m == window_->Memo1   ? &window_->Table
+               : m == window_->Memo2 ? &window_->Memo2Table
+               : m == window_->Memo3 ? &window_->Memo3Table
+                                     : nullptr;
     }
 
     void DumpFrame(int n, const std::string& path) {
