@@ -1,11 +1,13 @@
 // Videos that cannot deliver what they claim, measured through the main window with
 // each reader: headers claiming far more frames than the file holds, and a file cut
-// short on disk during the run.
+// short on disk during the run. Then STOP, DEL, reopening and closing while frames
+// are read ahead.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QScrollBar>
+#include <functional>
 #include <unistd.h>
 
 #include "measure/main_2.h"
@@ -106,7 +108,7 @@ TEST_P(CutVideoRun, HeaderClaimingMoreFramesThanTheIndexHolds) {
 // One error box; no row repeats an earlier picture.
 TEST_P(CutVideoRun, FileCutShortDuringARunStopsWithOneBox) {
     constexpr int kCut = 20;
-    constexpr int kFetchedAhead = video::FrameReadAhead::kRingSize + 1 + 16 + 2;
+    constexpr int kFetchedAhead = video::FrameReadAhead::kMaxRingSize + 1 + 16 + 2;
     for (const auto& [codec, noiseWidth] : {std::pair{"huffyuv", 32}, {"mpeg4 -q:v 2", 480}}) {
         SCOPED_TRACE(codec);
         dialogs.shown.clear();
@@ -125,6 +127,68 @@ TEST_P(CutVideoRun, FileCutShortDuringARunStopsWithOneBox) {
         EXPECT_LE(Rows(), kCut + 1 + kFetchedAhead);
         if (codec == std::string("huffyuv")) ExpectOwnFrames();
     }
+}
+
+// Every row is still its own frame, and nothing reads from a reader once it is
+// closed (this also runs under ThreadSanitizer).
+TEST_P(CutVideoRun, StopDeleteReopenAndCloseWhileFramesAreReadAhead) {
+    const std::string video = StarVideo("run.avi", "-c:v huffyuv", 300);
+    // Right after frame `at`, between two frames as a click would come: `act`.
+    int at = -1;
+    std::function<void()> act;
+    const QMetaObject::Connection hold = QObject::connect(w->ScrollBar1, &QScrollBar::valueChanged, [&](int v) {
+        if (v == at) {
+            at = -1;
+            act();
+        }
+    });
+    const auto runTo = [&](int frame, std::function<void()> what) {
+        at = frame;
+        act = std::move(what);
+        QElapsedTimer clock;
+        clock.start();
+        while (w->Timer1->isActive() && clock.elapsed() < 60000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    };
+    // Between two ticks of a run: the timer waits, the frames after it are read ahead.
+    const auto pause = [&] { w->Timer1->stop(); };
+    dialogs.fileAnswers.push_back(video);
+    w->Button1Click();
+    ASSERT_TRUE(w->State.VideoOpen);
+    w->StartMeasurement();
+    runTo(40, [&] { w->StopMeasurement(); });  // STOP
+    EXPECT_EQ(Rows(), 41);
+    w->Button21Click();  // DEL
+    EXPECT_EQ(Rows(), 40);
+    w->StartMeasurement();
+    runTo(100, [&] { w->StopMeasurement(); });
+    EXPECT_EQ(Rows(), 101);
+    ExpectOwnFrames();
+
+    // Reopened while it plays; measured again from the start.
+    w->SpeedButton1Click();
+    runTo(150, pause);
+    ASSERT_TRUE(w->State.RunningFlag);
+    dialogs.yesNoAnswers.push_back(true);
+    dialogs.fileAnswers.push_back(video);
+    w->AVIRileOpen1Click();
+    ASSERT_TRUE(w->State.VideoOpen);
+    w->SpeedButton2Click();
+    dialogs.yesNoAnswers.push_back(true);
+    w->ClearMeasurementData();
+    w->SpeedButton3Click();
+    EXPECT_EQ(Rows(), 0);
+    w->StartMeasurement();
+    runTo(60, [&] { w->StopMeasurement(); });
+    EXPECT_EQ(Rows(), 61);
+    ExpectOwnFrames();
+    EXPECT_TRUE(dialogs.Texts("error").empty());
+
+    // The window goes in the middle of a run.
+    w->StartMeasurement();
+    runTo(120, pause);
+    EXPECT_TRUE(w->State.RecordingFlag);
+    QObject::disconnect(hold);
+    w.reset();
 }
 
 INSTANTIATE_TEST_SUITE_P(Readers, CutVideoRun,
