@@ -64,11 +64,18 @@ bool TVfwAvi::GetFrame(int Index, Bitmap24& Bitmap) {
 
 void TVfwAvi::ReadAhead(int First, int Step) {
     if (!videoOpen_ || !video::FrameReadAhead::Enabled()) return;
-    auto fetch = [this](int n, Bitmap24& out, std::string& error) {
-        if (!script_) decoder_.SetFrameThreads(true);
-        return Fetch(n, out, error);
+    if (script_) {
+        ahead_.Start([this](int n, Bitmap24& out, std::string& error) { return Fetch(n, out, error); }, First, Step,
+                     frameCount_);
+        return;
+    }
+    auto decode = [this](int n, video::DecodedPicture& out, std::string& error) {
+        decoder_.SetFrameThreads(true);
+        if (decoder_.GetPicture(n, out)) return true;
+        error = decoder_.Error();
+        return false;
     };
-    ahead_.Start(fetch, First, Step, frameCount_);
+    ahead_.StartStaged(decode, First, Step, frameCount_, static_cast<size_t>(decoder_.Width()) * decoder_.Height() * 3);
 }
 
 void TVfwAvi::Close() {

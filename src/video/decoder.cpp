@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <thread>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -19,17 +20,12 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
-#include <libavutil/opt.h>
-#include <libavutil/pixdesc.h>
-#include <libswscale/swscale.h>
 }
 
 namespace video {
 
 namespace {
 
-// The ffmpeg tool's default flags, fixed: the same picture on every run.
-constexpr int kSwsFlags = SWS_BICUBIC;
 // Decoded pictures kept for stepping backwards (references, not copies).
 constexpr int kCacheSize = 8;
 constexpr int kForwardRunEndsCache = 100;
@@ -104,10 +100,7 @@ struct VideoDecoder::Impl {
     int si = -1;
     AVPacket* pkt = nullptr;
     AVFrame* scratch = nullptr;
-    SwsContext* sws = nullptr;
-    AVFrame* dstFrame = nullptr;  // out's memory as the conversion's target
-    // What the conversion context was set up for.
-    int swsW = 0, swsH = 0, swsFmt = -1, swsSpace = -1, swsRange = -1;
+    std::unique_ptr<PictureConverter> converter;  // made at the first conversion
 
     bool open = false;
     bool canDecode = false;
@@ -178,11 +171,7 @@ struct VideoDecoder::Impl {
         if (scratch) av_frame_free(&scratch);
         if (held) av_frame_free(&held);
         if (pending) av_frame_free(&pending);
-        if (sws) sws_freeContext(sws);
-        sws = nullptr;
-        if (dstFrame) av_frame_free(&dstFrame);
-        swsW = swsH = 0;
-        swsFmt = swsSpace = swsRange = -1;
+        converter.reset();
         open = canDecode = isAvi = false;
         lost.clear();
         width = height = count = 0;
@@ -591,85 +580,29 @@ struct VideoDecoder::Impl {
     // ---- conversion -------------------------------------------------------------
 
     bool Convert(const AVFrame* f, Bitmap24& out) {
-        if (f->width <= 0 || f->height <= 0 || f->format < 0)
-            return Fail("A frame of " + fileio::ExtractFileName(path) + " has no picture.");
-        if (out.Width() != width || out.Height() != height) {
-            if (!out.Resize(width, height)) return Fail("Out of memory for a frame of " + fileio::ExtractFileName(path) + ".");
-        }
-        int space = f->colorspace;
-        if (space == AVCOL_SPC_UNSPECIFIED || space == AVCOL_SPC_RGB || space == AVCOL_SPC_RESERVED ||
-            space > AVCOL_SPC_BT2020_CL)
-            space = f->height > 576 ? SWS_CS_ITU709 : SWS_CS_ITU601;
-        const AVPixFmtDescriptor* pd = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(f->format));
-        int range = (f->color_range == AVCOL_RANGE_JPEG) ? 1 : 0;
-        if (pd && std::strncmp(pd->name, "yuvj", 4) == 0) range = 1;
-        if (!sws || swsW != f->width || swsH != f->height || swsFmt != f->format || swsSpace != space ||
-            swsRange != range) {
-            if (sws) sws_freeContext(sws);
-            sws = NewConverter(f, width, height);
-            if (!sws) {
-                swsFmt = -1;
-                return Fail("Cannot convert the pixel format " + std::string(pd ? pd->name : "?") + " of " +
-                            fileio::ExtractFileName(path) + ".");
-            }
-            const int* coeffs = sws_getCoefficients(space);
-            sws_setColorspaceDetails(sws, coeffs, range, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16,
-                                     1 << 16);
-            swsW = f->width;
-            swsH = f->height;
-            swsFmt = f->format;
-            swsSpace = space;
-            swsRange = range;
-        }
-        if (!ScaleInto(f, out)) return Fail("Could not convert a frame of " + fileio::ExtractFileName(path) + ".");
-        return true;
+        if (!converter) converter = std::make_unique<PictureConverter>(ConversionThreads());
+        return converter->Convert(f, width, height, fileio::ExtractFileName(path), out, error);
     }
 
-    // The conversion context; on several threads (slices of rows) unless the
-    // serial road is asked for. Each row comes out the same either way.
-    static SwsContext* NewConverter(const AVFrame* f, int width, int height) {
-        SwsContext* c = sws_alloc_context();
-        if (!c) return nullptr;
-        const int threads = ConversionThreads();
-        const std::pair<const char*, int64_t> options[] = {
-            {"srcw", f->width},  {"srch", f->height},          {"src_format", f->format},
-            {"dstw", width},     {"dsth", height},             {"dst_format", AV_PIX_FMT_BGR24},
-            {"sws_flags", kSwsFlags}, {"threads", threads}};
-        for (const auto& [name, value] : options) {
-            if (av_opt_set_int(c, name, value, 0) < 0) {
-                sws_freeContext(c);
-                return nullptr;
-            }
-        }
-        if (sws_init_context(c, nullptr, nullptr) < 0) {
-            sws_freeContext(c);
-            return nullptr;
-        }
-        return c;
-    }
-
+    // The decoder's own conversions run on several threads (slices of rows) unless
+    // the serial road is asked for. Each row comes out the same either way.
     static int ConversionThreads() {
         if (!FrameReadAhead::Enabled()) return 1;
         return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
     }
 
-    // f converted into out's memory (the frame API is what spreads the rows over
-    // the conversion threads).
-    bool ScaleInto(const AVFrame* f, Bitmap24& out) {
-        if (!dstFrame) dstFrame = av_frame_alloc();
-        if (!dstFrame) return false;
-        // Out's memory, lent without being freed by the library.
-        AVBufferRef* lent = av_buffer_create(out.Bits(), out.ByteSize(), [](void*, uint8_t*) {}, nullptr, 0);
-        if (!lent) return false;
-        dstFrame->buf[0] = lent;
-        dstFrame->data[0] = out.Bits();
-        dstFrame->linesize[0] = out.Stride();
-        dstFrame->width = width;
-        dstFrame->height = height;
-        dstFrame->format = AV_PIX_FMT_BGR24;
-        const int r = sws_scale_frame(sws, dstFrame, f);
-        av_frame_unref(dstFrame);
-        return r >= 0;
+    // A reference to f for conversion elsewhere.
+    bool Hand(const AVFrame* f, DecodedPicture& out) {
+        out.Release();
+        out.frame_ = av_frame_alloc();
+        if (!out.frame_ || av_frame_ref(out.frame_, f) < 0) {
+            out.Release();
+            return Fail("Out of memory for a frame of " + fileio::ExtractFileName(path) + ".");
+        }
+        out.width_ = width;
+        out.height_ = height;
+        out.name_ = fileio::ExtractFileName(path);
+        return true;
     }
 
     // ---- frame access -----------------------------------------------------------
@@ -744,7 +677,13 @@ struct VideoDecoder::Impl {
         return Rewind();
     }
 
-    bool GetFrame(int n, Bitmap24& out) {
+    // Frame n's picture given to `deliver` (Convert or Hand); the rest as GetFrame.
+    template <typename Out>
+    bool Deliver(int n, Out& out) {
+        const auto give = [&](const AVFrame* f) {
+            if constexpr (std::is_same_v<Out, Bitmap24>) return Convert(f, out);
+            else return Hand(f, out);
+        };
         const std::string name = fileio::ExtractFileName(path);
         if (!open) return Fail("No video is open.");
         if (!canDecode || !fmt || !cc) {
@@ -756,9 +695,9 @@ struct VideoDecoder::Impl {
                         " frames of " + name + ".");
         if (CacheEntry* e = FindCached(n)) {
             e->stamp = ++clock;
-            return Convert(e->f, out);
+            return give(e->f);
         }
-        if (n == frontier && heldIdx >= 0) return Convert(held, out);
+        if (n == frontier && heldIdx >= 0) return give(held);
 
         // Keeping pictures slows a straight run (more buffers in circulation), so
         // the cache works only from the first step back until a long run forward.
@@ -795,7 +734,7 @@ struct VideoDecoder::Impl {
             // Nothing is shown at or before n (leading empty slots): the first picture.
             if (pendingIdx >= 0) {
                 if (cacheActive) AddCached(n, pending);
-                return Convert(pending, out);
+                return give(pending);
             }
             frontier = -1;
             return Fail("No picture could be decoded for frame " + std::to_string(n) + " of " + name + ".");
@@ -808,7 +747,7 @@ struct VideoDecoder::Impl {
         }
         if (heldIdx != n && cacheActive) AddCached(n, held);
         heldDelivered = true;
-        return Convert(held, out);
+        return give(held);
     }
 };
 
@@ -836,7 +775,8 @@ double VideoDecoder::DurationSeconds() const {
     return r > 0 ? FrameCount() / r : 0.0;
 }
 std::string VideoDecoder::CodecName() const { return d_->open ? d_->codecName : std::string(); }
-bool VideoDecoder::GetFrame(int n, Bitmap24& out) { return d_->GetFrame(n, out); }
+bool VideoDecoder::GetFrame(int n, Bitmap24& out) { return d_->Deliver(n, out); }
+bool VideoDecoder::GetPicture(int n, DecodedPicture& out) { return d_->Deliver(n, out); }
 void VideoDecoder::SetFrameThreads(bool on) { d_->SetFrameThreads(on); }
 const std::string& VideoDecoder::Error() const { return d_->error; }
 

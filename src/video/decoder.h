@@ -35,6 +35,7 @@ extern "C" {
 }
 
 #include "platform/bitmap24.h"
+#include "video/picture_convert.h"
 
 namespace video {
 
@@ -74,6 +75,9 @@ public:
     // with Error() set when n is out of range, nothing is open, the codec has no
     // decoder or no picture could be decoded for n.
     bool GetFrame(int n, Bitmap24& out);
+    // The same frame as a decoded picture, to be converted by a PictureConverter
+    // (on any thread) into the bytes GetFrame gives.
+    bool GetPicture(int n, DecodedPicture& out);
 
     // Frame threads for a long forward read (a run read ahead): several pictures
     // are decoded at once, the same pictures as without; every seek costs more.

@@ -197,12 +197,13 @@ bool FilterGraph::ReadFrame(int n, Bitmap24& out) {
 
 void FilterGraph::ReadAhead(int first, int step) {
     if (!rendered_ || !video::FrameReadAhead::Enabled()) return;
-    ahead_.Start([this](int n, Bitmap24& out, std::string& error) {
+    auto decode = [this](int n, video::DecodedPicture& out, std::string& error) {
         decoder_.SetFrameThreads(true);
-        if (decoder_.GetFrame(n, out)) return true;
+        if (decoder_.GetPicture(n, out)) return true;
         error = decoder_.Error();
         return false;
-    }, first, step, frameCount_);
+    };
+    ahead_.StartStaged(decode, first, step, frameCount_, static_cast<size_t>(decoder_.Width()) * decoder_.Height() * 3);
 }
 
 HRESULT FilterGraph::Run() {

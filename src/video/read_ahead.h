@@ -1,21 +1,28 @@
 #pragma once
 // FrameReadAhead: while a run moves through a video by a constant step, a worker
-// thread fetches the next frames into a small ring of bitmaps, so that decoding
-// and conversion overlap with the measurement of the current frame.
+// thread fetches the next frames into a ring of bitmaps, so that decoding and
+// conversion overlap with the measurement of the current frame.
+//
+// Two ways of fetching. Start takes one call that reads a frame whole. StartStaged
+// takes the decoder's half: the worker only decodes, frame after frame, and a few
+// conversion threads beside it turn the decoded pictures into bitmaps, so that
+// the decoder is fed again at once rather than after each conversion.
 //
 // Ownership. Start hands the frame source (whatever `fetch` touches: a decoder,
 // a script's clips) to the worker; it stays the worker's until Stop returns or a
 // Take misses. The owner reads frames only through Take meanwhile. Stop waits
-// for the frame being fetched, so after it nothing runs on the worker.
+// for the frame being fetched and the conversions under way, so after it nothing
+// runs on the worker or the conversion threads.
 //
 // Results. The worker fetches exactly the frames first, first + step, ... in this
 // order, as the owner would one by one, and stops at the first failure: the
 // failure is handed over at its own frame, with the source's error text, and
-// nothing after it is read. Memory is the ring's few bitmaps, whatever the length
-// of the video.
+// nothing after it is handed over. Memory is the ring's bitmaps (and, staged,
+// their decoded pictures), whatever the length of the video.
 //
 // Every member is called from the owner's thread only.
 #include <condition_variable>
+#include <cstddef>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -23,6 +30,7 @@
 #include <vector>
 
 #include "platform/bitmap24.h"
+#include "video/picture_convert.h"
 
 namespace video {
 
@@ -30,7 +38,12 @@ class FrameReadAhead {
 public:
     // Fetches frame n into `out`; false with `error` set when it cannot.
     using Fetch = std::function<bool(int n, Bitmap24& out, std::string& error)>;
+    // Decodes frame n into `out`; false with `error` set when it cannot.
+    using Decode = std::function<bool(int n, DecodedPicture& out, std::string& error)>;
     static constexpr int kRingSize = 4;
+    // Staged: the ring holds up to this many frames, as far as kRingBytes allow.
+    static constexpr int kMaxRingSize = 12;
+    static constexpr size_t kRingBytes = size_t{48} << 20;
 
     FrameReadAhead();
     ~FrameReadAhead();
@@ -42,6 +55,9 @@ public:
     // any other worker is stopped first. Nothing starts for step 0 or a first
     // frame outside the video.
     void Start(Fetch fetch, int first, int step, int count);
+    // The same, decoding on the worker and converting beside it; `frameBytes`
+    // (a bitmap's size) sets how many frames the ring holds.
+    void StartStaged(Decode decode, int first, int step, int count, size_t frameBytes);
     // Frame n. When n is the next frame of the plan: waits for it, moves it into
     // `out` (swapping buffers) and sets `ok`; on failure `out` is untouched and
     // `error` is set. Returns true. Otherwise stops the worker and returns false: the
@@ -55,23 +71,36 @@ public:
     // empty or "0"): then readers never start a worker, so that runs can be
     // compared with the one-frame-at-a-time road.
     static bool Enabled();
+    // Conversion threads of a staged read: half the processors this process may
+    // run on, 1 to 4.
+    static int ConversionThreads();
 
 private:
+    enum class State { Free, Fetching, Decoded, Converting, Ready };
     struct Slot {
         Bitmap24 frame;
+        DecodedPicture picture;
         int n = -1;
         bool ok = false;
         std::string error;
+        State state = State::Free;
     };
-    void Work(Fetch fetch, int first, int step, int count);
+    bool Keeps(int first, int step) const;
+    void Begin(int first, int step, int slots);
+    void Work(Fetch fetch, Decode decode, int first, int step, int count);
+    void Convert();
 
     std::vector<Slot> ring_;
     std::thread worker_;
+    std::vector<std::thread> converters_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    // Guarded by mutex_.
-    int head_ = 0;       // oldest filled slot
-    int filled_ = 0;     // slots ready for Take
+    // Guarded by mutex_ (a slot's contents belong to whoever its state names:
+    // the worker while Fetching, one conversion thread while Converting, the
+    // owner at the head when Ready).
+    int size_ = kRingSize;
+    int head_ = 0;       // oldest slot in use
+    int used_ = 0;       // slots in use from head_ on
     bool stop_ = false;  // the owner wants the worker to end
     bool done_ = false;  // the worker has fetched its last frame
     // Owner's side.

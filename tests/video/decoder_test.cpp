@@ -9,6 +9,7 @@
 #include "fixtures.h"
 #include "support/test_util.h"
 #include "video/decoder.h"
+#include "video/read_ahead.h"
 
 namespace {
 
@@ -87,6 +88,39 @@ TEST_P(DecoderCodecs, EveryAccessOrderGivesFrameN) {
     threaded.SetFrameThreads(false);
     for (int n : {c.frames / 2, 0, c.frames - 1})
         ASSERT_TRUE(threaded.GetFrame(n, bmp) && bmp == seq[n]) << "after threads, frame " << n;
+
+    // Decoded on a worker and converted on threads beside it: the same bytes, forwards,
+    // backwards and by an interval.
+    video::VideoDecoder staged;
+    ASSERT_TRUE(staged.Open(file)) << staged.Error();
+    video::FrameReadAhead ahead;
+    const auto decode = [&](int n, video::DecodedPicture& out, std::string& error) {
+        staged.SetFrameThreads(true);
+        if (staged.GetPicture(n, out)) return true;
+        error = staged.Error();
+        return false;
+    };
+    const std::pair<int, int> plans[] = {{0, 1}, {c.frames - 1, -2}, {1, 3}};
+    for (const auto& [first, step] : plans) {
+        ahead.StartStaged(decode, first, step, c.frames, bmp.ByteSize());
+        for (int n = first; n >= 0 && n < c.frames; n += step) {
+            bool ok = false;
+            std::string error;
+            ASSERT_TRUE(ahead.Take(n, bmp, ok, error)) << "staged, frame " << n;
+            ASSERT_TRUE(ok && bmp == seq[n]) << "staged, frame " << n << ": " << error;
+        }
+        ahead.Stop();
+    }
+    // A picture outlives its decoder.
+    video::DecodedPicture kept;
+    ASSERT_TRUE(staged.GetPicture(c.frames / 2, kept)) << staged.Error();
+    staged.Close();
+    video::PictureConverter converter;
+    std::string error;
+    ASSERT_TRUE(converter.Convert(kept, bmp, error) && bmp == seq[c.frames / 2]) << error;
+    kept.Release();
+    EXPECT_FALSE(converter.Convert(kept, bmp, error));
+    EXPECT_EQ(error, "A frame of " + std::string(c.name) + ".avi has no picture.");
 }
 
 INSTANTIATE_TEST_SUITE_P(Avi, DecoderCodecs, ::testing::ValuesIn(kCases),

@@ -93,4 +93,34 @@ TEST(FrameReadAhead, StopsWhileTheRingIsFullAndWhenDestroyed) {
     SUCCEED();
 }
 
+TEST(FrameReadAhead, StagedRingIsBoundedAndAFailedConversionEndsTheRead) {
+    std::atomic<int> calls{0};
+    // Decoding "succeeds" with no picture, so every conversion fails.
+    const auto decode = [&](int, video::DecodedPicture&, std::string&) {
+        ++calls;
+        return true;
+    };
+    video::FrameReadAhead ahead;
+    ahead.StartStaged(decode, 0, 1, 1000000, 1);
+    while (calls < video::FrameReadAhead::kMaxRingSize) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(calls, video::FrameReadAhead::kMaxRingSize);  // bounded
+    Bitmap24 frame(1, 1);
+    frame.Bits()[0] = 7;
+    bool ok = true;
+    std::string error;
+    ASSERT_TRUE(ahead.Take(0, frame, ok, error));
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error, "A frame of  has no picture.");
+    EXPECT_EQ(frame.Bits()[0], 7);  // untouched
+    EXPECT_FALSE(ahead.Running());
+    EXPECT_FALSE(ahead.Take(1, frame, ok, error));
+    // Large frames get a smaller ring, never below the plain one.
+    calls = 0;
+    ahead.StartStaged(decode, 0, 1, 1000000, video::FrameReadAhead::kRingBytes);
+    while (calls < video::FrameReadAhead::kRingSize) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(calls, video::FrameReadAhead::kRingSize);
+}  // destroyed while running
+
 }  // namespace
