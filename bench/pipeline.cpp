@@ -5,7 +5,11 @@
 //   (b) the same with the conversion to BGR24,
 //   (c) the AVI reader's single-threaded sequential decode (TEVORIN_SERIAL=1),
 // and the loop once more on the serial road. Ratios are frame rates over the
-// reference's (above 1: the loop is faster). Then the memory of a long run.
+// reference's (above 1: the loop is faster). Under each codec, the busy share of
+// the loop's threads (CPU time over the loop's wall time) by thread name: "main"
+// (measuring and drawing), "read-ahead" (decoding in frame order), "convert"
+// (BGR24 conversion beside it) and the rest under the program's name (the
+// decoder's frame threads among them). Then the memory of a long run.
 //
 //   bench_pipeline [FRAMES=2000] [LONG_FRAMES=20000] [CODECS=huffyuv,dv,mpeg4,h264,ffv1]
 // Videos are made once under /tmp and kept for later runs.
@@ -14,7 +18,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
+#include <unistd.h>
+
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -74,6 +82,54 @@ long RssKb() {
     return 0;
 }
 
+// CPU seconds of every thread of this process so far, by thread id, with its name.
+struct ThreadCpu {
+    std::string name;
+    double seconds = 0;
+};
+void SampleThreads(std::map<int, ThreadCpu>& into) {
+    DIR* dir = opendir("/proc/self/task");
+    if (!dir) return;
+    while (dirent* e = readdir(dir)) {
+        const int tid = std::atoi(e->d_name);
+        if (tid <= 0) continue;
+        const std::string base = std::string("/proc/self/task/") + e->d_name;
+        std::ifstream stat(base + "/schedstat"), comm(base + "/comm");
+        double ns = 0;
+        std::string name;
+        if (!(stat >> ns)) continue;
+        std::getline(comm, name);
+        into[tid] = {tid == getpid() ? "main" : name, ns / 1e9};
+    }
+    closedir(dir);
+}
+
+// "name count x share%" per thread name, the share being the group's busiest thread.
+std::string BusyShares(const std::map<int, ThreadCpu>& before, const std::map<int, ThreadCpu>& after, double wall) {
+    struct Group {
+        int count = 0;
+        double sum = 0, most = 0;
+    };
+    std::map<std::string, Group> groups;
+    for (const auto& [tid, t] : after) {
+        const auto b = before.find(tid);
+        const double used = t.seconds - (b != before.end() ? b->second.seconds : 0);
+        if (used < 0.01 * wall) continue;  // idle threads
+        Group& g = groups[t.name];
+        ++g.count;
+        g.sum += used;
+        g.most = std::max(g.most, used);
+    }
+    std::string text;
+    char part[160];
+    for (const auto& [name, g] : groups) {
+        std::snprintf(part, sizeof part, "%s%s %d x %.0f%% (sum %.2f s)", text.empty() ? "" : ", ", name.c_str(), g.count,
+                      100 * g.most / wall, g.sum);
+        text += part;
+    }
+    return text;
+}
+
 double Seconds(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e9; }
 
 void SetSerial(bool serial) {
@@ -107,6 +163,7 @@ struct Measured {
     double seconds = -1;
     int rows = 0;
     long rssAt2000 = 0, rssAtEnd = 0;  // kB
+    std::string busy;                  // BusyShares of the loop
 };
 
 // Opens the video in a fresh main window with three objects and measures it all.
@@ -124,9 +181,20 @@ Measured Measure(const std::string& path, bool serial, int width, int height) {
             line.Objects[k].StartY = line.Objects[k].PosY = kStarY[k - 1] * height / kHeight;
         }
     const size_t header = w.Table.Count();
+    std::map<int, ThreadCpu> before, after;
+    SampleThreads(before);
+    QElapsedTimer sampled;
+    sampled.start();
     m.seconds = bench::MeasureSeconds(w, [&] {
         if (!m.rssAt2000 && w.Table.Count() >= header + 2000) m.rssAt2000 = RssKb();
+        // Threads that end with the run are seen at their last sample.
+        if (sampled.elapsed() >= 20) {
+            SampleThreads(after);
+            sampled.restart();
+        }
     });
+    SampleThreads(after);
+    m.busy = BusyShares(before, after, m.seconds);
     m.rssAtEnd = RssKb();
     m.rows = static_cast<int>(w.Table.Count() - header);
     SetSerial(false);
@@ -171,6 +239,7 @@ int main(int argc, char** argv) {
         std::printf("%-8s %7.0f %7.0f %7.0f | %7.0f %7.0f | %6.2f %6.2f %6.2f | %6.2f\n", c.name, frames / a,
                     frames / b, frames / decode, frames / loop.seconds, frames / serial.seconds, a / loop.seconds,
                     b / loop.seconds, decode / loop.seconds, decode / serial.seconds);
+        std::printf("  busy, loop:   %s\n  busy, serial: %s\n", loop.busy.c_str(), serial.busy.c_str());
         std::fflush(stdout);
     }
 
