@@ -76,7 +76,7 @@ void FrameReadAhead::StartStaged(Decode decode, int first, int step, int count, 
         std::lock_guard lock(mutex_);
         stop_ = true;
     }
-    changed_.notify_all();
+    WakeAll();
     for (auto& t : converters_) t.join();
     converters_.clear();
     next_ = -1;
@@ -88,7 +88,7 @@ void FrameReadAhead::Work(Fetch fetch, Decode decode, int first, int step, int c
         Slot* slot;
         {
             std::unique_lock lock(mutex_);
-            changed_.wait(lock, [&] { return stop_ || used_ < size_; });
+            space_.wait(lock, [&] { return stop_ || used_ < size_; });
             if (stop_) break;
             slot = &ring_[static_cast<size_t>((head_ + used_) % size_)];
             slot->state = State::Fetching;
@@ -110,7 +110,8 @@ void FrameReadAhead::Work(Fetch fetch, Decode decode, int first, int step, int c
             slot->ok = ok;
             slot->state = decode && ok ? State::Decoded : State::Ready;
         }
-        changed_.notify_all();
+        if (decode && ok) work_.notify_one();
+        else ready_.notify_one();
         // Named once the decoder's own threads (started by the first fetch, named
         // after the thread that starts them) are up, so that profiles tell them apart.
         if (n == first) pthread_setname_np(pthread_self(), "read-ahead");
@@ -121,7 +122,7 @@ void FrameReadAhead::Work(Fetch fetch, Decode decode, int first, int step, int c
         std::lock_guard lock(mutex_);
         done_ = true;
     }
-    changed_.notify_all();
+    ready_.notify_one();
 }
 
 void FrameReadAhead::Convert() {
@@ -130,7 +131,7 @@ void FrameReadAhead::Convert() {
     std::unique_lock lock(mutex_);
     for (;;) {
         Slot* slot = nullptr;
-        changed_.wait(lock, [&] {
+        work_.wait(lock, [&] {
             if (stop_) return true;
             for (int i = 0; i < used_; ++i) {
                 Slot& s = ring_[static_cast<size_t>((head_ + i) % size_)];
@@ -156,7 +157,8 @@ void FrameReadAhead::Convert() {
         lock.lock();
         slot->ok = ok;
         slot->state = State::Ready;
-        changed_.notify_all();
+        // The owner waits for the head slot only.
+        if (slot == &ring_[static_cast<size_t>(head_)]) ready_.notify_one();
     }
 }
 
@@ -168,7 +170,7 @@ bool FrameReadAhead::Take(int n, Bitmap24& out, bool& ok, std::string& error) {
     }
     {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] {
+        ready_.wait(lock, [&] {
             return (used_ > 0 && ring_[static_cast<size_t>(head_)].state == State::Ready) || (used_ == 0 && done_);
         });
         Slot& slot = ring_[static_cast<size_t>(head_)];
@@ -181,7 +183,7 @@ bool FrameReadAhead::Take(int n, Bitmap24& out, bool& ok, std::string& error) {
             --used_;
             next_ += step_;
             lock.unlock();
-            changed_.notify_all();
+            space_.notify_one();
             // Nothing after a failure is handed over: the owner reads on itself.
             if (!ok) Stop();
             return true;
@@ -191,13 +193,19 @@ bool FrameReadAhead::Take(int n, Bitmap24& out, bool& ok, std::string& error) {
     return false;
 }
 
+void FrameReadAhead::WakeAll() {
+    space_.notify_all();
+    work_.notify_all();
+    ready_.notify_all();
+}
+
 void FrameReadAhead::Stop() {
     if (!worker_.joinable()) return;
     {
         std::lock_guard lock(mutex_);
         stop_ = true;
     }
-    changed_.notify_all();
+    WakeAll();
     worker_.join();
     for (auto& t : converters_) t.join();
     converters_.clear();

@@ -94,7 +94,10 @@ private:
     std::thread worker_;
     std::vector<std::thread> converters_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable space_;  // the worker's: a slot was freed
+    std::condition_variable work_;   // the conversion threads': a picture was decoded
+    std::condition_variable ready_;  // the owner's: the head slot is ready, or the worker is done
+    void WakeAll();
     // Guarded by mutex_ (a slot's contents belong to whoever its state names:
     // the worker while Fetching, one conversion thread while Converting, the
     // owner at the head when Ready).
