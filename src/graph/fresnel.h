@@ -5,8 +5,10 @@
 // diffraction model is a look-up in them.
 //
 // The two tables take 2,400,001 cosines and sines to build. The program starts the
-// build on a background thread when the main window is created
-// (StartFresnelTableBuild) and the first reader waits for it (FresnelC/FresnelS).
+// build on one background thread at the lowest priority when the main window is
+// created (StartFresnelTableBuild), so that it takes only spare time; a reader who
+// needs the tables before it is done (FresnelC/FresnelS) builds them itself on
+// every core, and the background build stops.
 // The terms may be computed on several threads, but the running sums are always
 // added one after the other in index order, so the tables are bit-identical to a
 // serial build whatever the thread count.
@@ -30,7 +32,7 @@ constexpr long double kFresnelStep = 0.0001L;     // argument step of the tables
 // threads computing terms (0 or 1: the calling thread alone).
 void ComputeFresnelTables(long double* c, long double* s, unsigned threads);
 
-// Threads a background build uses: the machine's cores, at most 8.
+// Threads a reader's build uses: the machine's cores, at most 8.
 unsigned DefaultBuildThreads();
 
 // One pair of tables built in the background. The program uses one instance
@@ -38,12 +40,13 @@ unsigned DefaultBuildThreads();
 class FresnelTableBuild {
 public:
     FresnelTableBuild();
-    ~FresnelTableBuild();  // waits for a build under way
+    ~FresnelTableBuild();  // stops a build under way and waits for it
     FresnelTableBuild(const FresnelTableBuild&) = delete;
     FresnelTableBuild& operator=(const FresnelTableBuild&) = delete;
 
     // Starts the build on a background thread and returns at once; later calls
-    // do nothing. threads 0: DefaultBuildThreads().
+    // do nothing. threads 0: one thread at the lowest priority, readers not
+    // waiting for it (see above); otherwise that many threads, readers waiting.
     void Start(unsigned threads = 0);
     // True once the tables are complete (never waits).
     bool Ready() const { return ready_.load(std::memory_order_acquire); }
@@ -56,8 +59,13 @@ public:
     const long double* S();
 
 private:
+    // Makes c and s the tables unless they are already there.
+    void Publish(std::unique_ptr<long double[]>& c, std::unique_ptr<long double[]>& s);
+
     std::unique_ptr<long double[]> c_, s_;
     std::atomic<bool> ready_{false};
+    std::atomic<bool> abandon_{false};  // the tables are there, or the build goes: stop
+    bool idle_ = false;                 // guarded by mutex_: the build runs in spare time
     std::mutex mutex_;
     std::shared_future<void> done_;  // declared last: joined before the tables go
 };
