@@ -34,7 +34,7 @@ set Profile.ComboBox1 4
 expect-var TrackMode[1] 1
 set CheckBox15 1
 expect-enabled CheckBox4 1
-right-click CheckBox4
+mouse CheckBox4 right 5 5
 expect-shown SetPredictTrack 1
 press RadioButton16
 type Edit18 2

@@ -65,11 +65,10 @@
 //    has it already: the control that had it is left and its exit handler runs, then
 //    the new one's enter handler; an edit's text is selected, so typing replaces it)
 //   leave CONTROL          the focus leaves the control (its exit handler runs)
-//   mouse CONTROL left|right X Y   press and release on an image control at its
-//                          picture pixel (X, Y)
+//   mouse CONTROL left|right X Y   press and release on a control at (X, Y), an
+//                          image control's picture pixel; the right button also
+//                          runs a control's own context action (e.g. "Estimated track")
 //   mouse-move X Y         the pointer moved over the frame to frame pixel (X, Y)
-//   right-click CONTROL    the right mouse button pressed and released on a control
-//                          (its context action runs, e.g. "Estimated track")
 //   dblclick CONTROL       a double click in the middle of a control (FresnelCtrl.Edit1)
 //   close [WINDOW]         closes the window (default: the current one) as its
 //                          title-bar button does
@@ -136,8 +135,6 @@
 //                          StarTemperature CcdIndex ObjectDistance ShadowVelocity
 //                          ShadowVelocityPerInterval and the nine level statistics
 //                          (LevelBeforeMean ... LevelAfterCount; reals as %.17g)
-//   memo NAME PATH         a memo's lines (the main window's Memo1, Memo2 and Memo3
-//                          included) written to PATH, one a line
 //   print-title            the graph's title line and information line as drawn
 //                          (the title's two texts joined by one blank)
 //   print-tivi             the TIVi marker, its 18 sample points and the last reading,
@@ -231,7 +228,7 @@ video and run:
 acting:
   window NAME | set CONTROL VALUE | press CONTROL | key CONTROL|WINDOW KEY
   type CONTROL TEXT | leave CONTROL | mouse CONTROL left|right X Y | mouse-move X Y
-  right-click CONTROL | dblclick CONTROL
+  dblclick CONTROL
   open-window Map|Browser1|DataViewer | gps FIELD TEXT | navigate URL
   close [WINDOW] | wait-ms N | wait fit | wait load | wait timer [WINDOW]
 answering:
@@ -245,7 +242,7 @@ reading back:
   expect-clipboard TEXT | clipboard-image PATH | dump-image CONTROL PATH
   dump-frame N PATH | screenshot [WINDOW] PATH | expect-rows N
   expect-field ROW COL TEXT | expect-line N TEXT | print-row ROW | print-overlay
-  expect-overlay KEY VALUE | print-graph | print-title | print-fit | memo NAME PATH | print-var NAME
+  expect-overlay KEY VALUE | print-graph | print-title | print-fit | print-var NAME
   expect-var NAME VALUE | print-url WINDOW | print-window-title WINDOW | print-shell
 )";
 
@@ -521,20 +518,6 @@ public:
             if (!target) throw Failure{name + " has no text colour"};
             const std::string got = target->palette().color(QPalette::Text).name(QColor::HexRgb).toUpper().toStdString();
             if (got != QString::fromStdString(want).toUpper().toStdString()) throw Failure{name + " colour is " + got};
-        } else if (cmd == "right-click") {
-            const std::string name = Rest(in);
-            auto* target = qobject_cast<QWidget*>(Find(name));
-            if (!target) throw Failure{name + " cannot be clicked"};
-            if (!target->isEnabled()) throw Failure{name + " is disabled"};
-            const QPointF centre(target->width() / 2.0, target->height() / 2.0);
-            const QPointF global = target->mapToGlobal(centre);
-            QMouseEvent press(QEvent::MouseButtonPress, centre, global, Qt::RightButton, Qt::RightButton, Qt::NoModifier);
-            QMouseEvent release(QEvent::MouseButtonRelease, centre, global, Qt::RightButton, Qt::NoButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(target, &press);
-            QCoreApplication::sendEvent(target, &release);
-            QContextMenuEvent menu(QContextMenuEvent::Mouse, centre.toPoint(), global.toPoint());
-            QCoreApplication::sendEvent(target, &menu);
-            QCoreApplication::processEvents();
         } else if (cmd == "window") {
             const std::string name = Rest(in);
             Window(name);
@@ -593,23 +576,6 @@ public:
                         static_cast<double>(m.ShadowVelocityPerInterval), g.LevelBeforeMean, g.LevelStepMean,
                         g.LevelAfterMean, g.LevelBeforeStdErr, g.LevelStepStdErr, g.LevelAfterStdErr, g.LevelBeforeCount,
                         g.LevelStepCount, g.LevelAfterCount);
-        } else if (cmd == "memo") {
-            std::string name;
-            in >> name;
-            QObject* o = Find(name);
-            std::string text;
-            if (auto* m = qobject_cast<TMemo*>(o)) {
-                const ResultsTable* t = MemoTable(m);
-                if (!t) throw Failure{name + " has no lines"};
-                for (size_t i = 0; i < t->Count(); ++i) text += (*t)[i] + "\n";
-            } else if (auto* e = qobject_cast<QPlainTextEdit*>(o)) {
-                text = e->toPlainText().toStdString();
-                if (!text.empty()) text += "\n";
-            } else {
-                throw Failure{name + " is not a memo"};
-            }
-            std::string error;
-            if (!fileio::WriteFileAtomic(Rest(in), text, error)) throw Failure{error};
         } else if (cmd == "print-title") {
             if (!chart1) throw Failure{"the graph window is not open"};
             std::printf("%s\n%s\n", Graph.TitleText.c_str(), Graph.InformationText.c_str());
@@ -662,13 +628,21 @@ public:
             std::string name, button;
             int x, y;
             in >> name >> button >> x >> y;
-            auto* image = qobject_cast<TImage*>(Find(name));
-            if (!in || !image || (button != "left" && button != "right")) throw Failure{"mouse needs an image, left|right, X Y"};
+            auto* target = qobject_cast<QWidget*>(Find(name));
+            if (!in || !target || (button != "left" && button != "right"))
+                throw Failure{"mouse needs a control, left|right, X Y"};
+            if (!target->isEnabled()) throw Failure{name + " is disabled"};
             const Qt::MouseButton b = button == "left" ? Qt::LeftButton : Qt::RightButton;
+            const QPointF at(x, y), global = target->mapToGlobal(at);
             for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-                QMouseEvent e(t, QPointF(x, y), image->mapToGlobal(QPointF(x, y)), b,
-                              t == QEvent::MouseButtonPress ? b : Qt::NoButton, Qt::NoModifier);
-                QCoreApplication::sendEvent(image, &e);
+                QMouseEvent e(t, at, global, b, t == QEvent::MouseButtonPress ? b : Qt::NoButton, Qt::NoModifier);
+                QCoreApplication::sendEvent(target, &e);
+            }
+            // A control with a context action of its own ("Estimated track") gets it
+            // asked for; Qt's stock menus would wait for a choice, so they are not.
+            if (b == Qt::RightButton && target->contextMenuPolicy() == Qt::CustomContextMenu) {
+                QContextMenuEvent menu(QContextMenuEvent::Mouse, at.toPoint(), global.toPoint());
+                QCoreApplication::sendEvent(target, &menu);
             }
             QCoreApplication::processEvents();
         } else if (cmd == "wait") {
