@@ -75,6 +75,17 @@ void Step(Progress* p) {
 }
 bool Cancelled(const Progress* p) { return p && p->cancel.load(std::memory_order_relaxed); }
 
+// The lines above the data rows as they are, each a step of the bar.
+std::vector<std::string> CopyHeader(const std::vector<std::string>& table, Progress* progress) {
+    std::vector<std::string> lines;
+    lines.reserve(table.size());
+    for (size_t i = 0; i < kFirstDataIndex; ++i) {
+        lines.push_back(table[i]);
+        Step(progress);
+    }
+    return lines;
+}
+
 }  // namespace
 
 int ProgressMax(size_t lineCount) {
@@ -114,12 +125,7 @@ Outcome Correct(const std::vector<std::string>& table, int formatVersion, int se
     const std::string crefText = numtext::FormatFixed(*cref, 6, 1);
     const long double crefValue = *cref;
 
-    std::vector<std::string> lines;
-    lines.reserve(table.size());
-    for (size_t i = 0; i < kFirstDataIndex; ++i) {
-        lines.push_back(table[i]);
-        Step(progress);
-    }
+    std::vector<std::string> lines = CopyHeader(table, progress);
     for (size_t r = 0; r < n; ++r) {
         if (Cancelled(progress)) {
             out.status = Status::Cancelled;
@@ -178,12 +184,7 @@ Outcome Restore(const std::vector<std::string>& table, int formatVersion, int se
         backup = !Cell(line, s[kBackupTarget]).empty();
     }
     if (!backup) return out;
-    std::vector<std::string> lines;
-    lines.reserve(table.size());
-    for (size_t i = 0; i < kFirstDataIndex; ++i) {
-        lines.push_back(table[i]);
-        Step(progress);
-    }
+    std::vector<std::string> lines = CopyHeader(table, progress);
     for (size_t r = 0; r < n; ++r) {
         if (Cancelled(progress)) {
             out.status = Status::Cancelled;

@@ -4,7 +4,6 @@
 // model in tests/video/sound_check.py) finds a signal.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -12,22 +11,6 @@
 #include "support/test_util.h"
 
 namespace {
-
-std::vector<std::vector<std::string>> Rows(const std::string& path) {
-    std::ifstream in(path);
-    std::vector<std::vector<std::string>> rows;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || !std::isdigit(static_cast<unsigned char>(line[0]))) continue;
-        std::vector<std::string> f;
-        std::stringstream ss(line);
-        std::string part;
-        while (std::getline(ss, part, ',')) f.push_back(part);
-        rows.push_back(f);
-    }
-    return rows;
-}
 
 TEST(AudioDisplayHarness, MeasuredRowsCarryEachFramesShare) {
     if (!testutil::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not found";
@@ -67,7 +50,7 @@ TEST(AudioDisplayHarness, MeasuredRowsCarryEachFramesShare) {
     ASSERT_EQ(want.size(), 30u);
     EXPECT_EQ(want[12].second, "1.41");  // 27 samples: two blips and the 25 between them
 
-    const auto rows = Rows(csv);
+    const auto rows = testutil::DataRows(csv);
     ASSERT_EQ(rows.size(), 30u);
     int lit = 0;
     for (size_t n = 0; n < rows.size(); ++n) {

@@ -3,8 +3,6 @@
 // placement clicks and the TIVi popup items.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -33,22 +31,6 @@ protected:
         EXPECT_EQ(testutil::RunHarness(dir.File(folder), script, &out, ini, true), 0) << out;
         return out;
     }
-    // Data rows of a saved results file, split at commas.
-    static std::vector<std::vector<std::string>> Rows(const std::string& path) {
-        std::ifstream in(path);
-        std::vector<std::vector<std::string>> rows;
-        std::string line;
-        while (std::getline(in, line)) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (line.empty() || !std::isdigit(static_cast<unsigned char>(line[0]))) continue;
-            std::vector<std::string> f;
-            std::stringstream ss(line);
-            std::string part;
-            while (std::getline(ss, part, ',')) f.push_back(part);
-            rows.push_back(f);
-        }
-        return rows;
-    }
     testutil::TempDir dir;
 };
 
@@ -65,7 +47,7 @@ TEST_F(SignalClips, LitRowsLampsAndASignal2Click) {
     EXPECT_NE(out.find("s1=0 s2=0 panel1=white panel2=white"), std::string::npos) << out;
     // The Signal2 box moved onto the square that is lit on every frame.
     EXPECT_NE(out.find("s1=0 s2=1 panel1=white panel2=red"), std::string::npos) << out;
-    const auto rows = Rows(csv);
+    const auto rows = testutil::DataRows(csv);
     ASSERT_EQ(rows.size(), 30u);
     for (size_t n = 0; n < rows.size(); ++n) {
         ASSERT_GE(rows[n].size(), 3u);
@@ -79,7 +61,7 @@ TEST_F(SignalClips, LitRowsLampsAndASignal2Click) {
                                              csv2 + "\n",
                                     "[SignalDetectionArea for LED]\r\nSignal1,2=0\r\n");
     EXPECT_NE(off.find("s1=0 s2=0 panel1=white panel2=white"), std::string::npos) << off;
-    for (const auto& r : Rows(csv2)) EXPECT_EQ(r[1], "\"\"");
+    for (const auto& r : testutil::DataRows(csv2)) EXPECT_EQ(r[1], "\"\"");
 }
 
 TEST_F(SignalClips, TiviDisplayReadPlacedAndReset) {
@@ -98,7 +80,7 @@ TEST_F(SignalClips, TiviDisplayReadPlacedAndReset) {
     EXPECT_NE(out.find("text=80 ok=1"), std::string::npos) << out;
     EXPECT_NE(out.find("points=1000,1000 1000,1000"), std::string::npos) << out;
     EXPECT_NE(out.find("text=EE ok=0"), std::string::npos) << out;
-    const auto rows = Rows(csv);
+    const auto rows = testutil::DataRows(csv);
     ASSERT_EQ(rows.size(), 40u);
     for (size_t n = 0; n < rows.size(); ++n) {
         ASSERT_GE(rows[n].size(), 7u);

@@ -1,5 +1,6 @@
 #include "test_util.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -32,6 +33,22 @@ std::string ReadAll(const std::string& path) {
     std::ostringstream s;
     s << f.rdbuf();
     return s.str();
+}
+
+std::vector<std::vector<std::string>> DataRows(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::vector<std::string>> rows;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || !std::isdigit(static_cast<unsigned char>(line[0]))) continue;
+        std::vector<std::string> fields;
+        std::stringstream ss(line);
+        std::string part;
+        while (std::getline(ss, part, ',')) fields.push_back(part);
+        rows.push_back(fields);
+    }
+    return rows;
 }
 
 void WriteAll(const std::string& path, const std::string& data) {

@@ -18,6 +18,8 @@ private:
 };
 
 std::string ReadAll(const std::string& path);
+// The data rows of a saved results file (lines that start with a digit), split at commas.
+std::vector<std::vector<std::string>> DataRows(const std::string& path);
 void WriteAll(const std::string& path, const std::string& data);
 // Runs a shell command; returns its exit status and fills `output` with stdout.
 int Run(const std::string& command, std::string* output = nullptr);
