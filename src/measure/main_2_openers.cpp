@@ -28,10 +28,13 @@
 #include "measure/main_2.h"
 #include "measure/main_2_audio.h"
 #include "measure/preserveset.h"
+#include "measure/settings_file.h"
 #include "measure/soundindicator1.h"
 #include "platform/dialogs.h"
 #include "video/AvsEdit1.h"
+#include "video/Capture1.h"
 #include "video/DshowError1.h"
+#include "video/avidshow.h"
 #include "web/Browser1.h"
 #include "web/DataViewer.h"
 #include "web/StationMap.h"
@@ -57,6 +60,34 @@ QWidget* CreateGraph(TPlatform& p) {
     p.GraphDataRowCount = static_cast<int>(p.Table.Count()) - firstDataLine + 1;
     return new Tchart1(&p);
 }
+
+// The capture window shares the graph with the frame reader: the reader is closed first.
+QWidget* CreateCapture(TPlatform& p) {
+    if (p.State.ReaderKind == 0 && p.VfwAvi1) p.VfwAvi1->Close();
+    if (p.State.ReaderKind == 1) DshowClose();
+    p.State.ReaderOpen = 0;
+    CaptureOpen = true;
+    TPlatform* w = &p;
+    CaptureHost host;
+    host.videoFileName = [w] { return w->State.VideoFileName; };
+    host.videoOpened = [w] { return w->State.VideoOpened != 0; };
+    host.captureFilePath = [w] { return w->State.CaptureFilePath; };
+    host.saveCaptureFilePath = [w](const std::string& folder) {
+        w->State.CaptureFilePath = folder;
+        const SettingsStatus saved = ProgramSettingsFile().SaveCaptureFilePath(folder);
+        if (!saved) Dialogs().ShowError(saved.message);
+        return saved.ok;
+    };
+    host.enableOpenButtons = [w](bool on) {
+        w->Button1->setEnabled(on);
+        w->Button20->setEnabled(on);
+    };
+    host.openVideo = [w](const std::string& path) { w->OpenVideo(path, false); };
+    host.reopenVideo = [w] { w->OpenVideoReader(); };
+    return new TCapture_1(std::move(host), &p);
+}
+
+bool CaptureGuard(const TPlatform& p) { return !p.State.RecordingFlag && !CaptureOpen; }
 
 bool GraphGuard(const TPlatform& p) { return (p.State.VideoOpen || p.State.ResultsLoaded) && !p.State.RecordingFlag; }
 
@@ -184,6 +215,9 @@ const WindowOpener kOpeners[] = {
     {"chart1.Button14", [](const TPlatform&) { return chart1 != nullptr && !Graph.IdentificationOpen; },
      [](const TPlatform&) { return Identification != nullptr; },
      [](TPlatform& p) -> QWidget* { return new TIdentification(&p); }, false},
+    {"VideoCapture1", CaptureGuard, [](const TPlatform&) { return CaptureOpen; }, CreateCapture, false},
+    {"Button37", [](const TPlatform& p) { return CaptureGuard(p) && !p.State.RunningFlag; },
+     [](const TPlatform&) { return CaptureOpen; }, CreateCapture, false},
 };
 
 }  // namespace

@@ -414,6 +414,10 @@ SettingsStatus SettingsFile::SavePageSettings(SettingsValues& v, const SettingsD
     return Transaction([&](IniFile& ini) { return WritePage(ini, v, ticks, page, programFolder_); });
 }
 
+SettingsStatus SettingsFile::SaveCaptureFilePath(const std::string& folder) const {
+    return Transaction([&](IniFile& ini) { return ini.WriteString(kCapture, kCapturePath, folder); });
+}
+
 SettingsStatus SettingsFile::StartupSettings(SettingsValues& v) const {
     if (!IniExists()) {
         SettingsStatus written = WriteDefaultSettings(v);

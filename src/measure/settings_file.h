@@ -115,6 +115,8 @@ public:
     // Writes one page of the settings dialog; the time-inserter page fills an
     // empty CaptureFilePath.
     SettingsStatus SavePageSettings(SettingsValues& v, const SettingsDialogTicks& ticks, SettingsPage page) const;
+    // Writes the capture window's folder, and only that key.
+    SettingsStatus SaveCaptureFilePath(const std::string& folder) const;
 
     // Start-up: the default values are written when there is no file, then the
     // file is read. When the defaults cannot be written they are still applied.

@@ -94,6 +94,11 @@
 //   clipboard-set PATH     the clipboard holds the file's text, or its picture for a
 //                          .png file (what "from Clipboard" and "Paste from clipboard"
 //                          of the identification window take)
+//   capture-device video|audio NAME FORMAT:URL   a capture device offered to the
+//                          capture window (Capture_1) opened after it: NAME (no
+//                          blanks) and the FFmpeg input behind it, e.g.
+//                          lavfi:testsrc2=size=720x576:rate=25,realtime; the
+//                          machine's own capture devices are never offered in a run
 // Reading back:
 //   print-text CONTROL, expect-text CONTROL TEXT   the control's text: edits, buttons,
 //                          labels, group titles, combo boxes, menu items; an up-down,
@@ -211,6 +216,7 @@
 #include "platform/web_engine_setup.h"
 #include "support/qt_test_environment.h"
 #include "video/avidshow.h"
+#include "video/capture_devices.h"
 #include "web/Browser1.h"
 #include "web/DataViewer.h"
 #include "web/StationMap.h"
@@ -234,6 +240,7 @@ acting:
 answering:
   answer yes|no | answer-file PATH [FILTER] | answer-text TEXT | answer-folder PATH
   clipboard-set PATH
+  capture-device video|audio NAME FORMAT:URL
 reading back:
   print-text CONTROL | expect-text CONTROL TEXT | expect-checked CONTROL 0|1
   expect-enabled CONTROL 0|1 | expect-shown WINDOW 0|1 | expect-cursor cross|arrow
@@ -717,6 +724,12 @@ public:
                 if (!fileio::ReadFile(path, text, error)) throw Failure{error};
                 dialogs_.clipboardText = text;
             }
+        } else if (cmd == "capture-device") {
+            std::string kind, name, format, url;
+            in >> kind >> name;
+            if ((kind != "video" && kind != "audio") || name.empty() || !capture::ParseDeviceInput(Rest(in), format, url))
+                throw Failure{"usage: capture-device video|audio NAME FORMAT:URL"};
+            capture::AddTestDevice(kind == "video", name, format, url);
         } else if (cmd == "expect-clipboard") {
             const std::string want = Rest(in), got = Bars(dialogs_.ClipboardText());
             if (got != want) throw Failure{"clipboard is \"" + got + "\""};
@@ -1101,6 +1114,8 @@ private:
 int main(int argc, char** argv) {
     testutil::PrepareQtTestEnvironment();
     platform::PrepareWebEngine();
+    // Runs see the capture devices their scripts offer, whatever the machine has.
+    setenv("TEVORIN_CAPTURE_SYSTEM_DEVICES", "0", 1);
     QApplication app(argc, argv);
     if (argc != 2) {
         std::fputs(kUsage, stderr);
