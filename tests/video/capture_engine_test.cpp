@@ -75,7 +75,8 @@ struct Unit {
 TEST(CaptureRecord, EveryCompressorWritesAnAviThatFfprobeReads) {
     if (!testutil::HaveProgram("ffprobe")) GTEST_SKIP() << "no ffprobe";
     NoSystemDevices none;
-    AddTestDevice(true, "PAL", "lavfi", kPal);
+    // Three seconds of a paced source: the input ends after its 75th frame.
+    AddTestDevice(true, "PAL", "lavfi", "testsrc2=size=720x576:rate=25:duration=3,realtime");
     AddTestDevice(false, "Tone", "lavfi", kSine);
     testutil::TempDir dir;
     const std::map<std::string, std::string> codecs = {{"DV Video Encoder", "dvvideo"},
@@ -83,7 +84,7 @@ TEST(CaptureRecord, EveryCompressorWritesAnAviThatFfprobeReads) {
                                                        {"FFV1 Lossless Codec", "ffv1"},
                                                        {"HuffYUV Lossless Codec", "huffyuv"},
                                                        {"Uncompressed RGB", "rawvideo"}};
-    // All five record side by side, three seconds each.
+    // All five record side by side.
     std::vector<std::unique_ptr<Unit>> units;
     for (const auto& [name, codec] : codecs) {
         auto& x = *units.emplace_back(std::make_unique<Unit>());
@@ -94,13 +95,18 @@ TEST(CaptureRecord, EveryCompressorWritesAnAviThatFfprobeReads) {
         EXPECT_EQ(AviCaptureWithRetry(x.u, 0), 0);
         EXPECT_TRUE(x.u.CaptureRecorded);
     }
-    std::this_thread::sleep_for(std::chrono::seconds(3));
-    for (auto& x : units) StopCapture(x->u);
+    // The file is complete once the source ended and the sound reached the video's end.
+    for (auto& x : units) {
+        for (int i = 0; i < 600 && x->u.graph->WaitForCompletion(50) != dshow::S_OK; ++i) {
+        }
+        StopCapture(x->u);
+    }
     size_t i = 0;
     for (const auto& [name, codec] : codecs) {
         SCOPED_TRACE(name);
         const Unit& x = *units[i++];
-        EXPECT_EQ(x.log, (std::vector<std::string>{"pMediaControl Stop : S_OK", "pMediaEventl WaitForCompletion : S_OK"}));
+        EXPECT_EQ(x.log, (std::vector<std::string>{"pMediaControl Stop : S_OK", "pMediaEventl WaitForCompletion : S_OK",
+                                                   "The video device stopped : End of file"}));
         auto p = Probe(x.u.CapturedFileName);
         EXPECT_EQ(p["format_name"], "avi");
         EXPECT_EQ(p["v.codec_name"], codec);
@@ -134,8 +140,8 @@ TEST(CaptureRecord, LosslessFramesAreTheSourceFramesOfTheSameIndex) {
     x.Choose("FFV1 Lossless Codec");
     x.u.CapturedFileName = dir.File("ffv1.avi");
     ASSERT_EQ(AviCapture(x.u, 0), 0);
-    for (int i = 0; i < 200 && x.u.graph->FramesWritten() < 30; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 600 && x.u.graph->WaitForCompletion(50) != dshow::S_OK; ++i) {
+    }
     StopCapture(x.u);
     EXPECT_EQ(x.log, (std::vector<std::string>{"pMediaControl Stop : S_OK", "pMediaEventl WaitForCompletion : S_OK",
                                                "The video device stopped : End of file"}));
@@ -188,7 +194,9 @@ TEST(CaptureRecord, ADvCamcorderIsRecordedAsItComes) {
     auto p = Probe(x.u.CapturedFileName);
     EXPECT_EQ(p["v.codec_name"], "dvvideo");
     const int frames = std::atoi(p["v.nb_read_frames"].c_str());
-    EXPECT_NEAR(frames, 38, 6);  // paced at 25 frames a second
+    // Paced: not the whole three-second tape in a second and a half.
+    EXPECT_GT(frames, 10);
+    EXPECT_LT(frames, 75);
     EXPECT_EQ(p["a.sample_rate"], "48000");
     // The video packets are the tape's first ones, byte for byte.
     std::string ours, ref;
