@@ -3,12 +3,14 @@
 #include <QUrl>
 #include <QWebEngineHistory>
 
+#include "web/browser_policy.h"
 #include "web/page_loads.h"
 
 TBrowser1::TBrowser1(QWidget* parent) : QWidget(parent, Qt::Window) {
     setupUi(this);
     setObjectName("Browser1");
     setAttribute(Qt::WA_DeleteOnClose);
+    web::ApplyBrowserPolicy(WebBrowser1);
     loads_ = new web::PageLoads(WebBrowser1);
     connect(BackButton, &QPushButton::clicked, this, [this] { BackButtonClick(); });
     connect(ForwardButton, &QPushButton::clicked, this, [this] { ForwardButtonClick(); });

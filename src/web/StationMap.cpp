@@ -3,6 +3,7 @@
 #include <QUrl>
 
 #include "web/map_page.h"
+#include "web/browser_policy.h"
 #include "web/page_loads.h"
 
 namespace {
@@ -21,6 +22,7 @@ TMap::TMap(const overlay::GpsRecord& gps, uint8_t timeInserterType, QWidget* par
     setObjectName("Map");
     // Each opening makes a new browser; a closed one must not keep its renderer.
     setAttribute(Qt::WA_DeleteOnClose);
+    web::ApplyBrowserPolicy(WebBrowser1);
     loads_ = new web::PageLoads(WebBrowser1);
     FormCreate();
 }

@@ -1,5 +1,6 @@
 #include "web/browser_core.h"
 
+#include <QHostAddress>
 #include <QString>
 #include <QUrl>
 
@@ -16,6 +17,18 @@ std::string BrowserTarget(const std::string& typed) {
     const QUrl url = QUrl::fromUserInput(text);
     if (!url.isValid()) return {};
     return url.toString(QUrl::FullyEncoded).toStdString();
+}
+
+bool IsLocalAddress(const std::string& url) {
+    const QUrl u(QString::fromStdString(url));
+    if (!u.isValid()) return false;
+    const QString scheme = u.scheme().toLower();
+    if (scheme == "file" || scheme == "data" || scheme == "about" || scheme == "blob" || scheme == "qrc") return true;
+    if (scheme != "http" && scheme != "https" && scheme != "ws" && scheme != "wss") return false;
+    const QString host = u.host().toLower();
+    if (host == "localhost") return true;
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
 }
 
 void BrowserHome::PageShown(const std::string& url) {

@@ -16,6 +16,10 @@ std::string PredictionIndexUrl();
 // file address. Empty (nowhere to go) for a text of blanks or one that is no address.
 std::string BrowserTarget(const std::string& typed);
 
+// An address on this machine: a file, data, about, blob or qrc address, or a web
+// address whose host is localhost or a loopback address (127.0.0.0/8, ::1).
+bool IsLocalAddress(const std::string& url);
+
 // The first page a browser window showed; Home returns to it. Blank pages do not
 // count, so a window that opened empty takes the first page navigated to.
 class BrowserHome {

@@ -1,4 +1,5 @@
 // tevorin-harness SCRIPT: the real main window, offscreen, driven by line commands.
+// Browser windows reach only this machine (files, loopback servers).
 // The settings file is tevorin-harness.ini in the script's folder (written with
 // the default values when missing), so a test controls the settings by writing it.
 // Every dialog is answered by the script: questions get Yes unless "answer no"
@@ -220,6 +221,7 @@
 #include "web/Browser1.h"
 #include "web/DataViewer.h"
 #include "web/StationMap.h"
+#include "web/browser_policy.h"
 
 namespace {
 
@@ -1117,6 +1119,8 @@ int main(int argc, char** argv) {
     // Runs see the capture devices their scripts offer, whatever the machine has.
     setenv("TEVORIN_CAPTURE_SYSTEM_DEVICES", "0", 1);
     QApplication app(argc, argv);
+    // Browser windows reach only this machine in harness runs.
+    web::SetBrowsersLocalOnly(true);
     if (argc != 2) {
         std::fputs(kUsage, stderr);
         return 2;

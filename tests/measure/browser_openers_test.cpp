@@ -17,6 +17,7 @@
 #include "platform/dialogs.h"
 #include "support/test_util.h"
 #include "web/Browser1.h"
+#include "web/browser_policy.h"
 
 namespace {
 
@@ -62,6 +63,7 @@ struct BrowserOpeners : ::testing::Test {
     testutil::TempDir dir;
     std::unique_ptr<TPlatform> w;
     void SetUp() override {
+        web::SetBrowsersLocalOnly(true);
         dialogs.Install();
         SetSettingsFilePath(dir.File("tevorin.ini"));
         w = std::make_unique<TPlatform>();

@@ -84,3 +84,13 @@ TEST(BrowserAddress, PredictionIndex) {
                        "/data/occult-e/Index%20Asteroidal%20Occultation%20Worldwide.xls");
     EXPECT_EQ(url.rfind("https://", 0), 0u);
 }
+
+TEST(BrowserAddress, LocalAddresses) {
+    for (const char* local : {"file:///tmp/a.html", "data:text/html,x", "about:blank", "http://127.0.0.1:8000/a",
+                              "http://127.9.8.7/", "https://localhost/x", "http://LOCALHOST:1/", "http://[::1]:80/"})
+        EXPECT_TRUE(web::IsLocalAddress(local)) << local;
+    for (const char* remote : {"https://maps.googleapis.com/maps/api/js?sensor=false", "http://192.0.2.1/",
+                               "http://128.0.0.1/", "http://localhost.example.org/", "ftp://127.0.0.1/",
+                               "http://[::2]/", "", "mailto:x@localhost"})
+        EXPECT_FALSE(web::IsLocalAddress(remote)) << remote;
+}

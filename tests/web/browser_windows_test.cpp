@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QKeyEvent>
+#include <QSignalSpy>
 #include <QWebEngineHistory>
 
 #include "platform/activity.h"
@@ -17,6 +18,7 @@
 #include "web/Browser1.h"
 #include "web/DataViewer.h"
 #include "web/StationMap.h"
+#include "web/browser_policy.h"
 #include "web/map_page.h"
 
 namespace {
@@ -34,6 +36,12 @@ bool Until(F done) {
 }
 
 bool LoadDone() { return Until([] { return !activity::Busy("load"); }); }
+
+// Views made by these tests reach only this machine.
+struct LocalOnly : ::testing::Environment {
+    void SetUp() override { web::SetBrowsersLocalOnly(true); }
+};
+const auto* const kLocalOnly = ::testing::AddGlobalTestEnvironment(new LocalOnly);
 
 std::string Page(const std::string& title) {
     return "<html><head><title>" + title + "</title></head><body>" + title + "</body></html>";
@@ -122,6 +130,17 @@ TEST(BrowserWindow, NavigatesAndKeepsItsHistory) {
     EXPECT_EQ(title(), "Page A");
     EXPECT_EQ(b->Home().Url(), "file://" + dir.File("a.html"));
 
+    // Another machine is refused at once (198.51.100.7 is a documentation address
+    // that may never answer), the load ends as failed; Back returns to the page.
+    QSignalSpy finished(b->WebBrowser1, &QWebEngineView::loadFinished);
+    ASSERT_TRUE(b->Navigate("http://198.51.100.7/x.html"));
+    ASSERT_TRUE(LoadDone());
+    ASSERT_EQ(finished.count(), 1);
+    EXPECT_FALSE(finished.at(0).at(0).toBool());
+    b->BackButton->click();
+    ASSERT_TRUE(LoadDone());
+    EXPECT_EQ(title(), "Page A");
+
     // A text that is no address goes nowhere.
     EXPECT_FALSE(b->Navigate("   "));
     EXPECT_EQ(title(), "Page A");
@@ -130,6 +149,61 @@ TEST(BrowserWindow, NavigatesAndKeepsItsHistory) {
     b->close();
     ASSERT_TRUE(Until([&] { return b.isNull(); }));
     EXPECT_FALSE(activity::Busy("load"));
+}
+
+TEST(BrowserWindow, FollowsLinksOnALoopbackServer) {
+    if (!testutil::HaveProgram("python3")) GTEST_SKIP() << "python3 not found";
+    testutil::TempDir dir;
+    testutil::WriteAll(dir.File("a.html"), "<html><head><title>Served A</title></head><body>"
+                                           "<a id=\"next\" href=\"b.html\">b</a></body></html>");
+    testutil::WriteAll(dir.File("b.html"), Page("Served B"));
+    testutil::WriteAll(dir.File("serve.py"),
+                       "import http.server, os, sys\n"
+                       "os.chdir(sys.argv[1])\n"
+                       "class Quiet(http.server.SimpleHTTPRequestHandler):\n"
+                       "    def log_message(self, *a): pass\n"
+                       "s = http.server.ThreadingHTTPServer(('127.0.0.1', 0), Quiet)\n"
+                       "open(sys.argv[2] + '.tmp', 'w').write(str(s.server_address[1]))\n"
+                       "os.rename(sys.argv[2] + '.tmp', sys.argv[2])\n"
+                       "s.serve_forever()\n");
+    ASSERT_EQ(testutil::Run("/usr/bin/python3 '" + dir.File("serve.py") + "' '" + dir.Path() + "' '" + dir.File("port") +
+                            "' >/dev/null 2>&1 & echo $! > '" + dir.File("pid") + "'"),
+              0);
+    struct Stop {
+        std::string pidFile;
+        ~Stop() {
+            const std::string pid = testutil::ReadAll(pidFile);
+            if (!pid.empty()) testutil::Run("kill " + pid);
+        }
+    } stop{dir.File("pid")};
+    ASSERT_TRUE(Until([&] { return !testutil::ReadAll(dir.File("port")).empty(); }));
+    const std::string base = "http://127.0.0.1:" + testutil::ReadAll(dir.File("port")) + "/";
+
+    QPointer<TBrowser1> b = new TBrowser1;
+    b->show();
+    auto title = [&] { return b->WebBrowser1->title().toStdString(); };
+    ASSERT_TRUE(b->Navigate(base + "b.html"));
+    ASSERT_TRUE(LoadDone());
+    EXPECT_EQ(title(), "Served B");
+    ASSERT_TRUE(b->Navigate(base + "a.html"));
+    ASSERT_TRUE(LoadDone());
+    EXPECT_EQ(title(), "Served A");
+    b->BackButton->click();
+    ASSERT_TRUE(LoadDone());
+    EXPECT_EQ(title(), "Served B");
+    b->ForwardButton->click();
+    ASSERT_TRUE(LoadDone());
+    EXPECT_EQ(title(), "Served A");
+    // A link followed by the page itself counts as a load too.
+    b->WebBrowser1->page()->runJavaScript("document.getElementById('next').click();");
+    ASSERT_TRUE(Until([&] { return title() == "Served B" && !activity::Busy("load"); }));
+    EXPECT_EQ(b->Edit1->text().toStdString(), base + "b.html");
+    // The engine may skip the entry a script's click made; either way the wait
+    // for the load ends.
+    b->BackButton->click();
+    ASSERT_TRUE(LoadDone());
+    EXPECT_TRUE(title() == "Served A" || title() == "Served B") << title();
+    delete b;
 }
 
 TEST(DataViewerWindow, OpensTheIndexThroughTheShell) {
