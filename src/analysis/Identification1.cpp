@@ -4,6 +4,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QListWidget>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -186,14 +187,15 @@ void TIdentification::FormCreate() {
 
 void TIdentification::ApplyLayout(bool moveWindow) {
     const bool other = OtherSource();
-    const int menu = MainMenu1->sizeHint().height();
     Image1->setVisible(other);
     Panel1->move(0, other ? kPanelTop : 0);
     ScrollBar1->setEnabled(other);
     ScrollBar2->setEnabled(other);
-    const int height = (other ? kOtherSourceHeight : kGraphHeight) + menu;
-    centralWidget()->setMinimumSize(742, height - menu);
-    resize(742, height);
+    centralWidget()->setMinimumSize(742, other ? kOtherSourceHeight : kGraphHeight);
+    // The window's own minimum (the client height and the menu) follows at once,
+    // so that the window may shrink to it now.
+    if (layout()) layout()->activate();
+    resize(742, minimumHeight());
     if (moveWindow) move(x(), other ? 0 : kGraphTop);
 }
 
