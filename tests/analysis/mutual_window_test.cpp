@@ -15,7 +15,6 @@
 #include "support/test_util.h"
 
 #include <algorithm>
-#include <sstream>
 
 namespace {
 
@@ -227,15 +226,7 @@ TEST(MutualHarness, LoadAverageSelectFitSearchAndSave) {
     ASSERT_EQ(testutil::Run(testutil::BinFile("tevorin-probe") + " mutual " + table + " --unit-size 16", &probe), 0);
     ASSERT_EQ(testutil::Run(testutil::BinFile("tevorin-probe") + " mutual-fit " + table + " --unit-size 16 --units 10,36 --degree 4", &fit), 0);
     ASSERT_EQ(testutil::Run(testutil::BinFile("tevorin-probe") + " mutual-fit " + table + " --unit-size 16 --units 10,36 --degree 4 --search", &search), 0);
-    // A printed text is the line before the harness's "ok N print-text NAME".
-    const auto printed = [&out](const std::string& name, int nth) {
-        std::istringstream in(out);
-        std::string previous, line;
-        while (std::getline(in, line))
-            if (line.find(" print-text " + name) != std::string::npos && line.rfind("ok ", 0) == 0 && --nth == 0) return previous;
-            else previous = line;
-        return std::string("(not printed)");
-    };
+    const auto printed = [&out](const std::string& name, int nth) { return testutil::PrintedText(out, name, nth); };
     std::string joined = probe;
     std::replace(joined.begin(), joined.end(), '\n', '|');
     EXPECT_EQ(printed("Memo1", 1) + "|", joined);

@@ -8,7 +8,6 @@
 #include <QKeyEvent>
 #include <algorithm>
 #include <array>
-#include <sstream>
 
 #include "analysis/Histogram1.h"
 #include "analysis/Linear.h"
@@ -343,14 +342,7 @@ TEST(TimingHarness, OpenRunEstimateAndReopen) {
     std::string out, probe;
     ASSERT_EQ(testutil::Run(testutil::BinFile("tevorin-harness") + " " + dir.File("s.txt") + " 2>/dev/null", &out), 0) << out;
     ASSERT_EQ(testutil::Run(testutil::BinFile("tevorin-probe") + " timing-sim --seed 1 --noise-after 0.3 --noise-during 0.3 --integration 4 --button 6", &probe), 0);
-    const auto printed = [&out](const std::string& name) {
-        std::istringstream in(out);
-        std::string previous, line;
-        while (std::getline(in, line))
-            if (line.find(" print-text " + name) != std::string::npos && line.rfind("ok ", 0) == 0) return previous;
-            else previous = line;
-        return std::string("(not printed)");
-    };
+    const auto printed = [&out](const std::string& name) { return testutil::PrintedText(out, name); };
     EXPECT_EQ(printed("Edit2"), "0.30");
     EXPECT_EQ(probe.substr(0, probe.find('\n')), "estimate " + printed("Edit5") + " " + printed("Edit6"));
     // The creation's run, "Make a simulation" and the batch's line.

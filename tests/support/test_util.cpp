@@ -93,4 +93,17 @@ int RunHarness(const std::string& folder, const std::string& script, std::string
     return Run(BinFile("tevorin-harness") + " '" + folder + "/script.txt'" + (withErrors ? " 2>&1" : " 2>/dev/null"), out);
 }
 
+std::string PrintedText(const std::string& out, const std::string& name, int nth) {
+    const std::string command = " print-text " + name;
+    std::istringstream in(out);
+    std::string previous, line;
+    while (std::getline(in, line)) {
+        const bool ok = line.rfind("ok ", 0) == 0 && line.size() >= command.size() &&
+                        line.compare(line.size() - command.size(), command.size(), command) == 0;
+        if (ok && --nth == 0) return previous;
+        previous = line;
+    }
+    return "(not printed)";
+}
+
 }  // namespace testutil

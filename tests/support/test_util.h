@@ -44,5 +44,8 @@ std::string GeqFilter(const std::string& r, const std::string& g, const std::str
 // harness's complaints too when `withErrors`.
 int RunHarness(const std::string& folder, const std::string& script, std::string* out = nullptr,
                const std::string& settings = "", bool withErrors = false);
+// What a harness run printed with its nth (from 1) "print-text NAME": the line just
+// before the harness's "ok N print-text NAME"; "(not printed)" when there is none.
+std::string PrintedText(const std::string& out, const std::string& name, int nth = 1);
 
 }  // namespace testutil
