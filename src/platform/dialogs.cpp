@@ -73,9 +73,10 @@ void QtDialogService::MessageTitled(MsgKind kind, const std::string& text, const
     });
 }
 
-bool QtDialogService::AskYesNo(const std::string& text, MsgKind kind) {
+bool QtDialogService::AskYesNo(const std::string& text, MsgKind kind, const std::string& title) {
     return Modal(*this, [&] {
-        QMessageBox box(kind == MsgKind::Warning ? QMessageBox::Warning : QMessageBox::Question, "Confirm", QStr(text),
+        QMessageBox box(kind == MsgKind::Warning ? QMessageBox::Warning : QMessageBox::Question,
+                        title.empty() ? QString("Confirm") : QStr(title), QStr(text),
                         QMessageBox::Yes | QMessageBox::No, g_parent);
         return box.exec() == QMessageBox::Yes;
     });
@@ -173,9 +174,9 @@ void ScriptedDialogs::MessageTitled(MsgKind kind, const std::string& text, const
     });
 }
 
-bool ScriptedDialogs::AskYesNo(const std::string& text, MsgKind) {
+bool ScriptedDialogs::AskYesNo(const std::string& text, MsgKind, const std::string& title) {
     return Modal(*this, [&] {
-        shown.push_back({"yesno", text, {}});
+        shown.push_back({"yesno", text, {}, {}, title});
         if (yesNoAnswers.empty()) return true;
         bool a = yesNoAnswers.front();
         yesNoAnswers.pop_front();

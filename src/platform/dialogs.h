@@ -45,8 +45,8 @@ public:
     virtual void Message(MsgKind kind, const std::string& text) = 0;
     // The same with a title of its own ("Note").
     virtual void MessageTitled(MsgKind kind, const std::string& text, const std::string& title) = 0;
-    // A question with Yes and No; true for Yes.
-    virtual bool AskYesNo(const std::string& text, MsgKind kind = MsgKind::Confirmation) = 0;
+    // A question with Yes and No; true for Yes. `title`: the box's own caption, if any.
+    virtual bool AskYesNo(const std::string& text, MsgKind kind = MsgKind::Confirmation, const std::string& title = {}) = 0;
     // A confirmation box with a single Yes button ("Setting was saved.").
     virtual void YesOnly(const std::string& text) = 0;
     // File dialogs: the chosen path, or empty when cancelled.
@@ -88,7 +88,7 @@ class QtDialogService : public DialogService {
 public:
     void Message(MsgKind kind, const std::string& text) override;
     void MessageTitled(MsgKind kind, const std::string& text, const std::string& title) override;
-    bool AskYesNo(const std::string& text, MsgKind kind) override;
+    bool AskYesNo(const std::string& text, MsgKind kind, const std::string& title) override;
     void YesOnly(const std::string& text) override;
     std::string OpenFileName(const FileDialogRequest& request) override;
     std::string SaveFileName(const FileDialogRequest& request) override;
@@ -132,7 +132,7 @@ public:
 
     void Message(MsgKind kind, const std::string& text) override;
     void MessageTitled(MsgKind kind, const std::string& text, const std::string& title) override;
-    bool AskYesNo(const std::string& text, MsgKind kind) override;
+    bool AskYesNo(const std::string& text, MsgKind kind, const std::string& title) override;
     void YesOnly(const std::string& text) override;
     std::string OpenFileName(const FileDialogRequest& request) override;
     std::string SaveFileName(const FileDialogRequest& request) override;

@@ -34,7 +34,10 @@ TCapture_1::~TCapture_1() {
     // Never leave the engine calling into a window that is gone.
     if (Capture.CaptureRunning) capture::StopCapture(Capture);
     Capture.view = {};
-    if (Capture_1 == this) Capture_1 = nullptr;
+    if (Capture_1 == this) {
+        Capture_1 = nullptr;
+        CaptureOpen = false;
+    }
 }
 
 void TCapture_1::ConnectView() {
@@ -125,7 +128,7 @@ void TCapture_1::SpeedButton1Click() {
 void TCapture_1::SpeedButton2Click() {
     const capture::CaptureName n = capture::CaptureFileNameSetting(
         StdStr(Edit1->text()), StdStr(Edit2->text()), host_.videoFileName ? host_.videoFileName() : std::string(),
-        [] { return Dialogs().AskYesNo(capture::kOverwriteQuestion, MsgKind::Confirmation); });
+        [] { return Dialogs().AskYesNo(capture::kOverwriteQuestion, MsgKind::Confirmation, capture::kOverwriteCaption); });
     if (n.status != 0) return;
     Capture.CapturedFileName = n.capturedFileName;
     Edit2->setText(QStr(n.edit2));

@@ -63,6 +63,7 @@ TEST(CaptureThroughTheHarness, RecordANumberedFileAndMeasureItOnClosing) {
         // The name of the video open for measurement: asked, and No keeps the preview.
         "set Capture_1.Edit2 old\nanswer no\npress Capture_1.SpeedButton2\n"
         "expect-box yesno New captured file will be overwrited onto the now analyzed file. Are you sure?\n"
+        "expect-caption File name was still assigned by analyzer.\n"
         "expect-text Capture_1.StaticText1 Preview\n"
         "set Capture_1.Edit2 run_009\nkey Capture_1 f1\n"
         "expect-text Capture_1.Edit2 run_010\nexpect-text Capture_1.StaticText1 Recording now..\n"
