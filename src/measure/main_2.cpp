@@ -18,11 +18,15 @@
 #include "video/avidshow.h"
 #include "platform/file_io.h"
 #include "platform/numtext.h"
+#include "web/software_update.h"
 
 TPlatform* Platform = nullptr;
 
 namespace {
-constexpr const char* kCaption = "Light Measurement tool for Occultation bservation using Video Recorder [Tevorin 0.9.97.3i]";
+std::string Caption() {
+    return std::string("Light Measurement tool for Occultation bservation using Video Recorder [Tevorin ") +
+           web::kRunningVersion + "]";
+}
 const char* kCsvFilter = "CSV files (*.csv);;All files (*)";
 
 }  // namespace
@@ -187,7 +191,7 @@ void TPlatform::FormCreate() {
     s.TopFieldFirst = RadioGroup2->ItemIndex() == 0 ? 1 : 0;
     OverlayThreshold = UpDown4->Position();
     // 2
-    setWindowTitle(kCaption);
+    setWindowTitle(QString::fromStdString(Caption()));
     s.RunningFlag = 0;
     s.DirectShowSelected = 1;
     s.ReaderKind = 2;

@@ -39,6 +39,7 @@
 #include "web/DataViewer.h"
 #include "web/StationMap.h"
 #include "web/map_page.h"
+#include "web/WebAccess.h"
 
 namespace {
 
@@ -218,6 +219,13 @@ const WindowOpener kOpeners[] = {
     {"VideoCapture1", CaptureGuard, [](const TPlatform&) { return CaptureOpen; }, CreateCapture, false},
     {"Button37", [](const TPlatform& p) { return CaptureGuard(p) && !p.State.RunningFlag; },
      [](const TPlatform&) { return CaptureOpen; }, CreateCapture, false},
+    // The update window closes the main window (after its own modal time) once the
+    // restart script runs.
+    {"SoftwareUpdate1", nullptr, nullptr,
+     [](TPlatform& p) -> QWidget* {
+         return new TWebAccess(&p, [&p] { QMetaObject::invokeMethod(&p, &QWidget::close, Qt::QueuedConnection); });
+     },
+     true},
 };
 
 }  // namespace

@@ -73,7 +73,7 @@
 //   dblclick CONTROL       a double click in the middle of a control (FresnelCtrl.Edit1)
 //   close [WINDOW]         closes the window (default: the current one) as its
 //                          title-bar button does
-//   open-window Map|Browser1|DataViewer   opens the window as its opener does, without
+//   open-window WebAccess|Map|Browser1|DataViewer   opens the window as its opener does, without
 //                          the opener's checks (Map shows the GPS record as it is now)
 //   gps FIELD TEXT         sets a field of the GPS record: Satellites HDOP UTC Latitude
 //                          Longitude Altitude WGSSeparation (TEXT may be empty)
@@ -167,6 +167,11 @@
 //       SpinPoint ("x,y") TrackRef and LinkRef ("f1,x1,y1,f2,x2,y2", -100 unset)
 //       AperturePixels (frame line); DshowStepLog (the DirectShow reader's step
 //       log, lines joined with |)
+// Software update ("Software Update" opens the window WebAccess; its check runs
+// as it opens, so these come first):
+//   update-base URL        the update site's folder for this run (ending in /)
+//   program-dir DIR        the program folder the update installs into
+//   (the restart script's start is recorded as print-shell shows)
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -222,6 +227,8 @@
 #include "web/DataViewer.h"
 #include "web/StationMap.h"
 #include "web/browser_policy.h"
+#include "web/WebAccess.h"
+#include "web/update_steps.h"
 
 namespace {
 
@@ -237,7 +244,7 @@ acting:
   window NAME | set CONTROL VALUE | press CONTROL | key CONTROL|WINDOW KEY
   type CONTROL TEXT | leave CONTROL | mouse CONTROL left|right X Y | mouse-move X Y
   dblclick CONTROL
-  open-window Map|Browser1|DataViewer | gps FIELD TEXT | navigate URL
+  open-window WebAccess|Map|Browser1|DataViewer | gps FIELD TEXT | navigate URL
   close [WINDOW] | wait-ms N | wait fit | wait load | wait timer [WINDOW]
 answering:
   answer yes|no | answer-file PATH [FILTER] | answer-text TEXT | answer-folder PATH
@@ -253,6 +260,8 @@ reading back:
   expect-field ROW COL TEXT | expect-line N TEXT | print-row ROW | print-overlay
   expect-overlay KEY VALUE | print-graph | print-title | print-fit | print-var NAME
   expect-var NAME VALUE | print-url WINDOW | print-window-title WINDOW | print-shell
+software update:
+  update-base URL | program-dir DIR
 )";
 
 struct Failure {
@@ -316,6 +325,10 @@ public:
                 !ini.WriteString("FileRead", "API for reading file", kind == "dshow" ? "DirectShow" : "VideoForWindows") ||
                 !ini.Save(path, error))
                 throw Failure{"cannot write the reader into " + path + ": " + error};
+        } else if (cmd == "update-base") {
+            web::SetUpdateBase(Rest(in));
+        } else if (cmd == "program-dir") {
+            web::SetUpdateProgramDir(Rest(in));
         } else if (cmd == "set") {
             std::string name;
             in >> name;
@@ -434,10 +447,12 @@ public:
         } else if (cmd == "open-window") {
             const std::string name = Rest(in);
             QWidget* opened = nullptr;
-            if (name == "Map") opened = new TMap(w.GpsRecord, w.State.TimeInserterType, &w);
+            if (name == "WebAccess")
+                opened = new TWebAccess(&w, [&w] { QMetaObject::invokeMethod(&w, &QWidget::close, Qt::QueuedConnection); });
+            else if (name == "Map") opened = new TMap(w.GpsRecord, w.State.TimeInserterType, &w);
             else if (name == "Browser1") opened = new TBrowser1(&w);
             else if (name == "DataViewer") opened = new TDataViewer(&w);
-            else throw Failure{"open-window Map|Browser1|DataViewer"};
+            else throw Failure{"open-window WebAccess|Map|Browser1|DataViewer"};
             UseFormFont(opened);
             if (auto* dialog = qobject_cast<QDialog*>(opened)) Dialogs().ShowModal(dialog);
             else opened->show();
