@@ -24,10 +24,7 @@ const char* const kThreeStars =
 std::string StarVideo(const testutil::TempDir& dir, const std::string& name, const std::string& rate, int frames,
                       const std::string& e = kOneStar) {
     const std::string path = dir.File(name);
-    const std::string cmd = "ffmpeg -v error -y -f lavfi -i color=c=black:s=160x120:r=" + rate + " -frames:v " +
-                            std::to_string(frames) + " -vf \"format=rgb24,geq=r='" + e + "':g='" + e + "':b='" + e +
-                            "'\" -c:v rawvideo -pix_fmt bgr24 " + path;
-    EXPECT_EQ(testutil::Run(cmd), 0) << cmd;
+    EXPECT_TRUE(testutil::MakeRawClip(path, "color=c=black:s=160x120:r=" + rate, frames, testutil::GeqFilter(e, e, e)));
     return path;
 }
 
@@ -35,12 +32,8 @@ std::string StarVideo(const testutil::TempDir& dir, const std::string& name, con
 // reader directly unless "DirectShow"); a failure carries the harness's output.
 // The script run with the given settings file.
 ::testing::AssertionResult RunsWith(const testutil::TempDir& dir, const std::string& settings, const std::string& script) {
-    testutil::WriteAll(dir.File("tevorin-harness.ini"), settings);
-    const std::string path = dir.File("script.txt");
-    testutil::WriteAll(path, script);
     std::string out;
-    if (testutil::Run(testutil::BinFile("tevorin-harness") + " " + path + " 2>/dev/null", &out) == 0)
-        return ::testing::AssertionSuccess();
+    if (testutil::RunHarness(dir.Path(), script, &out, settings) == 0) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << out;
 }
 

@@ -42,9 +42,7 @@ TEST(RectangleAperture, SizedFromEveryBackgroundForm) {
     const std::string e = "20+4*mod(3*X+5*Y+7*N\\,23)";
     const std::string video = dir.File("pattern.avi");
     const int frames = 12;
-    ASSERT_EQ(testutil::Run("ffmpeg -v error -y -f lavfi -i color=c=black:s=160x120:r=25 -frames:v " + std::to_string(frames) +
-                            " -vf \"format=rgb24,geq=r='" + e + "':g='" + e + "':b='" + e + "'\" -c:v rawvideo -pix_fmt bgr24 " + video),
-              0);
+    ASSERT_TRUE(testutil::MakeRawClip(video, "color=c=black:s=160x120:r=25", frames, testutil::GeqFilter(e, e, e)));
     const char* forms[3] = {"RadioButton1", "RadioButton2", "RadioButton3"};
     for (int form = 0; form < 3; ++form) {
         SCOPED_TRACE(forms[form]);
@@ -58,9 +56,8 @@ TEST(RectangleAperture, SizedFromEveryBackgroundForm) {
         for (int n = 0; n < frames; ++n) s << "print-row " << n + 1 << "\ndump-frame " << n << " " << dir.File(std::to_string(n) + ".ppm") << "\n";
         s << "press RectangleAperture1\nexpect-checked RectangleAperture1 0\nexpect-checked " << forms[form] << " 1\n"
           << "expect-enabled UpDown6 " << sized << "\nexpect-enabled UpDown8 " << sized << "\n";
-        testutil::WriteAll(dir.File("script.txt"), s.str());
         std::string out;
-        ASSERT_EQ(testutil::Run(testutil::BinFile("tevorin-harness") + " " + dir.File("script.txt") + " 2>/dev/null", &out), 0) << out;
+        ASSERT_EQ(testutil::RunHarness(dir.Path(), s.str(), &out), 0) << out;
 
         std::vector<std::vector<std::string>> rows;
         std::istringstream lines(out);

@@ -14,17 +14,12 @@ protected:
     void SetUp() override {
         if (!testutil::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not found";
         testutil::WriteAll(dir.File("tevorin-harness.ini"), "[FileRead]\r\nAPI for reading file=VideoForWindows\r\n");
-        for (const char* name : {"one.avi", "two.avi"}) {
-            const std::string cmd = "ffmpeg -v error -y -f lavfi -i color=c=gray:s=160x120:r=25 -frames:v 10 -c:v rawvideo -pix_fmt bgr24 " +
-                                    dir.File(name);
-            ASSERT_EQ(testutil::Run(cmd), 0) << cmd;
-        }
+        for (const char* name : {"one.avi", "two.avi"})
+            ASSERT_TRUE(testutil::MakeRawClip(dir.File(name), "color=c=gray:s=160x120:r=25", 10));
     }
     ::testing::AssertionResult Runs(const std::string& script) {
-        testutil::WriteAll(dir.File("script.txt"), script);
         std::string out;
-        if (testutil::Run(testutil::BinFile("tevorin-harness") + " " + dir.File("script.txt") + " 2>/dev/null", &out) == 0)
-            return ::testing::AssertionSuccess();
+        if (testutil::RunHarness(dir.Path(), script, &out) == 0) return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure() << out;
     }
     testutil::TempDir dir;
