@@ -92,6 +92,12 @@ TIdentification::~TIdentification() {
     }
 }
 
+void TIdentification::changeEvent(QEvent* event) {
+    // "Paste from Graph" is there while the graph window is open.
+    if (event->type() == QEvent::ActivationChange) Button7->setEnabled(chart1 != nullptr);
+    QMainWindow::changeEvent(event);
+}
+
 void TIdentification::closeEvent(QCloseEvent* event) {
     Graph.IdentificationOpen = 0;
     if (chart1) chart1->GraphShow3();
@@ -183,6 +189,7 @@ void TIdentification::FormCreate() {
     SelectDate({QDate::currentDate().year(), QDate::currentDate().month(), QDate::currentDate().day()});
     DateFromOverlay();
     ParsePredictionHeader();
+    Button7->setEnabled(chart1 != nullptr);
 }
 
 void TIdentification::ApplyLayout(bool moveWindow) {

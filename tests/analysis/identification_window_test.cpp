@@ -278,10 +278,14 @@ TEST_F(IdentificationWindow, GraphButtonWritesIntoTheTitle) {
     Identification->Edit1->setText("Me");
     EXPECT_EQ(Graph.IdentificationText, "ZC 8999 ; 2026 Dec 31 ; Me");
     EXPECT_EQ(Graph.TitleText.rfind(Graph.IdentificationText, 0), 0u);
-    // "From other source" takes the graph's picture into its own.
+    // "From other source": the graph's picture is there to paste.
+    EXPECT_TRUE(Identification->Button7->isEnabled());
     Identification->RadioGroup1->SelectByUser(1);
     EXPECT_TRUE(Identification->ScrollBar1->isEnabled());
     EXPECT_NEAR(client(), 697, 1);
+    Identification->Image1->Picture().fill(Qt::black);
+    Identification->Button7->click();
+    EXPECT_EQ(Identification->IdBackupBitmap, chart1->ChartImg1->Picture().convertToFormat(QImage::Format_RGB32));
     Identification->RadioGroup1->SelectByUser(0);
     EXPECT_NEAR(client(), 264, 1);
     EXPECT_FALSE(Identification->Image1->isVisible());
@@ -332,7 +336,8 @@ TEST_F(IdentificationWindow, PicturesSaveOpenCopyAndPaste) {
     EXPECT_EQ(id.Image1->Picture(), red);
     EXPECT_EQ(id.ScrollBar1->maximum(), 190);
     EXPECT_EQ(id.ScrollBar2->maximum(), 100);
-    // No graph open: "Paste from Graph" keeps the picture.
+    // No graph open: "Paste from Graph" is disabled and keeps the picture.
+    EXPECT_FALSE(id.Button7->isEnabled());
     id.Button7->click();
     EXPECT_EQ(id.Image1->Picture(), red);
 }
