@@ -145,3 +145,25 @@ TEST(DecoderLastKeyFrame, FramesBeforeTheLastKeyFrameComeRightOnAFreshDecoder) {
 }
 
 }  // namespace
+
+// Frames above 1920 x 1080 are converted in slices of rows on several threads
+// (one thread on the serial road, and for smaller frames): the same bytes.
+TEST(DecoderConversion, SlicedAndSerialConversionsOfALargeFrameAreTheSame) {
+    if (!testutil::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not found";
+    testutil::TempDir dir;
+    const std::string file = dir.File("large.avi");
+    ASSERT_TRUE(vfix::Ffmpeg(vfix::NumberedSource(2048, 1152, "25", 0.12) + " -c:v mpeg4 -q:v 3 -pix_fmt yuv420p '" + file + "'"));
+    Bitmap24 sliced, serial;
+    {
+        video::VideoDecoder dec;
+        ASSERT_TRUE(dec.Open(file) && dec.GetFrame(2, sliced)) << dec.Error();
+    }
+    setenv("TEVORIN_SERIAL", "1", 1);
+    {
+        video::VideoDecoder dec;
+        ASSERT_TRUE(dec.Open(file) && dec.GetFrame(2, serial)) << dec.Error();
+    }
+    unsetenv("TEVORIN_SERIAL");
+    EXPECT_EQ(vfix::ReadCode(sliced), 2);
+    EXPECT_TRUE(sliced == serial);
+}
