@@ -38,13 +38,18 @@ bool TVfwAvi::Fetch(int Index, Bitmap24& Bitmap, std::string& error) {
     return false;
 }
 
+void TVfwAvi::SetFrameThreads(bool on) {
+    if (script_) script_->SetFrameThreads(on);
+    else decoder_.SetFrameThreads(on);
+}
+
 bool TVfwAvi::GetFrame(int Index, Bitmap24& Bitmap) {
     if (!videoOpen_) return false;
     if (Index >= 0 && Index < FrameCount()) {
         currentIndex_ = -1;
         bool ok = false;
         if (!ahead_.Take(Index, Bitmap, ok, lastError_)) {
-            if (!script_) decoder_.SetFrameThreads(false);
+            SetFrameThreads(false);
             ok = Fetch(Index, Bitmap, lastError_);
         }
         if (!ok) return false;
@@ -58,15 +63,19 @@ bool TVfwAvi::GetFrame(int Index, Bitmap24& Bitmap) {
         return false;
     }
     ahead_.Stop();
-    if (!script_) decoder_.SetFrameThreads(false);
+    SetFrameThreads(false);
     return Fetch(currentIndex_, Bitmap, lastError_);
 }
 
 void TVfwAvi::ReadAhead(int First, int Step) {
     if (!videoOpen_ || !video::FrameReadAhead::Enabled()) return;
     if (script_) {
-        ahead_.Start([this](int n, Bitmap24& out, std::string& error) { return Fetch(n, out, error); }, First, Step,
-                     frameCount_);
+        ahead_.Start(
+            [this](int n, Bitmap24& out, std::string& error) {
+                SetFrameThreads(true);
+                return Fetch(n, out, error);
+            },
+            First, Step, frameCount_);
         return;
     }
     auto decode = [this](int n, video::DecodedPicture& out, std::string& error) {

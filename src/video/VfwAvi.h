@@ -69,6 +69,8 @@ private:
     // Frame Index of the script or the decoder; touches nothing but them, so
     // that the read-ahead worker can call it.
     bool Fetch(int Index, Bitmap24& Bitmap, std::string& error);
+    // Frame threads in the decoder, or in every decoder of the script.
+    void SetFrameThreads(bool on);
 
     video::VideoDecoder decoder_;
     video::ClipPtr script_;  // the open ".avs" script, else null

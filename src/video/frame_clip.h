@@ -23,6 +23,10 @@ public:
     // Frame n (0 <= n < FrameCount()) into `out`, resized only when its size
     // differs. False with `error` (one English sentence) on failure.
     virtual bool GetFrame(int n, Bitmap24& out, std::string& error) = 0;
+    // Frame threads in every decoder under the clip, for a long forward read (see
+    // VideoDecoder::SetFrameThreads): the same frames either way. A clip without
+    // decoders has nothing to switch.
+    virtual void SetFrameThreads(bool on) { (void)on; }
 };
 
 using ClipPtr = std::shared_ptr<Clip>;
@@ -37,6 +41,7 @@ public:
     int FrameCount() const override { return dec_.FrameCount(); }
     double FrameRate() const override { return dec_.FrameRate(); }
     bool GetFrame(int n, Bitmap24& out, std::string& error) override;
+    void SetFrameThreads(bool on) override { dec_.SetFrameThreads(on); }
 
 private:
     VideoDecoder dec_;
@@ -51,6 +56,7 @@ public:
     int FrameCount() const override { return count_; }
     double FrameRate() const override { return child_->FrameRate(); }
     bool GetFrame(int n, Bitmap24& out, std::string& error) override;
+    void SetFrameThreads(bool on) override { child_->SetFrameThreads(on); }
 
 private:
     ClipPtr child_;
@@ -68,6 +74,7 @@ public:
     int FrameCount() const override { return child_->FrameCount(); }
     double FrameRate() const override { return child_->FrameRate(); }
     bool GetFrame(int n, Bitmap24& out, std::string& error) override;
+    void SetFrameThreads(bool on) override { child_->SetFrameThreads(on); }
 
 private:
     ClipPtr child_;
@@ -84,6 +91,7 @@ public:
     int FrameCount() const override { return child_->FrameCount(); }
     double FrameRate() const override { return fps_; }
     bool GetFrame(int n, Bitmap24& out, std::string& error) override { return child_->GetFrame(n, out, error); }
+    void SetFrameThreads(bool on) override { child_->SetFrameThreads(on); }
 
 private:
     ClipPtr child_;
@@ -99,6 +107,9 @@ public:
     int FrameCount() const override { return count_; }
     double FrameRate() const override { return parts_[0]->FrameRate(); }
     bool GetFrame(int n, Bitmap24& out, std::string& error) override;
+    void SetFrameThreads(bool on) override {
+        for (const ClipPtr& p : parts_) p->SetFrameThreads(on);
+    }
 
 private:
     std::vector<ClipPtr> parts_;
@@ -122,6 +133,7 @@ public:
     int FrameCount() const override { return child_->FrameCount(); }
     double FrameRate() const override { return child_->FrameRate(); }
     bool GetFrame(int n, Bitmap24& out, std::string& error) override;
+    void SetFrameThreads(bool on) override { child_->SetFrameThreads(on); }
 
 private:
     ClipPtr child_;
