@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPixmap>
+#include <QSignalBlocker>
 
 #include "platform/dialogs.h"
 #include "platform/qt_text.h"
@@ -22,8 +23,9 @@ TCapture_1::TCapture_1(CaptureHost host, QWidget* parent)
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
     connect(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
     connect(SpeedButton3, &QPushButton::clicked, this, [this] { SpeedButton3Click(); });
-    connect(ListBox1, &QListWidget::itemClicked, this, [this] { ListBox1Click(); });
-    connect(ListBox2, &QListWidget::itemClicked, this, [this] { ListBox2Click(); });
+    // A choice by mouse or by keys, as the list boxes' click events come for both.
+    connect(ListBox1, &QListWidget::currentRowChanged, this, [this] { ListBox1Click(); });
+    connect(ListBox2, &QListWidget::currentRowChanged, this, [this] { ListBox2Click(); });
     connect(TrackBar1, &QSlider::valueChanged, this, [this] { TrackBar1Change(); });
     connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
     connect(Button3, &QPushButton::clicked, this, [this] { close(); });
@@ -94,6 +96,7 @@ void TCapture_1::FormCreate() {
     capture::capturedevices(Capture);
     capture::audiodevices(Capture);
     capture::compressors(Capture);
+    const QSignalBlocker quiet1(ListBox1), quiet2(ListBox2);
     for (int i = 0; i < Capture.VideoDeviceCount; ++i) ListBox1->addItem(QStr(Capture.VideoDeviceNames[i]));
     for (int i = 0; i < Capture.AudioDeviceCount; ++i) ListBox3->addItem(QStr(Capture.AudioDeviceNames[i]));
     for (int i = 0; i < Capture.CompressorCount; ++i) ListBox2->addItem(QStr(Capture.CompressorNames[i]));
