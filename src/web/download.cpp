@@ -5,13 +5,19 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <QUrl>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <system_error>
 
 namespace web {
 
 namespace {
+
+constexpr qint64 kReadBufferBytes = 2 << 20;
 
 bool Success(int status) { return status >= 200 && status <= 299; }
 
@@ -37,19 +43,25 @@ DownloadResult DownloadToFile(const std::string& url, const std::string& path, c
         return result;
     }
 
-    // The body goes to a temporary file beside the target; commit() renames it
-    // over the target, and destroying it uncommitted removes it.
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) {
+    // The body goes to a temporary file beside the target, renamed over it when
+    // complete; left uncommitted, it is removed. No flush to the disk: the file
+    // is unpacked or read at once and deleted, and a 100 MB sync costs seconds.
+    QTemporaryFile file(QString::fromStdString(path) + ".XXXXXX");
+    if (!file.open()) {
         result.error = DownloadError::Write;
         result.message = path + ": " + file.errorString().toStdString();
         return result;
     }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(file.handle(), 0666 & ~mask);
 
     QNetworkAccessManager manager;
     QNetworkRequest request(address);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply* reply = manager.get(request);
+    // What has not been written yet waits in the socket, not in memory.
+    reply->setReadBufferSize(kReadBufferBytes);
 
     QEventLoop loop;
     QTimer stall;
@@ -110,16 +122,21 @@ DownloadResult DownloadToFile(const std::string& url, const std::string& path, c
         } else if (status == 0) {
             result.error = DownloadError::Connection;
             result.message = "no answer from the server";
-        } else if (!file.commit()) {
-            result.error = DownloadError::Write;
-            result.message = path + ": " + file.errorString().toStdString();
+        } else {
+            std::error_code ec;
+            if (!file.flush()) {
+                result.error = DownloadError::Write;
+                result.message = path + ": " + file.errorString().toStdString();
+            } else if (file.close(), std::filesystem::rename(file.fileName().toStdString(), path, ec), ec) {
+                result.error = DownloadError::Write;
+                result.message = path + ": " + ec.message();
+            } else {
+                file.setAutoRemove(false);
+            }
         }
     }
     delete reply;
-    if (result.error != DownloadError::None) {
-        file.cancelWriting();
-        result.bytes = 0;
-    }
+    if (result.error != DownloadError::None) result.bytes = 0;
     return result;
 }
 

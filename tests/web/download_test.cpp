@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <random>
+#include <sys/stat.h>
 
 #include "support/test_util.h"
 #include "web/loopback_http.h"
@@ -40,6 +41,12 @@ TEST(Download, CopiesTheServedFileByteForByte) {
     EXPECT_EQ(r.httpStatus, 200);
     EXPECT_EQ(r.bytes, body.size());
     EXPECT_TRUE(testutil::ReadAll(here.File("pack.zip")) == body);
+    // An ordinary file of the user's, not a private temporary one.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct stat st {};
+    ASSERT_EQ(::stat(here.File("pack.zip").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
 
     // An existing file is replaced; an empty body gives an empty file.
     testutil::WriteAll(here.File("info.txt"), "old text");
