@@ -1,11 +1,15 @@
 #include "video/capture_devices.h"
 
+#include <dlfcn.h>
+
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavdevice/avdevice.h>
+#include <libavdevice/version.h>
 #include <libavformat/avformat.h>
 }
 
@@ -20,6 +24,31 @@ std::vector<Device>& TestDevices() {
     return devices;
 }
 
+// The device library pulls in some eighty others (sound servers, FireWire, SDL,
+// the filter graph's dependencies); linked into the program it doubled the time to
+// the main window. It is loaded when capture is first used instead.
+struct DeviceLibrary {
+    void (*registerAll)() = nullptr;
+    int (*listSources)(const AVInputFormat*, const char*, AVDictionary*, AVDeviceInfoList**) = nullptr;
+    void (*freeList)(AVDeviceInfoList**) = nullptr;
+    bool loaded = false;
+};
+
+const DeviceLibrary& Devices() {
+    static const DeviceLibrary lib = [] {
+        DeviceLibrary l;
+        const std::string name = "libavdevice.so." + std::to_string(LIBAVDEVICE_VERSION_MAJOR);
+        void* h = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!h) return l;
+        l.registerAll = reinterpret_cast<void (*)()>(dlsym(h, "avdevice_register_all"));
+        l.listSources = reinterpret_cast<decltype(l.listSources)>(dlsym(h, "avdevice_list_input_sources"));
+        l.freeList = reinterpret_cast<void (*)(AVDeviceInfoList**)>(dlsym(h, "avdevice_free_list_devices"));
+        l.loaded = l.registerAll && l.listSources && l.freeList;
+        return l;
+    }();
+    return lib;
+}
+
 bool SystemDevicesWanted() {
     const char* v = std::getenv("TEVORIN_CAPTURE_SYSTEM_DEVICES");
     return !(v && std::string(v) == "0");
@@ -29,9 +58,9 @@ bool SystemDevicesWanted() {
 // The sources an FFmpeg device format lists, as devices of ours.
 void AddListed(const char* format, bool video, std::vector<Device>& out) {
     const AVInputFormat* f = av_find_input_format(format);
-    if (!f) return;
+    if (!f || !Devices().loaded) return;
     AVDeviceInfoList* list = nullptr;
-    if (avdevice_list_input_sources(f, nullptr, nullptr, &list) >= 0 && list) {
+    if (Devices().listSources(f, nullptr, nullptr, &list) >= 0 && list) {
         for (int i = 0; i < list->nb_devices; ++i) {
             const AVDeviceInfo* d = list->devices[i];
             if (!d || !d->device_name) continue;
@@ -44,7 +73,7 @@ void AddListed(const char* format, bool video, std::vector<Device>& out) {
             out.push_back(MakeDevice(video, name, format, url));
         }
     }
-    avdevice_free_list_devices(&list);
+    Devices().freeList(&list);
 }
 
 }  // namespace
@@ -52,7 +81,9 @@ void AddListed(const char* format, bool video, std::vector<Device>& out) {
 void RegisterCaptureDevices() {
     static const bool once = [] {
         video::QuietFfmpegLog();
-        avdevice_register_all();
+        // Without the library no device format is known: the lists stay empty and
+        // opening a device fails as for a device that is not there.
+        if (Devices().loaded) Devices().registerAll();
         return true;
     }();
     (void)once;
