@@ -9,7 +9,9 @@
 // the loop's threads (CPU time over the loop's wall time) by thread name: "main"
 // (measuring and drawing), "read-ahead" (decoding in frame order), "convert"
 // (BGR24 conversion beside it) and the rest under the program's name (the
-// decoder's frame threads among them). Then the memory of a long run.
+// decoder's frame threads among them), and the reader's read-ahead alone (frames
+// taken as they come, nothing measured) with the loop's rate over it. Then the
+// memory of a long run.
 //
 //   bench_pipeline [FRAMES=2000] [LONG_FRAMES=20000] [CODECS=huffyuv,dv,mpeg4,h264,ffv1]
 // Videos are made once under /tmp and kept for later runs.
@@ -160,6 +162,20 @@ double DecodeSeconds(const std::string& path) {
     return Seconds(t);
 }
 
+// The AVI reader's read-ahead alone: every frame taken as soon as it is there,
+// nothing measured (what the loop would reach with no work of its own).
+double AheadSeconds(const std::string& path) {
+    TVfwAvi avi;
+    if (!avi.Open(path)) return -1;
+    Bitmap24 frame;
+    QElapsedTimer t;
+    t.start();
+    avi.GetFrame(0, frame);
+    avi.ReadAhead(1, 1);
+    for (int n = 1; n < avi.FrameCount(); ++n) avi.GetFrame(n, frame);
+    return Seconds(t);
+}
+
 struct Measured {
     double seconds = -1;
     int rows = 0;
@@ -240,6 +256,8 @@ int main(int argc, char** argv) {
         std::printf("%-8s %7.0f %7.0f %7.0f | %7.0f %7.0f | %6.2f %6.2f %6.2f | %6.2f\n", c.name, frames / a,
                     frames / b, frames / decode, frames / loop.seconds, frames / serial.seconds, a / loop.seconds,
                     b / loop.seconds, decode / loop.seconds, decode / serial.seconds);
+        const double ahead = AheadSeconds(path);
+        std::printf("  reader's read-ahead alone: %.0f fps, the loop at %.2f of it\n", frames / ahead, ahead / loop.seconds);
         std::printf("  busy, loop:   %s\n  busy, serial: %s\n", loop.busy.c_str(), serial.busy.c_str());
         std::fflush(stdout);
     }
