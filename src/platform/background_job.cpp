@@ -59,7 +59,13 @@ void BackgroundJob::Poll() {
     // Finished is read first: the work reports its last progress before it ends, so
     // the bar then shows the final count.
     const bool finished = state_->finished.load(std::memory_order_acquire);
-    if (OnProgress) OnProgress(state_->progress.position, state_->progress.total);
+    if (OnProgress) {
+        // Position before maximum: work sets its maximum before it counts towards it,
+        // so a position read here never goes with the maximum from before.
+        const int position = state_->progress.position;
+        const int total = state_->progress.total;
+        OnProgress(position, total);
+    }
     if (!finished) return;
     Join();
     const std::shared_ptr<State> state = std::move(state_);
