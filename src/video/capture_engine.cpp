@@ -202,22 +202,7 @@ HRESULT CaptureEngine::RenderCaptureInterleaved() {
             audioChannels_ = std::min(2, std::max(1, video_->audioDecoder->ch_layout.nb_channels));
         }
     }
-    if (audioRate_ > 0) {
-        AVStream* as = avformat_new_stream(out_, nullptr);
-        if (!as) return E_OUTOFMEMORY;
-        as->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
-        as->codecpar->codec_id = AV_CODEC_ID_PCM_S16LE;
-        as->codecpar->format = AV_SAMPLE_FMT_S16;
-        as->codecpar->sample_rate = audioRate_;
-        av_channel_layout_default(&as->codecpar->ch_layout, audioChannels_);
-        as->codecpar->bits_per_coded_sample = 16;
-        as->codecpar->block_align = 2 * audioChannels_;
-        as->codecpar->bit_rate = int64_t(audioRate_) * audioChannels_ * 16;
-        as->time_base = {1, audioRate_};
-        outAudio_ = as;
-        captureAudio_ = true;
-    }
-    return S_OK;
+    return audioRate_ > 0 ? AddPcmStream() : S_OK;
 }
 
 HRESULT CaptureEngine::RenderCaptureVideo() {
@@ -286,6 +271,11 @@ HRESULT CaptureEngine::RenderCaptureAudio() {
     if (rate <= 0 || rate > 384000) return VFW_E_CANNOT_CONNECT;
     audioRate_ = rate;
     audioChannels_ = std::min(2, std::max(1, audio_->audioDecoder->ch_layout.nb_channels));
+    return AddPcmStream();
+}
+
+// The recording's sound: 16-bit PCM at the input's rate, mono or stereo.
+HRESULT CaptureEngine::AddPcmStream() {
     AVStream* as = avformat_new_stream(out_, nullptr);
     if (!as) return E_OUTOFMEMORY;
     as->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;

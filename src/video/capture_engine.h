@@ -118,6 +118,7 @@ public:
     bool Recording() const { return writerStarted_; }
 
 private:
+    HRESULT AddPcmStream();
     struct Input;
     struct VideoItem;
     struct AudioItem;
