@@ -750,6 +750,8 @@ void Tchart1::Button14Click() {
 }
 
 void Tchart1::Button2Click() {
-    if (Platform && Platform->State.DirectShowSelected) Platform->RunPauseIfDshow();
-    // The 3-D star view comes with the main window's star view.
+    if (!Platform) return;
+    if (Platform->State.DirectShowSelected) Platform->RunPauseIfDshow();
+    // The same 3-D star view as the main window's "Star Image [3D]".
+    Platform->OpenWindow("Button8");
 }

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 
+#include "graph/chart.h"
 #include "measure/colorvalue.h"
 #include "measure/grapharea.h"
 #include "measure/main_2.h"
@@ -236,4 +237,16 @@ TEST_F(ThreeDWindows, GapAndWidthFollowTheSelectedObjectsForm) {
     EXPECT_TRUE(w->RadioButton3->isChecked());
     EXPECT_TRUE(w->UpDown6->isEnabled());
     EXPECT_TRUE(w->UpDown8->isEnabled());
+}
+
+// The graph's "[3D] Image" opens the same view, once.
+TEST_F(ThreeDWindows, TheGraphOpensTheSameView) {
+    w->OpenGraphWindow();
+    ASSERT_TRUE(chart1);
+    chart1->Button2->click();
+    ASSERT_TRUE(ThreeDGraphShown && ThreeDGraph);
+    TThreeDGraph* first = ThreeDGraph;
+    chart1->Button2->click();
+    EXPECT_EQ(ThreeDGraph, first);
+    delete chart1;
 }
