@@ -24,6 +24,21 @@ int ProbeFail(const std::string& message) {
     return 2;
 }
 
+bool Option(const std::vector<std::string>& args, const std::string& name, std::string& value) {
+    for (size_t i = 0; i + 1 < args.size(); ++i)
+        if (args[i] == name) {
+            value = args[i + 1];
+            return true;
+        }
+    return false;
+}
+
+bool Flag(const std::vector<std::string>& args, const std::string& name) {
+    for (const std::string& a : args)
+        if (a == name) return true;
+    return false;
+}
+
 int main(int argc, char** argv) {
     if (argc < 2 || Registry().find(argv[1]) == Registry().end()) {
         std::fprintf(stderr, "usage: tevorin-probe SUBCOMMAND ...\n");

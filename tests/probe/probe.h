@@ -15,6 +15,11 @@ struct ProbeCommand {
 // Prints "tevorin-probe: <message>" to stderr and returns 2.
 int ProbeFail(const std::string& message);
 
+// The value after option `name` in `args`; false when it is not there.
+bool Option(const std::vector<std::string>& args, const std::string& name, std::string& value);
+// Whether `name` stands anywhere in `args`.
+bool Flag(const std::vector<std::string>& args, const std::string& name);
+
 // A binary PPM (P6, maxval 255) into a bitmap; false with a message otherwise.
 class Bitmap24;
 bool ReadPpm(const std::string& path, Bitmap24& bmp, std::string& error);

@@ -28,21 +28,6 @@ bool WriteTable(const std::string& path, const std::vector<std::string>& lines, 
     return fileio::WriteFileAtomic(path, fileio::JoinLines(lines), error);
 }
 
-// The value after option `name`, or empty.
-bool Option(const std::vector<std::string>& args, const std::string& name, std::string& value) {
-    for (size_t i = 0; i + 1 < args.size(); ++i)
-        if (args[i] == name) {
-            value = args[i + 1];
-            return true;
-        }
-    return false;
-}
-
-bool Flag(const std::vector<std::string>& args, const std::string& name) {
-    for (const std::string& a : args)
-        if (a == name) return true;
-    return false;
-}
 
 int Correction(const std::vector<std::string>& args) {
     std::string rowText, error;

@@ -21,20 +21,6 @@ namespace {
 
 namespace id = identification;
 
-bool Option(const std::vector<std::string>& args, const std::string& name, std::string& value) {
-    for (size_t i = 0; i + 1 < args.size(); ++i)
-        if (args[i] == name) {
-            value = args[i + 1];
-            return true;
-        }
-    return false;
-}
-
-bool Flag(const std::vector<std::string>& args, const std::string& name) {
-    for (const std::string& a : args)
-        if (a == name) return true;
-    return false;
-}
 
 // "A-B-C" or "A:B:C" into three parts.
 bool Split3(const std::string& text, char sep, std::string& a, std::string& b, std::string& c) {
