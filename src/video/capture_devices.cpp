@@ -89,11 +89,11 @@ void RegisterCaptureDevices() {
     (void)once;
 }
 
-bool ParseDeviceInput(const std::string& spec, std::string& format, std::string& url) {
-    const size_t colon = spec.find(':');
-    if (colon == std::string::npos || colon == 0 || colon + 1 == spec.size()) return false;
-    format = spec.substr(0, colon);
-    url = spec.substr(colon + 1);
+bool ParseDeviceInput(const std::string& input, std::string& format, std::string& url) {
+    const size_t colon = input.find(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == input.size()) return false;
+    format = input.substr(0, colon);
+    url = input.substr(colon + 1);
     return true;
 }
 

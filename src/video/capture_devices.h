@@ -41,7 +41,7 @@ struct Compressor {
 inline const char* const kDvEncoderName = "DV Video Encoder";
 
 // "FORMAT:URL" split at the first colon; false when either part is empty.
-bool ParseDeviceInput(const std::string& spec, std::string& format, std::string& url);
+bool ParseDeviceInput(const std::string& input, std::string& format, std::string& url);
 
 // A device offered ahead of the system's. `video` false: an audio input.
 void AddTestDevice(bool video, const std::string& name, const std::string& format, const std::string& url);

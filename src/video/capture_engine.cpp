@@ -426,6 +426,33 @@ bool CaptureEngine::PushAudio(AudioItem&& item) {
     return true;
 }
 
+int CaptureEngine::ReadPaced(Input& in, AVPacket* pkt, Pacing& pace, const char* kind) {
+    const int r = av_read_frame(in.fmt, pkt);
+    if (r == AVERROR(EAGAIN)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return 0;
+    }
+    if (r < 0) {
+        if (!stop_) AddEvent(std::string("The ") + kind + " device stopped : " + video::AvError(r));
+        return -1;
+    }
+    if (in.device.paced && pkt->pts != AV_NOPTS_VALUE) {
+        const AVRational tb = in.fmt->streams[pkt->stream_index]->time_base;
+        const int64_t us = av_rescale_q(pkt->pts, tb, {1, 1000000});
+        if (!pace.base) pace.base = us;
+        Sleep(pace.start + std::chrono::microseconds(std::max<int64_t>(0, us - *pace.base)), stop_);
+    }
+    return 1;
+}
+
+void CaptureEngine::DecodeAudio(Input& in, AVPacket* pkt, AVFrame* frame) {
+    if (avcodec_send_packet(in.audioDecoder, pkt) < 0) return;
+    while (avcodec_receive_frame(in.audioDecoder, frame) >= 0) {
+        HandleAudioFrame(in, frame);
+        av_frame_unref(frame);
+    }
+}
+
 void CaptureEngine::VideoReader() {
     Input& in = *video_;
     AVPacket* pkt = av_packet_alloc();
@@ -433,8 +460,7 @@ void CaptureEngine::VideoReader() {
     const AVStream* st = in.fmt->streams[in.videoStream];
     const AVRational frameTb{rateDen_, rateNum_};
     int64_t firstPts = AV_NOPTS_VALUE, lastIndex = -1;
-    int64_t paceBase = AV_NOPTS_VALUE;
-    const auto start = std::chrono::steady_clock::now();
+    Pacing pace;
     const int64_t maxGap = int64_t(kMaxGapSeconds) * rateNum_ / std::max(1, rateDen_);
     // The frame slot of a time stamp, counted from the first frame.
     auto slot = [&](int64_t pts) {
@@ -450,21 +476,9 @@ void CaptureEngine::VideoReader() {
     const bool decode = (previewVideo_ && sink_) || (captureVideo_ && !copyVideo_);
     bool ok = true;
     while (ok && !stop_) {
-        const int r = av_read_frame(in.fmt, pkt);
-        if (r == AVERROR(EAGAIN)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            continue;
-        }
-        if (r < 0) {
-            if (!stop_) AddEvent("The video device stopped : " + video::AvError(r));
-            break;
-        }
-        const AVStream* ps = in.fmt->streams[pkt->stream_index];
-        if (in.device.paced && pkt->pts != AV_NOPTS_VALUE) {
-            if (paceBase == AV_NOPTS_VALUE) paceBase = av_rescale_q(pkt->pts, ps->time_base, {1, 1000000});
-            const int64_t us = av_rescale_q(pkt->pts, ps->time_base, {1, 1000000}) - paceBase;
-            Sleep(start + std::chrono::microseconds(std::max<int64_t>(0, us)), stop_);
-        }
+        const int r = ReadPaced(in, pkt, pace, "video");
+        if (r == 0) continue;
+        if (r < 0) break;
         if (pkt->stream_index == in.videoStream) {
             if (copyVideo_ && captureVideo_) {
                 if (firstPts == AV_NOPTS_VALUE) firstPts = pkt->pts;
@@ -504,11 +518,7 @@ void CaptureEngine::VideoReader() {
                 }
             }
         } else if (pkt->stream_index == in.audioStream && copyVideo_ && captureAudio_ && in.audioDecoder) {
-            if (avcodec_send_packet(in.audioDecoder, pkt) >= 0)
-                while (avcodec_receive_frame(in.audioDecoder, frame) >= 0) {
-                    HandleAudioFrame(in, frame);
-                    av_frame_unref(frame);
-                }
+            DecodeAudio(in, pkt, frame);
         }
         av_packet_unref(pkt);
     }
@@ -543,29 +553,12 @@ void CaptureEngine::HandleVideoFrame(AVFrame* frame, int64_t index) {
 void CaptureEngine::AudioReader(Input& in) {
     AVPacket* pkt = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
-    const auto start = std::chrono::steady_clock::now();
-    int64_t paceBase = AV_NOPTS_VALUE;
+    Pacing pace;
     while (!stop_ && !writerDone_) {
-        const int r = av_read_frame(in.fmt, pkt);
-        if (r == AVERROR(EAGAIN)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            continue;
-        }
-        if (r < 0) {
-            if (!stop_) AddEvent("The audio device stopped : " + video::AvError(r));
-            break;
-        }
-        if (in.device.paced && pkt->pts != AV_NOPTS_VALUE) {
-            const AVRational tb = in.fmt->streams[pkt->stream_index]->time_base;
-            if (paceBase == AV_NOPTS_VALUE) paceBase = av_rescale_q(pkt->pts, tb, {1, 1000000});
-            const int64_t us = av_rescale_q(pkt->pts, tb, {1, 1000000}) - paceBase;
-            Sleep(start + std::chrono::microseconds(std::max<int64_t>(0, us)), stop_);
-        }
-        if (pkt->stream_index == in.audioStream && avcodec_send_packet(in.audioDecoder, pkt) >= 0)
-            while (avcodec_receive_frame(in.audioDecoder, frame) >= 0) {
-                HandleAudioFrame(in, frame);
-                av_frame_unref(frame);
-            }
+        const int r = ReadPaced(in, pkt, pace, "audio");
+        if (r == 0) continue;
+        if (r < 0) break;
+        if (pkt->stream_index == in.audioStream) DecodeAudio(in, pkt, frame);
         av_packet_unref(pkt);
     }
     av_frame_free(&frame);

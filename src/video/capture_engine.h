@@ -31,12 +31,14 @@
 // Threading. The build and control calls belong to one thread; Events(),
 // FramesWritten() and the sink may be used from others as documented.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -123,8 +125,20 @@ private:
     struct VideoItem;
     struct AudioItem;
 
+    // Where a paced input's time stamps are held to the clock: the reader's start
+    // and the first packet's time.
+    struct Pacing {
+        std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+        std::optional<int64_t> base;  // microseconds
+    };
+
     void VideoReader();
     void AudioReader(Input& in);
+    // One packet, held back to its time stamp when the input stands in for a device
+    // that delivers in real time. 1: a packet; 0: none yet; -1: the input ended
+    // (logged unless stopping).
+    int ReadPaced(Input& in, AVPacket* pkt, Pacing& pace, const char* kind);
+    void DecodeAudio(Input& in, AVPacket* pkt, AVFrame* frame);
     void Writer();
     void AddEvent(const std::string& text);
     bool PushVideo(VideoItem&& item);

@@ -15,11 +15,14 @@
 #include "measure/settings_file.h"
 #include "platform/activity.h"
 #include "platform/dialogs.h"
+#include "support/event_wait.h"
 #include "support/test_util.h"
 #include "web/Browser1.h"
 #include "web/browser_policy.h"
 
 namespace {
+
+using testutil::Until;
 
 // Processes whose parent is this one and whose name is the browser engine's helper.
 int EngineChildren() {
@@ -45,17 +48,6 @@ void Spin(int ms) {
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-template <typename F>
-bool Until(F done) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > 60000) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
 }
 
 struct BrowserOpeners : ::testing::Test {

@@ -14,6 +14,7 @@
 #include "platform/activity.h"
 #include "platform/dialogs.h"
 #include "platform/shell_service.h"
+#include "support/event_wait.h"
 #include "support/test_util.h"
 #include "web/Browser1.h"
 #include "web/DataViewer.h"
@@ -23,17 +24,7 @@
 
 namespace {
 
-// Runs the event loop until `done` or a minute has passed.
-template <typename F>
-bool Until(F done) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > 60000) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using testutil::Until;
 
 bool LoadDone() { return Until([] { return !activity::Busy("load"); }); }
 
