@@ -3,11 +3,20 @@
 // reading the GPS page or position line into the GPS record ("LongLat recognition",
 // "Map").
 #include "measure/main_2.h"
+
+#include <QStatusBar>
+
+#include <array>
+#include <vector>
+
 #include "platform/dialogs.h"
 #include "platform/numtext.h"
 
 namespace {
 
+constexpr const char* kUntrustedGridMessage =
+    "The IOTA-VTI time line was found, but its digits do not read as a valid time line: check the times read, or "
+    "locate again on another frame.";
 constexpr uint32_t kGridColour = 0xFF0000;
 constexpr uint32_t kCellColour = 0xFF0000;  // blue cell rectangles of the GPS readings
 
@@ -51,9 +60,22 @@ void TPlatform::LocateOverlay() {
         LastLocate = "fetch-failed";
         return;
     }
+    // The frames after it tell a grid that reads this frame's digits by chance.
+    std::array<Bitmap24, 8> after;
+    std::vector<const Bitmap24*> later;
+    std::string status;
+    for (int k = 1; k <= static_cast<int>(after.size()) && Position() + k <= MaxPosition(); ++k)
+        if (FetchFrame(Position() + k, after[static_cast<size_t>(k - 1)], status))
+            later.push_back(&after[static_cast<size_t>(k - 1)]);
     const overlay::LocateResult r = overlay::LocateOverlay(OverlayReader, LocateControls(bmp.Width(), bmp.Height()),
-                                                           Locator, bmp);
+                                                           Locator, bmp, later);
+    // Times read on a grid that no frame confirms may be wrong in every row: the
+    // user must know before measuring.
     NoteLocate(r);
+    if (r.status == overlay::LocateStatus::kLocated && !r.trusted) {
+        LastLocate = "located, not trusted: " + r.reason;
+        statusBar()->showMessage(QString::fromStdString(kUntrustedGridMessage));
+    }
 }
 
 void TPlatform::LocateOverlayAt(int x, int y) {
@@ -73,6 +95,7 @@ void TPlatform::NoteLocate(const overlay::LocateResult& r) {
         OverlayLine.FieldTimeComparison = 2;
         GridShown = 1;
         LastLocate = "located";
+        statusBar()->clearMessage();
     } else {
         // The grid before stays; the reason is kept for the status line of the harness.
         LastLocate = (r.status == overlay::LocateStatus::kNotRun ? "not-run: " : "not-found: ") + r.reason;

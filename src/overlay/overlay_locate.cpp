@@ -5,6 +5,8 @@
 #include <limits>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
+#include <vector>
 
 #include "overlay/signal_tivi.h"
 #include "platform/numtext.h"
@@ -182,15 +184,12 @@ namespace {
 struct LineTry {
     LineFit fit;
     int points = 0;
-    long double pitch = 0;
-    double score = 0;  // how distinctly the line reads on both fields of its row pair
-    int row = 0;
+    long double pitch = 0;  // from the first cell and cell 19
 };
 
 LineTry TryIotaLine(OverlayState& w, const OverlayControls& c, const LocatorState& loc, const Bitmap24& bmp, int x0,
-                    int y, int row) {
+                    int y) {
     LineTry t;
-    t.row = row;
     const int width = bmp.Width();
     FindCharacterColumn(w, c, loc, bmp, x0, y);
     // Cell 19 is looked for at its distance from the first cell found: from a fixed
@@ -219,11 +218,10 @@ LineTry TryIotaLine(OverlayState& w, const OverlayControls& c, const LocatorStat
     }
     t.fit = fit.Fit();
     t.points = fit.n;
-    if (!t.fit.ok) return t;
     return t;
 }
 
-// The whole line read with the columns of x = A + b (c - 13) on the row pair.
+// The GHS-OSD position line read with the columns of x = A + b (c - pivot).
 // Which cells of a line are read, on which rows, around which cell the line turns.
 struct LineCells {
     const int* cells;
@@ -252,11 +250,6 @@ double LineScore(OverlayState& w, const OverlayControls& c, const Bitmap24& bmp,
         }
     }
     return s;
-}
-
-LineCells IotaCells(int row) {
-    const int p0 = row % 2 == 0 ? row : row - 1;
-    return {kIotaCells, 22, {p0, p0 + 1}, 2, 13};
 }
 
 // The fit puts the cells within about a pixel; the reading wants a fraction of one.
@@ -291,9 +284,225 @@ void RefineLine(OverlayState& w, const OverlayControls& c, const Bitmap24& bmp, 
     score = LineScore(w, c, bmp, A, b, lc);
 }
 
+// What the inserter guarantees of every line it prints: each field shows hh:mm:ss,
+// its fraction in one of the two four-digit groups and its field counter. A located
+// grid is trusted only when it reads a line that keeps these promises; a grid a
+// field line too low or a pixel off still classifies most digits with a confident
+// score, so the score alone cannot tell it.
+struct FieldLine {
+    bool read = false;  // every expected digit read and the clock valid
+    int group = -1;     // 0 fraction in cells 9-12, 1 in cells 14-17
+    int64_t time = 0;   // 0.1 ms since midnight
+    int64_t counter = 0;
+};
+
+constexpr int kPivotCell = 13;  // the line turns about its middle, so x and pitch hardly interact
+constexpr int64_t kDayTicks = 86400LL * 10000;
+
+struct Grid {
+    long double A = 0, b = 0;  // x of the pivot cell, pitch
+    int row = 0;
+};
+
+class GridReader {
+public:
+    GridReader(OverlayState& w, const OverlayControls& c) : w_(w), c_(c) {}
+
+    void Use(const Grid& g) {
+        for (int cell = 0; cell < 27; ++cell) cols_[static_cast<size_t>(cell)] = Away(g.A + g.b * (cell - kPivotCell));
+        w_.OverlayCharPitch = g.b;
+        w_.OverlayRow = g.row;
+        w_.OverlayGridLocated = 1;
+        w_.KiwiRowOffset1 = w_.KiwiRowOffset2 = 2;
+        rows_[0] = OverlayRowY(w_, c_, 5, 0);
+        rows_[1] = OverlayRowY(w_, c_, 5, 1);
+    }
+
+    FieldLine Read(const Bitmap24& bmp, int field) {
+        FieldLine f;
+        const int y = rows_[static_cast<size_t>(field)];
+        int v[6];
+        static constexpr int kClock[6] = {0, 1, 3, 4, 6, 7};
+        for (int i = 0; i < 6; ++i)
+            if ((v[i] = Digit(bmp, kClock[i], y)) < 0) return f;
+        const int h = 10 * v[0] + v[1], m = 10 * v[2] + v[3], s = 10 * v[4] + v[5];
+        if (h > 23 || m > 59 || s > 59) return f;
+        const int low = Group(bmp, 9, y), high = Group(bmp, 14, y);
+        if ((low >= 0) == (high >= 0)) return f;
+        int digits = 0;
+        for (int cell = 19; cell <= 26; ++cell, ++digits) {
+            const int d = Digit(bmp, cell, y);
+            if (d < 0) break;
+            f.counter = 10 * f.counter + d;
+        }
+        if (digits == 0) return f;
+        f.group = low >= 0 ? 0 : 1;
+        f.time = ((h * 60LL + m) * 60 + s) * 10000 + (low >= 0 ? low : high);
+        f.read = true;
+        return f;
+    }
+
+
+    // Both fields read; on the located frame also the fields against each other:
+    // other fraction groups, counters one apart, times one field period apart (a
+    // second, minute or day turning between them counts).
+    bool Passes(const Bitmap24& bmp, bool relate) {
+        const FieldLine a = Read(bmp, 0);
+        if (!a.read) return false;
+        const FieldLine b = Read(bmp, 1);
+        if (!b.read) return false;
+        if (!relate) return true;
+        if (a.group == b.group || std::llabs(a.counter - b.counter) != 1) return false;
+        const FieldLine& first = a.counter < b.counter ? a : b;
+        const FieldLine& second = a.counter < b.counter ? b : a;
+        const int64_t dt = ((second.time - first.time) % kDayTicks + kDayTicks) % kDayTicks;
+        // 0.1 ms per field: 200 at 50 fields a second, 166.8 at 59.94.
+        return c_.VideoFrameRateInt < 27 ? dt == 200 : (dt == 166 || dt == 167);
+    }
+
+private:
+    int Digit(const Bitmap24& bmp, int cell, int y) {
+        const char ch = ReadOverlayCharacter(w_, c_, bmp, cols_[static_cast<size_t>(cell)], y).character;
+        return IsDigit(ch) ? ch - '0' : -1;
+    }
+    int Group(const Bitmap24& bmp, int first, int y) {
+        int v = 0;
+        for (int cell = first; cell < first + 4; ++cell) {
+            const int d = Digit(bmp, cell, y);
+            if (d < 0) return -1;
+            v = 10 * v + d;
+        }
+        return v;
+    }
+
+    OverlayState& w_;
+    const OverlayControls& c_;
+    std::array<int, 27> cols_{};
+    std::array<int, 2> rows_{};
+};
+
+// The frames after the located one whose digits must all read.
+constexpr size_t kDigitFrames = 2;
+
+bool SameSize(const Bitmap24* f, const Bitmap24& bmp) {
+    return f && f->Width() == bmp.Width() && f->Height() == bmp.Height();
+}
+
+bool GridPasses(GridReader& reader, const Grid& g, const Bitmap24& bmp, std::span<const Bitmap24* const> later) {
+    reader.Use(g);
+    if (!reader.Passes(bmp, true)) return false;
+    // The next frames only for their digits: a dropped or repeated frame, or a step
+    // of a tenth of a millisecond more, breaks the relations between frames and
+    // between their fields, not the grid.
+    for (size_t k = 0; k < later.size() && k < kDigitFrames; ++k)
+        if (SameSize(later[k], bmp) && !reader.Passes(*later[k], false)) return false;
+    return true;
+}
+
+// The candidates around the fitted line: x of the pivot cell within +-2 px, the
+// pitch within +-0.1 px.
+constexpr int kShiftSteps = 17, kPitchSteps = 11;
+constexpr long double kShiftStep = 0.25L, kPitchStep = 0.02L;
+
+struct Block {
+    int size = 0;
+    long double u = 0, v = 0;  // its middle, in steps of shift and pitch
+    int row = 0;
+    std::vector<std::pair<int, int>> cells;
+};
+
+using PassMap = std::array<std::array<bool, kPitchSteps>, kShiftSteps>;
+
+// The largest 4-connected block of passing candidates on one row.
+Block LargestBlock(const PassMap& pass, int row) {
+    Block best;
+    PassMap seen{};
+    for (int i = 0; i < kShiftSteps; ++i)
+        for (int j = 0; j < kPitchSteps; ++j) {
+            if (!pass[i][j] || seen[i][j]) continue;
+            Block b;
+            b.row = row;
+            std::vector<std::pair<int, int>> stack{{i, j}};
+            seen[i][j] = true;
+            while (!stack.empty()) {
+                const auto [u, v] = stack.back();
+                stack.pop_back();
+                b.cells.push_back({u, v});
+                static constexpr int kStep[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+                for (const auto& s : kStep) {
+                    const int nu = u + s[0], nv = v + s[1];
+                    if (nu < 0 || nv < 0 || nu >= kShiftSteps || nv >= kPitchSteps || !pass[nu][nv] || seen[nu][nv])
+                        continue;
+                    seen[nu][nv] = true;
+                    stack.push_back({nu, nv});
+                }
+            }
+            b.size = static_cast<int>(b.cells.size());
+            if (b.size > best.size) best = std::move(b);
+        }
+    if (best.size) {
+        for (const auto& [u, v] : best.cells) best.u += u, best.v += v;
+        best.u /= best.size;
+        best.v /= best.size;
+    }
+    return best;
+}
+
+// The grid the line's promises pick around the fits on both rows of the pair: the
+// row of the largest connected block of passing grids, and the block's middle.
+// Near a stroke's edge a sample run can turn one digit into another that still
+// keeps every promise of the located frame ("8" into "6"), and the reading window
+// of a digit can be narrower than a pixel; such a grid usually breaks the promises
+// between the two fields of some later frame. So when later frames are given, the
+// block's grid nearest its middle among those whose reading keeps those promises on
+// the most later frames is taken (a frame that really breaks them, with a field
+// dropped or a step of 201, counts alike for every grid). False when none passes.
+bool CheckedGrid(OverlayState& w, const OverlayControls& c, const Bitmap24& bmp,
+                 std::span<const Bitmap24* const> later, const std::array<Grid, 2> fits, Grid& out, int& passing) {
+    GridReader reader(w, c);
+    int rows[2] = {fits[0].row, fits[1].row};
+    auto candidate = [&](int row, long double i, long double j) {
+        const Grid& fit = fits[row == rows[0] ? 0 : 1];
+        return Grid{fit.A + kShiftStep * (i - (kShiftSteps - 1) / 2), fit.b + kPitchStep * (j - (kPitchSteps - 1) / 2),
+                    row};
+    };
+    std::array<PassMap, 2> pass{};
+    std::array<std::array<std::array<int, kPitchSteps>, kShiftSteps>, 2> kept{};
+    passing = 0;
+    for (int r = 0; r < 2; ++r)
+        for (int i = 0; i < kShiftSteps; ++i)
+            for (int j = 0; j < kPitchSteps; ++j) {
+                if (!GridPasses(reader, candidate(rows[r], i, j), bmp, later)) continue;
+                pass[r][i][j] = true;
+                ++passing;
+                for (const Bitmap24* f : later) kept[r][i][j] += SameSize(f, bmp) && reader.Passes(*f, true);
+            }
+    if (!passing) return false;
+    Block best;
+    int r = 0;
+    for (int k = 0; k < 2; ++k) {
+        Block b = LargestBlock(pass[k], rows[k]);
+        if (b.size > best.size) best = std::move(b), r = k;
+    }
+    int most = 0;
+    for (const auto& [u, v] : best.cells) most = std::max(most, kept[r][u][v]);
+    if (most == 0) {
+        out = candidate(best.row, best.u, best.v);
+        if (GridPasses(reader, out, bmp, later)) return true;
+        // A block bent round a failing grid: its member nearest the middle.
+    }
+    long double nearest = std::numeric_limits<long double>::max();
+    for (const auto& [u, v] : best.cells) {
+        const long double d = std::hypot(static_cast<double>(u - best.u), static_cast<double>(v - best.v));
+        if (kept[r][u][v] == most && d < nearest) nearest = d, out = candidate(best.row, u, v);
+    }
+    return true;
+}
+
 }  // namespace
 
-LocateResult LocateOverlay(OverlayState& st, const OverlayControls& c, LocatorState& loc, const Bitmap24& bmp) {
+LocateResult LocateOverlay(OverlayState& st, const OverlayControls& c, LocatorState& loc, const Bitmap24& bmp,
+                           std::span<const Bitmap24* const> later) {
     LocateResult r;
     OverlayState w = st;
     const int width = bmp.Width();
@@ -332,33 +541,36 @@ LocateResult LocateOverlay(OverlayState& st, const OverlayControls& c, LocatorSt
         if (FindCharacterColumn(w, c, narrow, bmp, xl, y) && std::fabs((x0 - xl) - nominal) < nominal / 4) x0 = xl;
     }
     RefineCharacterRow(w, c, bmp, x0, y);
-    const int band = slow ? (y < 520 ? 0 : 1) : (y < 410 ? 0 : 1);
-    static constexpr int kPairs[2][2][2] = {{{399, 401}, {435, 437}}, {{509, 511}, {545, 547}}};
     const int snapped = slow ? (y < 512 ? 509 : y < 520 ? 511 : y < 548 ? 545 : 547)
                              : (y < 402 ? 399 : y < 410 ? 401 : y < 438 ? 435 : 437);
-    // The row the single cell preferred, and the other row of its pair: the one the
-    // whole line reads better on wins (a cell alone often scores higher a line low).
-    LineTry best;
-    for (int row : {snapped, kPairs[slow ? 1 : 0][band][0] == snapped ? kPairs[slow ? 1 : 0][band][1]
-                                                                       : kPairs[slow ? 1 : 0][band][0]}) {
-        OverlayState trial = w;
-        const int scanRow = row % 2 == 0 ? row : row - 1;
-        // Once the first cell is known the cells lie about a pitch apart: a wide scan
-        // there would only reach the neighbouring cells.
-        LocatorState narrow = loc;
-        narrow.WideScan = false;
-        LineTry t = TryIotaLine(trial, c, narrow, bmp, x0, row == snapped ? y : scanRow, row);
-        if (!t.fit.ok) continue;
-        RefineLine(trial, c, bmp, t.fit, t.score, IotaCells(row));
-        if (!best.fit.ok || t.score > best.score) best = t;
-    }
-    if (!best.fit.ok) {
+    // Once the first cell is known the cells lie about a pitch apart: a wide scan
+    // there would only reach the neighbouring cells.
+    LocatorState narrow = loc;
+    narrow.WideScan = false;
+    // The line is fitted on the scanned row and on the other row of its pair: a scan
+    // a field line off the digits can find a cell or two a pitch wrong.
+    const bool upper = snapped == 399 || snapped == 435 || snapped == 509 || snapped == 545;
+    const int other = upper ? snapped + 2 : snapped - 2;
+    const LineTry t = TryIotaLine(w, c, narrow, bmp, x0, y);
+    const LineTry u = TryIotaLine(w, c, narrow, bmp, x0, other % 2 == 0 ? other : other - 1);
+    if (!t.fit.ok && !u.fit.ok) {
         r.reason = "fewer than two digits of the time found";
         return r;
     }
-    w.OverlayRow = best.row;
-    w.OverlayCharPitch = best.pitch;
-    const LineFit& f = best.fit;
+    auto pivot = [](const LineTry& l, int row) { return Grid{l.fit.a + kPivotCell * l.fit.b, l.fit.b, row}; };
+    const LineTry& own = t.fit.ok ? t : u;
+    Grid grid = pivot(own, snapped);
+    long double pitch = own.pitch;
+    OverlayState trial = w;
+    r.trusted = CheckedGrid(trial, c, bmp, later, {pivot(own, snapped), pivot(u.fit.ok ? u : t, other)}, grid,
+                            r.passing);
+    if (r.trusted) pitch = grid.b;
+    else r.reason = "no grid near the fitted line reads a time line the inserter could have printed";
+    w.OverlayRow = grid.row;
+    w.OverlayCharPitch = pitch;
+    LineFit f = own.fit;
+    f.a = grid.A - kPivotCell * grid.b;
+    f.b = grid.b;
     for (int i = 0; i < 22; ++i) {
         const long double x = f.a + f.b * kIotaCells[i];
         loc.OverlayCharX[static_cast<size_t>(i)] = static_cast<double>(x);
@@ -371,8 +583,15 @@ LocateResult LocateOverlay(OverlayState& st, const OverlayControls& c, LocatorSt
     loc.OverlayCharHeight = 14;
     r.status = LocateStatus::kLocated;
     r.fit = f;
-    r.points = best.points;
+    r.points = own.points;
     return r;
+}
+
+bool CheckIotaGrid(const OverlayState& st, const OverlayControls& c, const Bitmap24& bmp,
+                   std::span<const Bitmap24* const> later, long double a, long double b, int row) {
+    OverlayState w = st;
+    GridReader reader(w, c);
+    return GridPasses(reader, Grid{a + kPivotCell * b, b, row}, bmp, later);
 }
 
 LocateResult LocateOverlayAt(OverlayState& st, const OverlayControls& c, LocatorState& loc, const Bitmap24& bmp,

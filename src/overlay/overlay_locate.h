@@ -10,6 +10,7 @@
 // locate succeeds: a frame without an overlay leaves the previous grid in place.
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "overlay/overlay_reader.h"
@@ -60,14 +61,36 @@ enum class LocateStatus : uint8_t { kLocated, kNotFound, kNotRun };
 
 struct LocateResult {
     LocateStatus status = LocateStatus::kNotFound;
-    std::string reason;  // why nothing was located
+    std::string reason;  // why nothing was located, or why a located grid is not trusted
     LineFit fit;
     int points = 0;
+    // IOTA-VTI: the grid reads a line the inserter could have printed (below).
+    bool trusted = false;
+    int passing = 0;  // candidate grids that did
 };
 
 // The IOTA-VTI time line. On success row set 5 columns 7..28, OverlayRow,
 // OverlayCharPitch, OverlayLevel, OverlayCharX and OverlayCharHeight are set.
-LocateResult LocateOverlay(OverlayState& st, const OverlayControls& c, LocatorState& loc, const Bitmap24& bmp);
+//
+// The line found by the scans and the least-squares fit is then checked against
+// what the inserter guarantees: on candidate grids around it (both rows of its row
+// pair, the x within +-2 px, the pitch within +-0.1 px) both fields of `bmp` must
+// read every digit (a valid hh:mm:ss, the fraction in one four-digit group, the
+// counter), the two fields in different groups, their counters 1 apart and their
+// times one field period apart (200 x 0.1 ms at 25 frames per second, 166 or 167
+// at 29.97); the first two frames of `later` (frames after `bmp`, in order) must
+// read every digit. Of the largest connected block of passing grids the middle is
+// taken, or, with later frames, the grid nearest it among those that read the most
+// later frames with their two fields agreeing as above; `trusted` is set. When no
+// grid passes, the scanned row snapped to its pair and the plain fit are kept and
+// `trusted` stays false with the reason. Costs about 20 ms and 10 ms per later frame
+// on a 720 x 576 frame.
+LocateResult LocateOverlay(OverlayState& st, const OverlayControls& c, LocatorState& loc, const Bitmap24& bmp,
+                           std::span<const Bitmap24* const> later = {});
+// The check above for one grid x = a + b c on row `row` (OverlayRow), with the
+// level and threshold of `st`.
+bool CheckIotaGrid(const OverlayState& st, const OverlayControls& c, const Bitmap24& bmp,
+                   std::span<const Bitmap24* const> later, long double a, long double b, int row);
 // The grid a locate installs when the frame cannot be fetched.
 void ApplyDefaultIotaGrid(OverlayState& st, LocatorState& loc, int frameWidth);
 

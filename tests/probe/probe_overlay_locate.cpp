@@ -1,12 +1,15 @@
 // Overlay locating subcommands:
 //   overlay-locate VIDEO [--frame N] --type iota|ghs|grid [--at X,Y] [--search] [--wide]
-//       [--threshold T] [--rate FPS]
+//       [--threshold T] [--rate FPS] [--later K]
 //     Locates the time line in frame N (default 0; a .ppm file is read as the frame):
 //     iota LocateOverlay, ghs LocateOverlayAt from --at (default 374,387; --search
 //     first looks for the "U" mark), grid the bright-box grid from --at. Prints
 //     "status=located|not-found|not-run|fetch-failed row= pitch= height= level= a= b=
-//     ea= eb= points=", "columns=" (row set 5, indices 0-28) and "charx=" (4 decimals);
-//     a frame that cannot be read gives the default grid (iota).
+//     ea= eb= points= trusted= passing=", "columns=" (row set 5, indices 0-28) and
+//     "charx=" (4 decimals); a frame that cannot be read gives the default grid (iota).
+//     iota checks the grid also on the K frames after N that the video has (default 8);
+//     --check A,B,ROW then also prints "check=1" when the grid x = A + B c on row ROW
+//     passes that check with the located level, else "check=0".
 //   gps-page VIDEO [--frame N] --type iota|ghs [--at X,Y] [--rate FPS]
 //     Reads the IOTA-VTI GPS page (ReadIotaGpsPage) or the GHS-OSD position line from
 //     --at (default 180,386; ReadGhsGpsLine) and prints the seven texts of the record
@@ -15,7 +18,10 @@
 //     reason on stderr when the first digit is not found.
 //   fit-line C,X ...
 //     Prints "a= b= ea= eb=" of the least-squares line x = a + b c (12 significant digits).
+#include <array>
+#include <cmath>
 #include <cstdio>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -54,10 +60,14 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 
 int OverlayLocate(const std::vector<std::string>& args) {
     const char* usage = "usage: overlay-locate VIDEO [--frame N] --type iota|ghs|grid [--at X,Y] [--search] [--wide] "
-                        "[--threshold T] [--rate FPS]";
+                        "[--threshold T] [--rate FPS] [--later K] [--check A,B,ROW]";
     if (args.empty()) return ProbeFail(usage);
     std::string type;
     long frame = 0;
+    int laterCount = 8;
+    bool check = false;
+    long double checkA = 0, checkB = 0;
+    int checkRow = 0;
     int threshold = -1, atX = 374, atY = 387;
     bool search = false, wide = false, haveAt = false;
     double rate = 0;
@@ -83,6 +93,16 @@ int OverlayLocate(const std::vector<std::string>& args) {
             auto r = numtext::ParseFloat(v);
             ok = hasValue && r && *r > 0 && *r < 1000;
             if (ok) rate = *r, ++i;
+        } else if (a == "--later") {
+            auto n = numtext::ParseInt(v);
+            ok = hasValue && n && *n >= 0 && *n <= 16;
+            if (ok) laterCount = static_cast<int>(*n), ++i;
+        } else if (a == "--check") {
+            const size_t comma = v.rfind(',');
+            auto row = comma == std::string::npos ? std::nullopt : numtext::ParseInt(v.substr(comma + 1));
+            ok = hasValue && row && *row >= 0 && *row < 100000 && Pair(v.substr(0, comma), checkA, checkB) &&
+                 std::fabs(static_cast<double>(checkA)) < 100000 && std::fabs(static_cast<double>(checkB)) < 1000;
+            if (ok) checkRow = static_cast<int>(*row), check = true, ++i;
         } else if (a == "--search") search = true;
         else if (a == "--wide") wide = true;
         else ok = false;
@@ -98,6 +118,8 @@ int OverlayLocate(const std::vector<std::string>& args) {
     c.UpDown4 = threshold >= 0 ? threshold : (type == "iota" ? 80 : 100);
     st.OverlayThreshold = c.UpDown4;
     Bitmap24 bmp;
+    std::array<Bitmap24, 16> after;
+    std::vector<const Bitmap24*> later;
     std::string error;
     bool fetched = true;
     if (EndsWith(args[0], ".ppm")) {
@@ -108,6 +130,9 @@ int OverlayLocate(const std::vector<std::string>& args) {
         if (!avi.Open(args[0])) return ProbeFail(avi.LastError());
         if (rate <= 0) rate = avi.GetFrameRate();
         fetched = avi.GetFrame(static_cast<int>(frame), bmp);
+        for (int k = 0; fetched && k < laterCount && frame + 1 + k < avi.FrameCount(); ++k)
+            if (avi.GetFrame(static_cast<int>(frame + 1 + k), after[static_cast<size_t>(k)]))
+                later.push_back(&after[static_cast<size_t>(k)]);
         if (!fetched) {
             error = avi.LastError();
             // The frame size is known from the stream even when no frame decodes.
@@ -126,7 +151,7 @@ int OverlayLocate(const std::vector<std::string>& args) {
         if (type == "iota") overlay::ApplyDefaultIotaGrid(st, loc, bmp.Width() > 0 ? bmp.Width() : 720);
         std::fprintf(stderr, "Fail to get a bitmap.\n%s\n", error.c_str());
     } else if (type == "iota") {
-        r = overlay::LocateOverlay(st, c, loc, bmp);
+        r = overlay::LocateOverlay(st, c, loc, bmp, later);
     } else if (type == "ghs") {
         loc.GhsLocateEnabled = 1;
         loc.GhsSearchPending = search ? 1 : 0;
@@ -140,15 +165,18 @@ int OverlayLocate(const std::vector<std::string>& args) {
         status = r.status == overlay::LocateStatus::kLocated ? "located"
                  : r.status == overlay::LocateStatus::kNotRun ? "not-run"
                                                                : "not-found";
-    std::printf("status=%s row=%d pitch=%s height=%d level=%s a=%s b=%s ea=%s eb=%s points=%d\n", status.c_str(),
-                st.OverlayRow, G12(st.OverlayCharPitch).c_str(), loc.OverlayCharHeight, G12(st.OverlayLevel).c_str(),
-                G12(r.fit.a).c_str(), G12(r.fit.b).c_str(), G12(r.fit.ea).c_str(), G12(r.fit.eb).c_str(), r.points);
+    std::printf("status=%s row=%d pitch=%s height=%d level=%s a=%s b=%s ea=%s eb=%s points=%d trusted=%d passing=%d\n",
+                status.c_str(), st.OverlayRow, G12(st.OverlayCharPitch).c_str(), loc.OverlayCharHeight,
+                G12(st.OverlayLevel).c_str(), G12(r.fit.a).c_str(), G12(r.fit.b).c_str(), G12(r.fit.ea).c_str(),
+                G12(r.fit.eb).c_str(), r.points, r.trusted ? 1 : 0, r.passing);
     std::string cols = "columns=", xs = "charx=";
     for (int i = 0; i <= 28; ++i) cols += (i ? "," : "") + std::to_string(st.CharacterColumns[5][static_cast<size_t>(i)]);
     const int nx = type == "iota" ? 22 : type == "ghs" ? 9 : 8;
     for (int i = 0; i < nx; ++i) xs += (i ? "," : "") + F4(loc.OverlayCharX[static_cast<size_t>(i)]);
     std::printf("%s\n%s\n", cols.c_str(), xs.c_str());
-    if (!r.reason.empty() && status != "located") std::fprintf(stderr, "%s\n", r.reason.c_str());
+    if (check && type == "iota")
+        std::printf("check=%d\n", overlay::CheckIotaGrid(st, c, bmp, later, checkA, checkB, checkRow) ? 1 : 0);
+    if (!r.reason.empty()) std::fprintf(stderr, "%s\n", r.reason.c_str());
     return 0;
 }
 
