@@ -77,8 +77,8 @@ private:
     std::vector<QTcpSocket*> sockets_;  // owned by the server
 };
 
-// Serves the files of a folder (200 with the length, or 404) in the test's own
-// thread. The files named in `trickle` are sent `bytesPerTick` bytes every
+// Serves the files of a folder (200 with the length, or 404; a query is not part
+// of the name) in the test's own thread. The files named in `trickle` are sent `bytesPerTick` bytes every
 // `tickMs` ms after their headers, the whole length announced.
 class TricklingSite {
 public:
@@ -103,10 +103,11 @@ private:
         if (!request.contains("\r\n\r\n") || s->property("answered").toBool()) return;
         s->setProperty("answered", true);
         const QList<QByteArray> words = request.left(request.indexOf("\r\n")).split(' ');
-        const std::string name = words.size() > 1 ? words[1].mid(1).toStdString() : std::string();
+        std::string name = words.size() > 1 ? words[1].mid(1).toStdString() : std::string();
         requests_.push_back(name);
+        name = name.substr(0, name.find('?'));
         const std::string path = folder_ + "/" + name;
-        if (name.empty() || name.find('/') != std::string::npos || !FileExists(path)) {
+        if (name.empty() || name.find("..") != std::string::npos || !FileExists(path)) {
             s->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
             s->disconnectFromHost();
             return;
