@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 #include <sys/stat.h>
 
 #include "support/test_util.h"
@@ -13,12 +12,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string RandomBytes(size_t n, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (auto& c : s) c = static_cast<char>(gen());
-    return s;
-}
+using testutil::RandomBytes;
 
 // Every name in the folder: a failed download leaves no temporary file behind.
 std::vector<std::string> Names(const std::string& folder) {

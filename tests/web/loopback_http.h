@@ -10,6 +10,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <memory>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,6 +18,14 @@
 #include "support/test_util.h"
 
 namespace testutil {
+
+// Bytes to serve that do not compress (a zip of them is as large as they are).
+inline std::string RandomBytes(size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (auto& c : s) c = static_cast<char>(gen());
+    return s;
+}
 
 class PythonHttpServer {
 public:

@@ -6,19 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 
 #include "support/test_util.h"
+#include "web/loopback_http.h"
 #include "web/update_signing.h"
 
 namespace {
 
-std::string RandomBytes(size_t n, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (auto& c : s) c = static_cast<char>(gen());
-    return s;
-}
+using testutil::RandomBytes;
 
 class Signatures : public ::testing::Test {
 protected:

@@ -48,17 +48,6 @@ std::map<std::string, std::string> Snapshot(const std::string& folder) {
     return out;
 }
 
-// Bytes that do not compress, so that an archive of them takes a while to trickle.
-std::string Incompressible(size_t n) {
-    std::string s(n, '\0');
-    uint32_t x = 12345;
-    for (char& c : s) {
-        x = x * 1664525u + 1013904223u;
-        c = static_cast<char>(x >> 24);
-    }
-    return s;
-}
-
 class UpdateWindow : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -508,7 +497,7 @@ TEST_F(UpdateWindow, ATricklingCheckEndsAtItsDeadline) {
 
 TEST_F(UpdateWindow, CancelDuringTheArchiveDownloadLeavesNothing) {
     Publish("0.9.98\n");
-    PublishArchive("tevorin0998.zip", {{"tevorin", Incompressible(200000)}});
+    PublishArchive("tevorin0998.zip", {{"tevorin", testutil::RandomBytes(200000, 1)}});
     testutil::TricklingSite slow(site.Path(), {"tevorin0998.zip"}, 20, 1000);
     web::SetUpdateBase(slow.Base());
     const auto before = Snapshot(prog.Path());
