@@ -150,3 +150,11 @@ void TWebAccess::closeEvent(QCloseEvent* event) {
     }
     QDialog::closeEvent(event);
 }
+
+void TWebAccess::reject() {
+    if (busy_) {
+        CancelAndClose();
+        return;
+    }
+    QDialog::reject();
+}

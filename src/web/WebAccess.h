@@ -29,6 +29,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Escape: as "Cancel / Close" (the dialog must not go while its work runs).
+    void reject() override;
 
 private:
     void AddLine(const std::string& line);

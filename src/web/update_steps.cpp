@@ -256,12 +256,14 @@ InstallOutcome InstallUpdate(const UpdateSite& site, const std::string& newest, 
     memo1(url);
     const std::string archive = site.programDir + archiveName;
 
-    // The archive, then its signature; whatever fails, the archive goes again.
+    // The archive, then its signature; when either fails, the downloaded archive
+    // goes again (a failed download leaves nothing of its own).
     DownloadOptions options = Options(site, cancel);
     options.deadlineMs = site.archiveDeadlineMs;
     options.minBytesPerSecond = kArchiveMinBytesPerSecond;
     std::string signature, detail;
     Fetched fetched = Kind(DownloadToFile(url, archive, options));
+    const bool downloaded = fetched == Fetched::Got;
     if (fetched == Fetched::Got) {
         options = Options(site, cancel);
         options.deadlineMs = site.checkDeadlineMs;
@@ -274,7 +276,7 @@ InstallOutcome InstallUpdate(const UpdateSite& site, const std::string& newest, 
             fetched = Fetched::NotSigned;
         }
     }
-    if (fetched != Fetched::Got) fileio::DeleteFile(archive);
+    if (downloaded && fetched != Fetched::Got) fileio::DeleteFile(archive);
     switch (fetched) {
         case Fetched::Got: break;
         case Fetched::Cancelled: return stop(InstallStatus::Cancelled, {}, {kCancelledText});

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QTimer>
 #include <filesystem>
@@ -518,6 +519,24 @@ TEST_F(UpdateWindow, CancelDuringTheArchiveDownloadLeavesNothing) {
     EXPECT_EQ(Snapshot(prog.Path()), before);
     EXPECT_TRUE(starts.empty());
     EXPECT_EQ(mainClosed, 0);
+
+    // Escape, and the window's own close, do the same.
+    for (const char* how : {"escape", "close"}) {
+        delete window.data();
+        Open();
+        QTimer::singleShot(300, window, [&] {
+            if (std::string(how) == "escape") {
+                QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+                QApplication::sendEvent(window, &escape);
+            } else {
+                window->close();
+            }
+        });
+        window->Button1->click();
+        EXPECT_TRUE(window.isNull() || !window->isVisible()) << how;
+        EXPECT_EQ(Snapshot(prog.Path()), before) << how;
+        EXPECT_TRUE(dialogs.shown.empty()) << how;
+    }
 }
 
 }  // namespace
