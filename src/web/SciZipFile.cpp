@@ -412,18 +412,37 @@ std::string FirstMissingFolder(const std::string& path) {
     return missing;
 }
 
+// What is at `path` itself, a symbolic link not followed (a trailing "/" would
+// make the system follow it).
+std::filesystem::file_status OwnStatus(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    std::error_code ec;
+    return std::filesystem::symlink_status(path, ec);
+}
+
+// A folder where one is expected: missing, or a real folder and not a link to one
+// elsewhere, whose contents would then be written outside the target.
+void RefuseNonFolder(const std::string& path) {
+    const std::filesystem::file_status st = OwnStatus(path);
+    if (std::filesystem::exists(st) && !std::filesystem::is_directory(st))
+        Fail("\"" + path + "\" is not a folder (" +
+             (std::filesystem::is_symlink(st) ? "a link" : "a file") + "); nothing was unpacked into it.");
+}
+
 // Moves the staged tree into `base`: a rename when `base` is new, else file by
-// file over what is there.
+// file over what is there, never through a link in place of a folder.
 void MoveIntoPlace(const std::string& stage, const std::string& base) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    if (!fs::exists(base, ec)) {
+    RefuseNonFolder(base);
+    if (!fs::exists(OwnStatus(base))) {
         if (::rename(stage.c_str(), base.c_str()) == 0) return;
     }
     for (auto it = fs::recursive_directory_iterator(stage, ec); !ec && it != fs::recursive_directory_iterator();
          it.increment(ec)) {
         const fs::path dest = fs::path(base) / fs::relative(it->path(), stage, ec);
         if (it->is_directory(ec)) {
+            RefuseNonFolder(dest.string());
             CreateFolder(dest.string());
         } else if (::rename(it->path().c_str(), dest.c_str()) != 0) {
             Fail("Cannot write \"" + dest.string() + "\": " + std::strerror(errno) + ".");
@@ -457,9 +476,10 @@ std::string ExtractZipToFolder(const std::string& archivePath, const std::string
 
     std::string target = targetFolder;
     if (target.empty() || target.back() != '/') target += '/';
+    const std::string base = target + folderName + "/";
+    RefuseNonFolder(base);
     const std::string made = FirstMissingFolder(target);
     CreateFolder(target);
-    const std::string base = target + folderName + "/";
 
     // Entries go to a folder beside the result and are moved there only when
     // every one of them was read and written: a late error leaves nothing.

@@ -125,6 +125,8 @@ private:
 // The folder name taken from the archive's name obeys the same rules. Entries are
 // unpacked into a temporary folder beside the result and moved into place only
 // when every one was read with a good CRC-32 and written; on any error nothing
-// is left behind. Returns the folder the entries went to.
+// is left behind. A link (or file) where the result folder or one of its
+// subfolders is expected is refused, so nothing is written through it. Returns
+// the folder the entries went to.
 std::string ExtractZipToFolder(const std::string& archivePath, const std::string& targetFolder);
 

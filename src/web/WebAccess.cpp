@@ -16,23 +16,31 @@ QString Lines(const std::vector<std::string>& lines) {
     return list.join('\n');
 }
 
-// The wait cursor and the busy flag for the time of one piece of network work.
-class Busy {
-public:
-    explicit Busy(bool& flag) : flag_(flag) {
-        flag_ = true;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~Busy() {
-        QApplication::restoreOverrideCursor();
-        flag_ = false;
-    }
-
-private:
-    bool& flag_;
-};
+std::string JoinedLines(const std::vector<std::string>& lines) { return Lines(lines).toStdString(); }
 
 }  // namespace
+
+template <typename Work>
+auto TWebAccess::Busy(Work&& work) {
+    struct Guard {
+        TWebAccess& w;
+        explicit Guard(TWebAccess& window) : w(window) {
+            w.busy_ = true;
+            w.cancel_.Reset();
+            w.Button1->setEnabled(false);
+            w.Button3->setEnabled(false);
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        }
+        ~Guard() {
+            QApplication::restoreOverrideCursor();
+            w.Button1->setEnabled(!w.newest_.empty());
+            w.Button3->setEnabled(true);
+            w.busy_ = false;
+        }
+    };
+    Guard guard(*this);
+    return work();
+}
 
 TWebAccess::TWebAccess(QWidget* parent, std::function<void()> closeMainWindow)
     : QDialog(parent), closeMainWindow_(std::move(closeMainWindow)) {
@@ -55,17 +63,12 @@ void TWebAccess::FormCreate() {
 }
 
 bool TWebAccess::CheckNewestVersion() {
-    web::CheckOutcome check;
-    {
-        Busy busy(busy_);
-        check = web::CheckNewestVersion(web::CurrentUpdateSite());
-    }
+    // Not shown yet: no input to take, and no Cancel to press.
+    const web::CheckOutcome check = Busy([] { return web::CheckNewestVersion(web::CurrentUpdateSite()); });
     for (const std::string& line : check.memo1) AddLine(line);
-    if (check.ok) {
-        Memo2->setPlainText(Lines(check.memo2));
-        newest_ = check.newest;
-    }
-    return check.ok;
+    if (check.ok) Memo2->setPlainText(Lines(check.memo2));
+    newest_ = check.offered ? check.newest : std::string();
+    return check.offered;
 }
 
 void TWebAccess::Button1Click() {
@@ -73,20 +76,29 @@ void TWebAccess::Button1Click() {
     Install(newest_, false);
 }
 
-void TWebAccess::Button2Click() { close(); }
+void TWebAccess::Button2Click() {
+    if (busy_) {
+        CancelAndClose();
+        return;
+    }
+    close();
+}
 
 void TWebAccess::Button3Click() {
     if (busy_) return;
-    web::CheckOutcome check;
-    {
-        Busy busy(busy_);
-        check = web::CheckNewestVersion(web::CurrentUpdateSite());
-    }
-    if (!check.ok) {
-        Dialogs().Message(MsgKind::Plain, "Fail to download");
+    const web::CheckOutcome check =
+        Busy([this] { return web::CheckNewestVersion(web::CurrentUpdateSite(), &cancel_); });
+    if (closeAfter_) {
+        close();
         return;
     }
-    if (check.newest == web::kRunningVersion) {
+    if (!check.ok) {
+        // A failed download as the Part words it; a refused check says why.
+        const bool download = check.memo1 == std::vector<std::string>{web::kAccessFailedText};
+        Dialogs().Message(MsgKind::Plain, download ? "Fail to download" : JoinedLines(check.memo1));
+        return;
+    }
+    if (!check.offered) {
         Dialogs().Message(MsgKind::Plain, "This program is the newest version. Update is not necessary.");
         return;
     }
@@ -94,14 +106,15 @@ void TWebAccess::Button3Click() {
 }
 
 void TWebAccess::Install(const std::string& newest, bool folderLines) {
-    web::InstallOutcome outcome;
-    {
-        Busy busy(busy_);
-        Button1->setEnabled(false);
-        outcome = web::InstallUpdate(web::CurrentUpdateSite(), newest, folderLines,
-                                     [this](const std::string& line) { AddLine(line); });
-        Button1->setEnabled(true);
+    const web::InstallOutcome outcome = Busy([&] {
+        return web::InstallUpdate(web::CurrentUpdateSite(), newest, folderLines,
+                                  [this](const std::string& line) { AddLine(line); }, &cancel_);
+    });
+    if (closeAfter_ && outcome.status != web::InstallStatus::Ready) {
+        close();
+        return;
     }
+    if (outcome.status == web::InstallStatus::Cancelled) return;
     if (outcome.status == web::InstallStatus::DownloadFailed) {
         Dialogs().Message(MsgKind::Plain, "Fail to download");
         return;
@@ -124,10 +137,24 @@ void TWebAccess::Install(const std::string& newest, bool folderLines) {
 
 void TWebAccess::AddLine(const std::string& line) { Memo1->appendPlainText(QString::fromStdString(line)); }
 
+void TWebAccess::CancelAndClose() {
+    closeAfter_ = true;
+    cancel_.Cancel();
+}
+
 void TWebAccess::closeEvent(QCloseEvent* event) {
     if (busy_) {
+        CancelAndClose();
         event->ignore();
         return;
     }
     QDialog::closeEvent(event);
+}
+
+void TWebAccess::reject() {
+    if (busy_) {
+        CancelAndClose();
+        return;
+    }
+    QDialog::reject();
 }

@@ -13,12 +13,50 @@ const char* const kRunningVersion = "0.9.97.3i";
 const char* const kProgramFileName = "tevorin";
 const char* const kNewProgramFileName = "tevorinN";
 const char* const kRestartScriptName = "restart.sh";
+const char* const kSettingsFileName = "tevorin.ini";
+
+const char* const kAccessFailedText = "Failed in the access to Internet.";
+const char* const kNotSignedText = "The update is not signed by a trusted key.";
+const char* const kNotVersionText = "The first line of info.txt is not a version text.";
+const char* const kNoKeyText = "This build has no key to check updates with, so no update is offered.";
+const char* const kCancelledText = "The download was cancelled.";
+
+std::string SettingsSkippedLine() {
+    return std::string("The update's ") + kSettingsFileName + " is skipped: your settings file stays as it is.";
+}
 
 namespace {
 
+bool Digit(char c) { return c >= '0' && c <= '9'; }
+
 bool VersionChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
-           c == '_';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || Digit(c) || c == '.' || c == '-' || c == '_';
+}
+
+// Splits the next dot-separated part off `rest`.
+std::string_view NextPart(std::string_view& rest) {
+    const size_t dot = rest.find('.');
+    const std::string_view part = rest.substr(0, dot);
+    rest = dot == std::string_view::npos ? std::string_view() : rest.substr(dot + 1);
+    return part;
+}
+
+// Compares two runs of digits as numbers of any length.
+int CompareNumbers(std::string_view a, std::string_view b) {
+    while (a.size() > 1 && a.front() == '0') a.remove_prefix(1);
+    while (b.size() > 1 && b.front() == '0') b.remove_prefix(1);
+    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    const int c = a.compare(b);
+    return c < 0 ? -1 : c > 0 ? 1 : 0;
+}
+
+int ComparePart(std::string_view a, std::string_view b) {
+    size_t na = 0, nb = 0;
+    while (na < a.size() && Digit(a[na])) ++na;
+    while (nb < b.size() && Digit(b[nb])) ++nb;
+    if (const int c = CompareNumbers(a.substr(0, na), b.substr(0, nb)); c != 0) return c;
+    const int c = a.substr(na).compare(b.substr(nb));
+    return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
 }  // namespace
@@ -29,7 +67,19 @@ std::optional<std::string> NewestVersionFromInfo(std::string_view infoText) {
     if (first.empty() || first.size() > static_cast<size_t>(kVersionTextMax)) return std::nullopt;
     for (char c : first)
         if (!VersionChar(c)) return std::nullopt;
+    // Each part starts with the number it is ordered by.
+    if (first.back() == '.') return std::nullopt;
+    for (size_t i = 0; i < first.size(); ++i)
+        if ((i == 0 || first[i - 1] == '.') && !Digit(first[i])) return std::nullopt;
     return std::string(first);
+}
+
+int CompareVersions(std::string_view a, std::string_view b) {
+    while (!a.empty() || !b.empty()) {
+        if (a.empty() || b.empty()) return a.empty() ? -1 : 1;
+        if (const int c = ComparePart(NextPart(a), NextPart(b)); c != 0) return c;
+    }
+    return 0;
 }
 
 std::string VersionDigits(const std::string& version) {
@@ -43,7 +93,7 @@ std::string UpdateArchiveName(const std::string& version) { return UpdateFolderN
 
 std::string UpdateFolderName(const std::string& version) { return kProgramFileName + VersionDigits(version); }
 
-bool UpdateAvailable(const std::string& newest) { return newest != kRunningVersion; }
+bool UpdateAvailable(const std::string& newest) { return CompareVersions(newest, kRunningVersion) > 0; }
 
 std::vector<std::string> VersionCheckLines(const std::string& newest) {
     std::vector<std::string> out = {std::string("This program is Ver.") + kRunningVersion + "."};
@@ -95,7 +145,10 @@ std::vector<std::string> RestartScriptLines(const std::string& programFolder, lo
     };
 }
 
-bool DeleteDirectoryTree(const std::string& folder, std::string* error) {
+bool DeleteDirectoryTree(const std::string& path, std::string* error) {
+    // With a trailing "/" the system would follow a link in the folder's place.
+    std::string folder = path;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     std::error_code ec;
     const fs::file_status st = fs::symlink_status(folder, ec);
     if (ec || !fs::is_directory(st)) return false;

@@ -4,8 +4,9 @@
 // the restart script and the tree delete.
 //
 // A version text builds file and folder names, so only a short run of letters,
-// digits, ".", "-" and "_" is accepted; anything else (an error or portal page
-// served in place of "info.txt") is a failed check. The restart script never
+// digits, ".", "-" and "_" is accepted, in dot-separated parts that each start
+// with a number; anything else is no version. Only a version that orders after
+// the running one is offered. The restart script never
 // leaves the program folder without its executable: it waits a bounded time for
 // the old program, and when that program does not end it keeps it and removes
 // the new copy and itself.
@@ -22,12 +23,30 @@ extern const char* const kRunningVersion;  // "0.9.97.3i"
 extern const char* const kProgramFileName;     // "tevorin"
 extern const char* const kNewProgramFileName;  // "tevorinN"
 extern const char* const kRestartScriptName;   // "restart.sh"
+// The user's settings file in the program folder, which an update never replaces.
+extern const char* const kSettingsFileName;    // "tevorin.ini"
 constexpr int kVersionTextMax = 32;
 constexpr int kRestartWaitSeconds = 30;
 
+// The lines the update window shows besides the version check's.
+extern const char* const kAccessFailedText;  // "Failed in the access to Internet."
+extern const char* const kNotSignedText;     // "The update is not signed by a trusted key."
+extern const char* const kNotVersionText;    // info.txt's first line is no version
+extern const char* const kNoKeyText;         // the build trusts no key: no update
+extern const char* const kCancelledText;     // the download was cancelled
+// The line for an archive's settings file that was left out.
+std::string SettingsSkippedLine();
+
 // The first line of a fetched "info.txt" (line ends "\n", "\r\n" or "\r") when it
-// is a version text: 1 to 32 letters, digits, ".", "-" or "_". Empty otherwise.
+// is a version text: 1 to 32 letters, digits, ".", "-" or "_", whose
+// dot-separated parts are not empty and start with a digit. Empty otherwise.
 std::optional<std::string> NewestVersionFromInfo(std::string_view infoText);
+
+// Orders two version texts (as NewestVersionFromInfo accepts them): part by part,
+// the leading numbers numerically (of any length), then what follows the number,
+// nothing before anything and otherwise byte by byte; a version that runs out of
+// parts first is the older. 0.9.97.3 < 0.9.97.3i < 0.9.98. Negative, 0 or positive.
+int CompareVersions(std::string_view a, std::string_view b);
 
 // The version with every "." removed ("0.9.98" gives "0998"), the archive name
 // ("tevorin0998.zip") and the unpacked folder's name ("tevorin0998").
@@ -36,9 +55,9 @@ std::string UpdateArchiveName(const std::string& version);
 std::string UpdateFolderName(const std::string& version);
 
 // Memo1 after a successful check: the running version, then either the offer
-// (any difference counts, an older version is offered too) or "not necessary".
+// (a newer version) or "not necessary" (the same or an older one).
 std::vector<std::string> VersionCheckLines(const std::string& newest);
-// True when the newest version differs from the running one.
+// True when the newest version orders after the running one.
 bool UpdateAvailable(const std::string& newest);
 
 // The lines of restart.sh for `programFolder` (absolute, with or without a
@@ -53,7 +72,8 @@ std::string ShellQuote(const std::string& text);
 
 // Deletes `folder` with everything below it, never following symbolic links: a
 // link inside the tree is removed as a link and what it points to stays. A
-// `folder` that is itself a link is not a folder here. Returns whether the folder
+// `folder` that is itself a link is not a folder here, with or without a trailing
+// "/". Returns whether the folder
 // existed; `error` gets the failure that stopped the delete.
 bool DeleteDirectoryTree(const std::string& folder, std::string* error = nullptr);
 

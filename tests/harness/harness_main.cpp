@@ -171,6 +171,7 @@
 // as it opens, so these come first):
 //   update-base URL        the update site's folder for this run (ending in /)
 //   program-dir DIR        the program folder the update installs into
+//   update-key PATH        the public key (PEM) the update's signatures must verify against
 //   (the restart script's start is recorded as print-shell shows)
 #include <QAction>
 #include <QApplication>
@@ -229,6 +230,7 @@
 #include "web/browser_policy.h"
 #include "web/WebAccess.h"
 #include "web/update_steps.h"
+#include "web/update_signature.h"
 
 namespace {
 
@@ -261,7 +263,7 @@ reading back:
   expect-overlay KEY VALUE | print-graph | print-title | print-fit | print-var NAME
   expect-var NAME VALUE | print-url WINDOW | print-window-title WINDOW | print-shell
 software update:
-  update-base URL | program-dir DIR
+  update-base URL | program-dir DIR | update-key PATH
 )";
 
 struct Failure {
@@ -329,6 +331,13 @@ public:
             web::SetUpdateBase(Rest(in));
         } else if (cmd == "program-dir") {
             web::SetUpdateProgramDir(Rest(in));
+        } else if (cmd == "update-key") {
+            const std::string path = Rest(in);
+            std::string pem, error;
+            if (!fileio::ReadFile(path, pem, error, 1 << 16)) throw Failure{"cannot read the key: " + error};
+            if (const std::string problem = web::UpdateKeyProblem(pem); !problem.empty())
+                throw Failure{path + ": " + problem};
+            web::SetUpdateKey(pem);
         } else if (cmd == "set") {
             std::string name;
             in >> name;

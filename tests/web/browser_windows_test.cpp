@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QSignalSpy>
 #include <QWebEngineHistory>
+#include <filesystem>
 
 #include "platform/activity.h"
 #include "platform/dialogs.h"
@@ -20,6 +21,7 @@
 #include "web/DataViewer.h"
 #include "web/StationMap.h"
 #include "web/browser_policy.h"
+#include "web/loopback_http.h"
 #include "web/map_page.h"
 
 namespace {
@@ -195,6 +197,90 @@ TEST(BrowserWindow, FollowsLinksOnALoopbackServer) {
     ASSERT_TRUE(LoadDone());
     EXPECT_TRUE(title() == "Served A" || title() == "Served B") << title();
     delete b;
+}
+
+TEST(BrowserWindow, AFilePageReadsNoOtherFileAndReachesNoServer) {
+    testutil::TempDir dir, served;
+    testutil::WriteAll(dir.File("secret.txt"), "secret");
+    testutil::WriteAll(served.File("x.txt"), "hello");
+    testutil::TricklingSite server(served.Path(), {});
+    // The page reports what its fetches brought in its title: a file beside it, and
+    // a server on this machine (which the tests' own limit lets through).
+    auto page = [&](const std::string& file, const std::string& net) {
+        return "<html><head><title>start</title></head><body><script>\n"
+               "function get(what, url) {\n"
+               "  return fetch(url).then(r => r.text()).then(t => what + ':' + t, e => what + ':blocked');\n"
+               "}\n"
+               "const img = new Promise(done => {\n"
+               "  const i = new Image(); i.onload = i.onerror = done; i.src = '" + net + ".png';\n"
+               "});\n"
+               "Promise.all([get('file', '" + file + "'), get('net', '" + net + "'), img])\n"
+               "  .then(r => { document.title = r[0] + ',' + r[1]; });\n"
+               "</script></body></html>";
+    };
+    testutil::WriteAll(dir.File("a.html"), page("secret.txt", server.Base() + "x.txt"));
+    testutil::WriteAll(served.File("page.html"), page("x.txt", "x.txt"));
+
+    QPointer<TBrowser1> b = new TBrowser1;
+    b->show();
+    auto title = [&] { return b->WebBrowser1->title().toStdString(); };
+    ASSERT_TRUE(b->Navigate(dir.File("a.html")));
+    ASSERT_TRUE(LoadDone());
+    ASSERT_TRUE(Until([&] { return title().find(':') != std::string::npos; })) << title();
+    EXPECT_EQ(title(), "file:blocked,net:blocked");
+    EXPECT_TRUE(server.Requests().empty()) << server.Requests().front();
+
+    // A page from a server keeps its own site's files.
+    ASSERT_TRUE(b->Navigate(server.Base() + "page.html"));
+    ASSERT_TRUE(LoadDone());
+    ASSERT_TRUE(Until([&] { return title().find(':') != std::string::npos; })) << title();
+    EXPECT_EQ(title(), "file:hello,net:hello");
+    delete b;
+}
+
+TEST(StationMapWindow, ThePageLoadsItsMapScript) {
+    // The map service stood in for by a server on this machine: its script makes
+    // the map and the marker as the page asks.
+    testutil::TempDir served;
+    std::filesystem::create_directories(served.File("maps/api"));
+    testutil::WriteAll(served.File("maps/api/js"),
+                       "var google = {maps: {MapTypeId: {ROADMAP: 'roadmap'}, LatLng: function (a, b) {},\n"
+                       "  Map: function (element, options) {},\n"
+                       "  Marker: function (options) { document.title = 'marker: ' + options.title; }}};\n");
+    testutil::TricklingSite server(served.Path(), {});
+    overlay::GpsRecord g;
+    QPointer<TMap> map = new TMap(g, overlay::kIotaVti);
+    map->show();
+    ASSERT_TRUE(LoadDone());
+    std::string page = map->PageText();
+    const std::string host = web::kMapServiceHost;
+    ASSERT_NE(page.find(host + "/maps/api/js?sensor=false"), std::string::npos);
+    page.replace(page.find(host), host.size(), server.Base().substr(0, server.Base().size() - 1));
+    map->WebBrowser1->setHtml(QString::fromStdString(page), QUrl("about:blank"));
+    ASSERT_TRUE(Until([&] { return map->WebBrowser1->title() == "marker: marker test"; }))
+        << map->WebBrowser1->title().toStdString();
+    EXPECT_EQ(server.Requests(), (std::vector<std::string>{"maps/api/js?sensor=false"}));
+    delete map;
+}
+
+TEST(BrowserPolicy, FilePagesReachNothingButTheEngineAndTheDisk) {
+    using web::BrowserRequestAllowed;
+    const std::string file = "file:///tmp/a.html";
+    // What a file page asks for besides itself.
+    EXPECT_TRUE(BrowserRequestAllowed(file, "file:///tmp/b.png", false, false));
+    EXPECT_TRUE(BrowserRequestAllowed(file, "data:image/png;base64,AAAA", false, false));
+    for (const char* net : {"http://127.0.0.1:8000/x", "https://example.org/x.js", "ws://localhost/", "ftp://h/x"})
+        EXPECT_FALSE(BrowserRequestAllowed(file, net, false, false)) << net;
+    // The user may still go anywhere from a file page.
+    EXPECT_TRUE(BrowserRequestAllowed(file, "https://example.org/", true, false));
+    // A page from memory (the station map) and pages from the network keep their loads.
+    for (const char* page : {"about:blank", "data:text/html,x", "https://example.org/"})
+        EXPECT_TRUE(BrowserRequestAllowed(page, "https://maps.googleapis.com/maps/api/js?sensor=false", false, false))
+            << page;
+    // The tests' limit: this machine only, whatever the page.
+    EXPECT_FALSE(BrowserRequestAllowed("about:blank", "https://maps.googleapis.com/x", false, true));
+    EXPECT_FALSE(BrowserRequestAllowed(file, "https://example.org/", true, true));
+    EXPECT_TRUE(BrowserRequestAllowed("http://127.0.0.1/", "http://127.0.0.1/x", false, true));
 }
 
 TEST(DataViewerWindow, OpensTheIndexThroughTheShell) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 #include <sys/stat.h>
 
 #include "support/test_util.h"
@@ -13,12 +12,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string RandomBytes(size_t n, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (auto& c : s) c = static_cast<char>(gen());
-    return s;
-}
+using testutil::RandomBytes;
 
 // Every name in the folder: a failed download leaves no temporary file behind.
 std::vector<std::string> Names(const std::string& folder) {
@@ -132,6 +126,85 @@ TEST(Download, RefusesOtherAddressesUnwritableTargetsAndOversizedBodies) {
     options.maxBytes = 200000;
     EXPECT_TRUE(web::DownloadToFile(server.Url("big.bin"), here.File("big.bin"), options).Ok());
     EXPECT_EQ(Names(here.Path()), (std::vector<std::string>{"big.bin"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DownloadLimits, ATricklingServerEndsAtTheDeadline) {
+    testutil::TempDir site, here;
+    testutil::WriteAll(site.File("info.txt"), std::string(5000, 'x'));
+    // A byte every 100 ms never trips the stall limit.
+    testutil::TricklingSite server(site.Path(), {"info.txt"});
+    web::DownloadOptions options;
+    options.stallMs = 2000;
+    options.deadlineMs = 500;
+    const web::DownloadResult r = web::DownloadToFile(server.Base() + "info.txt", here.File("info.txt"), options);
+    EXPECT_EQ(r.error, web::DownloadError::TimedOut) << r.message;
+    EXPECT_EQ(r.bytes, 0u);
+    EXPECT_TRUE(Names(here.Path()).empty());
+
+    std::string body = "left over";
+    EXPECT_EQ(web::DownloadToMemory(server.Base() + "info.txt", body, options).error, web::DownloadError::TimedOut);
+    EXPECT_EQ(body, "");
+}
+
+TEST(DownloadLimits, TheDeadlineGrowsWithTheAnnouncedLength) {
+    testutil::TempDir site, here;
+    // 2000 bytes at 200 bytes a tick: about a second, twice the least deadline.
+    const std::string body = RandomBytes(2000, 3);
+    testutil::WriteAll(site.File("a.zip"), body);
+    testutil::TricklingSite server(site.Path(), {"a.zip"}, 100, 200);
+    web::DownloadOptions options;
+    options.stallMs = 5000;
+    options.deadlineMs = 500;
+    EXPECT_EQ(web::DownloadToFile(server.Base() + "a.zip", here.File("a.zip"), options).error,
+              web::DownloadError::TimedOut);
+    // At 50 bytes/s the announced 2000 bytes may take 40 s.
+    options.minBytesPerSecond = 50;
+    const web::DownloadResult r = web::DownloadToFile(server.Base() + "a.zip", here.File("a.zip"), options);
+    EXPECT_TRUE(r.Ok()) << r.message;
+    EXPECT_TRUE(testutil::ReadAll(here.File("a.zip")) == body);
+
+    // A length over the limit is refused as soon as it is announced.
+    options.maxBytes = 1000;
+    options.deadlineMs = 60000;
+    EXPECT_EQ(web::DownloadToFile(server.Base() + "a.zip", here.File("b.zip"), options).error,
+              web::DownloadError::TooLarge);
+    EXPECT_EQ(Names(here.Path()), (std::vector<std::string>{"a.zip"}));
+}
+
+TEST(DownloadLimits, CancelEndsTheDownloadAndLeavesNothing) {
+    testutil::TempDir site, here;
+    testutil::WriteAll(site.File("a.zip"), RandomBytes(100000, 4));
+    testutil::WriteAll(site.File("small.txt"), "small");
+    testutil::TricklingSite server(site.Path(), {"a.zip"}, 20, 100);
+    testutil::WriteAll(here.File("a.zip"), "the old file");
+
+    web::DownloadCancel cancel;
+    web::DownloadOptions options;
+    options.cancel = &cancel;
+    options.userInput = true;
+    QTimer::singleShot(300, [&] { cancel.Cancel(); });
+    const web::DownloadResult r = web::DownloadToFile(server.Base() + "a.zip", here.File("a.zip"), options);
+    EXPECT_EQ(r.error, web::DownloadError::Cancelled) << r.message;
+    EXPECT_TRUE(cancel.Requested());
+    EXPECT_EQ(Names(here.Path()), (std::vector<std::string>{"a.zip"}));
+    EXPECT_EQ(testutil::ReadAll(here.File("a.zip")), "the old file");
+
+    // Cancelled before it starts: nothing is asked of the server.
+    const size_t asked = server.Requests().size();
+    std::string body;
+    EXPECT_EQ(web::DownloadToMemory(server.Base() + "small.txt", body, options).error, web::DownloadError::Cancelled);
+    EXPECT_EQ(server.Requests().size(), asked);
+    // Reset: usable again.
+    cancel.Reset();
+    EXPECT_TRUE(web::DownloadToMemory(server.Base() + "small.txt", body, options).Ok());
+    EXPECT_EQ(body, "small");
+    EXPECT_EQ(web::DownloadToMemory(server.Base() + "missing.txt", body, options).error,
+              web::DownloadError::HttpStatus);
+    EXPECT_EQ(body, "");
 }
 
 }  // namespace

@@ -21,7 +21,9 @@ TEST(UpdateCheck, OnlyAShortVersionTextIsOffered) {
     // Empty, too long, or anything that could be a page or a path: no version.
     const std::vector<std::string> bad = {"", "\n0.9.98", std::string(33, '9'), "<html><body>Not found</body></html>",
                                           "0.9.98 ", "../../etc", "0/9", "0.9\t98", std::string("0.9.98\0x", 8),
-                                          "v\xc3\xa9"};
+                                          "v\xc3\xa9",
+                                          // Each part starts with the number it is ordered by.
+                                          "v0.9.98", "0..9", ".9", "0.9.", "0.a", "0.-1", "."};
     for (const std::string& b : bad)
         EXPECT_FALSE(web::NewestVersionFromInfo(b)) << b;
 }
@@ -32,16 +34,51 @@ TEST(UpdateCheck, NamesAndTexts) {
     EXPECT_EQ(web::UpdateFolderName("0.9.98"), "tevorin0998");
     EXPECT_EQ(web::UpdateArchiveName("0.9.97.3i"), "tevorin09973i.zip");
 
-    // Any difference is offered, an older version too.
-    for (const char* v : {"0.9.98", "0.9.96", "0.9.97.3j"})
+    // Only a newer version is offered; the same or an older one is "not necessary".
+    for (const char* v : {"0.9.98", "0.9.97.3j", "0.9.97.4", "0.9.97.3i.1", "1", "0.10", "0.9.100"}) {
+        EXPECT_TRUE(web::UpdateAvailable(v)) << v;
         EXPECT_EQ(web::VersionCheckLines(v),
                   (std::vector<std::string>{"This program is Ver.0.9.97.3i.",
                                             std::string("The newest version Ver.") + v + " is available.", "",
                                             "Do you need this update now?"}));
-    EXPECT_EQ(web::VersionCheckLines("0.9.97.3i"),
-              (std::vector<std::string>{"This program is Ver.0.9.97.3i.",
-                                        "This program is the newest version. Update is not necessary."}));
-    EXPECT_FALSE(web::UpdateAvailable("0.9.97.3i"));
+    }
+    for (const char* v : {"0.9.97.3i", "0.9.97.3", "0.9.96", "0.9.97", "0.9.97.2z", "0.9.097.3i", "0"}) {
+        EXPECT_FALSE(web::UpdateAvailable(v)) << v;
+        EXPECT_EQ(web::VersionCheckLines(v),
+                  (std::vector<std::string>{"This program is Ver.0.9.97.3i.",
+                                            "This program is the newest version. Update is not necessary."}));
+    }
+}
+
+TEST(UpdateCheck, VersionsOrderPartByPartNumerically) {
+    // Each list is strictly increasing.
+    const std::vector<std::vector<std::string>> chains = {
+        {"0.9.97.3", "0.9.97.3i", "0.9.98"},
+        {"0.9", "0.9.0", "0.9.1", "0.9.9", "0.9.10", "0.9.99", "0.9.100", "0.10", "1"},
+        {"1.2", "1.2a", "1.2b", "1.2ba", "1.3"},
+        {"1.0", "1.0-rc_2", "1.0a", "1.1"},
+        // Numbers longer than any integer type still order as numbers.
+        {"99999999999999999999", "100000000000000000000", "100000000000000000000.1"},
+    };
+    for (const auto& chain : chains) {
+        for (size_t i = 0; i < chain.size(); ++i) {
+            ASSERT_TRUE(web::NewestVersionFromInfo(chain[i])) << chain[i];
+            EXPECT_EQ(web::CompareVersions(chain[i], chain[i]), 0) << chain[i];
+            for (size_t j = i + 1; j < chain.size(); ++j) {
+                EXPECT_LT(web::CompareVersions(chain[i], chain[j]), 0) << chain[i] << " < " << chain[j];
+                EXPECT_GT(web::CompareVersions(chain[j], chain[i]), 0) << chain[j] << " > " << chain[i];
+            }
+        }
+    }
+    // Leading zeros do not count.
+    EXPECT_EQ(web::CompareVersions("0.09.098", "0.9.98"), 0);
+}
+
+TEST(UpdateCheck, TheWindowsOwnTexts) {
+    EXPECT_STREQ(web::kAccessFailedText, "Failed in the access to Internet.");
+    EXPECT_STREQ(web::kNotSignedText, "The update is not signed by a trusted key.");
+    EXPECT_STREQ(web::kSettingsFileName, "tevorin.ini");
+    EXPECT_NE(web::SettingsSkippedLine().find("tevorin.ini"), std::string::npos);
 }
 
 TEST(UpdateCheck, DebuggerFromStatus) {
@@ -79,7 +116,12 @@ TEST(DeleteDirectoryTree, RemovesTheTreeButNothingALinkPointsTo) {
     EXPECT_FALSE(web::DeleteDirectoryTree((outside / "file").string()));
     fs::create_directory_symlink(outside, fs::path(dir.Path()) / "link_to_outside");
     EXPECT_FALSE(web::DeleteDirectoryTree(dir.Path() + "/link_to_outside"));
-    EXPECT_TRUE(fs::exists(outside / "kept" / "c"));
+    // A trailing "/" would make the system follow the link: still not a folder.
+    EXPECT_FALSE(web::DeleteDirectoryTree(dir.Path() + "/link_to_outside/"));
+    EXPECT_FALSE(web::DeleteDirectoryTree(dir.Path() + "/link_to_outside//"));
+    EXPECT_TRUE(fs::is_symlink(fs::path(dir.Path()) / "link_to_outside"));
+    EXPECT_EQ(testutil::ReadAll((outside / "kept" / "c").string()), "c");
+    EXPECT_EQ(testutil::ReadAll((outside / "file").string()), "f");
 }
 
 // restart.sh run for real with /bin/sh on a fake program that leaves a marker.

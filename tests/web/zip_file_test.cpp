@@ -288,3 +288,26 @@ TEST(ZipExtract, HostileArchivesWriteNothing) {
         EXPECT_EQ(Tree(dir.Path()).size(), 2u) << got;
     }
 }
+
+// A link where the result folder, or a folder below it, is expected: refused, and
+// nothing is written where the link points.
+TEST(ZipExtract, ALinkInPlaceOfAFolderIsNotFollowed) {
+    testutil::TempDir dir, outside;
+    testutil::WriteAll(outside.File("kept.txt"), "kept");
+    testutil::WriteAll(dir.File("pkg.zip"), BuildZip({{.name = "sub/"}, {.name = "sub/a.txt", .data = "new"}}));
+    fs::create_directories(dir.File("out"));
+    fs::create_directory_symlink(outside.Path(), dir.File("out/pkg"));
+    const std::string got = ErrorOf([&] { ExtractZipToFolder(dir.File("pkg.zip"), dir.File("out")); });
+    EXPECT_EQ(got, "\"" + dir.File("out/pkg/") + "\" is not a folder (a link); nothing was unpacked into it.");
+    EXPECT_EQ(Tree(outside.Path()), (std::map<std::string, std::string>{{"kept.txt", "kept"}}));
+    EXPECT_TRUE(fs::is_symlink(dir.File("out/pkg")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.File("out")), fs::directory_iterator()), 1);
+
+    // A real result folder whose subfolder is a link.
+    fs::remove(dir.File("out/pkg"));
+    fs::create_directories(dir.File("out/pkg"));
+    fs::create_directory_symlink(outside.Path(), dir.File("out/pkg/sub"));
+    EXPECT_EQ(ErrorOf([&] { ExtractZipToFolder(dir.File("pkg.zip"), dir.File("out")); }),
+              "\"" + dir.File("out/pkg/sub") + "\" is not a folder (a link); nothing was unpacked into it.");
+    EXPECT_EQ(Tree(outside.Path()), (std::map<std::string, std::string>{{"kept.txt", "kept"}}));
+}
