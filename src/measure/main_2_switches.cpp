@@ -196,8 +196,8 @@ void TPlatform::PlaceResultsTable() {
     picture->setVisible(shown > 0);
     int bandTop = l.memo.top();
     for (const auto& [control, designed] : l.band) bandTop = std::min(bandTop, designed.top());
-    int shift = 0;
-    if (p != 0) shift = bandTop - (shown > 0 ? l.picture.y() + shown + (bandTop - l.picture.bottom() - 1) : l.picture.y());
+    const int gap = bandTop - (l.picture.bottom() + 1);
+    const int shift = bandTop - (shown > 0 ? l.picture.y() + shown + gap : l.picture.y());
     for (const auto& [control, designed] : l.band) control->move(designed.x(), designed.y() - shift);
     if (p == 0) Memo1->setGeometry(l.memo);
     else Memo1->setGeometry(l.picture.x(), l.memo.y() - shift, l.picture.width(), l.memo.height() + shift);
