@@ -37,6 +37,8 @@ namespace id = identification;
 
 constexpr const char* kOverwrite = "File is already exist in destination folder. Overwrite?";
 constexpr int kOtherSourceHeight = 697, kGraphHeight = 264, kPanelTop = 432, kGraphTop = 450;
+// The graph's title line, where the label goes: the top rows of its picture.
+constexpr int kGraphTitleLineBottom = 24;
 
 std::string Text(const QLineEdit* e) { return StdStr(e->text()); }
 
@@ -161,8 +163,7 @@ bool TIdentification::eventFilter(QObject* watched, QEvent* event) {
 
 void TIdentification::FormCreate() {
     const bool fromGraph = Graph.IdentificationFromGraph && chart1;
-    const int top = fromGraph ? Graph.GraphWindowTop : platform_.y();
-    move(platform_.x(), top);
+    move(platform_.x(), fromGraph ? GraphLayoutTop() : platform_.y());
     RadioGroup1->SetItemIndex(fromGraph ? 0 : 1);
     CheckBox1->setChecked(true);
     // The graph's picture when the graph is open, else a white one of Image1's size.
@@ -203,7 +204,14 @@ void TIdentification::ApplyLayout(bool moveWindow) {
     // so that the window may shrink to it now.
     if (layout()) layout()->activate();
     resize(742, minimumHeight());
-    if (moveWindow) move(x(), other ? 0 : kGraphTop);
+    if (moveWindow) move(x(), other ? 0 : GraphLayoutTop());
+}
+
+int TIdentification::GraphLayoutTop() const {
+    // The window stays on top: it must not hide the label it writes into the
+    // graph's title, wherever the graph window is.
+    if (!chart1) return kGraphTop;
+    return std::max(kGraphTop, chart1->ChartImg1->mapToGlobal(QPoint(0, kGraphTitleLineBottom)).y() + 1);
 }
 
 void TIdentification::TakePicture(const QImage& picture) {

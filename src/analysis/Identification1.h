@@ -82,6 +82,8 @@ private:
     void ShowList(const identification::EventList& list);
     identification::OverlayClock Clock() const;
     bool OtherSource() const { return RadioGroup1->ItemIndex() == 1; }
+    // The window's top for "Direct to Graph".
+    int GraphLayoutTop() const;
     TPlatform& platform_;
     identification::Columns columns_;
     std::vector<std::string> memo1_, items_;

@@ -80,7 +80,9 @@ void TProfile::ComboBox1Change(int item) {
     p_.PresetIndex = item;
     if (item != 3) {
         LinkControls(true);
-        CheckBox1->setChecked(false);
+        // The main "Link" box follows the guide's box at once, so that the preset
+        // below sees the link as the guide shows it.
+        FollowLinkBox(false);
         CheckBox1->setEnabled(false);
     }
     p_.ApplyOccultationPreset();
@@ -97,11 +99,17 @@ void TProfile::LinkControls(bool on) {
     p_.UpdateLinkControls();
 }
 
-void TProfile::CheckBox1Click() {
-    GuideLink = CheckBox1->isChecked();
-    LinkControls(GuideLink != 0);
-    p_.CheckBox6->setChecked(GuideLink != 0);
+void TProfile::FollowLinkBox(bool on) {
+    CheckBox1->setChecked(on);
+    GuideLink = on ? 1 : 0;
+    p_.CheckBox6->setChecked(on);
     p_.UpdateLinkControls();
+}
+
+void TProfile::CheckBox1Click() {
+    const bool on = CheckBox1->isChecked();
+    LinkControls(on);
+    FollowLinkBox(on);
 }
 
 void TProfile::RadioButton1Click() {

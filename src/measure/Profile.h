@@ -43,6 +43,8 @@ private:
     void SaveLines();
     // The main window's link controls usable (on) or not.
     void LinkControls(bool on);
+    // The guide's link box, GuideLink and the main "Link" box set together.
+    void FollowLinkBox(bool on);
     TPlatform& p_;
 };
 

@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "measure/image_primitives.h"
 #include "measure/markers.h"
@@ -221,8 +223,9 @@ public:
 
     // ---- Window openers (main_2_openers.cpp) ----
     // Runs the opener row of a control (its object name): guard, open flag,
-    // creation, modal or not. True when a window was made.
-    bool OpenWindow(const std::string& control);
+    // creation, modal or not, then its follow-up unless the caller does that itself
+    // (`followUp` false). True when a window was made.
+    bool OpenWindow(const std::string& control, bool followUp = true);
     // The controls that have a row, in table order.
     static std::vector<std::string> OpenerControls();
     void forMutualEvent1Click();
@@ -305,6 +308,9 @@ public:
     // "DShow" and its caption show DirectShowSelected, without switching.
     void ShowReaderChoice();
     void ComboBox1Change(int item);
+    // "IOTA" with a video open: the time line located on the current frame, twice,
+    // with the field order the reading finds (the settings dialog's "IOTA VTI" too).
+    void LocateIotaLine();
     void CheckBox5Click();
     // The time-line reader's state and its last reading (main_2_overlay.cpp).
     overlay::OverlayState OverlayReader;
@@ -422,10 +428,16 @@ private:
     void ConnectToolHandlers();
     void ConnectSwitchHandlers();
     void ConnectPictureHandlers();
-    // Where the results memo sits in the designed layout.
-    int designedMemoTop_ = 0;
-    // The content's and the window's designed heights (taken at the first UpDown13 click).
-    int designedContentHeight_ = 0, designedWindowHeight_ = 0;
+    // The designed places of the picture area, of the controls in the band under it
+    // and of the results table (its height as "More" last set it), which UpDown13
+    // rearranges and gives back.
+    struct ResultsLayout {
+        QRect picture;
+        std::vector<std::pair<QWidget*, QRect>> band;
+        QRect memo;
+    } resultsLayout_;
+    void TakeResultsLayout();
+    void PlaceResultsTable();
     void GammaRedraw();
     void ShowGamma();
     // FrameStep keeps its direction and takes `step`; the shadow velocity per interval follows.

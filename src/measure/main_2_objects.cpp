@@ -443,7 +443,9 @@ void TPlatform::SetStarsPosition(int x, int y) {
     // Common end: the frame shown again at its own position, with the markers.
     // Under PSF photometry the operation guide shows the fit of the placed star.
     if (CheckBox14->isChecked()) {
-        if (!GuideOpen) OpenWindow("Button32");
+        // Shown without the button's own redraw: the frame is shown below, with the
+        // placement request.
+        if (!GuideOpen) OpenWindow("Button32", false);
         PlacementRequest = k;
         Psf.ProfileLearning = 1;
     }
@@ -460,6 +462,8 @@ void TPlatform::SetStarsPosition(int x, int y) {
     if (Profile) {
         Profile->Button2->setEnabled(s.ObjectCount == 3);
         Profile->Button1->setEnabled(s.ObjectCount == 2);
+        // The comparison star can be added as soon as the base star exists.
+        if (s.ObjectCount >= 2) Profile->RadioButton3->setEnabled(true);
         // The analyzer can be linked once the base star has been placed.
         if (Placed[2]) Profile->CheckBox1->setEnabled(true);
     }

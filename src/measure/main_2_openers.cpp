@@ -110,8 +110,10 @@ const WindowOpener kOpeners[] = {
      [](TPlatform& p) { p.AfterMeasurementOption(); }},
     {"ErrorMessagesfromDSHOW1", nullptr, [](const TPlatform&) { return DshowErrorsShown; },
      [](TPlatform& p) -> QWidget* { return new TDshowErrors(&p); }, false},
+    // "Operation guide": the frame shown again, so that the guide's picture shows the
+    // profile of the current object at once.
     {"Button32", [](const TPlatform& p) { return p.State.VideoOpen != 0; }, [](const TPlatform&) { return GuideOpen; },
-     [](TPlatform& p) -> QWidget* { return new TProfile(p); }, false},
+     [](TPlatform& p) -> QWidget* { return new TProfile(p); }, false, [](TPlatform& p) { p.ShowNeighbor(); }},
     // "Star Image [3D]" and "Color Value": "Show Field" goes off before either opens.
     {"Button8", [](const TPlatform& p) { return p.State.VideoOpen && !p.State.RecordingFlag && !ThreeDGraphShown; },
      [](const TPlatform&) { return ThreeDGraphShown; },
@@ -230,7 +232,7 @@ const WindowOpener kOpeners[] = {
 
 }  // namespace
 
-bool TPlatform::OpenWindow(const std::string& control) {
+bool TPlatform::OpenWindow(const std::string& control, bool followUp) {
     for (const WindowOpener& o : kOpeners) {
         if (control != o.control) continue;
         if (o.guard && !o.guard(*this)) return false;
@@ -243,7 +245,7 @@ bool TPlatform::OpenWindow(const std::string& control) {
             else w->show();
             opened = true;
         }
-        if (o.after) o.after(*this);
+        if (o.after && followUp) o.after(*this);
         return opened;
     }
     return false;

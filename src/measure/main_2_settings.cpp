@@ -127,21 +127,24 @@ void TPlatform::ComboBox1Change(int item) {
     }
     UpDown4->SetPosition(item == 0 ? 80 : 100);
     Edit4->setText(item == 0 ? "80" : "100");
-    if (item != 1 && s.VideoOpen) {
-        // After each locate of the grid the reading decides the field order anew.
-        if (item == 0) {
-            LocateOverlay();
-            ApplyDetectedFieldOrder();
-            ShowNeighbor();
-            LocateOverlay();
-        } else {
-            Locator.GhsLocateEnabled = 1;
-            LocateOverlayAt(374, 387);
-            ShowNeighbor();
-        }
+    if (item == 0 && s.VideoOpen) {
+        LocateIotaLine();
+    } else if (item == 2 && s.VideoOpen) {
+        Locator.GhsLocateEnabled = 1;
+        LocateOverlayAt(374, 387);
+        ShowNeighbor();
         ApplyDetectedFieldOrder();
     }
     ShowNeighbor();
+}
+
+void TPlatform::LocateIotaLine() {
+    // After each locate of the grid the reading decides the field order anew.
+    LocateOverlay();
+    ApplyDetectedFieldOrder();
+    ShowNeighbor();
+    LocateOverlay();
+    ApplyDetectedFieldOrder();
 }
 
 void TPlatform::CheckBox5Click() {

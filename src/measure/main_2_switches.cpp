@@ -39,7 +39,7 @@ void TPlatform::ConnectSwitchHandlers() {
     connect(RadioGroup5, &TRadioGroup::Click, this, [this](int) { ShowNeighbor(); });
     connect(RadioGroup1, &TRadioGroup::Click, this, [this](int) { ShowNeighbor(); });
 
-    designedMemoTop_ = Memo1->y();
+    TakeResultsLayout();
     UpDown11->SetRange(0, 250);
     UpDown12->SetRange(0, 2);
     UpDown15->SetRange(1, 100);
@@ -160,10 +160,8 @@ void TPlatform::CheckBox6Click() {
 // ---------------------------------------------------------------- layout
 
 void TPlatform::CheckBox10Click() {
-    Memo1->resize(Memo1->width(), CheckBox10->isChecked() ? kMemoHeightMore : kMemoHeightLess);
-    // The file-name line below the table follows it.
-    Edit33->move(Edit33->x(), Memo1->geometry().bottom() + 5);
-    centralwidget->setMinimumHeight(std::max(centralwidget->minimumHeight(), Edit33->geometry().bottom() + 9));
+    resultsLayout_.memo.setHeight(CheckBox10->isChecked() ? kMemoHeightMore : kMemoHeightLess);
+    PlaceResultsTable();
 }
 
 void TPlatform::CheckBox16Click() {
@@ -172,29 +170,40 @@ void TPlatform::CheckBox16Click() {
     CheckBox16->setText(shown ? "Hide Main Menu" : "Show Main Menu");
 }
 
-void TPlatform::UpDown13Click() {
-    // The results table moves up over the frame (position 1 half way, 2 to the
-    // top), so that a small screen shows the table and the controls together.
+void TPlatform::TakeResultsLayout() {
+    ResultsLayout& l = resultsLayout_;
+    const QWidget* picture = Image1->parentWidget()->parentWidget();  // the picture's scroll area
+    l.picture = picture->geometry();
+    l.memo = Memo1->geometry();
+    // The scroll bar, the step buttons and the file line under the picture.
+    for (QWidget* c : centralwidget->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (c->y() > l.picture.bottom() && c->geometry().bottom() < l.memo.top() && c->geometry().right() <= l.picture.right())
+            l.band.emplace_back(c, c->geometry());
+}
+
+void TPlatform::UpDown13Click() { PlaceResultsTable(); }
+
+void TPlatform::PlaceResultsTable() {
+    // Positions 1 and 2 give the table half of the picture's height or all of it:
+    // the controls under the picture move up with its lower edge, and the table,
+    // kept to the picture's column beside the other controls, reaches up to them.
+    // Position 0 is the designed layout.
+    const ResultsLayout& l = resultsLayout_;
     const int p = UpDown13->Position();
-    const int top = p == 0 ? designedMemoTop_ : p == 1 ? designedMemoTop_ / 2 : Image1->parentWidget()->y();
-    Memo1->move(Memo1->x(), top);
-    Edit33->move(Edit33->x(), Memo1->geometry().bottom() + 5);
-    Memo1->raise();
-    Edit33->raise();
-    // The window keeps its designed height at position 0; otherwise it is cut to
-    // what its controls need.
-    if (designedContentHeight_ == 0) {
-        designedContentHeight_ = centralwidget->minimumHeight();
-        designedWindowHeight_ = height();
-    }
-    if (p == 0) {
-        centralwidget->setMinimumHeight(designedContentHeight_);
-        resize(width(), designedWindowHeight_);
-    } else {
-        const int needed = centralwidget->childrenRect().bottom() + 1 + Image1->parentWidget()->y();
-        centralwidget->setMinimumHeight(needed);
-        resize(width(), std::min(designedWindowHeight_, needed + (menuBar()->isVisible() ? menuBar()->sizeHint().height() : 0)));
-    }
+    QWidget* picture = Image1->parentWidget()->parentWidget();
+    const int shown = p == 0 ? l.picture.height() : p == 1 ? l.picture.height() / 2 : 0;
+    picture->setGeometry(l.picture.x(), l.picture.y(), l.picture.width(), std::max(shown, 1));
+    picture->setVisible(shown > 0);
+    int bandTop = l.memo.top();
+    for (const auto& [control, designed] : l.band) bandTop = std::min(bandTop, designed.top());
+    const int gap = bandTop - (l.picture.bottom() + 1);
+    const int shift = bandTop - (shown > 0 ? l.picture.y() + shown + gap : l.picture.y());
+    for (const auto& [control, designed] : l.band) control->move(designed.x(), designed.y() - shift);
+    if (p == 0) Memo1->setGeometry(l.memo);
+    else Memo1->setGeometry(l.picture.x(), l.memo.y() - shift, l.picture.width(), l.memo.height() + shift);
+    // The file-name line below the table follows it.
+    Edit33->setGeometry(Memo1->x(), Memo1->geometry().bottom() + 5, Memo1->width(), Edit33->height());
+    centralwidget->setMinimumHeight(std::max(centralwidget->minimumHeight(), Edit33->geometry().bottom() + 9));
 }
 
 // ---------------------------------------------------------------- up-downs

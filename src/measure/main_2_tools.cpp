@@ -109,6 +109,8 @@ void TPlatform::ApplyOccultationPreset() {
 
 void TPlatform::GammaRedraw() {
     if (State.VideoOpen && !State.RecordingFlag && !State.DirectionMode) ShowNeighbor();
+    // The 3-D view's relief is read from the frame, which "Field" changes.
+    RedrawThreeDView();
 }
 
 void TPlatform::ShowGamma() {
@@ -124,7 +126,6 @@ void TPlatform::Edit18Enter() {
     Gamma.GammaValue = *v;
     ShowGamma();
     GammaRedraw();
-    RedrawThreeDView();
 }
 
 void TPlatform::Edit18Exit() {

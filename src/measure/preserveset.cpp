@@ -334,6 +334,10 @@ void TPreserveSetting::RadioButton3Click() {
     if (s.VideoOpen) {
         p.UpDown4->SetPosition(80);
         p.Edit4->setText("80");
+        p.OverlayThreshold = 80;
+        // The line is located as the main window's "IOTA" locates it, so the next
+        // frames are read on its columns and not on the previous inserter's.
+        p.LocateIotaLine();
         p.ShowNeighbor();
     }
     const QSignalBlocker quiet(p.ComboBox1);

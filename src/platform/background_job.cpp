@@ -32,6 +32,7 @@ bool BackgroundJob::StartErased(std::function<void(JobProgress&)> work, std::fun
     state_ = std::make_shared<State>();
     deliver_ = std::move(deliver);
     if (!activity_.empty()) activity::Begin(activity_);
+    activity::Begin(kAnyJob);
     thread_ = std::make_unique<std::thread>([state = state_, work = std::move(work)] {
         try {
             work(state->progress);
@@ -80,6 +81,7 @@ void BackgroundJob::Poll() {
     }
     // Waiters see the result from here on.
     if (!activity.empty()) activity::End(activity);
+    activity::End(kAnyJob);
 }
 
 void BackgroundJob::WaitFor() {
@@ -96,4 +98,5 @@ void BackgroundJob::Stop() {
     state_.reset();
     deliver_ = nullptr;
     if (!activity_.empty()) activity::End(activity_);
+    activity::End(kAnyJob);
 }

@@ -34,6 +34,10 @@ struct JobProgress {
 
 class BackgroundJob {
 public:
+    // The activity every piece of work holds besides its own name, with the same
+    // timing: a script that waits for it waits for all the long work there is.
+    static constexpr const char* kAnyJob = "job";
+
     // `activity`: the activity::Busy name the work holds while it runs and until its
     // result is shown ("" for none).
     explicit BackgroundJob(QObject* owner, int pollMs = 30, std::string activity = {});

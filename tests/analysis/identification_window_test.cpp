@@ -408,3 +408,33 @@ TEST_F(IdentificationWindow, MissingAndHostileReportFiles) {
 }
 
 }  // namespace
+
+// The window stays on top of the graph: opened from it (and back at "Direct to
+// Graph") it leaves the title line, where its label goes, in sight, wherever the
+// graph window is.
+TEST_F(IdentificationWindow, OpenedFromTheGraphItLeavesTheTitleLabelInSight) {
+    w->Table.Assign(Rows(80));
+    w->State.ResultsLoaded = 1;
+    w->OpenGraphWindow();
+    ASSERT_NE(chart1, nullptr);
+    chart1->CheckBox12->setChecked(true);  // "ID"
+    for (int graphTop : {0, 300, 440}) {
+        chart1->move(chart1->x(), graphTop);
+        QCoreApplication::processEvents();
+        chart1->Button14->click();
+        ASSERT_NE(Identification, nullptr);
+        QCoreApplication::processEvents();
+        // The label is drawn at (8, 4) of the graph's picture in an 8-point font.
+        const QRect title(chart1->ChartImg1->mapToGlobal(QPoint(0, 0)), QSize(chart1->ChartImg1->width(), 20));
+        EXPECT_FALSE(Identification->frameGeometry().intersects(title)) << graphTop;
+        EXPECT_GE(Identification->frameGeometry().top(), 450) << graphTop;
+        Identification->RadioGroup1->SelectByUser(1);
+        Identification->RadioGroup1->SelectByUser(0);
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(Identification->frameGeometry().intersects(title)) << graphTop << " again";
+        Identification->close();
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_EQ(Identification, nullptr);
+    }
+}

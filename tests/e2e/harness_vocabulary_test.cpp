@@ -118,6 +118,64 @@ TEST_F(Harness, QueuedAnswersGoToTheirOwnKindOfDialog) {
     EXPECT_FALSE(testutil::ReadAll(dir.File("run.csv")).empty());
 }
 
+// Each kind of control "set" accepts, through a handler whose effect shows.
+TEST_F(Harness, SetRunsTheHandlerOfEveryControlKindAsAUsersChangeDoes) {
+    const std::string video = Video(5);
+    std::string out;
+    EXPECT_EQ(Run("open " + video + "\n"
+                  "# radio button: \"Measure\" enables the gamma edit\n"
+                  "set RadioButton16 1\nexpect-checked RadioButton16 1\nexpect-enabled Edit18 1\n"
+                  "# edit: typed over and Enter pressed in it\n"
+                  "set Edit18 2.5\nexpect-text Edit18 2.50\nset Edit19 13.5\nexpect-text UpDown9 14\n"
+                  "# up-down\n"
+                  "set UpDown9 5\nexpect-text Edit19 5\n"
+                  "# check box\n"
+                  "set CheckBox16 0\nexpect-text CheckBox16 Show Main Menu\n"
+                  "# combo box\n"
+                  "set ComboBox1 1\nexpect-var TimeInserterType 1\nexpect-text Edit4 100\n"
+                  "# scroll bar and slider\n"
+                  "set ScrollBar1 3\nexpect-text Edit10 3\nset TrackBar1 200\nexpect-var Timer1Interval 200\n"
+                  "# checkable menu item\n"
+                  "set RectangleAperture1 1\nexpect-var BkgShape[1] 3\nexpect-text Label2 Height\n"
+                  "# tab page, and an edit of a dialog: Enter stays in the edit\n"
+                  "press Button17\nset PreserveSetting.PageControl1 0\nexpect-text PreserveSetting.PageControl1 0\n"
+                  "set PreserveSetting.Edit1 /elsewhere\nexpect-shown PreserveSetting 1\nclose PreserveSetting\n"
+                  "# radio group: \"Direct to Graph\" takes the label's position bars away\n"
+                  "press Identificationforlightcurve1\nexpect-enabled Identification.ScrollBar1 1\n"
+                  "set Identification.RadioGroup1 0\nexpect-enabled Identification.ScrollBar1 0\n",
+                  &out),
+              0)
+        << out;
+}
+
+TEST_F(Harness, WaitFitWaitsForAPassOnAWorkerToShowItsResult) {
+    std::string out;
+    // The noise-reduction pass rewrites the table when it has finished.
+    EXPECT_EQ(Run("load " + testutil::DataFile("analysis/noise_long.csv") + "\ngraph\npress chart1.SpeedButton1\n"
+                  "window AvgBkg\nset RadioGroup1 3\nset RadioGroup2 0\nset CheckBox2 1\npress Button1\nwait fit\n"
+                  "expect-field 2 12 23668.5\n",
+                  &out),
+              0)
+        << out;
+}
+
+TEST_F(Harness, AClickOnAListBoxSelectsTheRowUnderIt) {
+    ASSERT_EQ(testutil::Run("/usr/bin/python3 '" TEVORIN_SOURCE_DIR "/tests/analysis/identification_report.py' --out '" +
+                            dir.Path() + "' --event '2026-12-31 23:59:58' --offsets=-6,5"),
+              0);
+    std::string out;
+    // Two rows; Enter applies the selected one. The first row is selected at the start.
+    EXPECT_EQ(Run("press Identificationforlightcurve1\nclipboard-set " + dir.File("report.txt") + "\n"
+                  "press Identification.Button11\nset Identification.CheckBox3 0\nset Identification.ComboBox1 36\n"
+                  "mouse Identification.ListBox1 left 5 25\nkey Identification.ListBox1 enter\n"
+                  "expect-text Identification.Edit2 SAO 9000\n"
+                  "mouse Identification.ListBox1 left 5 5\nkey Identification.ListBox1 enter\n"
+                  "expect-text Identification.Edit2 ZC 8999\n",
+                  &out),
+              0)
+        << out;
+}
+
 TEST_F(Harness, UsageListsTheVocabulary) {
     std::string out;
     EXPECT_EQ(testutil::Run(testutil::BinFile("tevorin-harness") + " 2>&1", &out), 2) << out;

@@ -52,6 +52,8 @@
 //                          it), combo box or radio group item index, edit text,
 //                          scroll bar or slider position, checkable menu item 0/1, tab
 //                          page index (0 the first page); the handler runs as for a user
+//                          (a box or button that changes is clicked; an edit's text is
+//                          typed over and Enter pressed in it)
 //   press CONTROL          a user's click on a button, check box, radio button, menu
 //                          or popup item (a button that takes the focus takes it from
 //                          the control that "type" or "key" gave it, whose exit
@@ -67,8 +69,9 @@
 //    the new one's enter handler; an edit's text is selected, so typing replaces it)
 //   leave CONTROL          the focus leaves the control (its exit handler runs)
 //   mouse CONTROL left|right X Y   press and release on a control at (X, Y), an
-//                          image control's picture pixel; the right button also
-//                          runs a control's own context action (e.g. "Estimated track")
+//                          image control's picture pixel; a list box's row under the
+//                          point is clicked; the right button also runs a control's
+//                          own context action (e.g. "Estimated track")
 //   mouse-move X Y         the pointer moved over the frame to frame pixel (X, Y)
 //   dblclick CONTROL       a double click in the middle of a control (FresnelCtrl.Edit1)
 //   close [WINDOW]         closes the window (default: the current one) as its
@@ -80,8 +83,9 @@
 //   navigate URL           Browser1's address box set to URL and its navigate button
 //                          pressed (follow with "wait load")
 //   wait-ms N              lets the event loop run for N milliseconds
-//   wait fit               until a search or batch on a worker (Mutual_Average,
-//                          TimingErrorSimulation) has finished
+//   wait fit               until every fit, search, batch or pass on a worker
+//                          (FresnelCtrl, Mutual_Average, TimingErrorSimulation,
+//                          AvgBkg, Correction ...) has finished and shown its result
 //   wait load              until no background load is under way
 //   wait timer [WINDOW]    until the window's timers (the main window's Timer1) stopped
 //   (a wait that does not end within five minutes fails)
@@ -173,6 +177,7 @@
 //   program-dir DIR        the program folder the update installs into
 //   update-key PATH        the public key (PEM) the update's signatures must verify against
 //   (the restart script's start is recorded as print-shell shows)
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -214,6 +219,7 @@
 #include "measure/results_view.h"
 #include "measure/settings_file.h"
 #include "platform/activity.h"
+#include "platform/background_job.h"
 #include "platform/controls.h"
 #include "platform/file_io.h"
 #include "platform/ini_file.h"
@@ -667,9 +673,14 @@ public:
             if (!target->isEnabled()) throw Failure{name + " is disabled"};
             const Qt::MouseButton b = button == "left" ? Qt::LeftButton : Qt::RightButton;
             const QPointF at(x, y), global = target->mapToGlobal(at);
+            // A list box (any scrolled view) takes the mouse in its viewport: the row
+            // under the point is clicked.
+            QWidget* receiver = target;
+            if (auto* area = qobject_cast<QAbstractScrollArea*>(target)) receiver = area->viewport();
+            const QPointF local = receiver->mapFrom(target, at);
             for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-                QMouseEvent e(t, at, global, b, t == QEvent::MouseButtonPress ? b : Qt::NoButton, Qt::NoModifier);
-                QCoreApplication::sendEvent(target, &e);
+                QMouseEvent e(t, local, global, b, t == QEvent::MouseButtonPress ? b : Qt::NoButton, Qt::NoModifier);
+                QCoreApplication::sendEvent(receiver, &e);
             }
             // A control with a context action of its own ("Estimated track") gets it
             // asked for; Qt's stock menus would wait for a choice, so they are not.
@@ -683,7 +694,9 @@ public:
             in >> what;
             const std::string arg = Rest(in);
             if (what == "fit" && arg.empty()) {
-                WaitUntil([] { return !activity::Busy("fit"); }, "the fit did not finish");
+                // Every long work on a worker: fits, searches, batches and passes.
+                WaitUntil([] { return !activity::Busy("fit") && !activity::Busy(BackgroundJob::kAnyJob); },
+                          "the fit did not finish");
             } else if (what == "load" && arg.empty()) {
                 WaitUntil([] { return !activity::Busy("load"); }, "the load did not finish");
             } else if (what == "timer") {
@@ -1075,8 +1088,13 @@ private:
         QObject* o = Find(name);
         if (auto* u = qobject_cast<TUpDown*>(o)) u->SetPositionByUser(Int(value));
         else if (auto* g = qobject_cast<TRadioGroup*>(o)) g->SelectByUser(Int(value));
-        else if (auto* r = qobject_cast<QRadioButton*>(o)) r->setChecked(value != "0");
-        else if (auto* c = qobject_cast<QCheckBox*>(o)) {
+        else if (auto* r = qobject_cast<QRadioButton*>(o)) {
+            // Checking is a user's click (clicked and toggled); a disabled button only changes state.
+            if (r->isChecked() != (value != "0")) {
+                if (r->isEnabled() && value != "0") r->click();
+                else r->setChecked(value != "0");
+            }
+        } else if (auto* c = qobject_cast<QCheckBox*>(o)) {
             // A change is a user's click (clicked and toggled); a disabled box only changes state.
             if (c->isChecked() != (value != "0")) {
                 if (c->isEnabled()) c->click();
@@ -1087,8 +1105,10 @@ private:
             b->setCurrentIndex(Int(value));
             emit b->activated(Int(value));
         } else if (auto* e = qobject_cast<QLineEdit*>(o)) {
+            // Typed over and confirmed with Enter.
             e->setText(QString::fromStdString(value));
-            emit e->editingFinished();
+            emit e->textEdited(e->text());
+            EnterIn(e);
         } else if (auto* s = qobject_cast<QAbstractSlider*>(o)) s->setValue(Int(value));
         else if (auto* t = qobject_cast<QTabWidget*>(o)) {
             const int page = Int(value);
@@ -1099,6 +1119,28 @@ private:
             if (!a->isCheckable() || a->isChecked() != (value != "0")) a->trigger();
         } else throw Failure{"cannot set " + name};
         QCoreApplication::processEvents();
+    }
+
+    // Enter pressed in an edit and kept there: the edit's own handlers run (its
+    // return and editing-finished signals, its key filters), a dialog's default
+    // button is not pressed.
+    static void EnterIn(QLineEdit* edit) {
+        struct Confine : QObject {
+            QObject* edit = nullptr;
+            bool eventFilter(QObject* to, QEvent* e) override {
+                return to != edit && (e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease);
+            }
+        } confine;
+        confine.edit = edit;
+        qApp->installEventFilter(&confine);
+        QPointer<QLineEdit> alive = edit;
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+        QCoreApplication::sendEvent(edit, &press);
+        if (alive) {
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, "\r");
+            QCoreApplication::sendEvent(edit, &release);
+        }
+        qApp->removeEventFilter(&confine);
     }
 
     // The lines behind one of the main window's memos.

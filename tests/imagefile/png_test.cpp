@@ -125,6 +125,14 @@ std::string Diff(const TLinearBitmap& b, const uint8_t* rgb, int channels) {
     return out;
 }
 
+// The README says where the corpus is looked for and that it may be missing.
+TEST(PngSuite, TheReadmeNamesTheFolderThisTestReads) {
+    const std::string readme = testutil::ReadAll(std::string(TEVORIN_SOURCE_DIR) + "/README.md");
+    EXPECT_NE(readme.find("`../shared/corpus`"), std::string::npos);
+    EXPECT_NE(readme.find("they are skipped"), std::string::npos);
+    if (!kSuite.empty()) EXPECT_EQ(kSuite.rfind(std::string(TEVORIN_SOURCE_DIR) + "/..", 0), 0u) << kSuite;
+}
+
 TEST(PngSuite, ValidFilesEqualTheirPixelsAndBrokenOnesTheirMessage) {
     if (kSuite.empty()) GTEST_SKIP() << "no PngSuite";
     const std::map<std::string, std::string> broken = {

@@ -284,11 +284,14 @@ TEST_F(Objects, OperationGuideDrivesTheMainWindow) {
     p.Image1MouseDown(Qt::MiddleButton, kBx, kBy);
     g.RadioButton2->click();
     EXPECT_EQ(std::tuple(s.ObjectCount, s.CurrentObject), std::tuple(2, 2));
+    // "Comparison star" opens up as soon as B exists, without a second click on "Base".
+    EXPECT_TRUE(g.RadioButton3->isEnabled());
     Click(kBx, kBy);
     EXPECT_TRUE(g.CheckBox1->isEnabled());
-    EXPECT_TRUE(g.Button1->isEnabled() && !g.Button2->isEnabled() && !g.RadioButton3->isEnabled());
-    g.RadioButton2->click();  // with B there, "Comparison star" opens up
+    EXPECT_TRUE(g.Button1->isEnabled() && !g.Button2->isEnabled() && g.RadioButton3->isEnabled());
+    g.RadioButton2->click();  // "Base" again selects B and leaves "Comparison star" open
     EXPECT_TRUE(g.RadioButton3->isEnabled());
+    EXPECT_EQ(s.CurrentObject, 2);
     p.Image1MouseDown(Qt::MiddleButton, 30, 95);
     g.RadioButton3->click();
     EXPECT_EQ(std::tuple(s.ObjectCount, s.CurrentObject), std::tuple(3, 3));

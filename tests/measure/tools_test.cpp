@@ -13,6 +13,7 @@
 #include "measure/main_2.h"
 #include "measure/presets.h"
 #include "platform/dialogs.h"
+#include "support/main_window_fixture.h"
 #include "video/DshowError1.h"
 
 namespace {
@@ -87,13 +88,9 @@ TEST(Presets, TableOfCases) {
     EXPECT_EQ(lines[2].Objects[3].TrackRadius, 25);
 }
 
-struct Tools : ::testing::Test {
-    ScriptedDialogs dialogs;
-    std::unique_ptr<TPlatform> w;
-    void SetUp() override {
-        dialogs.Install();
-        w = std::make_unique<TPlatform>();
-    }
+// The window with the default settings in the test's own folder.
+struct Tools : testutil::MainWindowTest {
+    void SetUp() override { OpenMainWindow(); }
     void Key(QWidget* target, int key) {
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, key < 128 ? QString(QChar(key)) : QString());
         QApplication::sendEvent(target, &press);

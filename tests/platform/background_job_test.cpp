@@ -149,3 +149,41 @@ TEST(BackgroundJob, DestroyedWhileRunningStopsTheWorkSafely) {
     // The runner's timer went with it.
     EXPECT_TRUE(owner.findChildren<QTimer*>().empty());
 }
+
+// Work without a name of its own (a noise-reduction or correction pass) is still
+// waited for: every piece holds the common activity until its result is shown,
+// and gives it up when stopped, failed, or when two run and each ends.
+TEST(BackgroundJob, EveryPieceOfWorkHoldsTheCommonActivity) {
+    ScriptedDialogs dialogs;
+    dialogs.Install();
+    QObject owner;
+    BackgroundJob unnamed(&owner, 5), named(&owner, 5, "job-test");
+    ASSERT_FALSE(activity::Busy(BackgroundJob::kAnyJob));
+    bool seenBusy = false;
+    Gate gate;
+    ASSERT_TRUE(unnamed.Start<int>(
+        [&gate](JobProgress& p) {
+            gate.Wait(p);
+            return 1;
+        },
+        [&](int&) { seenBusy = activity::Busy(BackgroundJob::kAnyJob); }));
+    ASSERT_TRUE(named.Start<int>([](JobProgress&) { return 2; }, [](int&) {}));
+    EXPECT_TRUE(activity::Busy(BackgroundJob::kAnyJob));
+    named.WaitFor();
+    EXPECT_TRUE(activity::Busy(BackgroundJob::kAnyJob));  // the unnamed one still runs
+    gate.open = true;
+    unnamed.WaitFor();
+    EXPECT_TRUE(seenBusy);  // until the result has been shown
+    EXPECT_FALSE(activity::Busy(BackgroundJob::kAnyJob));
+
+    ASSERT_TRUE(unnamed.Start<int>([](JobProgress& p) {
+        Gate never;
+        never.Wait(p);
+        return 0;
+    }, [](int&) {}));
+    unnamed.Stop();
+    EXPECT_FALSE(activity::Busy(BackgroundJob::kAnyJob));
+    ASSERT_TRUE(unnamed.Start<int>([](JobProgress&) -> int { throw std::runtime_error("no"); }, [](int&) {}));
+    unnamed.WaitFor();
+    EXPECT_FALSE(activity::Busy(BackgroundJob::kAnyJob));
+}
