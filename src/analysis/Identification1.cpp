@@ -549,10 +549,7 @@ void TIdentification::Button4Click() {
     const std::string path = Dialogs().OpenFileName(r);
     if (path.empty() || fileio::ExtractFileName(path).empty() || fileio::ExtractFileName(path)[0] == '.') return;
     try {
-        imagefile::TLinearBitmap bitmap;
-        imagefile::LoadPictureRoad(path, bitmap);
-        QImage picture;
-        bitmap.AssignTo(picture);
+        const QImage picture = imagefile::LoadPictureRoad(path);
         if (picture.isNull()) {
             Dialogs().ShowError(std::string(imagefile::kInvalidBitmapSize) + "\r\n" + path);
             return;

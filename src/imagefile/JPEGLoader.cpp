@@ -248,6 +248,8 @@ void TJPEGLoader::LoadFromStream(TBaseStream& stream, const std::string&, TLinea
             jpeg_calc_output_dimensions(&dj.info);
         }
         const bool grey = dj.info.jpeg_color_space == JCS_GRAYSCALE;
+        // Before a progressive file's coefficients are read and held.
+        CheckBitmapSize(dj.info.output_width, dj.info.output_height, grey ? 1 : 3);
         dj.info.out_color_space = grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
         // Whole-image buffers (progressive files) beyond this fail instead of
         // allocating.

@@ -50,11 +50,27 @@ inline uint8_t GrayOf(uint32_t r, uint32_t g, uint32_t b) { return static_cast<u
 
 const TPalette& GrayPalette = kGray.p;
 
+namespace {
+thread_local int64_t t_maxPixels = kMaxBitmapBytes;
+thread_local int64_t t_maxSide = kMaxBitmapBytes;
+}  // namespace
+
 void CheckBitmapSize(int64_t width, int64_t height, int pixelSize) {
     if (width < 1 || height < 1 || width > kMaxBitmapBytes || height > kMaxBitmapBytes ||
         width * height * pixelSize > kMaxBitmapBytes)
         throw ELinearBitmap(kInvalidBitmapSize);
+    const bool sides = width > t_maxSide || height > t_maxSide;
+    if (width * height <= t_maxPixels && !sides) return;
+    throw ELinearBitmap("Picture too large to open: " + std::to_string(width) + " x " + std::to_string(height) +
+                        " pixels (at most " + std::to_string(sides ? t_maxSide : t_maxPixels) +
+                        (sides ? " pixels a side)" : " pixels)"));
 }
+
+TPictureLimit::TPictureLimit(int64_t maxPixels, int64_t maxSide) : outerPixels_(t_maxPixels), outerSide_(t_maxSide) {
+    t_maxPixels = maxPixels, t_maxSide = maxSide;
+}
+
+TPictureLimit::~TPictureLimit() { t_maxPixels = outerPixels_, t_maxSide = outerSide_; }
 
 // ---- TLinearBitmap ----
 
@@ -72,7 +88,7 @@ void TLinearBitmap::New(int width, int height, int pixelFormat) {
     if (Present && width == Width && height == Height && pixelFormat == PixelFormat) return;
     const int pixelSize = PixelSizeOf(pixelFormat);
     CheckBitmapSize(width, height, pixelSize);
-    delete[] Map;
+    std::free(Map);
     Map = nullptr;
     Present = false;
     if (pixelFormat == pf8bit) {
@@ -86,7 +102,8 @@ void TLinearBitmap::New(int width, int height, int pixelFormat) {
         Dispose();
         throw ELinearBitmap("Out of memory for the bitmap");
     }
-    Map = new (std::nothrow) uint8_t[static_cast<size_t>(size) + 1];
+    // malloc, so that NarrowTo8Bit can give memory back in place.
+    Map = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(size) + 1));
     if (!Map) {
         Dispose();
         throw ELinearBitmap("Out of memory for the bitmap");
@@ -101,7 +118,7 @@ void TLinearBitmap::New(int width, int height, int pixelFormat) {
 }
 
 void TLinearBitmap::Dispose() {
-    delete[] Map;
+    std::free(Map);
     delete[] Palette;
     Map = Palette = nullptr;
     Width = Height = BytesPerLine = PixelSize = Size = 0;
@@ -123,6 +140,22 @@ void TLinearBitmap::TakeOver(TLinearBitmap& other) noexcept {
     Palette = other.Palette;
     other.Map = other.Palette = nullptr;
     other.Dispose();
+}
+
+void TLinearBitmap::NarrowTo8Bit(const uint8_t palette[768]) {
+    if (!Present || PixelSize < 1) throw ELinearBitmap(kUnsupportedPixelFormat);
+    auto* table = new (std::nothrow) uint8_t[768];
+    if (!table) throw ELinearBitmap("Out of memory for the bitmap");
+    std::memcpy(table, palette, 768);
+    delete[] Palette;
+    Palette = table;
+    const int64_t size = int64_t{Width} * Height;
+    // Shrinking keeps the start of the block; a large block gives its tail pages back.
+    if (auto* map = static_cast<uint8_t*>(std::realloc(Map, static_cast<size_t>(size) + 1))) Map = map;
+    PixelFormat = pf8bit;
+    PixelSize = 1;
+    BytesPerLine = Width;
+    Size = static_cast<int32_t>(size);
 }
 
 void TLinearBitmap::Fill(uint8_t value) {
@@ -183,10 +216,10 @@ bool TLinearBitmap::IsGrayScale() const {
 void TLinearBitmap::PackLines() {
     const int packed = Width * PixelSize;
     if (!Present || BytesPerLine == packed) return;
-    auto* map = new (std::nothrow) uint8_t[static_cast<size_t>(packed) * Height + 1];
+    auto* map = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(packed) * Height + 1));
     if (!map) throw ELinearBitmap("Out of memory for the bitmap");
     for (int y = 0; y < Height; ++y) std::memcpy(map + static_cast<size_t>(y) * packed, ScanLine(y), packed);
-    delete[] Map;
+    std::free(Map);
     Map = map;
     BytesPerLine = packed;
     Size = packed * Height;
@@ -387,13 +420,30 @@ void TLinearBitmap::AssignTo(QImage& dest) const {
     }
 }
 
+namespace {
+
+// One row as B,G,R (and a fourth byte 0xFF with `step` 4): 8 bit through the
+// palette, 16-bit grey by the high byte, 24 and 32 bit by their first three bytes.
+void RowToBgr(const TLinearBitmap& b, int y, uint8_t* d, int step) {
+    const uint8_t* s = b.ScanLine(y);
+    for (int x = 0; x < b.Width; ++x, d += step) {
+        switch (b.PixelFormat) {
+            case pf8bit: std::memcpy(d, b.Palette + 3 * s[x], 3); break;
+            case pf16bit: d[0] = d[1] = d[2] = s[2 * x + 1]; break;
+            default: std::memcpy(d, s + b.PixelSize * x, 3); break;
+        }
+        if (step == 4) d[3] = 0xFF;
+    }
+}
+
+}  // namespace
+
 void TLinearBitmap::AssignTo(Bitmap24& dest) const {
     if (!Present) return;
-    TLinearBitmap copy;
-    copy.Assign(*this);
-    copy.SetPixelFormat(pf24bit);
+    if (PixelFormat != pf8bit && PixelFormat != pf16bit && PixelFormat != pf24bit && PixelFormat != pf32bit)
+        throw ELinearBitmap(kUnsupportedPixelFormat);
     if (!dest.Resize(Width, Height)) throw ELinearBitmap(kInvalidBitmapSize);
-    for (int y = 0; y < Height; ++y) std::memcpy(dest.Scanline(y), copy.ScanLine(y), copy.BytesPerLine);
+    for (int y = 0; y < Height; ++y) RowToBgr(*this, y, dest.Scanline(y), 3);
 }
 
 void TLinearBitmap::PaintToCanvas(QPainter& canvas, const QRect& rect, bool halftone) const {
@@ -570,6 +620,19 @@ std::string SavePictureRoad(const QImage& picture, const std::string& chosenName
     return name;
 }
 
-void LoadPictureRoad(const std::string& fileName, TLinearBitmap& bitmap) { bitmap.LoadFromFile(fileName); }
+void LoadPictureRoad(const std::string& fileName, TLinearBitmap& bitmap) {
+    const TPictureLimit limit(kMaxOpenedPicturePixels);
+    bitmap.LoadFromFile(fileName);
+}
+
+QImage LoadPictureRoad(const std::string& fileName) {
+    TLinearBitmap bitmap;
+    LoadPictureRoad(fileName, bitmap);
+    if (!bitmap.Present) return {};
+    QImage image(bitmap.Width, bitmap.Height, QImage::Format_RGB32);
+    if (image.isNull()) throw ELinearBitmap("Out of memory for the bitmap");
+    for (int y = 0; y < bitmap.Height; ++y) RowToBgr(bitmap, y, image.scanLine(y), 4);
+    return image;
+}
 
 }  // namespace imagefile

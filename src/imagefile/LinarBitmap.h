@@ -49,8 +49,32 @@ using TPalette = uint8_t[768];
 extern const TPalette& GrayPalette;
 
 // Raises "Invalid bitmap size" unless 1 <= width, height and the picture fits
-// kMaxBitmapBytes at `pixelSize` bytes per pixel.
+// kMaxBitmapBytes at `pixelSize` bytes per pixel, and "Picture too large to open"
+// when it passes this thread's TPictureLimit.
 void CheckBitmapSize(int64_t width, int64_t height, int pixelSize);
+
+// The most pixels a picture opened by a window may have. The windows show it in 32
+// bits and the identification window keeps a second copy to draw its label over:
+// both copies together fit kMaxBitmapBytes.
+constexpr int64_t kMaxOpenedPicturePixels = kMaxBitmapBytes / 8;
+
+// For roads that hold a picture in more copies, or in a wider format, than the
+// loader makes: while one lives, this thread's pictures are held to `maxPixels`
+// pixels and `maxSide` pixels a side. CheckBitmapSize, which every loader calls
+// with the size in the file's header before it decodes anything (and New), then
+// refuses a larger one with ELinearBitmap "Picture too large to open: W x H pixels
+// (at most N pixels)" or "(at most N pixels a side)". The limit before it comes
+// back when it ends.
+class TPictureLimit {
+public:
+    explicit TPictureLimit(int64_t maxPixels, int64_t maxSide = kMaxBitmapBytes);
+    ~TPictureLimit();
+    TPictureLimit(const TPictureLimit&) = delete;
+    TPictureLimit& operator=(const TPictureLimit&) = delete;
+
+private:
+    int64_t outerPixels_, outerSide_;
+};
 
 class TLinearBitmap : public TAssignObject {
 public:
@@ -74,7 +98,7 @@ public:
     int32_t PixelSize = 0;
     int32_t Size = 0;
     bool Present = false;
-    uint8_t* Map = nullptr;      // Size + 1 bytes
+    uint8_t* Map = nullptr;      // Size + 1 bytes (malloc)
     uint8_t* Palette = nullptr;  // 768 bytes, only for format 3
 
     // Allocates (not cleared) unless already Present with these three values.
@@ -82,6 +106,10 @@ public:
     virtual void Dispose();
     // Moves every field and both buffers of `other` here, leaving it empty.
     void TakeOver(TLinearBitmap& other) noexcept;
+    // The first Width x Height bytes of Map hold palette indices, written there by
+    // the caller over the pixels: the picture becomes 8 bit with `palette` in its
+    // own memory, shrunk, so no second picture is ever held.
+    void NarrowTo8Bit(const uint8_t palette[768]);
     void Fill(uint8_t value);
     // colour is 0x00BBGGRR.
     void Clear(uint32_t colour);
@@ -103,6 +131,7 @@ public:
     // Indexed8 (format 5 by the high byte with the grey palette), BGR888 or RGB32.
     // Nothing happens when not Present.
     void AssignTo(QImage& dest) const;
+    // Row by row, no copy of the picture on the way.
     void AssignTo(Bitmap24& dest) const;
 
     class TBitmapLoader* LoadFromFile(const std::string& fileName);
@@ -171,7 +200,11 @@ void RegisterLoader(TBitmapLoader* loader);
 // that then begins with "." saves nothing. Returns the name written or "".
 extern const char* const kSavePictureFilter;
 std::string SavePictureRoad(const QImage& picture, const std::string& chosenName, int filterIndex);
-// The load road: the picture in the file, by its extension.
+// The load road: the picture in the file, by its extension, at most
+// kMaxOpenedPicturePixels (refused from the file's header, before decoding).
 void LoadPictureRoad(const std::string& fileName, TLinearBitmap& bitmap);
+// The same as the 32-bit image a window shows (QImage::Format_RGB32): the loaded
+// picture is converted once and freed, so no more than it and the image are held.
+QImage LoadPictureRoad(const std::string& fileName);
 
 }  // namespace imagefile

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -62,19 +63,85 @@ struct DCState {
 
 QColor ToQColor(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
+// Which slots of the WMF object table are free. A new object takes the lowest free
+// slot; three levels of 64-bit words (a bit above set while any bit below it is)
+// find it in constant time however full the table is.
+class FreeSlots {
+public:
+    static constexpr int kSlots = kMaxObjects;
+    FreeSlots() {
+        std::fill(std::begin(words_), std::end(words_), ~uint64_t{0});
+        std::fill(std::begin(groups_), std::end(groups_), ~uint64_t{0});
+    }
+    // The lowest free slot, or -1 when every slot is taken.
+    int Lowest() const {
+        if (!top_) return -1;
+        const int g = std::countr_zero(top_);
+        const int w = g * 64 + std::countr_zero(groups_[g]);
+        return w * 64 + std::countr_zero(words_[w]);
+    }
+    void Take(int slot) {
+        const int w = slot >> 6, g = w >> 6;
+        words_[w] &= ~(uint64_t{1} << (slot & 63));
+        if (words_[w]) return;
+        groups_[g] &= ~(uint64_t{1} << (w & 63));
+        if (!groups_[g]) top_ &= ~(uint64_t{1} << g);
+    }
+    void Free(int slot) {
+        const int w = slot >> 6, g = w >> 6;
+        words_[w] |= uint64_t{1} << (slot & 63);
+        groups_[g] |= uint64_t{1} << (w & 63);
+        top_ |= uint64_t{1} << g;
+    }
+
+private:
+    uint64_t words_[kSlots / 64];
+    uint64_t groups_[kSlots / 4096];
+    uint64_t top_ = (uint64_t{1} << (kSlots / 4096)) - 1;
+};
+static_assert(FreeSlots::kSlots % 4096 == 0 && FreeSlots::kSlots / 4096 <= 64);
+
+// Whether a bitmap in a record is decoded: the record's data must be able to hold
+// the pixels its header declares (uncompressed rows, or run-length pairs of at most
+// 255 pixels each), and their 24-bit copy must fit a quarter of the size cap.
+// Gives the bitmap's width and height.
+bool BitmapFits(const uint8_t* bmi, size_t bmiSize, size_t bitsSize, int64_t& w, int64_t& h) {
+    if (bmiSize < 12) return false;
+    int bits;
+    uint32_t compression = 0;
+    if (LE32(bmi) == 12) {
+        w = S16(bmi + 4), h = S16(bmi + 6), bits = LE16(bmi + 10);
+    } else {
+        if (bmiSize < 40) return false;
+        w = S32(bmi + 4), h = S32(bmi + 8), bits = LE16(bmi + 14), compression = LE32(bmi + 16);
+    }
+    h = h < 0 ? -h : h;
+    if (w < 1 || h < 1 || w * h * 3 > kMaxBitmapBytes / 4) return false;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+    if (compression == 1 || compression == 2) return w * h <= 255 * static_cast<int64_t>(bitsSize / 2);
+    return (w * bits + 31) / 32 * 4 * (h - 1) + (w * bits + 7) / 8 <= static_cast<int64_t>(bitsSize);
+}
+
+// Plays records onto a picture, or only measures them. Every drawing operation
+// first spends the pixels it may touch (its box clipped to the picture, a
+// stroke's length times the pen, a bitmap's decoded pixels); past the budget the
+// playing stops with an error. Without an image nothing is painted or decoded, so
+// a measuring pass costs time in proportion to the file alone.
 class Player {
 public:
-    Player(QImage& image, TLinearBitmap* canvas) : canvas_(canvas), painter_(&image) {
-        painter_.setRenderHint(QPainter::Antialiasing, false);
-        painter_.setRenderHint(QPainter::TextAntialiasing, false);
-        painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    Player(QImage* image, TLinearBitmap* canvas, int64_t budget) : canvas_(canvas), budget_(budget) {
+        if (image) {
+            painter_.begin(image);
+            painter_.setRenderHint(QPainter::Antialiasing, false);
+            painter_.setRenderHint(QPainter::TextAntialiasing, false);
+            painter_.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        }
         // Text needs the font database, which exists only with an application.
-        textAllowed_ = QGuiApplication::instance() != nullptr;
-        if (textAllowed_) {
-            QFont font;
-            font.setPixelSize(12);
-            font.setStyleStrategy(QFont::NoAntialias);
-            painter_.setFont(font);
+        if (QGuiApplication::instance() != nullptr) {
+            font_ = std::make_unique<QFont>();
+            font_->setPixelSize(12);
+            font_->setStyleStrategy(QFont::NoAntialias);
+            if (image) painter_.setFont(*font_);
         }
         stock_[0] = Brush{0, 0xFFFFFF}, stock_[1] = Brush{0, 0xC0C0C0}, stock_[2] = Brush{0, 0x808080};
         stock_[3] = Brush{0, 0x404040}, stock_[4] = Brush{0, 0}, stock_[5] = Brush{1, 0};
@@ -85,7 +152,7 @@ public:
     double baseScaleX = 1, baseScaleY = 1, baseX = 0, baseY = 0;
     double devPerMmX = 96 / 25.4, devPerMmY = 96 / 25.4;
     bool windowToPicture = false;  // WMF
-    double pictureW = 1, pictureH = 1;
+    int pictureW = 1, pictureH = 1;
     DCState s;
 
     void UpdateTransform() {
@@ -157,24 +224,46 @@ public:
                      QPoint(std::max(p.x(), q.x()) - 1, std::max(p.y(), q.y()) - 1));
     }
     void Rectangle(double l, double t, double r, double b) {
-        ApplyPenBrush(true);
         const QRect box = Box(l, t, r, b);
-        if (box.isEmpty()) return;
+        if (box.isEmpty() || !Shape(box)) return;
+        ApplyPenBrush(true);
         // Qt's outline of a rectangle reaches one pixel past its fill.
-        const int in = painter_.pen().style() == Qt::NoPen ? 0 : 1;
+        const int in = s.pen.style == 5 ? 0 : 1;
         painter_.drawRect(box.adjusted(0, 0, -in, -in));
     }
     void Ellipse(double l, double t, double r, double b) {
-        ApplyPenBrush(true);
         const QRect box = Box(l, t, r, b);
-        if (!box.isEmpty()) painter_.drawEllipse(box);
+        if (box.isEmpty() || !Shape(box)) return;
+        ApplyPenBrush(true);
+        painter_.drawEllipse(box);
     }
     void Line(double x, double y) {
-        ApplyPenBrush(false);
-        if (s.pen.style != 5) painter_.drawLine(MapI(s.posX, s.posY), MapI(x, y));
+        const QPoint from = MapI(s.posX, s.posY), to = MapI(x, y);
         s.posX = x, s.posY = y;
+        if (s.pen.style == 5) return;
+        Spend(Stroke(from, to, PenPixels()));
+        if (!painter_.isActive()) return;
+        ApplyPenBrush(false);
+        painter_.drawLine(from, to);
     }
     void Polygons(const std::vector<std::vector<QPoint>>& polys, bool closed) {
+        // The fill's box, the edges the fill crosses and the pen strokes.
+        const int pen = s.pen.style == 5 ? 0 : PenPixels();
+        const bool filled = closed && s.brush.style != 1;
+        int64_t cost = 0;
+        QRect box;
+        for (const auto& poly : polys) {
+            cost += static_cast<int64_t>(poly.size());
+            for (size_t i = 0; i < poly.size(); ++i) {
+                const bool last = i + 1 == poly.size();
+                if (last && !closed) break;
+                cost += Stroke(poly[i], poly[last ? 0 : i + 1], pen + (filled ? 1 : 0));
+            }
+            if (filled)
+                for (const QPoint& pt : poly) box |= QRect(pt, QSize(1, 1));
+        }
+        Spend(cost + Area(box));
+        if (!painter_.isActive()) return;
         ApplyPenBrush(closed);
         if (closed) {
             QPainterPath path;
@@ -188,10 +277,12 @@ public:
         }
     }
     void Text(double x, double y, const QString& text) {
-        if (text.isEmpty() || !textAllowed_) return;
+        if (text.isEmpty() || !font_) return;
         const QPoint at = MapI(x, y);
-        const QFontMetrics m(painter_.font());
+        const QFontMetrics m(*font_);
         const QRect box(at, QSize(m.horizontalAdvance(text), m.height()));
+        Spend(Area(box) + text.size());
+        if (!painter_.isActive()) return;
         if (s.bkMode == 2) painter_.fillRect(box, ToQColor(s.bkColor));
         painter_.setPen(ToQColor(s.textColor));
         painter_.drawText(at.x(), at.y() + m.ascent(), text);
@@ -200,7 +291,14 @@ public:
     // in the DIB's own coordinates (from its bottom row when `fromBottom`).
     void Bitmap(const uint8_t* bmi, size_t bmiSize, const uint8_t* bits, size_t bitsSize, double x, double y, double cx,
                 double cy, int sx, int sy, int scx, int scy, bool fromBottom) {
-        if (bmiSize < 12) return;
+        int64_t bitmapW, bitmapH;
+        if (!BitmapFits(bmi, bmiSize, bitsSize, bitmapW, bitmapH)) return;
+        const QPoint p = MapI(x, y), q = MapI(x + cx, y + cy);
+        const QRect target(QPoint(std::min(p.x(), q.x()), std::min(p.y(), q.y())),
+                           QSize(std::abs(q.x() - p.x()), std::abs(q.y() - p.y())));
+        if (target.isEmpty() || !target.intersects(QRect(0, 0, pictureW, pictureH))) return;
+        Spend(2 * bitmapW * bitmapH + Area(target));
+        if (!painter_.isActive()) return;
         std::string file = "BM";
         Put32(file, static_cast<uint32_t>(14 + bmiSize + bitsSize));
         Put32(file, 0);
@@ -209,19 +307,22 @@ public:
         file.append(reinterpret_cast<const char*>(bits), bitsSize);
         TMemStream mem;
         mem.Write(file.data(), file.size());
+        file = std::string();
         mem.Seek(0);
         std::unique_ptr<TUniDIB> dib;
         TDIBFileInfo info;
+        TLinearBitmap picture;
         try {
+            // A bitmap inside is not the picture a road opens.
+            const TPictureLimit inside(kMaxBitmapBytes);
             if (LoadDIB(mem, dib, &info, kMaxBitmapBytes / 4) != 0) return;
+            DIBToLinearBitmap(*dib, info.Masks, false, picture);
         } catch (const ELinearBitmap&) {
             return;  // a bitmap over the cap is left out
         }
-        TLinearBitmap picture;
-        DIBToLinearBitmap(*dib, info.Masks, false, picture);
+        dib.reset();
         const QImage image(picture.Map, picture.Width, picture.Height, picture.BytesPerLine, QImage::Format_BGR888);
         if (fromBottom) sy = static_cast<int>(std::clamp<int64_t>(int64_t{picture.Height} - sy - scy, -(1 << 24), 1 << 24));
-        QPoint p = MapI(x, y), q = MapI(x + cx, y + cy);
         // The part of the source inside the bitmap (a copy of a rectangle reaching
         // outside it would be allocated at its full size).
         const QRect inside = QRect(0, 0, picture.Width, picture.Height)
@@ -232,9 +333,6 @@ public:
         if (source.isNull()) return;
         const bool flipX = q.x() < p.x(), flipY = q.y() < p.y();
         if (flipX || flipY) source = source.mirrored(flipX, flipY);
-        const QRect target(QPoint(std::min(p.x(), q.x()), std::min(p.y(), q.y())),
-                           QSize(std::abs(q.x() - p.x()), std::abs(q.y() - p.y())));
-        if (target.isEmpty() || !target.intersects(painter_.viewport())) return;
         if (target.size() == inside.size() && !flipX && !flipY && canvas_) {
             // One to one: the rows are copied straight into the picture.
             const QRect clip = target.intersected(QRect(0, 0, canvas_->Width, canvas_->Height));
@@ -262,6 +360,19 @@ public:
         else if (index == 7) s.pen = Pen{0, 0, 0};
         else if (index == 8) s.pen = Pen{5, 0, 0};
     }
+    // WMF: a new object in the lowest free slot (none when the table is full).
+    void CreateObject(const Object& o) {
+        const int slot = free_.Lowest();
+        if (slot < 0) return;
+        free_.Take(slot);
+        if (static_cast<size_t>(slot) >= objects.size()) objects.resize(static_cast<size_t>(slot) + 1);
+        objects[static_cast<size_t>(slot)] = o;
+    }
+    void DeleteObject(uint16_t slot) {
+        if (slot >= objects.size()) return;
+        objects[slot] = Object();
+        free_.Free(slot);
+    }
     void Save() {
         if (saved.size() < 4096) saved.push_back(s);
     }
@@ -275,9 +386,43 @@ public:
     }
 
 private:
+    void Spend(int64_t pixels) {
+        spent_ += pixels;
+        if (spent_ > budget_)
+            throw ELinearBitmap("Metafile too costly to draw: its records would paint more than " + std::to_string(budget_) +
+                                " pixels");
+    }
+    int64_t Area(const QRect& r) const {
+        const QRect c = r.intersected(QRect(0, 0, pictureW, pictureH));
+        return c.isEmpty() ? 0 : int64_t{c.width()} * c.height();
+    }
+    // The pen's width in pixels, at least 1.
+    int PenPixels() const {
+        const double w = s.pen.width * std::fabs(ax_);
+        if (!(w > 1.5)) return 1;
+        return w >= (1 << 20) ? 1 << 20 : static_cast<int>(std::lround(w));
+    }
+    // A stroke of `pen` pixels along a segment whose ends are pulled into the
+    // picture (or as far out as the pen reaches).
+    int64_t Stroke(QPoint a, QPoint b, int pen) const {
+        if (pen <= 0) return 0;
+        auto cx = [&](int v) { return static_cast<int64_t>(std::clamp(v, -pen - 1, pictureW + pen + 1)); };
+        auto cy = [&](int v) { return static_cast<int64_t>(std::clamp(v, -pen - 1, pictureH + pen + 1)); };
+        return (std::abs(cx(a.x()) - cx(b.x())) + std::abs(cy(a.y()) - cy(b.y())) + 1) * pen;
+    }
+    // A filled and outlined box: spends its pixels; false when only measuring.
+    bool Shape(const QRect& box) {
+        if (s.pen.style == 5 && s.brush.style == 1) return painter_.isActive();  // nothing is painted
+        const int pen = s.pen.style == 5 ? 0 : PenPixels();
+        Spend(Area(box.adjusted(-pen, -pen, pen, pen)));
+        return painter_.isActive();
+    }
+
     TLinearBitmap* canvas_;  // the picture under the painter, for one-to-one bitmaps
     QPainter painter_;
-    bool textAllowed_ = false;
+    std::unique_ptr<QFont> font_;
+    FreeSlots free_;
+    int64_t budget_, spent_ = 0;
     double ax_ = 1, bx_ = 0, ay_ = 1, by_ = 0;
 };
 
@@ -454,14 +599,7 @@ void PlayPlaceable(const std::string& data, Player& pl, int16_t left, int16_t to
         at += static_cast<size_t>(words * 2);
         auto w = [&](size_t k) { return rec.Has(2 * k, 2) ? S16(r + 2 * k) : int16_t(0); };
         auto colour = [&](size_t k) { return rec.Has(2 * k, 4) ? LE32(r + 2 * k) & 0xFFFFFF : 0u; };
-        auto create = [&](const Object& o) {
-            for (Object& slot : pl.objects)
-                if (slot.kind == Object::None) {
-                    slot = o;
-                    return;
-                }
-            if (pl.objects.size() < kMaxObjects) pl.objects.push_back(o);
-        };
+        auto create = [&](const Object& o) { pl.CreateObject(o); };
         switch (fn) {
             case 0x0000: return;
             case 0x001E: pl.Save(); break;
@@ -502,11 +640,7 @@ void PlayPlaceable(const std::string& data, Player& pl, int16_t left, int16_t to
                 if (i < pl.objects.size()) pl.Select(pl.objects[i]);
                 break;
             }
-            case 0x01F0: {
-                const uint16_t i = static_cast<uint16_t>(w(0));
-                if (i < pl.objects.size()) pl.objects[i] = Object();
-                break;
-            }
+            case 0x01F0: pl.DeleteObject(static_cast<uint16_t>(w(0))); break;
             case 0x02FA: {
                 Object o;
                 o.kind = Object::PenObject;
@@ -617,107 +751,129 @@ void TMetafile::LoadFromStream(TBaseStream& stream) {
     throw ELinearBitmap(kNotAMetafile);
 }
 
+int64_t TMetafile::PaintBudget() const { return 16 * int64_t{width_} * height_ + (int64_t{1} << 28); }
+
+void TMetafile::Play(QImage* image, TLinearBitmap* canvas) const {
+    Player player(image, canvas, PaintBudget());
+    player.pictureW = width_, player.pictureH = height_;
+    const auto* f = reinterpret_cast<const uint8_t*>(data_.data());
+    if (enhanced_) PlayEnhanced(data_, player);
+    else PlayPlaceable(data_, player, S16(f + 6), S16(f + 8), S16(f + 10), S16(f + 12));
+}
+
 void TMetafile::Draw(TLinearBitmap& bitmap, int64_t maxPictureBytes) const {
     CheckPictureBudget(width_, height_, 3, maxPictureBytes);
+    // A measuring pass first: a file that paints more than its budget is refused
+    // before the picture is allocated.
+    Play(nullptr, nullptr);
     TLinearBitmap out;
     out.New(width_, height_, pf24bit);
     std::memset(out.Map, 0xFF, static_cast<size_t>(out.Size));
     {
         // The painter draws straight into the picture's rows: no second buffer.
         QImage view(out.Map, out.Width, out.Height, out.BytesPerLine, QImage::Format_BGR888);
-        Player player(view, &out);
-        player.pictureW = width_, player.pictureH = height_;
-        const auto* f = reinterpret_cast<const uint8_t*>(data_.data());
-        if (enhanced_) PlayEnhanced(data_, player);
-        else PlayPlaceable(data_, player, S16(f + 6), S16(f + 8), S16(f + 10), S16(f + 12));
+        Play(&view, &out);
     }
     bitmap.TakeOver(out);
 }
 
 namespace {
 
-// A DIB of the picture: the information header, the palette for 8 bit, bottom-up
-// rows padded to 4 bytes.
-std::string PackedDib(const TLinearBitmap& picture, uint32_t& bmiSize) {
-    const int bits = picture.PixelFormat == pf8bit ? 8 : 24;
-    const int w = picture.Width, h = picture.Height;
-    const size_t stride = (size_t(w) * bits + 31) / 32 * 4;
-    std::string d;
-    Put32(d, 40), Put32(d, static_cast<uint32_t>(w)), Put32(d, static_cast<uint32_t>(h)), Put16(d, 1), Put16(d, bits);
-    Put32(d, 0), Put32(d, static_cast<uint32_t>(stride * h)), Put32(d, 0), Put32(d, 0);
-    Put32(d, bits == 8 ? 256 : 0), Put32(d, 0);
-    if (bits == 8)
-        for (int i = 0; i < 256; ++i) d.append(reinterpret_cast<const char*>(picture.Palette + 3 * i), 3), d += '\0';
-    bmiSize = static_cast<uint32_t>(d.size());
-    d.reserve(d.size() + stride * h);
-    for (int y = h - 1; y >= 0; --y) {
-        d.append(reinterpret_cast<const char*>(picture.ScanLine(y)), static_cast<size_t>(picture.BytesPerLine));
-        d.append(stride - static_cast<size_t>(picture.BytesPerLine), '\0');
-    }
+// The DIB a picture is written as: 8 bit with its palette, every other format 24
+// bit (16-bit grey by the high byte, 32 bit by its first three bytes).
+struct DibLayout {
+    int bits;
+    size_t stride, bmiSize, bitsSize;
+};
+
+DibLayout LayoutOf(const TLinearBitmap& picture) {
+    if (!picture.Present) throw ELinearBitmap(kInvalidBitmapSize);
+    const int f = picture.PixelFormat;
+    if (f != pf8bit && f != pf16bit && f != pf24bit && f != pf32bit) throw ELinearBitmap(kUnsupportedPixelFormat);
+    DibLayout d;
+    d.bits = f == pf8bit ? 8 : 24;
+    d.stride = (size_t(picture.Width) * d.bits + 31) / 32 * 4;
+    d.bmiSize = 40 + (d.bits == 8 ? 1024 : 0);
+    d.bitsSize = d.stride * size_t(picture.Height);
     return d;
 }
 
-const TLinearBitmap& As8Or24(const TLinearBitmap& picture, TLinearBitmap& converted) {
-    if (!picture.Present) throw ELinearBitmap(kInvalidBitmapSize);
-    if (picture.PixelFormat == pf8bit || picture.PixelFormat == pf24bit) return picture;
-    converted.Assign(picture);
-    converted.SetPixelFormat(pf24bit);
-    return converted;
+// A file the reader would refuse is not written at all.
+void CheckReadBack(const TLinearBitmap& picture, size_t fileSize) {
+    if (fileSize > static_cast<size_t>(kMaxBridgedStream))
+        throw ELinearBitmap("Picture too large for a metafile: " + std::to_string(picture.Width) + " x " +
+                            std::to_string(picture.Height) + " pixels make a file over 100 MB, which could not be read back");
+}
+
+// The information header, the palette for 8 bit and the bottom-up rows padded to 4
+// bytes, converted row by row.
+void AppendPackedDib(std::string& d, const TLinearBitmap& picture, const DibLayout& layout) {
+    const int w = picture.Width, h = picture.Height;
+    Put32(d, 40), Put32(d, static_cast<uint32_t>(w)), Put32(d, static_cast<uint32_t>(h)), Put16(d, 1), Put16(d, layout.bits);
+    Put32(d, 0), Put32(d, static_cast<uint32_t>(layout.bitsSize)), Put32(d, 0), Put32(d, 0);
+    Put32(d, layout.bits == 8 ? 256 : 0), Put32(d, 0);
+    if (layout.bits == 8)
+        for (int i = 0; i < 256; ++i) d.append(reinterpret_cast<const char*>(picture.Palette + 3 * i), 3), d += '\0';
+    for (int y = h - 1; y >= 0; --y) {
+        const size_t at = d.size();
+        d.append(layout.stride, '\0');
+        auto* row = reinterpret_cast<uint8_t*>(d.data() + at);
+        const uint8_t* s = picture.ScanLine(y);
+        switch (picture.PixelFormat) {
+            case pf8bit: case pf24bit: std::memcpy(row, s, static_cast<size_t>(picture.BytesPerLine)); break;
+            case pf16bit:
+                for (int x = 0; x < w; ++x) row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = s[2 * x + 1];
+                break;
+            default:
+                for (int x = 0; x < w; ++x) std::memcpy(row + 3 * x, s + 4 * x, 3);
+                break;
+        }
+    }
 }
 
 }  // namespace
 
-std::string TMetafile::MakeEnhanced(const TLinearBitmap& source) {
-    TLinearBitmap converted;
-    const TLinearBitmap& picture = As8Or24(source, converted);
+std::string TMetafile::MakeEnhanced(const TLinearBitmap& picture) {
+    const DibLayout dib = LayoutOf(picture);
     const int w = picture.Width, h = picture.Height;
-    uint32_t bmiSize;
-    const std::string dib = PackedDib(picture, bmiSize);
-    const uint32_t bitsSize = static_cast<uint32_t>(dib.size()) - bmiSize;
-    const uint32_t stretchSize = 80 + static_cast<uint32_t>(dib.size());
-    const uint32_t total = 108 + 12 + stretchSize + 20;
+    const size_t stretchSize = 80 + dib.bmiSize + dib.bitsSize;
+    const size_t total = 108 + 12 + stretchSize + 20;
+    CheckReadBack(picture, total);
     std::string f;
+    f.reserve(total);
     // Header: bounds in pixels, frame in 0.01 mm at 96 pixels per inch, a 96 dpi
     // reference device of 960 pixels to 254 mm.
     Put32(f, 1), Put32(f, 108);
     Put32(f, 0), Put32(f, 0), Put32(f, static_cast<uint32_t>(w - 1)), Put32(f, static_cast<uint32_t>(h - 1));
     Put32(f, 0), Put32(f, 0), Put32(f, static_cast<uint32_t>(std::lround(w * 2540.0 / 96))),
         Put32(f, static_cast<uint32_t>(std::lround(h * 2540.0 / 96)));
-    Put32(f, kEmfSignature), Put32(f, 0x10000), Put32(f, total), Put32(f, 4);
+    Put32(f, kEmfSignature), Put32(f, 0x10000), Put32(f, static_cast<uint32_t>(total)), Put32(f, 4);
     Put16(f, 1), Put16(f, 0), Put32(f, 0), Put32(f, 0), Put32(f, 0);
     Put32(f, 960), Put32(f, 960), Put32(f, 254), Put32(f, 254);
     Put32(f, 0), Put32(f, 0), Put32(f, 0), Put32(f, 254000), Put32(f, 254000);
     Put32(f, 21), Put32(f, 12), Put32(f, 3);  // SETSTRETCHBLTMODE 3
-    Put32(f, 81), Put32(f, stretchSize);
+    Put32(f, 81), Put32(f, static_cast<uint32_t>(stretchSize));
     Put32(f, 0), Put32(f, 0), Put32(f, static_cast<uint32_t>(w - 1)), Put32(f, static_cast<uint32_t>(h - 1));
     Put32(f, 0), Put32(f, 0), Put32(f, 0), Put32(f, 0), Put32(f, static_cast<uint32_t>(w)), Put32(f, static_cast<uint32_t>(h));
-    Put32(f, 80), Put32(f, bmiSize), Put32(f, 80 + bmiSize), Put32(f, bitsSize);
+    Put32(f, 80), Put32(f, static_cast<uint32_t>(dib.bmiSize)), Put32(f, static_cast<uint32_t>(80 + dib.bmiSize)),
+        Put32(f, static_cast<uint32_t>(dib.bitsSize));
     Put32(f, 0), Put32(f, kSrcCopy), Put32(f, static_cast<uint32_t>(w)), Put32(f, static_cast<uint32_t>(h));
-    f += dib;
+    AppendPackedDib(f, picture, dib);
     Put32(f, 14), Put32(f, 20), Put32(f, 0), Put32(f, 16), Put32(f, 20);  // EOF
     return f;
 }
 
-std::string TMetafile::MakePlaceable(const TLinearBitmap& source) {
-    TLinearBitmap converted;
-    const TLinearBitmap& picture = As8Or24(source, converted);
+std::string TMetafile::MakePlaceable(const TLinearBitmap& picture) {
+    const DibLayout dib = LayoutOf(picture);
     const int w = picture.Width, h = picture.Height;
     if (w > 32767 || h > 32767) throw ELinearBitmap("Picture too large for a Windows metafile: at most 32,767 pixels a side");
-    uint32_t bmiSize;
-    const std::string dib = PackedDib(picture, bmiSize);
-    const uint32_t stretchWords = static_cast<uint32_t>(3 + 11 + dib.size() / 2);
-    std::string records;
-    auto record = [&](uint32_t words, uint16_t fn) { Put32(records, words), Put16(records, fn); };
-    record(5, 0x020B), Put16(records, 0), Put16(records, 0);  // window origin (y, x)
-    record(5, 0x020C), Put16(records, static_cast<uint32_t>(h)), Put16(records, static_cast<uint32_t>(w));
-    record(4, 0x0107), Put16(records, 3);  // stretch mode 3
-    record(stretchWords, 0x0F43);
-    Put32(records, kSrcCopy), Put16(records, 0);
-    Put16(records, static_cast<uint32_t>(h)), Put16(records, static_cast<uint32_t>(w)), Put16(records, 0), Put16(records, 0);
-    Put16(records, static_cast<uint32_t>(h)), Put16(records, static_cast<uint32_t>(w)), Put16(records, 0), Put16(records, 0);
-    records += dib;
-    record(3, 0x0000);
+    const size_t dibSize = dib.bmiSize + dib.bitsSize;
+    const size_t stretchWords = 3 + 11 + dibSize / 2;
+    const size_t recordBytes = 10 + 10 + 8 + 2 * stretchWords + 6;
+    const size_t total = 22 + 18 + recordBytes;
+    CheckReadBack(picture, total);
     std::string f;
+    f.reserve(total);
     Put32(f, kPlaceableKey), Put16(f, 0);
     Put16(f, 0), Put16(f, 0), Put16(f, static_cast<uint32_t>(w)), Put16(f, static_cast<uint32_t>(h));
     Put16(f, 96), Put32(f, 0);
@@ -725,9 +881,19 @@ std::string TMetafile::MakePlaceable(const TLinearBitmap& source) {
     for (int i = 0; i < 10; ++i) sum ^= LE16(reinterpret_cast<const uint8_t*>(f.data()) + 2 * i);
     Put16(f, sum);
     Put16(f, 1), Put16(f, 9), Put16(f, 0x300);
-    Put32(f, static_cast<uint32_t>(9 + records.size() / 2));
-    Put16(f, 0), Put32(f, stretchWords), Put16(f, 0);
-    return f + records;
+    Put32(f, static_cast<uint32_t>(9 + recordBytes / 2));
+    Put16(f, 0), Put32(f, static_cast<uint32_t>(stretchWords)), Put16(f, 0);
+    auto record = [&](uint32_t words, uint16_t fn) { Put32(f, words), Put16(f, fn); };
+    record(5, 0x020B), Put16(f, 0), Put16(f, 0);  // window origin (y, x)
+    record(5, 0x020C), Put16(f, static_cast<uint32_t>(h)), Put16(f, static_cast<uint32_t>(w));
+    record(4, 0x0107), Put16(f, 3);  // stretch mode 3
+    record(static_cast<uint32_t>(stretchWords), 0x0F43);
+    Put32(f, kSrcCopy), Put16(f, 0);
+    Put16(f, static_cast<uint32_t>(h)), Put16(f, static_cast<uint32_t>(w)), Put16(f, 0), Put16(f, 0);
+    Put16(f, static_cast<uint32_t>(h)), Put16(f, static_cast<uint32_t>(w)), Put16(f, 0), Put16(f, 0);
+    AppendPackedDib(f, picture, dib);
+    record(3, 0x0000);
+    return f;
 }
 
 }  // namespace imagefile

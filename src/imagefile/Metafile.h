@@ -29,6 +29,8 @@
 #include <cstdint>
 #include <string>
 
+class QImage;
+
 #include "imagefile/LinarBitmap.h"
 
 namespace imagefile {
@@ -43,12 +45,17 @@ public:
     int RecordCount() const { return records_; }
     // Plays the records onto a white 24-bit picture of Width x Height.
     void Draw(TLinearBitmap& bitmap, int64_t maxPictureBytes = kMaxBitmapBytes) const;
+    // The pixels the records may paint in all: sixteen times the picture and 256 M
+    // more (a small picture of many records).
+    int64_t PaintBudget() const;
 
     // The picture as a metafile (formats 3 and 6; others through 24 bit).
     static std::string MakeEnhanced(const TLinearBitmap& picture);
     static std::string MakePlaceable(const TLinearBitmap& picture);
 
 private:
+    // Without an image the records are only measured against the budget.
+    void Play(QImage* image, TLinearBitmap* canvas) const;
     std::string data_;
     bool enhanced_ = false;
     int width_ = 0, height_ = 0;

@@ -27,43 +27,54 @@ void TWMFLoader::SaveToStream(TBaseStream& stream, const std::string& ext, const
     stream.Write(file.data(), file.size());
 }
 
+namespace {
+
+// The colours of a picture in order of first appearance, in an open-addressed
+// table of 1,024 slots (at most 256 entries are ever put in).
+class FirstAppearance {
+public:
+    FirstAppearance() { std::fill(std::begin(keys_), std::end(keys_), kEmpty); }
+    // The colour's index; -1 when it would be the 257th.
+    int IndexOf(const uint8_t* bgr) {
+        const uint32_t c = bgr[0] | bgr[1] << 8 | uint32_t(bgr[2]) << 16;
+        if (c == last_) return lastIndex_;
+        uint32_t slot = (c * 2654435761u) >> 22;
+        while (keys_[slot] != kEmpty && keys_[slot] != c) slot = (slot + 1) & 1023;
+        if (keys_[slot] == kEmpty) {
+            if (count_ == 256) return -1;
+            keys_[slot] = c;
+            values_[slot] = static_cast<uint8_t>(count_);
+            std::memcpy(palette_ + 3 * count_, bgr, 3);
+            ++count_;
+        }
+        last_ = c, lastIndex_ = values_[slot];
+        return lastIndex_;
+    }
+    const uint8_t* Palette() const { return palette_; }
+
+private:
+    static constexpr uint32_t kEmpty = 0xFFFFFFFF;
+    uint32_t keys_[1024];
+    uint8_t values_[1024];
+    uint8_t palette_[768] = {};
+    int count_ = 0;
+    uint32_t last_ = kEmpty;
+    int lastIndex_ = 0;
+};
+
+}  // namespace
+
 bool ReduceToFirstAppearancePalette(TLinearBitmap& bitmap) {
     if (!bitmap.Present || bitmap.PixelFormat != pf24bit) return false;
-    // Colours seen so far in an open-addressed table of 1,024 slots (at most 257
-    // entries are ever put in); every pixel's colour is then an exact entry, so
-    // the nearest entry is its own.
-    constexpr uint32_t kEmpty = 0xFFFFFFFF;
-    uint32_t keys[1024];
-    uint8_t values[1024];
-    std::fill(std::begin(keys), std::end(keys), kEmpty);
-    uint8_t palette[768] = {};
-    int count = 0;
     const int64_t n = int64_t{bitmap.Width} * bitmap.Height;
-    // One pass: the indices go straight into the 8-bit picture, which is given up
-    // at the 257th colour (its pages untouched past that point cost nothing).
-    TLinearBitmap out;
-    out.New(bitmap.Width, bitmap.Height, pf8bit);
-    uint32_t last = kEmpty;
-    uint8_t lastIndex = 0;
-    const uint8_t* s = bitmap.Map;
-    for (int64_t i = 0; i < n; ++i, s += 3) {
-        const uint32_t c = s[0] | s[1] << 8 | uint32_t(s[2]) << 16;
-        if (c != last) {
-            uint32_t slot = (c * 2654435761u) >> 22;
-            while (keys[slot] != kEmpty && keys[slot] != c) slot = (slot + 1) & 1023;
-            if (keys[slot] == kEmpty) {
-                if (count == 256) return false;
-                keys[slot] = c;
-                values[slot] = static_cast<uint8_t>(count);
-                std::memcpy(palette + 3 * count, s, 3);
-                ++count;
-            }
-            last = c, lastIndex = values[slot];
-        }
-        out.Map[i] = lastIndex;
-    }
-    std::memcpy(out.Palette, palette, 768);
-    bitmap.TakeOver(out);
+    // The first pass only reads; the second writes each index over the start of
+    // its own pixel (byte i lies at or before pixel i's first byte 3 i), so the
+    // 8-bit picture takes the 24-bit one's memory and no second picture is held.
+    FirstAppearance colours;
+    for (int64_t i = 0; i < n; ++i)
+        if (colours.IndexOf(bitmap.Map + 3 * i) < 0) return false;
+    for (int64_t i = 0; i < n; ++i) bitmap.Map[i] = static_cast<uint8_t>(colours.IndexOf(bitmap.Map + 3 * i));
+    bitmap.NarrowTo8Bit(colours.Palette());
     return true;
 }
 

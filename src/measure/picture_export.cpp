@@ -32,7 +32,11 @@ bool LoadBitmapFrame(const std::string& path, Bitmap24& out, std::string& error)
         data.shrink_to_fit();
         stream.Seek(0);
         imagefile::TLinearBitmap bitmap;
-        imagefile::BitmapLoaders().FindLoader(ext)->LoadFromStream(stream, ext, bitmap);
+        {
+            // Refused from the header when the frame could not take it.
+            const imagefile::TPictureLimit limit(imagefile::kMaxOpenedPicturePixels, Bitmap24::kMaxSide);
+            imagefile::BitmapLoaders().FindLoader(ext)->LoadFromStream(stream, ext, bitmap);
+        }
         if (!bitmap.Present || bitmap.Width <= 0 || bitmap.Height <= 0) {
             error = "No picture in the file.";
             return false;

@@ -6,8 +6,10 @@
 // LoadBitmapFrame reads the whole file first (regular files only, at most
 // kMaxBitmapFileBytes; a FIFO is refused at once) and decodes it from memory with
 // the image library's loader for its extension, so a cut, corrupt or hostile file
-// gives an error and leaves `out` empty; nothing is allocated from a header field
-// beyond the loader's own picture cap.
+// gives an error and leaves `out` empty; a picture larger than a frame can be
+// (Bitmap24::kMaxSide a side, imagefile::kMaxOpenedPicturePixels) is refused from
+// its header, before any pixel is decoded, and the decoded picture goes into the
+// frame row by row.
 #include <QImage>
 #include <string>
 
