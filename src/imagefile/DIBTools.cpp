@@ -354,42 +354,49 @@ void DIBToLinearBitmap(const TUniDIB& dib, const uint32_t masks[3], bool keepPal
         return;
     }
     out.New(w, h, pf24bit);
+    const TDIBRows rows(dib, masks);
+    for (int y = 0; y < h; ++y) rows.Row(y, out.ScanLine(y));
+    bitmap.TakeOver(out);
+}
+
+TDIBRows::TDIBRows(const TUniDIB& dib, const uint32_t masks[3]) : dib_(dib) {
     const bool defaults = !masks[0] && !masks[1] && !masks[2];
     const uint32_t m16[3] = {0x7C00, 0x03E0, 0x001F}, m32[3] = {0xFF0000, 0xFF00, 0xFF};
-    const uint32_t* m = defaults ? (bits == 16 ? m16 : m32) : masks;
-    const Channel red(m[0]), green(m[1]), blue(m[2]);
-    const bool plain32 = bits == 32 && m[0] == 0xFF0000 && m[1] == 0xFF00 && m[2] == 0xFF;
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* s = dib.ScanLine(y);
-        uint8_t* d = out.ScanLine(y);
-        switch (bits) {
-            case 24: std::memcpy(d, s, static_cast<size_t>(w) * 3); break;
-            case 32:
-                if (plain32) {
-                    for (int x = 0; x < w; ++x, s += 4, d += 3) d[0] = s[0], d[1] = s[1], d[2] = s[2];
-                    break;
-                }
-                for (int x = 0; x < w; ++x, s += 4, d += 3) {
-                    const uint32_t v = LE32(s);
-                    d[0] = blue(v), d[1] = green(v), d[2] = red(v);
-                }
+    const uint32_t* m = defaults ? (dib.BitCount() == 16 ? m16 : m32) : masks;
+    std::copy(m, m + 3, masks_);
+}
+
+void TDIBRows::Row(int y, uint8_t* d) const {
+    const int w = dib_.Width(), bits = dib_.BitCount();
+    const uint8_t* table = dib_.ColorTable;
+    const uint8_t* s = dib_.ScanLine(y);
+    const Channel red(masks_[0]), green(masks_[1]), blue(masks_[2]);
+    switch (bits) {
+        case 24: std::memcpy(d, s, static_cast<size_t>(w) * 3); break;
+        case 32:
+            if (masks_[0] == 0xFF0000 && masks_[1] == 0xFF00 && masks_[2] == 0xFF) {
+                for (int x = 0; x < w; ++x, s += 4, d += 3) d[0] = s[0], d[1] = s[1], d[2] = s[2];
                 break;
-            case 16:
-                for (int x = 0; x < w; ++x, s += 2, d += 3) {
-                    const uint32_t v = LE16(s);
-                    d[0] = blue(v), d[1] = green(v), d[2] = red(v);
-                }
-                break;
-            default:
-                for (int x = 0; x < w; ++x, d += 3) {
-                    const int i = bits == 8 ? s[x] : bits == 4 ? (s[x >> 1] >> ((x & 1) ? 0 : 4)) & 15
-                                                               : (s[x >> 3] >> (7 - (x & 7))) & 1;
-                    std::memcpy(d, table + 4 * i, 3);
-                }
-                break;
-        }
+            }
+            for (int x = 0; x < w; ++x, s += 4, d += 3) {
+                const uint32_t v = LE32(s);
+                d[0] = blue(v), d[1] = green(v), d[2] = red(v);
+            }
+            break;
+        case 16:
+            for (int x = 0; x < w; ++x, s += 2, d += 3) {
+                const uint32_t v = LE16(s);
+                d[0] = blue(v), d[1] = green(v), d[2] = red(v);
+            }
+            break;
+        default:
+            for (int x = 0; x < w; ++x, d += 3) {
+                const int i = bits == 8 ? s[x] : bits == 4 ? (s[x >> 1] >> ((x & 1) ? 0 : 4)) & 15
+                                                           : (s[x >> 3] >> (7 - (x & 7))) & 1;
+                std::memcpy(d, table + 4 * i, 3);
+            }
+            break;
     }
-    bitmap.TakeOver(out);
 }
 
 void TFallbackBitmap::LoadFromStream(TBaseStream& stream) {

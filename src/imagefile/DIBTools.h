@@ -79,6 +79,19 @@ int LoadDIB(TBaseStream& stream, std::unique_ptr<TUniDIB>& dib, TDIBFileInfo* in
 // channel scaled as round(v x 255 / max).
 void DIBToLinearBitmap(const TUniDIB& dib, const uint32_t masks[3], bool keepPalette, TLinearBitmap& bitmap);
 
+// One row of a DIB at a time as B,G,R, by the same rule, for a reader that copies
+// rows straight to their place.
+class TDIBRows {
+public:
+    TDIBRows(const TUniDIB& dib, const uint32_t masks[3]);
+    // Row y (top row 0) into Width x 3 bytes at `bgr`.
+    void Row(int y, uint8_t* bgr) const;
+
+private:
+    const TUniDIB& dib_;
+    uint32_t masks_[3];
+};
+
 // The bitmap reader: LoadDIB, then the picture by the bitmap rule (files of up to
 // 8 bits with a 12-, 40-, 108- or 124-byte header keep their palette as an 8-bit
 // picture; everything else becomes 24 bit). Run-length files skip the DIB and

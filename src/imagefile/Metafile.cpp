@@ -103,8 +103,8 @@ static_assert(FreeSlots::kSlots % 4096 == 0 && FreeSlots::kSlots / 4096 <= 64);
 
 // Whether a bitmap in a record is decoded: the record's data must be able to hold
 // the pixels its header declares (uncompressed rows, or run-length pairs of at most
-// 255 pixels each), and their 24-bit copy must fit a quarter of the size cap.
-// Gives the bitmap's width and height.
+// 255 pixels each), and the bitmap must fit a quarter of the size cap (as LoadDIB
+// counts it). Gives the bitmap's width and height.
 bool BitmapFits(const uint8_t* bmi, size_t bmiSize, size_t bitsSize, int64_t& w, int64_t& h) {
     if (bmiSize < 12) return false;
     int bits;
@@ -116,8 +116,8 @@ bool BitmapFits(const uint8_t* bmi, size_t bmiSize, size_t bitsSize, int64_t& w,
         w = S32(bmi + 4), h = S32(bmi + 8), bits = LE16(bmi + 14), compression = LE32(bmi + 16);
     }
     h = h < 0 ? -h : h;
-    if (w < 1 || h < 1 || w * h * 3 > kMaxBitmapBytes / 4) return false;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+    if (w < 1 || h < 1 || w * h * (bits <= 8 ? 1 : 3) > kMaxBitmapBytes / 4) return false;
     if (compression == 1 || compression == 2) return w * h <= 255 * static_cast<int64_t>(bitsSize / 2);
     return (w * bits + 31) / 32 * 4 * (h - 1) + (w * bits + 7) / 8 <= static_cast<int64_t>(bitsSize);
 }
@@ -299,50 +299,62 @@ public:
         if (target.isEmpty() || !target.intersects(QRect(0, 0, pictureW, pictureH))) return;
         Spend(2 * bitmapW * bitmapH + Area(target));
         if (!painter_.isActive()) return;
-        std::string file = "BM";
-        Put32(file, static_cast<uint32_t>(14 + bmiSize + bitsSize));
-        Put32(file, 0);
-        Put32(file, static_cast<uint32_t>(14 + bmiSize));
-        file.append(reinterpret_cast<const char*>(bmi), bmiSize);
-        file.append(reinterpret_cast<const char*>(bits), bitsSize);
+        // A bitmap inside is not the picture a road opens.
+        const TPictureLimit whole(kMaxBitmapBytes);
         TMemStream mem;
-        mem.Write(file.data(), file.size());
-        file = std::string();
-        mem.Seek(0);
+        {
+            std::string head = "BM";
+            Put32(head, static_cast<uint32_t>(14 + bmiSize + bitsSize));
+            Put32(head, 0);
+            Put32(head, static_cast<uint32_t>(14 + bmiSize));
+            mem.Write(head.data(), head.size());
+            mem.Write(bmi, bmiSize);
+            mem.Write(bits, bitsSize);
+            mem.Seek(0);
+        }
         std::unique_ptr<TUniDIB> dib;
         TDIBFileInfo info;
-        TLinearBitmap picture;
         try {
-            // A bitmap inside is not the picture a road opens.
-            const TPictureLimit inside(kMaxBitmapBytes);
             if (LoadDIB(mem, dib, &info, kMaxBitmapBytes / 4) != 0) return;
-            DIBToLinearBitmap(*dib, info.Masks, false, picture);
         } catch (const ELinearBitmap&) {
             return;  // a bitmap over the cap is left out
         }
-        dib.reset();
-        const QImage image(picture.Map, picture.Width, picture.Height, picture.BytesPerLine, QImage::Format_BGR888);
-        if (fromBottom) sy = static_cast<int>(std::clamp<int64_t>(int64_t{picture.Height} - sy - scy, -(1 << 24), 1 << 24));
-        // The part of the source inside the bitmap (a copy of a rectangle reaching
-        // outside it would be allocated at its full size).
-        const QRect inside = QRect(0, 0, picture.Width, picture.Height)
-                                 .intersected(QRect(std::clamp(sx, -(1 << 24), 1 << 24), std::clamp(sy, -(1 << 24), 1 << 24),
-                                                    std::clamp(scx, 0, 1 << 24), std::clamp(scy, 0, 1 << 24)));
+        mem.Clear();
+        const int bw = dib->Width(), bh = dib->Height();
+        if (fromBottom) sy = static_cast<int>(std::clamp<int64_t>(int64_t{bh} - sy - scy, -(1 << 24), 1 << 24));
+        // The part of the source inside the bitmap.
+        const QRect inside = QRect(0, 0, bw, bh).intersected(QRect(std::clamp(sx, -(1 << 24), 1 << 24),
+                                                                   std::clamp(sy, -(1 << 24), 1 << 24),
+                                                                   std::clamp(scx, 0, 1 << 24), std::clamp(scy, 0, 1 << 24)));
         if (inside.isEmpty()) return;
-        QImage source = inside == image.rect() ? image : image.copy(inside);
-        if (source.isNull()) return;
         const bool flipX = q.x() < p.x(), flipY = q.y() < p.y();
-        if (flipX || flipY) source = source.mirrored(flipX, flipY);
+        const TDIBRows rows(*dib, info.Masks);
+        std::vector<uint8_t> row(static_cast<size_t>(bw) * 3);
         if (target.size() == inside.size() && !flipX && !flipY && canvas_) {
-            // One to one: the rows are copied straight into the picture.
+            // One to one: the rows go straight into the picture.
             const QRect clip = target.intersected(QRect(0, 0, canvas_->Width, canvas_->Height));
-            for (int y = clip.top(); y <= clip.bottom(); ++y)
-                std::memcpy(canvas_->ScanLine(y) + 3 * clip.left(),
-                            picture.ScanLine(inside.top() + y - target.top()) + 3 * (inside.left() + clip.left() - target.left()),
+            for (int y = clip.top(); y <= clip.bottom(); ++y) {
+                rows.Row(inside.top() + y - target.top(), row.data());
+                std::memcpy(canvas_->ScanLine(y) + 3 * clip.left(), row.data() + 3 * (inside.left() + clip.left() - target.left()),
                             static_cast<size_t>(clip.width()) * 3);
+            }
             return;
         }
-        painter_.drawImage(target, source);
+        // Stretched or mirrored: the source part as a picture of its own.
+        TLinearBitmap part;
+        try {
+            part.New(inside.width(), inside.height(), pf24bit);
+        } catch (const ELinearBitmap&) {
+            return;
+        }
+        for (int y = 0; y < part.Height; ++y) {
+            rows.Row(inside.top() + y, row.data());
+            std::memcpy(part.ScanLine(y), row.data() + 3 * inside.left(), static_cast<size_t>(part.BytesPerLine));
+        }
+        dib.reset();
+        QImage source(part.Map, part.Width, part.Height, part.BytesPerLine, QImage::Format_BGR888);
+        if (flipX || flipY) source = source.mirrored(flipX, flipY);
+        if (!source.isNull()) painter_.drawImage(target, source);
     }
 
     // Objects.

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/numtext.h"
 #include "probe.h"
 #include "video/capture_graph.h"
 #include "video/capture_name.h"
@@ -76,7 +77,7 @@ int CaptureRecord(const std::vector<std::string>& args) {
         if (args[i] == "--video" && hasValue) video = args[++i];
         else if (args[i] == "--audio" && hasValue) audio = args[++i];
         else if (args[i] == "--compressor" && hasValue) compressor = args[++i];
-        else if (args[i] == "--seconds" && hasValue) seconds = std::atof(args[++i].c_str());
+        else if (args[i] == "--seconds" && hasValue) seconds = numtext::ParseFloat(args[++i]).value_or(-1);  // text: usage
         else if (args[i] == "--small") small = true;
         else if (out.empty() && args[i].rfind("--", 0) != 0) out = args[i];
         else return ProbeFail(usage);

@@ -24,6 +24,7 @@
 #include <QImage>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -35,11 +36,20 @@
 #include "imagefile/LinarBitmap.h"
 #include "imagefile/PNGLoader.h"
 #include "platform/file_io.h"
+#include "platform/numtext.h"
 #include "probe.h"
 
 using namespace imagefile;
 
 namespace {
+
+// The whole number given for `option`; any other text ends the subcommand with a
+// usage error (the callers turn the exception into one).
+int IntArg(const std::string& option, const std::string& text) {
+    const auto n = numtext::ParseInt32(text);
+    if (!n) throw std::invalid_argument(option + " takes a whole number, not \"" + text + "\"");
+    return *n;
+}
 
 // Reads a binary P5 or P6 file (maxval up to 65535).
 bool ReadPnm(const std::string& path, int& kind, int& w, int& h, int& maxval, std::string& pixels, std::string& error) {
@@ -142,12 +152,12 @@ struct SaveOptions {
 // Takes the options shared by image-save and image-convert; false on an unknown one.
 bool TakeOption(const std::vector<std::string>& a, size_t& i, SaveOptions& o) {
     const bool hasValue = i + 1 < a.size();
-    if (a[i] == "--to" && hasValue) o.to = std::stoi(a[++i]);
+    if (a[i] == "--to" && hasValue) o.to = IntArg(a[i], a[i + 1]), ++i;
     else if (a[i] == "--gray") o.gray = true;
-    else if (a[i] == "--filter-mode" && hasValue) o.filterMode = std::stoi(a[++i]);
-    else if (a[i] == "--lossy" && hasValue) o.lossy = std::stoi(a[++i]);
-    else if (a[i] == "--quality" && hasValue) o.quality = std::stoi(a[++i]);
-    else if (a[i] == "--target-size" && hasValue) o.targetSize = std::stoi(a[++i]);
+    else if (a[i] == "--filter-mode" && hasValue) o.filterMode = IntArg(a[i], a[i + 1]), ++i;
+    else if (a[i] == "--lossy" && hasValue) o.lossy = IntArg(a[i], a[i + 1]), ++i;
+    else if (a[i] == "--quality" && hasValue) o.quality = IntArg(a[i], a[i + 1]), ++i;
+    else if (a[i] == "--target-size" && hasValue) o.targetSize = IntArg(a[i], a[i + 1]), ++i;
     else return false;
     return true;
 }
@@ -171,27 +181,36 @@ int ImageLoad(const std::vector<std::string>& a) {
     std::string alphaPath;
     bool palette = false;
     TJPEGLoader& jpeg = JPEGLoader();
-    for (size_t i = 2; i < a.size(); ++i) {
-        if (a[i] == "--alpha" && i + 1 < a.size()) alphaPath = a[++i];
-        else if (a[i] == "--palette") palette = true;
-        else if (a[i] == "--min-width" && i + 1 < a.size()) jpeg.MinWidth = std::stoi(a[++i]);
-        else if (a[i] == "--min-height" && i + 1 < a.size()) jpeg.MinHeight = std::stoi(a[++i]);
-        else if (a[i] == "--plane" && i + 1 < a.size()) {
-            const std::string answer = a[++i];
-            LoaderProgress = [](int) {};
-            HIPSLoader().InputQuery = [answer](const std::string&, const std::string&, const std::string&) {
-                return answer == "cancel" ? std::optional<std::string>() : std::optional<std::string>(answer);
-            };
-        } else if (a[i] == "--icon-index" && i + 1 < a.size()) {
-            const int index = std::stoi(a[++i]);
-            ICOLoader().SelectIcon = [index](TIconList&, int& chosen, uint32_t&) {
-                chosen = index;
-                return true;
-            };
-        } else if (a[i] == "--transparent" && i + 1 < a.size()) {
-            const uint32_t rgb = static_cast<uint32_t>(std::stoul(a[++i], nullptr, 16));
-            ICOLoader().TransparentColor = (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
-        } else return ProbeFail("unknown option: " + a[i]);
+    try {
+        for (size_t i = 2; i < a.size(); ++i) {
+            if (a[i] == "--alpha" && i + 1 < a.size()) alphaPath = a[++i];
+            else if (a[i] == "--palette") palette = true;
+            else if (a[i] == "--min-width" && i + 1 < a.size()) jpeg.MinWidth = IntArg(a[i], a[i + 1]), ++i;
+            else if (a[i] == "--min-height" && i + 1 < a.size()) jpeg.MinHeight = IntArg(a[i], a[i + 1]), ++i;
+            else if (a[i] == "--plane" && i + 1 < a.size()) {
+                const std::string answer = a[++i];
+                LoaderProgress = [](int) {};
+                HIPSLoader().InputQuery = [answer](const std::string&, const std::string&, const std::string&) {
+                    return answer == "cancel" ? std::optional<std::string>() : std::optional<std::string>(answer);
+                };
+            } else if (a[i] == "--icon-index" && i + 1 < a.size()) {
+                const int index = IntArg(a[i], a[i + 1]);
+                ++i;
+                ICOLoader().SelectIcon = [index](TIconList&, int& chosen, uint32_t&) {
+                    chosen = index;
+                    return true;
+                };
+            } else if (a[i] == "--transparent" && i + 1 < a.size()) {
+                const std::string& hex = a[++i];
+                const bool digits =
+                    !hex.empty() && hex.size() <= 6 && hex.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+                if (!digits) return ProbeFail("--transparent takes RRGGBB in hexadecimal, not \"" + hex + "\"");
+                const uint32_t rgb = static_cast<uint32_t>(*numtext::ParseInt32("$" + hex));
+                ICOLoader().TransparentColor = (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
+            } else return ProbeFail("unknown option: " + a[i]);
+        }
+    } catch (const std::invalid_argument& e) {
+        return ProbeFail(e.what());
     }
     TPNGLoader& png = PNGLoader();
     png.KeepAlpha = !alphaPath.empty();
@@ -239,8 +258,8 @@ int ImageSave(const std::vector<std::string>& a) {
                 const std::string v = a[++i];
                 const size_t comma = v.find(',');
                 if (comma == std::string::npos) return ProbeFail("--hotspot takes X,Y");
-                ICOLoader().HotSpotX = std::stoi(v.substr(0, comma));
-                ICOLoader().HotSpotY = std::stoi(v.substr(comma + 1));
+                ICOLoader().HotSpotX = IntArg("--hotspot", v.substr(0, comma));
+                ICOLoader().HotSpotY = IntArg("--hotspot", v.substr(comma + 1));
             }
             else if (!TakeOption(a, i, o)) return ProbeFail("unknown option: " + a[i]);
         }
@@ -302,7 +321,7 @@ int SaveRoad(const std::vector<std::string>& a) {
         if (!ReadPicture(a[0], "", b, error)) return ProbeFail(error);
         QImage picture;
         b.AssignTo(picture);
-        const std::string written = SavePictureRoad(picture, a[1], std::stoi(a[2]));
+        const std::string written = SavePictureRoad(picture, a[1], IntArg("INDEX", a[2]));
         std::printf("%s\n", written.empty() ? "nothing saved" : written.c_str());
     } catch (const std::exception& e) {
         return ProbeFail(e.what());
