@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "imagefile/hostile_pictures.h"
+#include "imagefile/image_test_util.h"
 #include "measure/main_2.h"
 #include "measure/picture_export.h"
 #include "support/main_window_fixture.h"
@@ -101,6 +103,43 @@ TEST(PictureExport, BitmapFilesThatCannotBeReadGiveAnError) {
     // A FIFO is refused at once instead of waiting for a writer.
     ASSERT_EQ(::mkfifo(dir.File("fifo.bmp").c_str(), 0600), 0);
     EXPECT_FALSE(LoadBitmapFrame(dir.File("fifo.bmp"), frame, error));
+}
+
+TEST(PictureExport, BitmapFilesLargerThanAFrameAreRefusedFromTheirHeader) {
+    testutil::TempDir dir;
+    const struct {
+        int w, h;
+        const char* error;
+    } cases[] = {{32768, 32768, "32768 x 32768 pixels (at most 16384 pixels a side)"},
+                 {20000, 10, "20000 x 10 pixels (at most 16384 pixels a side)"},
+                 {12000, 12000, "12000 x 12000 pixels (at most 134217728 pixels)"}};
+    for (const auto& c : cases) {
+        const std::string path = dir.File("big.bmp");
+        testutil::WriteAll(path, hostile::RleBmp(c.w, c.h));
+        Bitmap24 frame;
+        std::string error;
+        bool loaded = true;
+        const long long grew = imagetest::PeakGrowthBytes([&] { loaded = LoadBitmapFrame(path, frame, error); });
+        EXPECT_FALSE(loaded);
+        EXPECT_EQ(error, std::string("Picture too large to open: ") + c.error);
+        EXPECT_TRUE(frame.Empty());
+        if (grew >= 0) {
+            EXPECT_LT(grew, 16 << 20) << c.error;
+        }
+    }
+    // A large frame that fits: the decoded picture (1 byte a pixel) and the frame
+    // (3), nothing more; the bottom row begins with the file's five pixels of grey 7.
+    const int side = 4096;
+    testutil::WriteAll(dir.File("fits.bmp"), hostile::RleBmp(side, side));
+    Bitmap24 frame;
+    std::string error;
+    const long long grew = imagetest::PeakGrowthBytes([&] { ASSERT_TRUE(LoadBitmapFrame(dir.File("fits.bmp"), frame, error)); });
+    EXPECT_EQ(std::pair(frame.Width(), frame.Height()), std::pair(side, side));
+    EXPECT_EQ(frame.Brightness(4, side - 1), 21);
+    EXPECT_EQ(frame.Brightness(5, side - 1), 0);
+    if (grew >= 0) {
+        EXPECT_LT(grew, int64_t{side} * side * 4 + (8 << 20));
+    }
 }
 
 TEST_F(PictureTools, SaveImageOfNtscAndPalFrames) {
