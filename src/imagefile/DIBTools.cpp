@@ -22,16 +22,20 @@ const uint8_t kVGA[16][3] = {{0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128
 
 bool ValidBits(int bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32; }
 
-// Uncompressed rows: fileStride bytes per row, the DIB's row filled from them.
-// Only the last row's padding may be missing from the file.
+// One uncompressed row of fileStride bytes in the file: the pixel bytes `dib`'s
+// rows hold are read into `row`, the rest skipped. Only the last row's padding may
+// be missing from the file.
+bool ReadFileRow(TBufferedFile& in, const TUniDIB& dib, int64_t fileStride, bool last, uint8_t* row) {
+    const int64_t keep = std::min<int64_t>({fileStride, dib.ScanlineSize(), (int64_t{dib.Width()} * dib.BitCount() + 7) / 8});
+    if (in.ReadRow(row, static_cast<size_t>(keep)) != static_cast<size_t>(keep)) return false;
+    return fileStride <= keep || in.Skip(fileStride - keep) || last;
+}
+
+// Uncompressed rows into the DIB.
 int ReadRows(TBufferedFile& in, TUniDIB& dib, int64_t fileStride, bool topDown) {
     const int h = dib.Height();
-    const int64_t keep = std::min<int64_t>({fileStride, dib.ScanlineSize(), (int64_t{dib.Width()} * dib.BitCount() + 7) / 8});
-    for (int r = 0; r < h; ++r) {
-        uint8_t* row = dib.ScanLine(topDown ? r : h - 1 - r);
-        if (in.ReadRow(row, static_cast<size_t>(keep)) != static_cast<size_t>(keep)) return 5;
-        if (fileStride > keep && !in.Skip(fileStride - keep) && r != h - 1) return 5;
-    }
+    for (int r = 0; r < h; ++r)
+        if (!ReadFileRow(in, dib, fileStride, r == h - 1, dib.ScanLine(topDown ? r : h - 1 - r))) return 5;
     return 0;
 }
 
@@ -338,25 +342,26 @@ void DIBToLinearBitmap(const TUniDIB& dib, const uint32_t masks[3], bool keepPal
     const int w = dib.Width(), h = dib.Height(), bits = dib.BitCount();
     const uint8_t* table = dib.ColorTable;
     TLinearBitmap out;
+    const TDIBRows rows(dib, masks);
     if (bits <= 8 && keepPalette) {
         out.New(w, h, pf8bit);
         for (int i = 0; i < 256; ++i) std::memcpy(out.Palette + 3 * i, table + 4 * i, 3);
-        for (int y = 0; y < h; ++y) {
-            const uint8_t* s = dib.ScanLine(y);
-            uint8_t* d = out.ScanLine(y);
-            if (bits == 8) std::memcpy(d, s, static_cast<size_t>(w));
-            else if (bits == 4)
-                for (int x = 0; x < w; ++x) d[x] = (s[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
-            else
-                for (int x = 0; x < w; ++x) d[x] = (s[x >> 3] >> (7 - (x & 7))) & 1;
-        }
-        bitmap.TakeOver(out);
-        return;
+        for (int y = 0; y < h; ++y) rows.Indices(y, out.ScanLine(y));
+    } else {
+        out.New(w, h, pf24bit);
+        for (int y = 0; y < h; ++y) rows.Row(y, out.ScanLine(y));
     }
-    out.New(w, h, pf24bit);
-    const TDIBRows rows(dib, masks);
-    for (int y = 0; y < h; ++y) rows.Row(y, out.ScanLine(y));
     bitmap.TakeOver(out);
+}
+
+void TDIBRows::Indices(int y, uint8_t* d) const {
+    const int w = dib_.Width(), bits = dib_.BitCount();
+    const uint8_t* s = dib_.ScanLine(y);
+    if (bits == 8) std::memcpy(d, s, static_cast<size_t>(w));
+    else if (bits == 4)
+        for (int x = 0; x < w; ++x) d[x] = (s[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
+    else
+        for (int x = 0; x < w; ++x) d[x] = (s[x >> 3] >> (7 - (x & 7))) & 1;
 }
 
 TDIBRows::TDIBRows(const TUniDIB& dib, const uint32_t masks[3]) : dib_(dib) {
@@ -417,9 +422,24 @@ void TFallbackBitmap::LoadFromStream(TBaseStream& stream) {
         picture.Finish(palette, Picture);
         return;
     }
-    std::unique_ptr<TUniDIB> dib;
-    if (ReadDIBPixels(in, *d, dib) != 0) throw EUnsupportedFileFormat(kUnsupportedFileFormat);
-    DIBToLinearBitmap(*dib, info.Masks, keepPalette, Picture);
+    // Uncompressed rows become the picture's rows as they are read, through a DIB of
+    // one row: no DIB of the whole picture is held beside it.
+    const int w = static_cast<int>(d->width), h = static_cast<int>(d->absHeight);
+    TUniDIB row(w, -1, d->bits);
+    std::memcpy(row.ColorTable, d->table, sizeof d->table);
+    const bool indices = keepPalette && d->bits <= 8;
+    TLinearBitmap out;
+    out.New(w, h, indices ? pf8bit : pf24bit);
+    if (indices)
+        for (int i = 0; i < 256; ++i) std::memcpy(out.Palette + 3 * i, d->table + 4 * i, 3);
+    const TDIBRows rows(row, info.Masks);
+    for (int r = 0; r < h; ++r) {
+        if (!ReadFileRow(in, row, d->fileStride, r == h - 1, row.ScanLine(0))) throw EUnsupportedFileFormat(kUnsupportedFileFormat);
+        uint8_t* dest = out.ScanLine(d->topDown ? r : h - 1 - r);
+        if (indices) rows.Indices(0, dest);
+        else rows.Row(0, dest);
+    }
+    Picture.TakeOver(out);
 }
 
 }  // namespace imagefile

@@ -86,6 +86,8 @@ public:
     TDIBRows(const TUniDIB& dib, const uint32_t masks[3]);
     // Row y (top row 0) into Width x 3 bytes at `bgr`.
     void Row(int y, uint8_t* bgr) const;
+    // Row y of a DIB of up to 8 bits as Width palette indices.
+    void Indices(int y, uint8_t* index) const;
 
 private:
     const TUniDIB& dib_;
@@ -94,10 +96,11 @@ private:
 
 // The bitmap reader: LoadDIB, then the picture by the bitmap rule (files of up to
 // 8 bits with a 12-, 40-, 108- or 124-byte header keep their palette as an 8-bit
-// picture; everything else becomes 24 bit). Run-length files skip the DIB and
-// decode straight into the picture (TIndexedPicture), so their peak memory is the
-// picture alone. Raises EUnsupportedFileFormat
-// "Unsupported file format" when LoadDIB gives 5.
+// picture; everything else becomes 24 bit). No DIB of the whole picture is made:
+// run-length files decode straight into the picture (TIndexedPicture) and
+// uncompressed rows are converted one by one as they are read, so the peak memory
+// is the picture alone. Raises EUnsupportedFileFormat "Unsupported file format"
+// where LoadDIB would give 5.
 class TFallbackBitmap {
 public:
     void LoadFromStream(TBaseStream& stream);

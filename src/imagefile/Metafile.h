@@ -19,13 +19,23 @@
 // Failures raise ELinearBitmap naming the problem: a file that is neither kind
 // ("Not an enhanced or placeable Windows metafile"), a record running past the end
 // of the file ("Metafile record runs past the end of the file"), a file over
-// 100 MB, a picture over the size cap. Bitmaps inside records are bounded by
-// their record and by a quarter of the size cap.
+// 100 MB, a picture over the size cap, records that would paint more than
+// PaintBudget pixels ("Metafile too costly to draw: ..."). Bitmaps inside records
+// are bounded by a quarter of the size cap and by their record: a run-length
+// bitmap declaring more pixels than its data can code (255 per two bytes) is left
+// out unread.
+//
+// Work is bounded by the file and the picture: a measuring pass, which paints and
+// decodes nothing, adds up what every drawing record may touch (its box clipped to
+// the picture, a stroke's length times the pen, a bitmap's pixels) and refuses
+// the file before the picture is allocated; the WMF object table (65,536 slots)
+// finds the lowest free slot in constant time.
 //
 // Writing: an EMF of the header, SETSTRETCHBLTMODE 3, one STRETCHDIBITS of the
 // picture (8 bit with its palette, else 24 bit) and EOF, or a placeable WMF (96
 // units per inch) with window origin and extent, stretch mode 3, one STRETCHDIB
-// and EOF; both read back at exactly their size and pixels.
+// and EOF; both read back at exactly their size and pixels. A picture whose file
+// would pass the reader's 100 MB is refused before anything is built.
 #include <cstdint>
 #include <string>
 

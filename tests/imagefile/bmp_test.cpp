@@ -230,6 +230,34 @@ TEST(Bmp, RunLengthBombsHoldOnePictureOnly) {
     EXPECT_EQ(std::string(b.ScanLine(62), b.ScanLine(62) + 4), std::string("\x01\x02\x03\x00", 4));
 }
 
+TEST(Bmp, UncompressedRowsGoStraightIntoThePicture) {
+    // The file in memory and the picture are all the loader holds: no DIB of the
+    // whole picture beside it. Rows bottom-up, each row's bytes its own number.
+    std::string table;
+    for (int i = 0; i < 256; ++i) table += std::string{char(i), char(255 - i), char(i / 2), 0};
+    for (int bits : {8, 24}) {
+        SCOPED_TRACE(bits);
+        const int w = bits == 8 ? 4096 : 2048, h = w, stride = w * bits / 8;
+        std::string rows(size_t(stride) * h, '\0');
+        for (int r = 0; r < h; ++r) std::memset(rows.data() + size_t(r) * stride, r & 0xFF, size_t(stride));
+        const std::string file = Bm(w, h, bits, 0, bits == 8 ? table : "", rows);
+        rows = std::string();
+        TLinearBitmap b;
+        std::string error;
+        const long long grew = imagetest::PeakGrowthBytes([&] { error = Load(file, b); });
+        ASSERT_EQ(error, "");
+        ASSERT_EQ(b.PixelFormat, bits == 8 ? pf8bit : pf24bit);
+        EXPECT_EQ(b.ScanLine(0)[0], (h - 1) & 0xFF);  // the last row of the file
+        EXPECT_EQ(b.ScanLine(h - 3)[b.BytesPerLine - 1], 2);
+        if (bits == 8) {
+            EXPECT_EQ(Rgb(b, 0, h - 3), uint32_t(1 << 16 | 253 << 8 | 2));
+        }
+        if (grew >= 0) {
+            EXPECT_LT(grew, int64_t(file.size()) + b.Size + (8 << 20)) << grew;
+        }
+    }
+}
+
 TEST(Bmp, OtherWritersFilesEqualTheirSourcePixels) {
     if (!testutil::HaveProgram("convert-im6.q16")) GTEST_SKIP() << "no ImageMagick";
     testutil::TempDir dir;
