@@ -44,6 +44,14 @@ inline long long PeakGrowthBytes(const std::function<void()>& work) {
     return before < 0 || peak < 0 ? -1 : peak - before;
 }
 
+// Under AddressSanitizer realloc copies instead of shrinking in place, and shadow
+// memory adds an eighth to every peak.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
 // Saves by the saver of `ext`; returns the file's bytes.
 inline std::string SaveBytes(const imagefile::TLinearBitmap& b, const std::string& ext) {
     imagefile::TMemStream mem;
