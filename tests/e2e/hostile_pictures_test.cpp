@@ -28,15 +28,7 @@ std::string OpenPicture(const std::string& path) {
 
 TEST(HostilePictures, TheIdentificationWindowRefusesThemWithTheReason) {
     testutil::TempDir dir;
-    const struct {
-        const char* name;
-        std::string bytes;
-        const char* size;
-    } files[] = {{"rle.bmp", hostile::RleBmp(32768, 32768), "32768 x 32768"},
-                 {"runs.pcx", hostile::RunPcx(32768, 32768), "32768 x 32768"},
-                 {"frame.emf", hostile::Emf(18000, 18000), "18000 x 18000"},
-                 {"box.wmf", hostile::Wmf(18000, 18000), "18000 x 18000"}};
-    for (const auto& f : files) {
+    for (const hostile::File& f : hostile::WindowBombs()) {
         SCOPED_TRACE(f.name);
         const std::string path = dir.File(f.name);
         testutil::WriteAll(path, f.bytes);

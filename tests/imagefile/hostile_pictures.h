@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace hostile {
 
@@ -76,6 +77,21 @@ inline std::string EmfRleBitmap(int32_t x, int32_t y, int32_t cx, int32_t cy, in
     r += U32(80) + U32(uint32_t(bmi.size())) + U32(uint32_t(80 + bmi.size())) + U32(uint32_t(rle.size()));
     r += U32(0) + U32(0x00CC0020) + U32(cx) + U32(cy) + bmi + rle;
     return U32(81) + U32(uint32_t(8 + r.size())) + r;
+}
+
+// The files a window once held four to ten times over the library's 1 GiB cap:
+// a 1 KB RLE8 bitmap and a 34 MB PCX of 32768 x 32768, a 128-byte EMF and a
+// 46-byte WMF of 18000 x 18000. `size` as the refusal names it.
+struct File {
+    const char* name;
+    std::string bytes;
+    const char* size;
+};
+inline std::vector<File> WindowBombs() {
+    return {{"rle.bmp", RleBmp(32768, 32768), "32768 x 32768"},
+            {"runs.pcx", RunPcx(32768, 32768), "32768 x 32768"},
+            {"frame.emf", Emf(18000, 18000), "18000 x 18000"},
+            {"box.wmf", Wmf(18000, 18000), "18000 x 18000"}};
 }
 
 }  // namespace hostile

@@ -24,6 +24,17 @@ inline std::string LoadBytes(const std::string& bytes, const std::string& ext, i
     return {};
 }
 
+// The message of what `work` throws, "" when it throws nothing.
+template <typename F>
+std::string ErrorOf(F&& work) {
+    try {
+        work();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return {};
+}
+
 // How far the process's peak resident memory rose while `work` ran, in bytes: the
 // high-water mark is reset first (Linux clear_refs). -1 where that is not allowed.
 // Large blocks come fresh from the system, so a second full-size buffer shows.

@@ -15,6 +15,7 @@
 #include "imagefile/BitmapConversion.h"
 #include "imagefile/ColorMapper.h"
 #include "imagefile/ImageDLLLoader.h"
+#include "image_test_util.h"
 #include "imagefile/PNGLoader.h"
 #include "platform/bitmap24.h"
 #include "support/test_util.h"
@@ -23,15 +24,7 @@ using namespace imagefile;
 
 namespace {
 
-template <typename F>
-std::string ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return {};
-}
+using imagetest::ErrorOf;
 
 TLinearBitmap Rgb(int w, int h, unsigned seed) {
     TLinearBitmap b;

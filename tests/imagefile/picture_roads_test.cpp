@@ -19,15 +19,7 @@ using namespace imagefile;
 
 namespace {
 
-template <typename F>
-std::string ErrorOf(F&& f) {
-    try {
-        f();
-    } catch (const std::exception& e) {
-        return e.what();
-    }
-    return {};
-}
+using imagetest::ErrorOf;
 
 // A small picture saved by Qt in `format`, with the size its header declares
 // replaced by w x h (the PNG header's checksum made right again).
@@ -60,17 +52,10 @@ const std::string kTooLarge = "Picture too large to open: ";
 TEST(PictureRoads, HostileFilesAreRefusedFromTheirHeaderBeforeDecoding) {
     testutil::TempDir dir;
     // Each declares a picture the library would decode within its 1 GiB cap, which a
-    // window would then hold four to ten times over.
-    const struct {
-        const char* name;
-        std::string bytes;
-        const char* size;
-    } files[] = {{"rle.bmp", hostile::RleBmp(32768, 32768), "32768 x 32768"},
-                 {"runs.pcx", hostile::RunPcx(32768, 32768), "32768 x 32768"},
-                 {"frame.emf", hostile::Emf(18000, 18000), "18000 x 18000"},
-                 {"box.wmf", hostile::Wmf(18000, 18000), "18000 x 18000"},
-                 {"header.png", DeclaringSize("PNG", 16000, 16000), "16000 x 16000"},
-                 {"header.jpg", DeclaringSize("JPG", 20000, 14000), "20000 x 14000"}};
+    // window would then hold several times over.
+    std::vector<hostile::File> files = hostile::WindowBombs();
+    files.push_back({"header.png", DeclaringSize("PNG", 16000, 16000), "16000 x 16000"});
+    files.push_back({"header.jpg", DeclaringSize("JPG", 20000, 14000), "20000 x 14000"});
     EXPECT_EQ(files[0].bytes.size(), 1082u);
     EXPECT_EQ(files[2].bytes.size(), 128u);
     EXPECT_EQ(files[3].bytes.size(), 46u);
