@@ -23,7 +23,8 @@ public:
 };
 
 // A 24-bit picture of at most 256 colours as 8 bit with the colours in order of
-// first appearance; false (unchanged) when it has more or is not 24 bit.
+// first appearance, in the picture's own memory (a picture of the full size cap is
+// never held twice); false (unchanged) when it has more or is not 24 bit.
 bool ReduceToFirstAppearancePalette(TLinearBitmap& bitmap);
 
 // The registered instance.
