@@ -12,7 +12,9 @@
 namespace testutil {
 
 TempDir::TempDir() {
-    std::string base = std::string(TEVORIN_BINARY_DIR) + "/test-tmp";
+    // TEVORIN_TEST_TMP puts a child test's folders where its parent checks them.
+    const char* override = std::getenv("TEVORIN_TEST_TMP");
+    std::string base = override && *override ? std::string(override) : std::string(TEVORIN_BINARY_DIR) + "/test-tmp";
     std::filesystem::create_directories(base);
     std::string tmpl = base + "/t-XXXXXX";
     std::vector<char> buf(tmpl.begin(), tmpl.end());

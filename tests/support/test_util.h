@@ -5,7 +5,8 @@
 
 namespace testutil {
 
-// A fresh empty folder under the build tree, removed when the object dies.
+// A fresh empty folder under build/test-tmp ($TEVORIN_TEST_TMP when set), removed
+// when the object dies.
 class TempDir {
 public:
     TempDir();
