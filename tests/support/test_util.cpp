@@ -108,4 +108,21 @@ std::string PrintedText(const std::string& out, const std::string& name, int nth
     return "(not printed)";
 }
 
+long long PeakGrowthBytes(const std::function<void()>& work) {
+    auto status = [](const char* key) {
+        std::ifstream in("/proc/self/status");
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind(key, 0) == 0) return std::stoll(line.substr(line.find(':') + 1)) * 1024;
+        return -1LL;
+    };
+    {
+        std::ofstream reset("/proc/self/clear_refs");
+        if (!(reset << "5" << std::flush)) return -1;
+    }
+    const long long before = status("VmRSS:");
+    work();
+    const long long peak = status("VmHWM:");
+    return before < 0 || peak < 0 ? -1 : peak - before;
+}
+
 }  // namespace testutil
