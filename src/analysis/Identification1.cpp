@@ -42,6 +42,15 @@ constexpr int kGraphTitleLineBottom = 24;
 
 std::string Text(const QLineEdit* e) { return StdStr(e->text()); }
 
+// Rows show the beginning of a line of megabytes (ShownLine); the whole line is
+// kept and applied.
+QStringList ShownLines(const std::vector<std::string>& lines) {
+    QStringList rows;
+    rows.reserve(static_cast<qsizetype>(lines.size()));
+    for (const std::string& line : lines) rows << ShownLine(line);
+    return rows;
+}
+
 void SetBlue(QLineEdit* e, bool blue) {
     QPalette p = e->palette();
     p.setColor(QPalette::Text, blue ? Qt::blue : Qt::black);
@@ -79,6 +88,9 @@ TIdentification::TIdentification(TPlatform* owner) : QMainWindow(owner), platfor
     QFont mono("DejaVu Sans Mono");
     mono.setPixelSize(11);
     ListBox1->setFont(mono);
+    // One mono-spaced font: ShowList gives every row the size of the longest, so
+    // that a report of many lines is not measured row by row.
+    ListBox1->setUniformItemSizes(true);
     ListBox1->installEventFilter(this);
     for (QLineEdit* e : {Edit9, Edit10, Edit11}) e->installEventFilter(this);
     ConnectHandlers();
@@ -382,34 +394,37 @@ void TIdentification::ParsePredictionHeader() {
     const std::vector<std::string>& report = platform_.Memo3Table.Lines();
     id::ListingOptions options{CheckBox3->isChecked(), CheckBox2->isChecked(), Clock()};
     ProgressBar1->setValue(0);
-    const id::Listing l = id::ListReport(report, options, [this](size_t done, size_t total) {
+    id::Listing l = id::ListReport(report, options, [this](size_t done, size_t total) {
         ProgressBar1->setMaximum(static_cast<int>(std::min<size_t>(total, 1u << 30)));
         ProgressBar1->setValue(static_cast<int>(std::min<size_t>(done, 1u << 30)));
     });
-    memo1_ = l.memo1;
-    QStringList memo;
-    memo.reserve(static_cast<qsizetype>(memo1_.size()));
-    for (const std::string& line : memo1_) memo << QStr(line);
-    Memo1->setPlainText(memo.join('\n'));
+    // memo1_ holds Memo1's lines; the hidden widget is left empty, as a text
+    // document of a whole report would cost seconds and hundreds of megabytes.
+    memo1_ = std::move(l.memo1);
     if (l.pasted.found) {
         Edit2->setText(QStr(l.pasted.star));
         if (l.pasted.hasObserver) Edit1->setText(QStr(l.pasted.observer));
         SelectDate(l.pasted.date);
         ComposeIdText();
     }
-    ShowList(l.list);
+    ShowList(std::move(l.list));
     if (l.columnsSet) columns_ = l.columns;
     if (report.size() > 3 && CheckBox3->isChecked()) ApplyPredictionLine();
     if (report.size() > 3 && !OtherSource()) ComposeIdText();
 }
 
-void TIdentification::ShowList(const id::EventList& list) {
-    items_ = list.items;
+void TIdentification::ShowList(id::EventList list) {
+    items_ = std::move(list.items);
     ListBox1->clear();
-    QStringList rows;
-    rows.reserve(static_cast<qsizetype>(items_.size()));
-    for (const std::string& line : items_) rows << QStr(line);
-    ListBox1->addItems(rows);
+    ListBox1->addItems(ShownLines(items_));
+    // Uniform rows take the last row's size: give it the longest row's.
+    if (!items_.empty()) {
+        const auto longest = std::max_element(items_.begin(), items_.end(), [](const std::string& a, const std::string& b) {
+            return std::min(a.size(), kShownLineChars + 1) < std::min(b.size(), kShownLineChars + 1);
+        });
+        const int row = static_cast<int>(longest - items_.begin());
+        ListBox1->item(ListBox1->count() - 1)->setSizeHint(ListBox1->sizeHintForIndex(ListBox1->model()->index(row, 0)));
+    }
     ListBox1->setCurrentRow(list.selected);
 }
 

@@ -79,7 +79,7 @@ private:
     void TakePicture(const QImage& picture);
     void ShowEventTime();
     void SelectDate(const identification::DateSelection& d);
-    void ShowList(const identification::EventList& list);
+    void ShowList(identification::EventList list);
     identification::OverlayClock Clock() const;
     bool OtherSource() const { return RadioGroup1->ItemIndex() == 1; }
     // The window's top for "Direct to Graph".

@@ -1,7 +1,9 @@
 #include "analysis/identification.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <sys/stat.h>
 
 #include "platform/file_io.h"
 #include "platform/numtext.h"
@@ -257,8 +259,14 @@ Listing ListReport(const std::vector<std::string>& report, const ListingOptions&
 
 ReportRead ReadReport(const std::string& path, std::vector<std::string>& lines, std::string& error) {
     lines.clear();
-    if (path.empty() || !fileio::FileExists(path)) return ReportRead::Missing;
-    if (fileio::ReadLines(path, lines, error, kReportReadLimit)) return ReportRead::Loaded;
+    // Only a path with nothing there is missing: a folder, FIFO or device is refused
+    // by the reader with its reason.
+    struct stat st {};
+    if (path.empty() || (::stat(path.c_str(), &st) != 0 && errno == ENOENT)) return ReportRead::Missing;
+    if (fileio::ReadLines(path, lines, error, kReportReadLimit)) {
+        if (lines.empty() || !fileio::IsTwoByteText(lines.front())) return ReportRead::Loaded;
+        error = "The report is UTF-16 text; save it as ANSI or UTF-8 text.";
+    }
     lines.clear();
     return ReportRead::Failed;
 }

@@ -151,8 +151,9 @@ Listing ListReport(const std::vector<std::string>& report, const ListingOptions&
                    const Progress& progress = nullptr);
 
 // Reading a report file: single-byte lines (CR LF, LF or CR), at most
-// kReportReadLimit bytes. Missing: no such file (the report stays empty); Failed:
-// `error` says why (too large, not a regular file, unreadable).
+// kReportReadLimit bytes. Missing: nothing at that path (the report stays empty);
+// Failed: `error` says why (too large, a folder, FIFO or other file that is not a
+// regular one, unreadable, UTF-16 text).
 constexpr size_t kReportReadLimit = size_t{64} << 20;
 enum class ReportRead { Loaded, Missing, Failed };
 ReportRead ReadReport(const std::string& path, std::vector<std::string>& lines, std::string& error);

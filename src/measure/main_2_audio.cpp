@@ -23,19 +23,22 @@ void DeleteWrittenWav() {
 }
 
 // The copy on a worker while Tmsg shows; windows repaint, nothing else can be done.
-bool CopyAudio(TPlatform& p, const std::string& video, const std::string& wav) {
+// False with the reason (no sound track, no decoder, the folder not writable).
+bool CopyAudio(TPlatform& p, const std::string& video, const std::string& wav, std::string& error) {
     Tmsg* msg = new Tmsg(&p);
     msg->setAttribute(Qt::WA_DeleteOnClose);
     msg->show();
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     auto copy = std::async(std::launch::async, [video, wav] {
         TVfwAvi copier;
-        return copier.SaveAudioAsWav(video, wav);
+        const bool ok = copier.SaveAudioAsWav(video, wav);
+        return std::make_pair(ok, copier.LastError());
     });
     while (copy.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    const bool ok = copy.get();
+    const auto [ok, why] = copy.get();
     msg->close();
+    error = why;
     return ok;
 }
 }  // namespace
@@ -67,8 +70,11 @@ QWidget* OpenAudioDisplay(TPlatform& p) {
     // 5
     WavExtracting = 1;
     if (WavExtractionPending) {
-        WavExtracted = CopyAudio(p, video, WavFileName) ? 1 : 0;
+        std::string error;
+        WavExtracted = CopyAudio(p, video, WavFileName, error) ? 1 : 0;
         if (WavExtracted) writtenWav = WavFileName;
+        // A copy that fails says why (a video without a sound track among others).
+        else Dialogs().Message(MsgKind::Error, error.empty() ? "The sound track could not be copied." : error);
     } else {
         WavExtracted = 1;
     }

@@ -315,8 +315,7 @@ bool ParseResultsFile(std::vector<std::string> lines, LoadedResults& out, std::s
     out = LoadedResults{};
     if (!lines.empty()) {
         std::string& head = lines.front();
-        // Two-byte text: a byte-order mark, or the zero bytes of ASCII in UTF-16.
-        if (head.rfind("\xFF\xFE", 0) == 0 || head.rfind("\xFE\xFF", 0) == 0 || head.find('\0') != std::string::npos) {
+        if (fileio::IsTwoByteText(head)) {
             error = "the file is UTF-16 text; save it as ANSI or UTF-8 text";
             return false;
         }

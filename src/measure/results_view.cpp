@@ -34,7 +34,7 @@ int ResultsTableModel::rowCount(const QModelIndex& parent) const { return parent
 QVariant ResultsTableModel::data(const QModelIndex& index, int role) const {
     if (!table_ || role != Qt::DisplayRole || index.row() < 0 || index.row() >= shown_) return {};
     const std::string& line = (*table_)[static_cast<size_t>(index.row())];
-    return QStr(line);
+    return ShownLine(line);
 }
 
 TMemo::TMemo(QWidget* parent) : QListView(parent), model_(this) {

@@ -221,51 +221,101 @@ bool ResolveSaveTarget(const std::string& path, std::string& target, std::string
     return true;
 }
 
-bool WriteFileAtomic(const std::string& path, std::string_view data, std::string& error) {
-    std::string target;
-    if (!ResolveSaveTarget(path, target, error)) return false;
-    std::string tmpl = ExtractFilePath(target) + "." + ExtractFileName(target) + ".XXXXXX";
+bool AtomicFileWriter::Open(const std::string& path, std::string& error) {
+    Abandon();
+    if (!ResolveSaveTarget(path, target_, error)) return false;
+    path_ = path;
+    std::string tmpl = ExtractFilePath(target_) + "." + ExtractFileName(target_) + ".XXXXXX";
     std::vector<char> name(tmpl.begin(), tmpl.end());
     name.push_back('\0');
-    int fd = ::mkstemp(name.data());
-    if (fd < 0) {
+    fd_ = ::mkstemp(name.data());
+    if (fd_ < 0) {
         error = Errno("Cannot write", path);
         return false;
     }
-    const char* p = data.data();
-    size_t left = data.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
+    temp_ = name.data();
+    size_ = 0;
+    return true;
+}
+
+bool AtomicFileWriter::Fail(std::string& error) {
+    error = Errno("Cannot write", path_);
+    Abandon();
+    return false;
+}
+
+bool AtomicFileWriter::WriteAt(uint64_t offset, const void* data, size_t n, std::string& error) {
+    if (fd_ < 0) {
+        error = "Cannot write " + path_ + ": not open";
+        return false;
+    }
+    const char* p = static_cast<const char*>(data);
+    while (n > 0) {
+        const ssize_t w = ::pwrite(fd_, p, n, static_cast<off_t>(offset));
+        if (w < 0) {
             if (errno == EINTR) continue;
-            error = Errno("Cannot write", path);
-            ::close(fd);
-            ::unlink(name.data());
-            return false;
+            return Fail(error);
         }
-        p += n;
-        left -= static_cast<size_t>(n);
+        p += w;
+        n -= static_cast<size_t>(w);
+        offset += static_cast<uint64_t>(w);
+    }
+    size_ = std::max(size_, offset);
+    return true;
+}
+
+bool AtomicFileWriter::Write(const void* data, size_t n, std::string& error) { return WriteAt(size_, data, n, error); }
+
+bool AtomicFileWriter::Truncate(uint64_t size, std::string& error) {
+    if (fd_ < 0) {
+        error = "Cannot write " + path_ + ": not open";
+        return false;
+    }
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) return Fail(error);
+    size_ = size;
+    return true;
+}
+
+bool AtomicFileWriter::Commit(std::string& error) {
+    if (fd_ < 0) {
+        error = "Cannot write " + path_ + ": not open";
+        return false;
     }
     // Keep the permissions of a file being replaced; new files get the usual 0666 & ~umask.
     struct stat st {};
-    if (::stat(target.c_str(), &st) == 0) {
-        ::fchmod(fd, st.st_mode & 07777);
+    if (::stat(target_.c_str(), &st) == 0) {
+        ::fchmod(fd_, st.st_mode & 07777);
     } else {
         mode_t mask = ::umask(0);
         ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
+        ::fchmod(fd_, 0666 & ~mask);
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        error = Errno("Cannot write", path);
-        ::unlink(name.data());
+    const int fd = fd_;
+    fd_ = -1;
+    if (::fsync(fd) != 0) {
+        error = Errno("Cannot write", path_);
+        ::close(fd);
+        ::unlink(temp_.c_str());
         return false;
     }
-    if (::rename(name.data(), target.c_str()) != 0) {
-        error = Errno("Cannot write", path);
-        ::unlink(name.data());
+    if (::close(fd) != 0 || ::rename(temp_.c_str(), target_.c_str()) != 0) {
+        error = Errno("Cannot write", path_);
+        ::unlink(temp_.c_str());
         return false;
     }
     return true;
+}
+
+void AtomicFileWriter::Abandon() {
+    if (fd_ < 0) return;
+    ::close(fd_);
+    ::unlink(temp_.c_str());
+    fd_ = -1;
+}
+
+bool WriteFileAtomic(const std::string& path, std::string_view data, std::string& error) {
+    AtomicFileWriter file;
+    return file.Open(path, error) && file.Write(data.data(), data.size(), error) && file.Commit(error);
 }
 
 std::vector<std::string> SplitLines(std::string_view text) {
@@ -274,6 +324,11 @@ std::vector<std::string> SplitLines(std::string_view text) {
     splitter.Feed(text.data(), text.data() + text.size());
     splitter.Finish();
     return lines;
+}
+
+bool IsTwoByteText(std::string_view firstLine) {
+    return firstLine.substr(0, 2) == "\xFF\xFE" || firstLine.substr(0, 2) == "\xFE\xFF" ||
+           firstLine.find('\0') != std::string_view::npos;
 }
 
 std::string JoinLines(const std::vector<std::string>& lines, std::string_view eol) {

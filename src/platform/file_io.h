@@ -3,6 +3,7 @@
 // the target, so a failed write never destroys the old file), line splitting with
 // every line-end convention, and path helpers with the class library's semantics.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,9 +45,44 @@ bool ResolveSaveTarget(const std::string& path, std::string& target, std::string
 // the temporary file is removed and the target is untouched.
 bool WriteFileAtomic(const std::string& path, std::string_view data, std::string& error);
 
+// A file written piece by piece and put in place only when complete, as
+// WriteFileAtomic puts a whole buffer: the pieces go to a temporary file beside the
+// target, Commit flushes it and renames it over the target; a writer destroyed or
+// abandoned before Commit removes its temporary file and leaves the target as it
+// was. Every failure gives a short English error and abandons the file.
+class AtomicFileWriter {
+public:
+    AtomicFileWriter() = default;
+    ~AtomicFileWriter() { Abandon(); }
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    bool Open(const std::string& path, std::string& error);
+    bool IsOpen() const { return fd_ >= 0; }
+    // Appends at the end of what was written.
+    bool Write(const void* data, size_t n, std::string& error);
+    // Writes over bytes already written (a header filled in at the end).
+    bool WriteAt(uint64_t offset, const void* data, size_t n, std::string& error);
+    // Cuts what was written to `size` bytes.
+    bool Truncate(uint64_t size, std::string& error);
+    uint64_t Size() const { return size_; }
+    bool Commit(std::string& error);
+    void Abandon();
+
+private:
+    bool Fail(std::string& error);
+    int fd_ = -1;
+    uint64_t size_ = 0;
+    std::string path_, target_, temp_;
+};
+
 // Splits text into lines at CR LF, LF or CR. A final line end does not start an
 // empty line; text without a final line end keeps its last line.
 std::vector<std::string> SplitLines(std::string_view text);
+// True when the first line of a file read as single-byte text is two-byte text: a
+// UTF-16 byte-order mark, or the zero bytes of ASCII written as UTF-16.
+bool IsTwoByteText(std::string_view firstLine);
+
 // Each line followed by `eol` (CR LF by default), as a list of lines is saved.
 std::string JoinLines(const std::vector<std::string>& lines, std::string_view eol = "\r\n");
 

@@ -1,10 +1,10 @@
 #include "video/AvsEdit1.h"
 
 #include <QCloseEvent>
+#include <QTextBlock>
 
 #include "platform/dialogs.h"
 #include "platform/file_io.h"
-#include "platform/qt_text.h"
 #include "video/avs_edit.h"
 
 AvsScriptDialog OpenDialog3;
@@ -24,7 +24,40 @@ FileDialogRequest Request(const char* title, const std::string& folder, const st
     return r;
 }
 
-std::string MemoText(const QPlainTextEdit* memo) { return StdStr(memo->toPlainText()); }
+// Scripts are single-byte text: byte b is shown as the character U+00b and saved
+// back as b, so an untouched script saves to the bytes it was read from (the local
+// codec would turn bytes that are not UTF-8 into U+FFFD).
+QString ScriptText(const std::string& bytes) { return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())); }
+
+// The memo's text as script bytes. Read block by block: toPlainText() would turn a
+// no-break space (byte 0xA0) into a blank. False, naming the line, when a typed
+// character has no single byte.
+bool MemoBytes(const QPlainTextEdit* memo, std::string& bytes, std::string& error) {
+    bytes.clear();
+    int line = 1;
+    for (QTextBlock b = memo->document()->begin(); b.isValid(); b = b.next(), ++line) {
+        if (line > 1) bytes += '\n';
+        const QString text = b.text();
+        for (const QChar c : text) {
+            if (c.unicode() > 0xFF) {
+                error = "Line " + std::to_string(line) + " holds a character that a single-byte script cannot hold.";
+                return false;
+            }
+            bytes += static_cast<char>(c.unicode());
+        }
+    }
+    return true;
+}
+
+// Saves the memo to `path`; a box says why when it cannot.
+bool SaveMemo(const QPlainTextEdit* memo, const std::string& path) {
+    std::string bytes, error;
+    if (!MemoBytes(memo, bytes, error) || !avsedit::SaveScript(path, bytes, error)) {
+        Dialogs().ShowError(avsedit::CouldNotSaveText(path, error));
+        return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -51,7 +84,7 @@ void TAvsEdit::FormCreate() {
 
 void TAvsEdit::ShowScript(const std::string& path, const std::string& text) {
     scriptPath_ = path;
-    Memo1->setPlainText(QStr(text));
+    Memo1->setPlainText(ScriptText(text));
 }
 
 void TAvsEdit::OpenAVSFile1Click() {
@@ -66,11 +99,7 @@ void TAvsEdit::OpenAVSFile1Click() {
     ShowScript(path, text);
 }
 
-void TAvsEdit::SaveAVSFile1Click() {
-    std::string error;
-    if (!avsedit::SaveScript(scriptPath_, MemoText(Memo1), error))
-        Dialogs().ShowError(avsedit::CouldNotSaveText(scriptPath_, error));
-}
+void TAvsEdit::SaveAVSFile1Click() { SaveMemo(Memo1, scriptPath_); }
 
 void TAvsEdit::Saveas1Click() {
     const std::string chosen = Dialogs().SaveFileName(Request("Save as", OpenDialog3.initialDir, "", kEditorFilter));
@@ -79,12 +108,7 @@ void TAvsEdit::Saveas1Click() {
     // The dialog asked about the name typed; ".avs" may point at another file.
     if (avsedit::ReplacesAnotherFile(path, scriptPath_) && !Dialogs().AskYesNo(avsedit::ReplaceQuestion(path), MsgKind::Confirmation))
         return;
-    std::string error;
-    if (!avsedit::SaveScript(path, MemoText(Memo1), error)) {
-        Dialogs().ShowError(avsedit::CouldNotSaveText(path, error));
-        return;
-    }
-    scriptPath_ = path;
+    if (SaveMemo(Memo1, path)) scriptPath_ = path;
 }
 
 void TAvsEdit::closeEvent(QCloseEvent* event) {

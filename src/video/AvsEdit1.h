@@ -3,7 +3,9 @@
 // a script (OpenAvsEditor); its File menu opens and saves others. "Save AVS File"
 // writes to the script in the editor now (the last one opened or saved as), and
 // "Save as" asks before it replaces another existing file. Nothing is saved on
-// closing. Stays on top; frees itself when closed.
+// closing. Scripts are shown and saved as single-byte text, so an untouched script
+// saves back byte for byte; a typed character without a single byte is refused
+// with a box, leaving the file as it was. Stays on top; frees itself when closed.
 #include <QMainWindow>
 #include <string>
 

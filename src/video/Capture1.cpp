@@ -129,13 +129,25 @@ void TCapture_1::SpeedButton1Click() {
 }
 
 void TCapture_1::SpeedButton2Click() {
+    const std::string folder = StdStr(Edit1->text());
+    // Checked before the preview is taken down, so that it goes on untouched.
+    if (!capture::CaptureFolderExists(folder)) {
+        Dialogs().ShowError(capture::MissingFolderText(folder));
+        return;
+    }
     const capture::CaptureName n = capture::CaptureFileNameSetting(
-        StdStr(Edit1->text()), StdStr(Edit2->text()), host_.videoFileName ? host_.videoFileName() : std::string(),
+        folder, StdStr(Edit2->text()), host_.videoFileName ? host_.videoFileName() : std::string(),
         [] { return Dialogs().AskYesNo(capture::kOverwriteQuestion, MsgKind::Confirmation, capture::kOverwriteCaption); });
     if (n.status != 0) return;
     Capture.CapturedFileName = n.capturedFileName;
     Edit2->setText(QStr(n.edit2));
     capture::AviCaptureWithRetry(Capture, 0);
+    // A build that ended before running (the file could not be created, e.g. in a
+    // read-only folder) would leave a frozen picture: back to the preview.
+    if (!Capture.mediaControl) {
+        Dialogs().ShowError(capture::CannotRecordText(Capture.CapturedFileName));
+        capture::AviCaptureWithRetry(Capture, 1);
+    }
 }
 
 void TCapture_1::SpeedButton3Click() { capture::AviCaptureWithRetry(Capture, 1); }

@@ -1,7 +1,8 @@
 #pragma once
 // TCapture_1 ("Video Capture"): a live picture from a capture device, previewed in
 // Panel1 and recorded to a numbered AVI file with F1, back to the preview with
-// ESC. The window is thin over the capture procedures (capture_graph.h), whose
+// ESC. F1 into a Path that is not a folder, or to a file that cannot be created,
+// says so in a box and leaves the window previewing. The window is thin over the capture procedures (capture_graph.h), whose
 // unit state (Capture) outlives it. It stays on top and frees itself when closed;
 // closing takes the graph down and, when asked to, opens the recording for
 // measurement, or else reopens the video that was open before.

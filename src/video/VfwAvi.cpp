@@ -98,8 +98,8 @@ void TVfwAvi::Close() {
 bool TVfwAvi::SaveAudioAsWav(const std::string& AviFileName, const std::string& WavFileName) {
     video::WavWriter wav;
     lastError_.clear();
-    if (!CopyAudioStream(wav, AviFileName, lastError_)) return false;
-    return wav.Save(WavFileName, lastError_);
+    return wav.Open(WavFileName, lastError_) && CopyAudioStream(wav, AviFileName, lastError_) &&
+           wav.Finish(lastError_);
 }
 
 bool CopyAudioStream(video::WavWriter& dest, const std::string& sourcePath, std::string& error) {

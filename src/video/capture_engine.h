@@ -159,7 +159,6 @@ private:
     AVCodecContext* encoder_ = nullptr;
     SwsContext* encodeScale_ = nullptr;
     SwsContext* previewScale_ = nullptr;
-    AVFrame* encodeFrame_ = nullptr;
     AVPacket* writePacket_ = nullptr;
     bool copyVideo_ = false;       // DV: packets go to the file as they come
     bool previewVideo_ = false;

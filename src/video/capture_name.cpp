@@ -11,6 +11,19 @@ namespace capture {
 const char* const kOverwriteCaption = "File name was still assigned by analyzer.";
 const char* const kOverwriteQuestion = "New captured file will be overwrited onto the now analyzed file. Are you sure?";
 
+bool CaptureFolderExists(const std::string& folder) {
+    std::error_code ec;
+    return !folder.empty() && std::filesystem::is_directory(folder, ec);
+}
+
+std::string MissingFolderText(const std::string& folder) {
+    return "The folder \"" + folder + "\" does not exist.\r\nChoose an existing folder as the Path to record.";
+}
+
+std::string CannotRecordText(const std::string& capturedFileName) {
+    return "Could not create " + capturedFileName + ".\r\nThe step log says why; the preview goes on.";
+}
+
 std::string NextCaptureBaseName(const std::string& base) {
     const size_t n = base.size();
     const auto digit = [&](size_t i) { return std::isdigit(static_cast<unsigned char>(base[i])) != 0; };

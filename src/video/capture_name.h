@@ -32,6 +32,13 @@ CaptureName CaptureFileNameSetting(const std::string& folder, const std::string&
                                    const std::function<bool()>& askOverwrite,
                                    const std::function<bool(const std::string&)>& exists = nullptr);
 
+// F1 records only into a folder that is there; otherwise this box names it and
+// the preview goes on.
+bool CaptureFolderExists(const std::string& folder);
+std::string MissingFolderText(const std::string& folder);
+// The box when the file to record to could not be created.
+std::string CannotRecordText(const std::string& capturedFileName);
+
 // The numbered follower of a base name (no folder, no extension).
 std::string NextCaptureBaseName(const std::string& base);
 

@@ -47,7 +47,7 @@ struct AudioInput {
             else fmt->streams[i]->discard = AVDISCARD_ALL;
         }
         if (!st) {
-            error = name + " has no audio stream.";
+            error = name + " has no sound track.";
             return false;
         }
         return true;
@@ -81,7 +81,39 @@ bool ReadAudioFormat(const std::string& path, WaveFormat& format, std::string& e
     return true;
 }
 
-WavWriter::WavWriter() : buffer_(kHeaderSize, '\0') {}
+namespace {
+// Samples are written in pieces of about this size.
+constexpr size_t kWriteChunk = size_t{1} << 18;
+}  // namespace
+
+std::string WavHeader(int channels, int sampleRate, int bitsPerSample, uint32_t dataBytes) {
+    const uint32_t block = static_cast<uint32_t>(channels * bitsPerSample / 8);
+    std::string h(WavWriter::kHeaderSize, '\0');
+    std::memcpy(&h[0], "RIFF", 4);
+    Put32(h, 4, dataBytes + 40);
+    std::memcpy(&h[8], "WAVEfmt ", 8);
+    Put32(h, 16, 20);
+    Put16(h, 20, 1);  // PCM
+    Put16(h, 22, static_cast<uint32_t>(channels));
+    Put32(h, 24, static_cast<uint32_t>(sampleRate));
+    Put32(h, 28, static_cast<uint32_t>(sampleRate) * block);
+    Put16(h, 32, block);
+    Put16(h, 34, static_cast<uint32_t>(bitsPerSample));
+    Put16(h, 36, 0);  // cbSize
+    Put16(h, 38, 0);  // pad
+    std::memcpy(&h[40], "data", 4);
+    Put32(h, 44, dataBytes);
+    return h;
+}
+
+bool WavWriter::Open(const std::string& path, std::string& error) {
+    pending_.clear();
+    data_ = 0;
+    writeError_.clear();
+    // The header's place; it is filled in when the length is known.
+    const std::string placeholder(kHeaderSize, '\0');
+    return file_.Open(path, error) && file_.Write(placeholder.data(), placeholder.size(), error);
+}
 
 void WavWriter::SetFormat(int channels, int sampleRate, int bitsPerSample) {
     channels_ = channels;
@@ -89,47 +121,51 @@ void WavWriter::SetFormat(int channels, int sampleRate, int bitsPerSample) {
     bits_ = bitsPerSample;
 }
 
-bool WavWriter::Append(const uint8_t* bytes, size_t n) {
-    if (DataSize() + n > kMaxData) return false;
-    buffer_.append(reinterpret_cast<const char*>(bytes), n);
+bool WavWriter::Flush() {
+    if (pending_.empty()) return true;
+    if (!file_.Write(pending_.data(), pending_.size(), writeError_)) return false;
+    pending_.clear();
     return true;
 }
 
-void WavWriter::TrimToBlock() {
-    int block = BlockAlign();
-    if (block > 0) buffer_.resize(kHeaderSize + DataSize() / block * block);
+bool WavWriter::Append(const uint8_t* bytes, size_t n) {
+    if (!file_.IsOpen()) {
+        if (writeError_.empty()) writeError_ = "The WAV file is not open.";
+        return false;
+    }
+    if (data_ + n > kMaxData) {
+        file_.Abandon();
+        return false;
+    }
+    pending_.append(reinterpret_cast<const char*>(bytes), n);
+    data_ += n;
+    return pending_.size() < kWriteChunk || Flush();
 }
 
-void WavWriter::FillHeader() {
-    const uint32_t data = static_cast<uint32_t>(DataSize());
-    std::memcpy(&buffer_[0], "RIFF", 4);
-    Put32(buffer_, 4, data + 40);
-    std::memcpy(&buffer_[8], "WAVEfmt ", 8);
-    Put32(buffer_, 16, 20);
-    Put16(buffer_, 20, 1);  // PCM
-    Put16(buffer_, 22, static_cast<uint32_t>(channels_));
-    Put32(buffer_, 24, static_cast<uint32_t>(rate_));
-    Put32(buffer_, 28, static_cast<uint32_t>(rate_ * BlockAlign()));
-    Put16(buffer_, 32, static_cast<uint32_t>(BlockAlign()));
-    Put16(buffer_, 34, static_cast<uint32_t>(bits_));
-    Put16(buffer_, 36, 0);  // cbSize
-    Put16(buffer_, 38, 0);  // pad
-    std::memcpy(&buffer_[40], "data", 4);
-    Put32(buffer_, 44, data);
-}
-
-bool WavWriter::Save(const std::string& path, std::string& error) {
+bool WavWriter::Finish(std::string& error) {
+    if (!file_.IsOpen()) {
+        error = writeError_.empty() ? "The WAV file is not open." : writeError_;
+        return false;
+    }
+    if (!Flush()) {
+        error = writeError_;
+        return false;
+    }
+    const int block = BlockAlign();
     if (channels_ < 1 || channels_ > 2 || rate_ <= 0 || (bits_ != 8 && bits_ != 16)) {
         error = "No audio format to write.";
+        file_.Abandon();
         return false;
     }
-    TrimToBlock();
-    if (DataSize() == 0) {
+    data_ = data_ / static_cast<uint64_t>(block) * static_cast<uint64_t>(block);
+    if (data_ == 0) {
         error = "There are no audio samples to write.";
+        file_.Abandon();
         return false;
     }
-    FillHeader();
-    return fileio::WriteFileAtomic(path, buffer_, error);
+    const std::string header = WavHeader(channels_, rate_, bits_, static_cast<uint32_t>(data_));
+    return file_.Truncate(kHeaderSize + data_, error) && file_.WriteAt(0, header.data(), header.size(), error) &&
+           file_.Commit(error);
 }
 
 bool CopyAudioTrack(WavWriter& dest, const std::string& sourcePath, std::string& error) {
@@ -143,21 +179,23 @@ bool CopyAudioTrack(WavWriter& dest, const std::string& sourcePath, std::string&
         error = "Out of memory.";
         return false;
     }
-    const std::string tooLong = "The audio of " + name + " is too long for a WAV file.";
+    // Why an append failed: the file's size limit, or the writing itself.
+    const auto appendError = [&] {
+        return dest.WriteError().empty() ? "The audio of " + name + " is too long for a WAV file." : dest.WriteError();
+    };
 
     if (IsPlainPcm(par)) {
         dest.SetFormat(par->ch_layout.nb_channels, par->sample_rate, par->codec_id == AV_CODEC_ID_PCM_U8 ? 8 : 16);
         bool ok = true;
         while (av_read_frame(in.fmt, pkt) >= 0) {
             if (pkt->stream_index == in.st->index && !dest.Append(pkt->data, static_cast<size_t>(pkt->size))) {
-                error = tooLong;
+                error = appendError();
                 ok = false;
             }
             av_packet_unref(pkt);
             if (!ok) break;
         }
         av_packet_free(&pkt);
-        dest.TrimToBlock();
         return ok;
     }
 
@@ -213,7 +251,7 @@ bool CopyAudioTrack(WavWriter& dest, const std::string& sourcePath, std::string&
         int got = swr_convert(swr, dst, maxOut, const_cast<const uint8_t**>(f->extended_data), f->nb_samples);
         if (got < 0) return false;
         if (!dest.Append(out.data(), static_cast<size_t>(got) * outChannels * 2)) {
-            error = tooLong;
+            error = appendError();
             return false;
         }
         return true;
@@ -256,7 +294,7 @@ bool CopyAudioTrack(WavWriter& dest, const std::string& sourcePath, std::string&
             uint8_t* dst[1] = {out.data()};
             int got = swr_convert(swr, dst, maxOut, nullptr, 0);
             if (got > 0 && !dest.Append(out.data(), static_cast<size_t>(got) * outChannels * 2)) {
-                error = tooLong;
+                error = appendError();
                 ok = false;
             }
         }

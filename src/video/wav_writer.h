@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/file_io.h"
+
 namespace video {
 
 // WAVEFORMATEX of an audio stream, as far as the container tells it.
@@ -24,37 +26,51 @@ struct WaveFormat {
 // cannot be read or has no audio stream.
 bool ReadAudioFormat(const std::string& path, WaveFormat& format, std::string& error);
 
-// Collects PCM samples in memory and writes the WAV file atomically.
+// Writes the WAV file as the samples come: they go to a temporary file beside the
+// target (fileio::AtomicFileWriter) through a small buffer, and Finish fills in
+// the header and puts the file in place. Memory does not depend on the length. A
+// writer that fails, or is destroyed before Finish, leaves no file and an earlier
+// file of that name as it was.
 class WavWriter {
 public:
     static constexpr size_t kHeaderSize = 48;
     // The RIFF size is 32 bits.
     static constexpr uint64_t kMaxData = 0xFFFFFFFFull - 40;
 
-    WavWriter();
+    // Starts the file at `path`; false (with `error`) when it cannot be written.
+    bool Open(const std::string& path, std::string& error);
     // bitsPerSample 8 (unsigned) or 16 (signed little-endian); 1 or 2 channels.
     void SetFormat(int channels, int sampleRate, int bitsPerSample);
     int Channels() const { return channels_; }
     int SampleRate() const { return rate_; }
     int BitsPerSample() const { return bits_; }
     int BlockAlign() const { return channels_ * bits_ / 8; }
-    // Appends sample bytes; false when the data would pass kMaxData.
+    // Appends sample bytes. False when the data would pass kMaxData (WriteError()
+    // empty) or the file could not be written (WriteError() says why); the file
+    // is then abandoned.
     bool Append(const uint8_t* bytes, size_t n);
-    uint64_t DataSize() const { return buffer_.size() - kHeaderSize; }
-    // Drops a trailing partial sample frame.
-    void TrimToBlock();
-    // The file: header and data. Fails, leaving no file, without a format.
-    bool Save(const std::string& path, std::string& error);
+    uint64_t DataSize() const { return data_; }
+    const std::string& WriteError() const { return writeError_; }
+    // Drops a trailing partial sample frame, writes the header and puts the file in
+    // place. Fails, leaving no file, without a format or without samples.
+    bool Finish(std::string& error);
 
 private:
-    void FillHeader();
-    std::string buffer_;  // header placeholder followed by the data
+    bool Flush();
+    fileio::AtomicFileWriter file_;
+    std::string pending_;  // samples not yet written
+    uint64_t data_ = 0;
+    std::string writeError_;
     int channels_ = 0, rate_ = 0, bits_ = 0;
 };
 
-// Every sample of the first audio stream of `sourcePath` into `dest`: 8- and
-// 16-bit PCM with one or two channels as it is, any other audio converted to
-// 16-bit PCM at its own rate with at most two channels. Sets dest's format.
+// The 48-byte header of a WAV file of `dataBytes` sample bytes in this format.
+std::string WavHeader(int channels, int sampleRate, int bitsPerSample, uint32_t dataBytes);
+
+// Every sample of the first audio stream of `sourcePath` into `dest` (open): 8-
+// and 16-bit PCM with one or two channels as it is, any other audio converted to
+// 16-bit PCM at its own rate with at most two channels. Sets dest's format. A
+// file without an audio stream gives "NAME has no sound track.".
 bool CopyAudioTrack(WavWriter& dest, const std::string& sourcePath, std::string& error);
 
 }  // namespace video

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <sys/stat.h>
 
 #include "analysis/identification.h"
 #include "support/test_util.h"
@@ -251,7 +253,6 @@ TEST(IdentificationHostile, ShortOddAndMissingReportsListNothingHarmful) {
     std::vector<std::string> lines;
     std::string error;
     EXPECT_EQ(id::ReadReport(dir.File("absent.txt"), lines, error), id::ReportRead::Missing);
-    EXPECT_EQ(id::ReadReport(dir.Path(), lines, error), id::ReportRead::Missing);  // a folder
     testutil::WriteAll(dir.File("three.txt"), "a\r\nb\nc");
     ASSERT_EQ(id::ReadReport(dir.File("three.txt"), lines, error), id::ReportRead::Loaded);
     EXPECT_EQ(lines.size(), 3u);
@@ -260,13 +261,50 @@ TEST(IdentificationHostile, ShortOddAndMissingReportsListNothingHarmful) {
     EXPECT_TRUE(l.list.items.empty());
     EXPECT_FALSE(l.columnsSet);
 
-    std::string bytes = "\xff\xfe\t\x80 Jan\x01\r\n";
+    std::string bytes = "\xff\xfd\t\x80 Jan\x01\r\n";
     for (int i = 0; i < 8; ++i) bytes += std::string(1, static_cast<char>(0x80 + i)) + "6 Jan  1 00 00 0\t\r\n";
     testutil::WriteAll(dir.File("odd.txt"), bytes);
     ASSERT_EQ(id::ReadReport(dir.File("odd.txt"), lines, error), id::ReportRead::Loaded);
     const id::Listing o = id::ListReport(lines, {true, true, {"26", "1", "1", "0", "0", "0"}});
     for (const std::string& item : o.list.items) id::ApplyPredictionLine(item, o.columns);
     EXPECT_EQ(o.memo1.size(), 5u);  // no line reads as a time
+}
+
+// What is at the path but is no single-byte report is refused with its reason,
+// never listed as an empty report; a FIFO is refused without waiting for a writer.
+TEST(IdentificationHostile, FoldersFifosAndUtf16ReportsAreRefusedWithTheirReason) {
+    testutil::TempDir dir;
+    std::vector<std::string> lines = {"old"};
+    std::string error;
+    const auto failed = [&](const std::string& path) {
+        error.clear();
+        const bool refused = id::ReadReport(path, lines, error) == id::ReportRead::Failed;
+        EXPECT_TRUE(lines.empty());
+        return refused ? error : std::string("(read)");
+    };
+    EXPECT_EQ(failed(dir.Path()), "Not a regular file: " + dir.Path());
+    const std::string fifo = dir.File("fifo.txt");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(failed(fifo), "Not a regular file: " + fifo);
+    const std::string utf16 = "The report is UTF-16 text; save it as ANSI or UTF-8 text.";
+    const std::string text = "Lunar occultations\r\n26 Dec 31 23 59 53\r\n";
+    std::string le = "\xff\xfe", be = "\xfe\xff", bare;
+    for (char c : text) le += std::string{c, '\0'}, be += std::string{'\0', c}, bare += std::string{c, '\0'};
+    for (const auto& [name, bytes] : {std::pair{"le.txt", le}, {"be.txt", be}, {"bare.txt", bare}}) {
+        SCOPED_TRACE(name);
+        testutil::WriteAll(dir.File(name), bytes);
+        EXPECT_EQ(failed(dir.File(name)), utf16);
+    }
+    // A UTF-8 byte-order mark is single-byte enough; an empty file is an empty report.
+    testutil::WriteAll(dir.File("utf8.txt"), "\xef\xbb\xbf" + text);
+    EXPECT_EQ(id::ReadReport(dir.File("utf8.txt"), lines, error), id::ReportRead::Loaded);
+    EXPECT_EQ(lines.size(), 2u);
+    testutil::WriteAll(dir.File("empty.txt"), "");
+    EXPECT_EQ(id::ReadReport(dir.File("empty.txt"), lines, error), id::ReportRead::Loaded);
+    EXPECT_TRUE(lines.empty());
+    // A link to nothing is as missing as no file.
+    std::filesystem::create_symlink(dir.File("nowhere.txt"), dir.File("dangling.txt"));
+    EXPECT_EQ(id::ReadReport(dir.File("dangling.txt"), lines, error), id::ReportRead::Missing);
 }
 
 }  // namespace

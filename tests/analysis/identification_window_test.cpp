@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
 
 #include "analysis/BaseOfIntegrated.h"
 #include "analysis/Identification1.h"
@@ -379,6 +380,50 @@ TEST_F(IdentificationWindow, SettingsKeysAndPastedReports) {
     EXPECT_EQ(w->Memo3Table.Count(), 4u);
 }
 
+// A report line of megabytes is listed as the core lists it: rows show its
+// beginning, the whole line is applied, and neither listing it nor a check box's
+// re-listing costs more than a few copies of the line (it took a gigabyte).
+TEST_F(IdentificationWindow, AReportWithAHugeLineListsAtTheCoresCost) {
+    const size_t huge = size_t{20} << 20;
+    std::string line = "26 Dec 31 23 59 57   X  2222 B3";
+    line += std::string(huge - line.size(), 'x');
+    testutil::WriteAll(dir.File("report.txt"), Report() + line + "\r\n26 Dec 31 23 59 59   X  3333 A0\r\n");
+    TIdentification* id = nullptr;
+    const long long opened = testutil::PeakGrowthBytes([&] {
+        id = &OpenFromMenu();
+        QCoreApplication::processEvents();  // the lists laid out
+    });
+    ASSERT_TRUE(id);
+    ASSERT_EQ(id->ListBox1->count(), 4);
+    EXPECT_EQ(w->Memo3Table[9].size(), huge);
+    const QString shown = id->ListBox1->item(2)->text();
+    EXPECT_EQ(shown.size(), 1001);
+    EXPECT_TRUE(shown.startsWith("26 Dec 31 23 59 57   X  2222 B3xxx"));
+    EXPECT_EQ(shown.back(), QChar(0x2026));
+    // The longest row is reachable: every row, the short last one too, is as wide as it.
+    const QRect last = id->ListBox1->visualRect(id->ListBox1->model()->index(3, 0));
+    EXPECT_GE(last.width(), id->ListBox1->fontMetrics().horizontalAdvance(shown));
+    // Applied from the whole line: its star and spectral type, its unreadable
+    // numbers leave the values before.
+    id->ListBox1->setCurrentRow(2);
+    emit id->ListBox1->itemDoubleClicked(id->ListBox1->item(2));
+    EXPECT_EQ(id->Edit2->text(), "XZ 2222");
+    EXPECT_EQ(id->Edit8->text(), "B3");
+    EXPECT_EQ(Graph.IdentificationText, "XZ 2222 ; 2026 Dec 31 ; Observer's Name");
+    const long long relisted = testutil::PeakGrowthBytes([&] {
+        id->CheckBox2->click();  // "Detail"
+        id->CheckBox3->click();  // "Auto search" off: the whole report
+        QCoreApplication::processEvents();
+    });
+    EXPECT_EQ(id->ListBox1->count(), 11);
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's quarantine keeps freed blocks resident";
+#endif
+    if (opened < 0) GTEST_SKIP() << "no peak-memory reset here";
+    EXPECT_LT(opened, 6 * static_cast<long long>(huge)) << opened;
+    EXPECT_LT(relisted, 4 * static_cast<long long>(huge)) << relisted;
+}
+
 TEST_F(IdentificationWindow, MissingAndHostileReportFiles) {
     w->State.PredictionFilePath = dir.File("absent.txt");
     TIdentification& id = OpenFromMenu();
@@ -400,11 +445,31 @@ TEST_F(IdentificationWindow, MissingAndHostileReportFiles) {
     EXPECT_EQ(w->Memo3Table.Count(), 0u);
     EXPECT_EQ(id.ListBox1->count(), 0);
     // Odd bytes, tabs, short lines and no final line end list without harm.
-    testutil::WriteAll(dir.File("odd.txt"), "\xff\xfe\r\n\t\r\n26 Dec\r\n\x80\r\n26 Dec 31 23 59 55\t\xe9");
+    testutil::WriteAll(dir.File("odd.txt"), "\xff\xfd\r\n\t\r\n26 Dec\r\n\x80\r\n26 Dec 31 23 59 55\t\xe9");
     dialogs.fileAnswers.push_back({dir.File("odd.txt")});
     id.Button2->click();
     EXPECT_EQ(w->Memo3Table.Count(), 5u);
     EXPECT_EQ(id.ListBox1->count(), 0);  // fewer than six lines: the search finds nothing
+
+    // A folder, a FIFO and a UTF-16 report: the message says why, nothing is listed.
+    const std::string fifo = dir.File("fifo.txt"), utf16 = dir.File("utf16.txt");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string wide = "\xff\xfe";
+    for (char c : Report()) wide += std::string{c, '\0'};
+    testutil::WriteAll(utf16, wide);
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {dir.Path(), "Not a regular file: " + dir.Path()},
+        {fifo, "Not a regular file: " + fifo},
+        {utf16, "The report is UTF-16 text; save it as ANSI or UTF-8 text."}};
+    for (const auto& [path, why] : refused) {
+        const size_t errors = dialogs.Texts("error").size();
+        dialogs.fileAnswers.push_back({path});
+        id.Button2->click();
+        ASSERT_EQ(dialogs.Texts("error").size(), errors + 1) << path;
+        EXPECT_EQ(dialogs.Texts("error").back(), "Could not read the prediction file.\r\n" + path + "\r\n" + why);
+        EXPECT_EQ(w->Memo3Table.Count(), 0u);
+        EXPECT_EQ(id.ListBox1->count(), 0);
+    }
 }
 
 }  // namespace

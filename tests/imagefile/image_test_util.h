@@ -8,6 +8,7 @@
 #include <string>
 
 #include "imagefile/LinarBitmap.h"
+#include "support/test_util.h"
 
 namespace imagetest {
 
@@ -35,25 +36,8 @@ std::string ErrorOf(F&& work) {
     return {};
 }
 
-// How far the process's peak resident memory rose while `work` ran, in bytes: the
-// high-water mark is reset first (Linux clear_refs). -1 where that is not allowed.
-// Large blocks come fresh from the system, so a second full-size buffer shows.
-inline long long PeakGrowthBytes(const std::function<void()>& work) {
-    auto status = [](const char* key) {
-        std::ifstream in("/proc/self/status");
-        for (std::string line; std::getline(in, line);)
-            if (line.rfind(key, 0) == 0) return std::stoll(line.substr(line.find(':') + 1)) * 1024;
-        return -1LL;
-    };
-    {
-        std::ofstream reset("/proc/self/clear_refs");
-        if (!(reset << "5" << std::flush)) return -1;
-    }
-    const long long before = status("VmRSS:");
-    work();
-    const long long peak = status("VmHWM:");
-    return before < 0 || peak < 0 ? -1 : peak - before;
-}
+// The peak-memory measure of every test (support/test_util.h).
+inline long long PeakGrowthBytes(const std::function<void()>& work) { return testutil::PeakGrowthBytes(work); }
 
 // Under AddressSanitizer realloc copies instead of shrinking in place, and shadow
 // memory adds an eighth to every peak.

@@ -145,9 +145,12 @@ TEST_F(AudioDisplay, DeclinedMissingAndSilentVideosOpenNothing) {
     EXPECT_EQ(dialogs.Texts("error"), std::vector<std::string>{".AVI file not found"});
     EXPECT_FALSE(SoundIndicator);
 
-    // A video without audio: the copy fails, nothing opens.
+    // A video without audio: after Yes the copy fails and says why; nothing opens.
     Open(MakeClip("silent.avi", false));
+    dialogs.yesNoAnswers.push_back(true);
     w->Button9->click();
+    EXPECT_EQ(dialogs.Texts("error"), (std::vector<std::string>{".AVI file not found", "silent.avi has no sound track."}));
+    EXPECT_FALSE(fileio::FileExists(dir.File("tvm.wav")));
     EXPECT_FALSE(SoundIndicator);
     EXPECT_FALSE(SoundIndicatorShown);
     EXPECT_FALSE(WavExtracting);

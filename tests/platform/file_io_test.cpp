@@ -52,6 +52,47 @@ TEST(FileIo, AtomicWriteReplacesOrLeavesTheOldFile) {
     EXPECT_FALSE(FileExists(dir.File("missing/x.csv")));
 }
 
+// A file written in pieces appears only whole: until Commit the old file stays,
+// and a writer that goes away uncommitted leaves no temporary behind.
+TEST(FileIo, StreamingWriterPutsTheFileInPlaceOnlyOnCommit) {
+    testutil::TempDir dir;
+    const std::string path = dir.File("tvm.wav");
+    std::string err;
+    testutil::WriteAll(path, "earlier");
+    ::chmod(path.c_str(), 0640);
+    const auto entries = [&] {
+        std::string listing;
+        testutil::Run("ls -A '" + dir.Path() + "'", &listing);
+        return listing;
+    };
+    {
+        AtomicFileWriter w;
+        ASSERT_TRUE(w.Open(path, err)) << err;
+        ASSERT_TRUE(w.Write("....data", 8, err) && w.Write("tail", 4, err));
+        EXPECT_EQ(w.Size(), 12u);
+        EXPECT_EQ(testutil::ReadAll(path), "earlier");
+    }
+    EXPECT_EQ(entries(), "tvm.wav\n");
+    EXPECT_EQ(testutil::ReadAll(path), "earlier");
+
+    AtomicFileWriter w;
+    ASSERT_TRUE(w.Open(path, err)) << err;
+    ASSERT_TRUE(w.Write("....data+tail", 13, err));
+    ASSERT_TRUE(w.Truncate(8, err) && w.WriteAt(0, "HEAD", 4, err) && w.Write("!", 1, err));
+    EXPECT_EQ(w.Size(), 9u);
+    ASSERT_TRUE(w.Commit(err)) << err;
+    EXPECT_FALSE(w.IsOpen());
+    EXPECT_EQ(testutil::ReadAll(path), "HEADdata!");
+    EXPECT_EQ(entries(), "tvm.wav\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);  // the replaced file's mode
+    // Nothing more goes through a committed writer; a missing folder opens nothing.
+    EXPECT_FALSE(w.Write("x", 1, err) || w.Commit(err));
+    EXPECT_FALSE(w.Open(dir.File("missing/x.wav"), err));
+    EXPECT_NE(err.find("missing/x.wav"), std::string::npos) << err;
+}
+
 TEST(FileIo, ReadRefusesMissingFoldersAndOversizedFiles) {
     testutil::TempDir dir;
     std::string out, err;

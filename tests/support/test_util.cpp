@@ -12,7 +12,9 @@
 namespace testutil {
 
 TempDir::TempDir() {
-    std::string base = std::string(TEVORIN_BINARY_DIR) + "/test-tmp";
+    // TEVORIN_TEST_TMP puts a child test's folders where its parent checks them.
+    const char* override = std::getenv("TEVORIN_TEST_TMP");
+    std::string base = override && *override ? std::string(override) : std::string(TEVORIN_BINARY_DIR) + "/test-tmp";
     std::filesystem::create_directories(base);
     std::string tmpl = base + "/t-XXXXXX";
     std::vector<char> buf(tmpl.begin(), tmpl.end());
@@ -104,6 +106,23 @@ std::string PrintedText(const std::string& out, const std::string& name, int nth
         previous = line;
     }
     return "(not printed)";
+}
+
+long long PeakGrowthBytes(const std::function<void()>& work) {
+    auto status = [](const char* key) {
+        std::ifstream in("/proc/self/status");
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind(key, 0) == 0) return std::stoll(line.substr(line.find(':') + 1)) * 1024;
+        return -1LL;
+    };
+    {
+        std::ofstream reset("/proc/self/clear_refs");
+        if (!(reset << "5" << std::flush)) return -1;
+    }
+    const long long before = status("VmRSS:");
+    work();
+    const long long peak = status("VmHWM:");
+    return before < 0 || peak < 0 ? -1 : peak - before;
 }
 
 }  // namespace testutil

@@ -1,11 +1,13 @@
 #pragma once
 // Helpers shared by the test executables.
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace testutil {
 
-// A fresh empty folder under the build tree, removed when the object dies.
+// A fresh empty folder under build/test-tmp ($TEVORIN_TEST_TMP when set), removed
+// when the object dies.
 class TempDir {
 public:
     TempDir();
@@ -47,5 +49,10 @@ int RunHarness(const std::string& folder, const std::string& script, std::string
 // What a harness run printed with its nth (from 1) "print-text NAME": the line just
 // before the harness's "ok N print-text NAME"; "(not printed)" when there is none.
 std::string PrintedText(const std::string& out, const std::string& name, int nth = 1);
+
+// How far the process's peak resident memory rose while `work` ran, in bytes: the
+// high-water mark is reset first (Linux clear_refs). -1 where that is not allowed.
+// Large blocks come fresh from the system, so a second full-size buffer shows.
+long long PeakGrowthBytes(const std::function<void()>& work);
 
 }  // namespace testutil

@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QPointer>
 #include <algorithm>
+#include <filesystem>
+#include <memory>
 #include <numeric>
 #include <random>
 #include <sys/stat.h>
@@ -30,13 +32,14 @@ struct Files {
     bool ok = false;
 };
 
+// Made once per process; a static owner removes the folder when the process ends.
 Files& F() {
-    static Files* f = [] {
-        auto* f = new Files;
+    static const std::unique_ptr<Files> f = [] {
+        auto f = std::make_unique<Files>();
         if (!testutil::HaveProgram("ffmpeg")) return f;
         for (auto [member, name] : {std::pair{&Files::pal, "pal"}, {&Files::ntsc, "ntsc"}, {&Files::audio, "audio"},
                                     {&Files::badAudio, "bad_audio"}, {&Files::badVideo, "bad_video"}, {&Files::tenFrames, "ten"}})
-            f->*member = f->dir.File(std::string(name) + ".avi");
+            (*f).*member = f->dir.File(std::string(name) + ".avi");
         f->ok = vfix::Ffmpeg(vfix::NumberedSource(160, 120, "25", 2) + " -c:v mpeg4 -bf 2 -g 12 -q:v 3 '" + f->pal + "'") &&
                 vfix::Ffmpeg(vfix::NumberedSource(160, 120, "30000/1001", 2.002) + " -c:v mpeg4 -bf 2 -g 15 -q:v 3 '" + f->ntsc + "'") &&
                 vfix::Ffmpeg(vfix::NumberedSource(64, 48, "25", 1) + " -f lavfi -i sine=d=1 -c:v mjpeg -q:v 3 -c:a pcm_s16le -shortest '" +
@@ -326,6 +329,17 @@ TEST_F(Dshow, PlayShowsFramesInOrderOnTheSinkUntilTheEnd) {
     EXPECT_TRUE(ev == 1 && Position() == DshowGraph.DshowDuration100ns);
     ASSERT_FALSE(shown.empty());
     EXPECT_TRUE(shown.back() == 9 && std::is_sorted(shown.begin(), shown.end()));
+}
+
+// Each test runs in a process of its own; the fixture files it made go with it.
+TEST(DshowFixtures, ATestProcessLeavesNoFolderBehind) {
+    if (!testutil::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not found";
+    testutil::TempDir dir;
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    ASSERT_EQ(testutil::Run("TEVORIN_TEST_TMP='" + dir.Path() + "' '" + self +
+                            "' --gtest_filter=Dshow.LogStopsAtItsLastLineAndCloseReleasesTheGraph >/dev/null 2>&1"),
+              0);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
 
 TEST(DshowNames, EveryCodeOfTheTableAndOthersLeaveTheText) {

@@ -169,6 +169,35 @@ TEST_F(AvsEditWindow, SaveAsAppliesAvsAndAsksBeforeReplacingAnotherFile) {
     EXPECT_EQ(ReadAll(dir.File("a.avs")), "AVISource(\"a.avi\")\r\n");
 }
 
+// Scripts are single-byte text: every byte a script may hold survives an open and
+// a save untouched, and a Latin-1 path reads as such in the memo.
+TEST_F(AvsEditWindow, AnUntouchedScriptSavesBackByteForByte) {
+    std::string bytes = "AVISource(\"d:\\vid\xe9o\\a.avi\")\r\n";
+    for (int b = 0x80; b <= 0xFF; ++b) bytes += static_cast<char>(b);
+    bytes += "\r\n\tTrim(0, 9) # \xa0\xad\xff\r\n\r\n";
+    for (int b = 0x01; b < 0x20; ++b)
+        if (b != '\r' && b != '\n') bytes += static_cast<char>(b);
+    bytes += "\x7f\r\n";
+    WriteAll(dir.File("latin.avs"), bytes);
+    TAvsEdit* e = Open("latin.avs");
+    ASSERT_TRUE(e);
+    EXPECT_TRUE(e->Memo1->toPlainText().startsWith(QString::fromUtf8("AVISource(\"d:\\vid\u00e9o\\a.avi\")\n")));
+    e->SaveAVSFile1->trigger();
+    EXPECT_EQ(dialogs.Texts("error").size(), 0u);
+    EXPECT_EQ(ReadAll(dir.File("latin.avs")), bytes);
+    // "Save as" writes the same bytes.
+    dialogs.fileAnswers.push_back(dir.File("copy.avs"));
+    e->Saveas1->trigger();
+    EXPECT_EQ(ReadAll(dir.File("copy.avs")), bytes);
+    // A typed character that has no single byte is refused; the file stays as it was.
+    e->Memo1->appendPlainText(QString::fromUtf8("# \u20ac"));
+    e->SaveAVSFile1->trigger();
+    ASSERT_EQ(dialogs.Texts("error").size(), 1u);
+    EXPECT_EQ(dialogs.Texts("error").back(), "Could not save .AVS file.\r\n" + dir.File("copy.avs") +
+                                                 "\r\nLine 7 holds a character that a single-byte script cannot hold.");
+    EXPECT_EQ(ReadAll(dir.File("copy.avs")), bytes);
+}
+
 TEST_F(AvsEditWindow, MissingOrUnreadableScriptsGiveTheBoxAndKeepTheMemo) {
     // From the main menu: no editor, the name without its folder.
     EXPECT_EQ(Open("missing.avs"), nullptr);

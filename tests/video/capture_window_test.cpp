@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <cstdlib>
 #include <filesystem>
 
@@ -100,6 +101,54 @@ TEST_F(CaptureWindow, AnotherDeviceRestartsThePreviewHalvedWhenSmall) {
     EXPECT_FALSE(CaptureOpen);
     EXPECT_FALSE(Capture.CaptureRunning);
     // Nothing recorded: the video open before comes back.
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"buttons off", "buttons on", "reopen"}));
+}
+
+// F1 with a Path that is not a folder says so and leaves the preview running;
+// a file that cannot be created in an existing folder goes back to the preview.
+TEST_F(CaptureWindow, F1IntoAMissingFolderSaysSoAndThePreviewGoesOn) {
+    capture::AddTestDevice(true, "A", "lavfi", "testsrc2=size=160x120:rate=25,realtime");
+    capture::AddTestDevice(false, "Tone", "lavfi", "sine=frequency=1000:sample_rate=48000");
+    auto* w = new TCapture_1(host.Make());
+    ASSERT_TRUE(RunUntil([&] { return !Picture(w).isEmpty(); }));
+    const auto previewing = [&] {
+        EXPECT_TRUE(Capture.CaptureRunning);
+        EXPECT_EQ(w->StaticText1->text(), "Preview");
+        EXPECT_TRUE(w->SpeedButton2->isEnabled());
+        EXPECT_FALSE(w->SpeedButton3->isEnabled());
+        // New pictures keep coming.
+        w->Panel1->clear();
+        EXPECT_TRUE(RunUntil([&] { return !Picture(w).isEmpty(); }));
+    };
+    const std::string missing = dir.File("no/such/folder");
+    testutil::WriteAll(dir.File("plain"), "x");
+    for (const std::string& path : {missing, dir.File("plain")}) {
+        w->Edit1->setText(QString::fromStdString(path));
+        w->SpeedButton2->click();
+        ASSERT_FALSE(dialogs.Texts("error").empty());
+        EXPECT_EQ(dialogs.Texts("error").back(),
+                  "The folder \"" + path + "\" does not exist.\r\nChoose an existing folder as the Path to record.");
+        previewing();
+    }
+    // The F1 key goes the same way.
+    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    QApplication::sendEvent(w, &f1);
+    EXPECT_EQ(dialogs.Texts("error").size(), 3u);
+    EXPECT_EQ(w->Memo1->toPlainText(), "");  // the preview was never taken down
+    previewing();
+
+    // A folder where no file can be made, even by root.
+    w->Edit1->setText("/proc");
+    w->SpeedButton2->click();
+    ASSERT_EQ(dialogs.Texts("error").size(), 4u);
+    EXPECT_EQ(dialogs.Texts("error").back(),
+              "Could not create /proc/Untitled.avi.\r\nThe step log says why; the preview goes on.");
+    EXPECT_TRUE(w->Memo1->toPlainText().contains("SetOutPutFileName : "));
+    previewing();
+    EXPECT_FALSE(Capture.CaptureRecorded);
+    EXPECT_FALSE(std::filesystem::exists("/proc/Untitled.avi"));
+    w->close();
+    QApplication::processEvents();
     EXPECT_EQ(host.calls, (std::vector<std::string>{"buttons off", "buttons on", "reopen"}));
 }
 
