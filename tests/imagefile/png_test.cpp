@@ -130,7 +130,9 @@ TEST(PngSuite, TheReadmeNamesTheFolderThisTestReads) {
     const std::string readme = testutil::ReadAll(std::string(TEVORIN_SOURCE_DIR) + "/README.md");
     EXPECT_NE(readme.find("`../shared/corpus`"), std::string::npos);
     EXPECT_NE(readme.find("they are skipped"), std::string::npos);
-    if (!kSuite.empty()) EXPECT_EQ(kSuite.rfind(std::string(TEVORIN_SOURCE_DIR) + "/..", 0), 0u) << kSuite;
+    if (!kSuite.empty()) {
+        EXPECT_EQ(kSuite.rfind(std::string(TEVORIN_SOURCE_DIR) + "/..", 0), 0u) << kSuite;
+    }
 }
 
 TEST(PngSuite, ValidFilesEqualTheirPixelsAndBrokenOnesTheirMessage) {
