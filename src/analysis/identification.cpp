@@ -260,9 +260,11 @@ Listing ListReport(const std::vector<std::string>& report, const ListingOptions&
 ReportRead ReadReport(const std::string& path, std::vector<std::string>& lines, std::string& error) {
     lines.clear();
     // Only a path with nothing there is missing: a folder, FIFO or device is refused
-    // by the reader with its reason.
+    // by the reader with its reason. A folder path ending in "/" is the setting's
+    // default before any report was chosen (the program folder): nothing to read yet.
     struct stat st {};
-    if (path.empty() || (::stat(path.c_str(), &st) != 0 && errno == ENOENT)) return ReportRead::Missing;
+    if (path.empty() || path.back() == '/' || (::stat(path.c_str(), &st) != 0 && errno == ENOENT))
+        return ReportRead::Missing;
     if (fileio::ReadLines(path, lines, error, kReportReadLimit)) {
         if (lines.empty() || !fileio::IsTwoByteText(lines.front())) return ReportRead::Loaded;
         error = "The report is UTF-16 text; save it as ANSI or UTF-8 text.";

@@ -283,6 +283,8 @@ TEST(IdentificationHostile, FoldersFifosAndUtf16ReportsAreRefusedWithTheirReason
         return refused ? error : std::string("(read)");
     };
     EXPECT_EQ(failed(dir.Path()), "Not a regular file: " + dir.Path());
+    // The setting's default before a report is chosen: the program folder with its "/".
+    EXPECT_EQ(id::ReadReport(dir.Path() + "/", lines, error), id::ReportRead::Missing);
     const std::string fifo = dir.File("fifo.txt");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(failed(fifo), "Not a regular file: " + fifo);

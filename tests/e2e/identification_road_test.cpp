@@ -16,6 +16,8 @@ TEST(IdentificationRoad, PastedReportLabelledPictureCopiedAndSaved) {
     testutil::WriteAll(script,
                        "press Identificationforlightcurve1\n"
                        "expect-shown Identification 1\n"
+                       // No report chosen yet: nothing to read, nothing to complain of.
+                       "expect-errors 0\n"
                        "expect-text Identification.RadioGroup1 Target image\n"
                        "clipboard-set " + dir.File("report.txt") + "\n"
                        "press Identification.Button11\n"
