@@ -1,6 +1,8 @@
 #include "platform/controls.h"
 
+#include <QAbstractSpinBox>
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QGridLayout>
 #include <QLabel>
@@ -8,6 +10,7 @@
 #include <QPushButton>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QRadioButton>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -212,3 +215,72 @@ QFont FormFont() {
 }
 
 void UseFormFont(QWidget* form) { form->setFont(FormFont()); }
+
+TSummaryEdit::TSummaryEdit(QWidget* parent) : QLineEdit(parent) {}
+
+void TSummaryEdit::SetTexts(const QString& text, const QString& shown) {
+    shown_ = shown == text ? QString() : shown;
+    setText(text);
+    update();
+}
+
+void TSummaryEdit::paintEvent(QPaintEvent* event) {
+    if (shown_.isEmpty() || hasFocus()) {
+        QLineEdit::paintEvent(event);
+        return;
+    }
+    // A hidden child: it takes this edit's font, palette and window state.
+    if (!face_) {
+        face_ = new QLineEdit(this);
+        face_->hide();
+    }
+    QLineEdit& f = *face_;
+    f.setEnabled(isEnabled());
+    f.setReadOnly(isReadOnly());
+    f.setFrame(hasFrame());
+    f.setAlignment(alignment());
+    f.setTextMargins(textMargins());
+    f.resize(size());
+    f.setText(shown_);
+    f.setCursorPosition(0);
+    QPainter p(this);
+    f.render(&p, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+}
+
+namespace {
+
+// Watches every line edit for the cursor moves of the program (see above).
+class EditStartKeeper : public QObject {
+    static constexpr const char* kWatched = "tevorinTextFromStart";
+
+public:
+    using QObject::QObject;
+
+    static bool Programs(const QLineEdit* e) {
+        return !e->hasFocus() && !e->isModified() && !e->hasSelectedText() && e->cursorPosition() != 0;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Polish)
+            if (auto* e = qobject_cast<QLineEdit*>(watched);
+                e && !qobject_cast<QAbstractSpinBox*>(e->parentWidget()) && !e->property(kWatched).toBool()) {
+                e->setProperty(kWatched, true);
+                // Texts set before the edit was first shown moved its cursor unwatched.
+                if (Programs(e)) e->setCursorPosition(0);
+                connect(e, &QLineEdit::cursorPositionChanged, e, [e](int, int) {
+                    if (Programs(e)) e->setCursorPosition(0);
+                });
+            }
+        return false;
+    }
+};
+
+}  // namespace
+
+void ShowEditTextFromStart(QCoreApplication& app) {
+    static QPointer<EditStartKeeper> keeper;
+    if (keeper) return;
+    keeper = new EditStartKeeper(&app);
+    app.installEventFilter(keeper);
+}

@@ -345,13 +345,13 @@ TEST(NoiseReduction, WorkerRunEqualsSerialRunAndCancels) {
 
 TEST(NoiseReduction, CutoffFrequency) {
     std::string text, error;
-    ASSERT_TRUE(noise::CutoffFrequencyText("100", 1024, false, text, error));
+    ASSERT_TRUE(noise::CutoffFrequencyText("100", 1024, false, 0, text, error));
     EXPECT_EQ(text, "2.9");
-    ASSERT_TRUE(noise::CutoffFrequencyText("100", 1024, true, text, error));
+    ASSERT_TRUE(noise::CutoffFrequencyText("100", 1024, true, 0, text, error));
     EXPECT_EQ(text, "5.9");
-    ASSERT_TRUE(noise::CutoffFrequencyText("512", 512, false, text, error));
+    ASSERT_TRUE(noise::CutoffFrequencyText("512", 512, false, 0, text, error));
     EXPECT_EQ(text, "30.0");
-    EXPECT_FALSE(noise::CutoffFrequencyText("1x", 512, false, text, error));
+    EXPECT_FALSE(noise::CutoffFrequencyText("1x", 512, false, 0, text, error));
     EXPECT_EQ(error, "'1x' is not a valid integer value");
 }
 
