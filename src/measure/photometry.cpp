@@ -254,6 +254,6 @@ std::string FormatExponent23(double value) {
         const std::string t = std::isnan(value) ? "NAN" : value < 0 ? "-INF" : "INF";
         return std::string(23 - t.size(), ' ') + t;
     }
-    std::string out = (value < 0 || std::signbit(value) ? "" : " ") + Exponent(value, 14);
+    std::string out = (std::signbit(value) ? "" : " ") + Exponent(value, 14);
     return out.size() < 23 ? std::string(23 - out.size(), ' ') + out : out;
 }

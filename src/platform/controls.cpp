@@ -12,6 +12,8 @@
 #include <QPainter>
 #include <QPointer>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -225,26 +227,23 @@ void TSummaryEdit::SetTexts(const QString& text, const QString& shown) {
 }
 
 void TSummaryEdit::paintEvent(QPaintEvent* event) {
-    if (shown_.isEmpty() || hasFocus()) {
+    if (shown_.isEmpty() || hasSelectedText() || (hasFocus() && !isReadOnly())) {
         QLineEdit::paintEvent(event);
         return;
     }
-    // A hidden child: it takes this edit's font, palette and window state.
-    if (!face_) {
-        face_ = new QLineEdit(this);
-        face_->hide();
-    }
-    QLineEdit& f = *face_;
-    f.setEnabled(isEnabled());
-    f.setReadOnly(isReadOnly());
-    f.setFrame(hasFrame());
-    f.setAlignment(alignment());
-    f.setTextMargins(textMargins());
-    f.resize(size());
-    f.setText(shown_);
-    f.setCursorPosition(0);
+    // The frame and the text where QLineEdit puts them (its contents rectangle
+    // less 2 pixels at the sides, the text centred in height), at the start.
     QPainter p(this);
-    f.render(&p, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    QStyleOptionFrame panel;
+    initStyleOption(&panel);
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &p, this);
+    const QRect r = style()->subElementRect(QStyle::SE_LineEditContents, &panel, this).marginsRemoved(textMargins());
+    const QFontMetrics fm = fontMetrics();
+    const int height = std::max(fm.boundingRect(shown_).height(), fm.height());
+    const QRect line(r.x() + 2, r.y() + (r.height() - height + 1) / 2, r.width() - 4, height);
+    p.setClipRect(r);
+    p.setPen(palette().color(QPalette::Text));
+    p.drawText(line.x(), line.y() + fm.ascent(), shown_);
 }
 
 namespace {
@@ -252,16 +251,23 @@ namespace {
 // Watches every line edit for the cursor moves of the program (see above).
 class EditStartKeeper : public QObject {
     static constexpr const char* kWatched = "tevorinTextFromStart";
+    static constexpr const char* kFocused = "tevorinFocused";
 
 public:
     using QObject::QObject;
 
+    // Only the program writes an edit without the focus, or a read-only one; the
+    // user's selection stays. The focus is the one the edit was told of, so that a
+    // focus given by events alone (as scripts give it) counts too.
     static bool Programs(const QLineEdit* e) {
-        return !e->hasFocus() && !e->isModified() && !e->hasSelectedText() && e->cursorPosition() != 0;
+        const bool focused = e->hasFocus() || e->property(kFocused).toBool();
+        return (!focused || e->isReadOnly()) && !e->isModified() && !e->hasSelectedText() && e->cursorPosition() != 0;
     }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+            if (auto* e = qobject_cast<QLineEdit*>(watched)) e->setProperty(kFocused, event->type() == QEvent::FocusIn);
         if (event->type() == QEvent::Polish)
             if (auto* e = qobject_cast<QLineEdit*>(watched);
                 e && !qobject_cast<QAbstractSpinBox*>(e->parentWidget()) && !e->property(kWatched).toBool()) {

@@ -115,16 +115,16 @@ private:
 };
 
 // An edit that holds a long text, the one a user selects and copies, but shows a
-// shorter form of it while it does not have the focus, so that a narrow edit still
-// reads at a glance. The short form is painted by an edit of the same kind, so it
-// looks as any other edit; with the focus the edit shows its own text.
+// shorter form of it, so that a narrow edit still reads at a glance. The short
+// form is painted as the edit paints its own text; the text itself shows while
+// some of it is selected (and while the edit, not read-only, has the focus).
 class TSummaryEdit : public QLineEdit {
     Q_OBJECT
 public:
     explicit TSummaryEdit(QWidget* parent = nullptr);
     // The text and the form shown without the focus (empty: the text itself).
     void SetTexts(const QString& text, const QString& shown);
-    // What the edit shows while it does not have the focus.
+    // What the edit shows while nothing is selected.
     QString Shown() const { return shown_.isEmpty() ? text() : shown_; }
 
 protected:
@@ -132,15 +132,14 @@ protected:
 
 private:
     QString shown_;
-    QLineEdit* face_ = nullptr;  // paints the short form
 };
 
 // The class library's edits show the beginning of a text the program puts into
 // them; a QLineEdit leaves its cursor at the end of the new text and so shows the
 // end of one longer than the edit. Installed once on the application, this puts
 // the cursor back at the start whenever the program moves it, in every line edit
-// there is: one that has the focus, a selection, or was typed into since its text
-// was last set is the user's, and is left alone.
+// there is: one that has the focus (unless it is read-only), a selection, or was
+// typed into since its text was last set is the user's, and is left alone.
 void ShowEditTextFromStart(QCoreApplication& app);
 
 // Shows a push button's caption word-wrapped inside the button, in its own font

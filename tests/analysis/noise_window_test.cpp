@@ -265,34 +265,31 @@ TEST_F(NoiseWindow, FrequenciesOfAPalTable) {
 // number is named in the box and put back, and a valid End after it is taken.
 TEST_F(NoiseWindow, StatisticsBeginAndEndAreReadEachOnItsOwn) {
     TAvgBkg& a = Open();
-    const std::string mean = a.Edit4->text().toStdString();
-    a.Edit10->setText("xyz");
-    emit a.Edit10->editingFinished();
-    ASSERT_EQ(dialogs.Texts("error").size(), 1u);
-    EXPECT_EQ(dialogs.Texts("error")[0], "Statistics \"Begin\": 'xyz' is not a valid integer value");
-    EXPECT_EQ(a.Edit10->text().toStdString(), "100");
-    EXPECT_EQ(a.Edit4->text().toStdString(), mean);
-    a.Edit11->setText("199");
-    emit a.Edit11->editingFinished();
+    auto enter = [](QLineEdit* e, const char* text) {
+        e->setText(text);
+        emit e->editingFinished();
+    };
+    auto shown = [&] { return a.Edit10->text().toStdString() + ".." + a.Edit11->text().toStdString() + " " + a.Edit4->text().toStdString(); };
+    const std::string all = shown();
+    enter(a.Edit10, "xyz");
+    EXPECT_EQ(dialogs.Texts("error"), std::vector<std::string>{"Statistics \"Begin\": 'xyz' is not a valid integer value"});
+    EXPECT_EQ(shown(), all);
+    enter(a.Edit11, "199");
     EXPECT_EQ(dialogs.Texts("error").size(), 1u);
-    EXPECT_EQ(a.Edit11->text().toStdString(), "199");
-    const std::string firstHundred = a.Edit4->text().toStdString();
-    EXPECT_NE(firstHundred, mean);
+    const std::string firstHundred = shown();
+    EXPECT_EQ(firstHundred.substr(0, 9), "100..199 ");
+    EXPECT_NE(firstHundred, "100..199" + all.substr(all.find(' ')));
     // An End that is no number: named, put back to the End last taken.
-    a.Edit11->setText("2OO");
-    emit a.Edit11->editingFinished();
+    enter(a.Edit11, "2OO");
     ASSERT_EQ(dialogs.Texts("error").size(), 2u);
     EXPECT_EQ(dialogs.Texts("error")[1], "Statistics \"End\": '2OO' is not a valid integer value");
-    EXPECT_EQ(a.Edit11->text().toStdString(), "199");
-    EXPECT_EQ(a.Edit4->text().toStdString(), firstHundred);
+    EXPECT_EQ(shown(), firstHundred);
     // A valid Begin takes the End last taken with it.
-    a.Edit10->setText("150");
-    emit a.Edit10->editingFinished();
+    enter(a.Edit10, "150");
     EXPECT_EQ(dialogs.Texts("error").size(), 2u);
-    EXPECT_NE(a.Edit4->text().toStdString(), firstHundred);
-    a.Edit10->setText("100");
-    emit a.Edit10->editingFinished();
-    EXPECT_EQ(a.Edit4->text().toStdString(), firstHundred);
+    EXPECT_EQ(shown().substr(0, 9), "150..199 ");
+    enter(a.Edit10, "100");
+    EXPECT_EQ(shown(), firstHundred);
 }
 
 // Through the harness, as a user reaches the windows from the graph.

@@ -155,6 +155,32 @@ TEST_F(Panel, CameraListShowsTheNamedCamerasAndTheOneInUse) {
     Graph.IntegratedMeasurementDone = 0;
 }
 
+// In every window a user reaches from the graph, each edit the program wrote
+// shows the beginning of its text, as the class library's edits do: the main
+// window, the graph, the Fresnel panel, the magnitude calculator, the spectrum
+// graph, the noise-reduction and FFT windows.
+TEST_F(Panel, EveryWindowsEditsShowTheBeginningOfTheirText) {
+    TFresnelCtrl& p = Open(StepRows(200, 100), 100);
+    p.Button1->click();
+    p.Button2->click();
+    chart1->SpeedButton1->click();
+    chart1->Button10->click();
+    QCoreApplication::processEvents();
+    int windows = 0, edits = 0;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible()) continue;
+        ++windows;
+        for (const QLineEdit* e : top->findChildren<QLineEdit*>()) {
+            if (!e->isVisible() || e->hasFocus() || e->isModified() || e->hasSelectedText()) continue;
+            ++edits;
+            EXPECT_EQ(e->cursorPosition(), 0) << top->objectName().toStdString() << "." << e->objectName().toStdString()
+                                              << " \"" << e->text().toStdString() << "\"";
+        }
+    }
+    EXPECT_GE(windows, 6);
+    EXPECT_GT(edits, 60);
+}
+
 // The edits' clamps and the spectral type from B-V, the step height in tenths.
 TEST_F(Panel, ParameterEdits) {
     TFresnelCtrl& p = Open(StepRows(100, 50), 50);

@@ -65,8 +65,8 @@ TEST(EditText, TheProgramsTextShowsFromItsBeginning) {
 }
 
 // A summary edit keeps the full text (what is selected and copied) and shows the
-// short form, drawn as a plain edit would draw it; without a short form it is a
-// plain edit.
+// short form, drawn as a plain edit would draw it, until some text is selected;
+// without a short form it is a plain edit.
 TEST(EditText, SummaryEditShowsItsShortFormAndKeepsTheText) {
     QWidget form;
     form.resize(240, 120);
@@ -79,8 +79,12 @@ TEST(EditText, SummaryEditShowsItsShortFormAndKeepsTheText) {
     EXPECT_EQ(e->Shown(), "5.6400E+0003");
     EXPECT_EQ(e->grab().toImage(), FromStart(*e, "5.6400E+0003"));
     EXPECT_NE(e->grab().toImage(), FromStart(*e, kLong));
+    // Selected, the text itself shows, as the user copies it.
     e->selectAll();
     EXPECT_EQ(e->selectedText(), kLong);
+    EXPECT_NE(e->grab().toImage(), FromStart(*e, "5.6400E+0003"));
+    e->deselect();
+    EXPECT_EQ(e->grab().toImage(), FromStart(*e, "5.6400E+0003"));
     e->SetTexts("12", "12");
     EXPECT_EQ(e->Shown(), "12");
     EXPECT_EQ(e->grab().toImage(), FromStart(*e, "12"));
