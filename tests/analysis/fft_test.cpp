@@ -221,7 +221,9 @@ TEST(FftListing, FrequenciesFollowTheTablesFrameRate) {
         // Six decimals: within half a unit of the last one.
         EXPECT_NEAR(std::stod(lines[1].substr(0, lines[1].find(','))), bin1, 5e-7) << system << field;
         EXPECT_NEAR(std::stod(lines[3].substr(0, lines[3].find(','))), bin3, 5e-7) << system << field;
-        if (!field) EXPECT_EQ(lines[3].substr(lines[3].find(',')), ntsc[3].substr(ntsc[3].find(','))) << system;
+        if (!field) {
+            EXPECT_EQ(lines[3].substr(lines[3].find(',')), ntsc[3].substr(ntsc[3].find(','))) << system;
+        }
     }
     // The noise window's cut-off frequency is on the same axis.
     std::string text;

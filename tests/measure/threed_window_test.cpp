@@ -148,7 +148,7 @@ TEST_F(ThreeDWindows, ScaleRecomputesEveryObjectAndTheClipboardGetsThePicture) {
     v.TrackBar2->setValue(25);
     EXPECT_EQ(v.ThreeDScale, 25);
     for (int k = 1; k <= 2; ++k)
-        for (auto [dx, dy] : {std::pair(0, 0), std::pair(4, -1), std::pair(40, 0)}) {
+        for (auto [dx, dy] : {std::pair(0, 0), std::pair(4, -1), std::pair(27, 0)}) {
             const int raw = v.ThreeDRaw[k].at(dx, dy);
             // round(raw / 2), halves to even; -1 outside gives 0.
             const int want = raw % 2 == 0 ? raw / 2 : ((raw / 2) % 2 == 0 ? raw / 2 : raw / 2 + (raw > 0 ? 1 : -1));
