@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 
 #include "analysis/fft.h"
+#include "analysis/mutual_event.h"
 #include "graph/chart.h"
 #include "graph/graph_view.h"
 #include "measure/main_2.h"
@@ -97,9 +98,11 @@ void TAvgBkg::FormCreate() {
         Dialogs().ShowError(error);
         return;
     }
-    Edit10->setText(QString::number(FrameOffset));
-    Edit11->setText(QString::number(LastRow + FrameOffset));
-    ShowStatistics(FrameOffset, LastRow + FrameOffset);
+    takenBegin_ = FrameOffset;
+    takenEnd_ = static_cast<int64_t>(LastRow) + FrameOffset;
+    Edit10->setText(QString::number(takenBegin_));
+    Edit11->setText(QString::number(takenEnd_));
+    ShowStatistics(takenBegin_, takenEnd_);
 }
 
 void TAvgBkg::RadioGroup1Click(int index) {
@@ -143,7 +146,8 @@ void TAvgBkg::Edit15Enter() {
 
 void TAvgBkg::FrequencyCalc() {
     std::string text, error;
-    if (!noise::CutoffFrequencyText(Text(Edit15), Graph.FftSize, Graph.FieldMode != 0, text, error)) {
+    const long double rate = Platform ? mutual::HeaderFrameRate(Platform->Table.Lines()) : 0;
+    if (!noise::CutoffFrequencyText(Text(Edit15), Graph.FftSize, Graph.FieldMode != 0, rate, text, error)) {
         Dialogs().ShowError(error);
         return;
     }
@@ -166,11 +170,15 @@ void TAvgBkg::ShowStatistics(int64_t fromFrame, int64_t toFrame) {
     }
 }
 
+// Begin and End are read one at a time: each keeps the last value it took, put
+// back when its text is no number (the box names the edit), so that a wrong Begin
+// never stands in the way of a valid End.
 void TAvgBkg::Edit10Exit() {
-    int64_t begin = 0, end = 0;
+    int64_t begin = 0;
     std::string error;
-    if (!noise::ControlInt(Text(Edit10), begin, error) || !noise::ControlInt(Text(Edit11), end, error)) {
-        Dialogs().ShowError(error);
+    if (!noise::ControlInt(Text(Edit10), begin, error)) {
+        Edit10->setText(QString::number(takenBegin_));
+        Dialogs().ShowError("Statistics \"Begin\": " + error);
         return;
     }
     // A Begin before the first frame (or below 0) starts at the first frame.
@@ -179,21 +187,24 @@ void TAvgBkg::Edit10Exit() {
         begin = first;
         Edit10->setText(QString::number(begin));
     }
-    ShowStatistics(begin, end);
+    takenBegin_ = begin;
+    ShowStatistics(begin, takenEnd_);
 }
 
 void TAvgBkg::Edit11Exit() {
-    int64_t begin = 0, end = 0;
+    int64_t end = 0;
     std::string error;
-    if (!noise::ControlInt(Text(Edit10), begin, error) || !noise::ControlInt(Text(Edit11), end, error)) {
-        Dialogs().ShowError(error);
+    if (!noise::ControlInt(Text(Edit11), end, error)) {
+        Edit11->setText(QString::number(takenEnd_));
+        Dialogs().ShowError("Statistics \"End\": " + error);
         return;
     }
-    if (end < begin || end > static_cast<int64_t>(LastRow) + FrameOffset) {
-        Edit11->setText(QString::number(LastRow + FrameOffset));
-        end = LastRow + FrameOffset;
+    if (end < takenBegin_ || end > static_cast<int64_t>(LastRow) + FrameOffset) {
+        end = static_cast<int64_t>(LastRow) + FrameOffset;
+        Edit11->setText(QString::number(end));
     }
-    ShowStatistics(begin, end);
+    takenEnd_ = end;
+    ShowStatistics(takenBegin_, end);
 }
 
 noise::Controls TAvgBkg::CurrentControls() const {

@@ -50,6 +50,8 @@ private:
     void ResetColours();
     uint64_t startGeneration_ = 0;
     size_t startCount_ = 0;
+    // The statistics range as last taken from Edit10 and Edit11.
+    int64_t takenBegin_ = 0, takenEnd_ = 0;
     BackgroundJob pass_{this};  // its timer is a child: "wait timer AvgBkg" sees it
 };
 

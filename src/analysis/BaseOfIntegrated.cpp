@@ -92,7 +92,15 @@ void TBaseOfIntegration::VelocityChange() {
 }
 
 void TBaseOfIntegration::Edit3Change() {
-    if (const auto d = integration::DistanceFromParallax(Text(Edit3))) {
+    const auto d = integration::DistanceFromParallax(Text(Edit3));
+    if (d && !integration::DistanceUsable(*d)) {
+        // 0 km, or more than the panel can hold: nothing is shown or handed on.
+        Edit7->clear();
+        EnableButton1();
+        Dialogs().ShowError(integration::ParallaxRefusal(Text(Edit3)));
+        return;
+    }
+    if (d) {
         Edit7->setText(QString::number(d->km));
         diffraction::Model.ObjectDistance = d->metres;
     } else {

@@ -35,7 +35,11 @@ void TFFT1::Button1Click() {
         Dialogs().ShowError(error);
         return;
     }
-    if (lines.empty()) return;  // fewer than FftSize + 7 lines
+    if (lines.empty()) {
+        Dialogs().Message(MsgKind::Information,
+                          fft::FftShortTable(Platform->Table.Lines(), Platform->State.ResultsFormatVersion, Graph.FftSize));
+        return;
+    }
     std::string text = fileio::JoinLines(lines, "\n");
     text.pop_back();
     Memo1->setPlainText(QStr(text));

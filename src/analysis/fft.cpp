@@ -97,6 +97,16 @@ void FftArrays::RunFft(int direction) {
 
 std::string CsvFieldAt(const std::string& line, int n) { return GetField(line, n); }
 
+std::string FftShortTable(const std::vector<std::string>& table, uint8_t formatVersion, int n) {
+    if (n < 2 || table.size() >= static_cast<size_t>(n) + 7) return {};
+    // The same count of lines in rows, those before the first data line left out.
+    const size_t header = formatVersion == 1 || formatVersion == 2 ? 6 : 3;
+    const size_t needed = static_cast<size_t>(n) + 7 - header;
+    const size_t rows = table.size() > header ? table.size() - header : 0;
+    return "The FFT of " + std::to_string(n) + " points needs " + std::to_string(needed) +
+           " rows of results; this table has " + std::to_string(rows) + ".";
+}
+
 std::vector<std::string> FftListing(const std::vector<std::string>& table, uint8_t formatVersion, int n,
                                     bool fieldMode, FftArrays& arrays, std::string& error) {
     error.clear();
@@ -116,7 +126,7 @@ std::vector<std::string> FftListing(const std::vector<std::string>& table, uint8
         arrays.FftReIn[i] = *v;
     }
     arrays.RunFft(1);
-    const long double rate = RowsPerSecond(fieldMode);
+    const long double rate = RowsPerSecond(mutual::HeaderFrameRate(table), fieldMode);
     lines.reserve(static_cast<size_t>(n / 2));
     for (size_t k = 0; k < static_cast<size_t>(n / 2); ++k) {
         const long double re = arrays.FftReOut[k], im = arrays.FftImOut[k];

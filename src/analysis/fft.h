@@ -54,14 +54,22 @@ extern FftArrays Fft;
 std::string CsvFieldAt(const std::string& line, int n);
 
 // The "Analyze" listing of the FFT window: the amplitude spectrum of the plotted
-// value of object A over the first n data rows, lines "frequency,amplitude". An
-// empty result with an empty error: the table is too short (fewer than n + 7
-// lines). A cell that is not a number gives the class library's conversion
-// message in `error`. `arrays` holds the transform afterwards.
+// value of object A over the first n data rows, lines "frequency,amplitude", the
+// frequencies in rows per second of the table's own frame rate (RowsPerSecond
+// with the header's rate). An empty result with an empty error: the table is too
+// short (fewer than n + 7 lines, FftShortTable tells it). A cell that is not a
+// number gives the class library's conversion message in `error`. `arrays` holds
+// the transform afterwards.
 std::vector<std::string> FftListing(const std::vector<std::string>& table, uint8_t formatVersion, int n,
                                     bool fieldMode, FftArrays& arrays, std::string& error);
+// What a user is told when the table is too short for a transform of n rows (how
+// many rows it needs and how many it has); empty when it is long enough.
+std::string FftShortTable(const std::vector<std::string>& table, uint8_t formatVersion, int n);
 
-// Rows per second of the frequency axis: 29.97, or 59.94 with two rows a frame.
-inline long double RowsPerSecond(bool fieldMode) { return fieldMode ? 59.94L : 29.97L; }
+// Rows per second of the frequency axis: the frame rate (29.97 when it is not
+// known, 0), twice that with two rows a frame.
+inline long double RowsPerSecond(long double frameRate, bool fieldMode) {
+    return (frameRate > 0 ? frameRate : 29.97L) * (fieldMode ? 2 : 1);
+}
 
 }  // namespace fft

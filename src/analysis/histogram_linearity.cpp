@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "platform/controls.h"
 #include "platform/numtext.h"
 
 namespace histogram {
@@ -56,13 +57,68 @@ int LinearityY(int height, double v) {
     return height - 60 - static_cast<int>(numtext::RoundHalfAway(v * (height - 80) / kIntensityTop));
 }
 
+QRect LinearityPlot(int width, int height) {
+    return QRect(QPoint(LinearityX(width, 0), LinearityY(height, kIntensityTop)),
+                 QPoint(LinearityX(width, 70), LinearityY(height, 0)));
+}
+
+// The forms' font: its five-digit labels fit the 40 pixels left of the axis.
+QFont LinearityFont() { return FormFont(); }
+
+std::vector<GraphText> LinearityTexts(int width, int height, const QFont& font) {
+    const QFontMetrics fm(font);
+    const int lineHeight = fm.height();
+    // A pixel more on each side than the advance: a glyph's ink may stand out by one.
+    auto box = [&](const std::string& text, int left, int top) {
+        return GraphText{QRect(left, top, fm.horizontalAdvance(QString::fromStdString(text)) + 2, lineHeight), text};
+    };
+    std::vector<GraphText> texts;
+    const int axisY = LinearityY(height, 0), axisX = LinearityX(width, 0);
+    for (int t = 0; t <= 70; t += 10) {
+        GraphText g = box(std::to_string(t), 0, axisY + 6);
+        g.box.moveLeft(LinearityX(width, t) - g.box.width() / 2);
+        texts.push_back(g);
+    }
+    // Intensity labels right-aligned to the ticks, every second tick: the turned
+    // title needs the room of one label between them.
+    QRect between;
+    for (int v = 0; v <= kIntensityTop; v += 20000) {
+        GraphText g = box(std::to_string(v), 0, LinearityY(height, v) - lineHeight / 2);
+        g.box.moveRight(axisX - 6);
+        texts.push_back(g);
+        if (v == 20000) between.setBottom(g.box.top() - 1);
+        if (v == 40000) between.setTop(g.box.bottom() + 1);
+    }
+    GraphText bottom = box("Time shift of LED starting from the end of each frame (milli second)", 0, height - 30);
+    bottom.box.moveLeft((width - bottom.box.width()) / 2);
+    texts.push_back(bottom);
+    GraphText side = box("Luminous intensity", 0, 0);
+    side.turned = true;
+    side.box = QRect(1, 0, lineHeight, side.box.width());
+    side.box.moveTop((between.top() + between.bottom() - side.box.height()) / 2);
+    texts.push_back(side);
+    return texts;
+}
+
+void DrawGraphText(QPainter& p, const GraphText& t) {
+    const QString s = QString::fromStdString(t.text);
+    if (!t.turned) {
+        p.drawText(t.box, Qt::AlignCenter, s);
+        return;
+    }
+    p.save();
+    p.translate(t.box.left(), t.box.bottom() + 1);
+    p.rotate(-90);
+    p.drawText(QRect(0, 0, t.box.height(), t.box.width()), Qt::AlignCenter, s);
+    p.restore();
+}
+
 void DrawLinearityGraph(QImage& image) {
     if (image.isNull()) image = QImage(kGraphWidth, kGraphHeight, QImage::Format_RGB32);
     image.fill(Qt::white);
     const int w = image.width(), h = image.height();
     QPainter p(&image);
-    QFont font = p.font();
-    font.setPixelSize(11);
+    const QFont font = LinearityFont();
     p.setFont(font);
     p.setPen(QPen(Qt::black, 1));
     p.drawLine(LinearityX(w, 0), LinearityY(h, 0), LinearityX(w, 70), LinearityY(h, 0));
@@ -70,23 +126,19 @@ void DrawLinearityGraph(QImage& image) {
     for (int t = 0; t <= 70; t += 10) {
         const int x = LinearityX(w, t), y = LinearityY(h, 0);
         p.drawLine(x, y, x, y + 5);
-        p.drawText(QRect(x - 15, y + 6, 30, 14), Qt::AlignCenter, QString::number(t));
     }
     for (int v = 10000; v <= kIntensityTop; v += 10000) {
         const int x = LinearityX(w, 0), y = LinearityY(h, v);
         p.drawLine(x - 5, y, x, y);
-        p.drawText(QRect(0, y - 7, x - 6, 14), Qt::AlignRight | Qt::AlignVCenter, QString::number(v));
     }
-    p.drawText(QRect(0, h - 30, w, 16), Qt::AlignCenter,
-               "Time shift of LED starting from the end of each frame (milli second)");
+    for (const GraphText& t : LinearityTexts(w, h, font)) DrawGraphText(p, t);
+    // The fit runs from below the time axis (t = 1) to above the top (t = 33).
     p.save();
-    p.translate(8, (LinearityY(h, 0) + LinearityY(h, kIntensityTop)) / 2);
-    p.rotate(-90);
-    p.drawText(QRect(-100, -8, 200, 16), Qt::AlignCenter, "Luminous intensity");
-    p.restore();
+    p.setClipRect(LinearityPlot(w, h));
     p.setPen(QPen(Qt::red, 1));
     p.drawLine(LinearityX(w, 1), LinearityY(h, kLinearityIntercept + kLinearitySlope * 1), LinearityX(w, 33),
                LinearityY(h, kLinearityIntercept + kLinearitySlope * 33));
+    p.restore();
     p.setPen(QPen(Qt::blue, 1));
     for (int t = 0; t <= 70; ++t) {
         const int x = LinearityX(w, t), y = LinearityY(h, kLinearityExample[static_cast<size_t>(t)]);

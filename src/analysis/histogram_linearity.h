@@ -4,7 +4,12 @@
 #include <cstdint>
 #include <string>
 
+#include <QFont>
 #include <QImage>
+#include <QRect>
+#include <vector>
+
+class QPainter;
 
 namespace histogram {
 
@@ -36,9 +41,26 @@ constexpr double kIntensityTop = 40000;  // the vertical axis' range from 0
 // above the bottom.
 int LinearityX(int width, double t);
 int LinearityY(int height, double v);
-// Clears `image` (kGraphWidth x kGraphHeight when null) white; axes with ticks and
-// labels every 10 ms and 10,000, the titles, the 71 points as blue 4 x 4 circles
-// and the fitted line over t = 1..33 in red.
+// The axes' rectangle, from (0 ms, 40000) to (70 ms, 0).
+QRect LinearityPlot(int width, int height);
+
+// A text of the graph: its box in the picture (a turned text's box is upright,
+// as tall as the text is long) and what it says.
+struct GraphText {
+    QRect box;
+    std::string text;
+    bool turned = false;  // read from the bottom up
+};
+QFont LinearityFont();
+// Every text of the graph in `font`, none over another: the time labels every
+// 10 ms, the intensity labels every 20,000 (ticks every 10,000) and the two
+// titles, the turned one between the labels 20000 and 40000.
+std::vector<GraphText> LinearityTexts(int width, int height, const QFont& font);
+void DrawGraphText(QPainter& p, const GraphText& t);
+
+// Clears `image` (kGraphWidth x kGraphHeight when null) white; axes with their
+// ticks, LinearityTexts, the 71 points as blue 4 x 4 circles and the fitted line
+// over t = 1..33 in red, clipped to the plot.
 void DrawLinearityGraph(QImage& image);
 
 }  // namespace linearity

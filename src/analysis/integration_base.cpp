@@ -44,9 +44,15 @@ std::optional<Distance> DistanceFromParallax(const std::string& parallaxText) {
     Distance d;
     d.km = RoundAway(6378.137L / (p * std::numbers::pi_v<long double> / 180 / 3600));
     // The Fresnel panel's own limit: kilometres x 1000 stay within 64 bits.
-    constexpr int64_t kMaxKm = 9200000000000000;
-    d.metres = std::clamp<int64_t>(d.km, -kMaxKm, kMaxKm) * 1000;
+    d.metres = std::clamp<int64_t>(d.km, -kMaxDistanceKm, kMaxDistanceKm) * 1000;
     return d;
+}
+
+bool DistanceUsable(const Distance& d) { return d.km >= 1 && d.km <= kMaxDistanceKm; }
+
+std::string ParallaxRefusal(const std::string& parallaxText) {
+    return "A parallax of " + parallaxText + " arc seconds gives a distance outside 1 to " +
+           std::to_string(kMaxDistanceKm) + " km; it is not taken.";
 }
 
 const std::vector<std::string>& FramesItems() {

@@ -31,6 +31,12 @@ struct Distance {
 // "Asteroid's distance" from the parallax in arc seconds: RoundHalfAway(6378.137 /
 // (p x pi / 648000)) km; nothing for a parallax of 0 (or unreadable).
 std::optional<Distance> DistanceFromParallax(const std::string& parallaxText);
+// The distances the guide shows and hands on: whole kilometres from 1 to the
+// Fresnel panel's limit (the metres within 64 bits).
+inline constexpr int64_t kMaxDistanceKm = 9200000000000000;
+bool DistanceUsable(const Distance& d);
+// Told when a parallax gives a distance outside them.
+std::string ParallaxRefusal(const std::string& parallaxText);
 
 // Items of ComboBox1 and the frames N of each.
 const std::vector<std::string>& FramesItems();

@@ -408,10 +408,11 @@ bool ComputeStatistics(const std::vector<std::string>& table, const Controls& c,
     return StatisticsOf(t, c, fromFrame, toFrame, out, frameOffset, error);
 }
 
-bool CutoffFrequencyText(const std::string& cutoff, int fftSize, bool fieldMode, std::string& text, std::string& error) {
+bool CutoffFrequencyText(const std::string& cutoff, int fftSize, bool fieldMode, long double frameRate, std::string& text,
+                         std::string& error) {
     int64_t bin = 0;
     if (!ControlInt(cutoff, bin, error)) return false;
-    text = FormatOneDecimal(static_cast<double>(bin * fft::RowsPerSecond(fieldMode) / std::max(1, fftSize)));
+    text = FormatOneDecimal(static_cast<double>(bin * fft::RowsPerSecond(frameRate, fieldMode) / std::max(1, fftSize)));
     return true;
 }
 

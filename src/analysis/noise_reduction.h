@@ -99,8 +99,11 @@ bool FrameOffsetOf(const std::vector<std::string>& table, uint8_t formatVersion,
 // fromFrame .. toFrame (doubled with "Field Measure"), clamped into the table.
 bool ComputeStatistics(const std::vector<std::string>& table, const Controls& c, int64_t fromFrame, int64_t toFrame,
                        Statistics& out, int& frameOffset, std::string& error);
-// The cut-off frequency text of Edit16: bin x rows per second / fftSize, one decimal.
-bool CutoffFrequencyText(const std::string& cutoff, int fftSize, bool fieldMode, std::string& text, std::string& error);
+// The cut-off frequency text of Edit16: bin x rows per second / fftSize, one
+// decimal, on the FFT window's axis (fft::RowsPerSecond of `frameRate`, the
+// table's rate or 0 when it gives none).
+bool CutoffFrequencyText(const std::string& cutoff, int fftSize, bool fieldMode, long double frameRate, std::string& text,
+                         std::string& error);
 // The wavelet threshold sigma x sqrt(2 ln 1024) x factor / 100.
 long double WaveletThreshold(long double sigma, int factor);
 // A control text as the class library's integer conversion reads it.

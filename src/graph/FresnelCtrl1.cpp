@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <numbers>
@@ -26,6 +27,9 @@ namespace fp = fresnelpanel;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QLineEdit* e) { return e->text().toStdString(); }
+
+constexpr const char* kFitCaption = "Fit to Diffraction Curve";
+constexpr const char* kStopCaption = "Stop the Fit";
 
 constexpr const char* kPushLike =
     "QCheckBox { border: 1px solid #808080; border-radius: 2px; background: #f0f0f0; padding: 1px 4px; }"
@@ -131,6 +135,7 @@ TFresnelCtrl::TFresnelCtrl(QWidget* owner) : QWidget(owner, Qt::Tool | Qt::Windo
     fit_.OnProgress = [this](int position, int) { ProgressBar1->setValue(position); };
     fit_.OnFinish = [this] {
         SetInputsEnabled(true);
+        Button3->setText(kFitCaption);
         ProgressBar1->setValue(0);
         Graph.FitDone = 0;
     };
@@ -298,20 +303,21 @@ void TFresnelCtrl::FormCreate() {
     // 12
     ResultShow();
     // 13
+    // Only the cameras the sensitivity file names (of its first nine columns), and
+    // the item shown is the column in use.
     ComboBox2->clear();
     ComboBox2->addItem("not considered");
-    for (int k = 1; k <= 9; ++k) ComboBox2->addItem(Q(Model.CcdNames[static_cast<size_t>(k)]));
-    ComboBox2->setCurrentIndex(1);
-    if (g.IntegratedMeasurementDone) {
-        ComboBox2->setCurrentIndex(2);
-        Model.CcdIndex = 2;
-    } else {
-        for (int k = 1; k <= 10; ++k)
-            if (!Model.CcdNames[static_cast<size_t>(k)].empty()) {
-                Model.CcdIndex = 1;
-                break;
-            }
-    }
+    ccdColumns_ = {0};
+    for (int k = 1; k <= 9; ++k)
+        if (const std::string& name = Model.CcdNames[static_cast<size_t>(k)]; !name.empty()) {
+            ComboBox2->addItem(Q(name));
+            ccdColumns_.push_back(k);
+        }
+    auto listed = [this](int column) { return std::find(ccdColumns_.begin(), ccdColumns_.end(), column) != ccdColumns_.end(); };
+    if (g.IntegratedMeasurementDone && listed(2)) Model.CcdIndex = 2;
+    else if (ccdColumns_.size() > 1) Model.CcdIndex = ccdColumns_[1];
+    if (!listed(Model.CcdIndex)) Model.CcdIndex = 0;
+    ComboBox2->setCurrentIndex(CcdItem());
     // The weights follow the type and camera the panel shows.
     const int type = ComboBox1->currentIndex();
     if (type >= 0 && fp::SpectralTypeTemperature(type) != Model.StarTemperature)
@@ -459,15 +465,20 @@ void TFresnelCtrl::Edit28Change() {
     if (FresnelPanel.SpectrumGraphOpen) RedrawSpectrumGraph();
 }
 
+int TFresnelCtrl::CcdItem() const {
+    const auto it = std::find(ccdColumns_.begin(), ccdColumns_.end(), Model.CcdIndex);
+    return it == ccdColumns_.end() ? 0 : static_cast<int>(it - ccdColumns_.begin());
+}
+
 void TFresnelCtrl::ComboBox2Change() {
     const int i = ComboBox2->currentIndex();
-    if (i < 0 || ComboBox2->itemText(i).isEmpty()) {
+    if (i < 0 || i >= static_cast<int>(ccdColumns_.size()) || ComboBox2->itemText(i).isEmpty()) {
         settingText_ = true;
-        ComboBox2->setCurrentIndex(Model.CcdIndex);
+        ComboBox2->setCurrentIndex(CcdItem());
         settingText_ = false;
         return;
     }
-    Model.CcdIndex = i;
+    Model.CcdIndex = ccdColumns_[static_cast<size_t>(i)];
     // The weights follow the camera at once, as the spectrum graph shows it.
     Model.BuildSpectralWeights();
     if (FresnelPanel.SpectrumGraphOpen) RedrawSpectrumGraph();
@@ -707,6 +718,7 @@ void TFresnelCtrl::StartFit() {
     ProgressBar1->setRange(0, diffraction::FitCandidateCount(r.frameRate));
     ProgressBar1->setValue(0);
     SetInputsEnabled(false);
+    Button3->setText(kStopCaption);
     fit_.Start<diffraction::FitOutcome>(
         [setup = fitPlan_.setup](JobProgress& p) {
             return diffraction::FitDiffraction(setup, 0, [&p](int done, int) { p.position = done; }, &p.cancel);
@@ -716,7 +728,10 @@ void TFresnelCtrl::StartFit() {
 
 void TFresnelCtrl::ShowFit(const diffraction::FitOutcome& outcome) {
     GraphView& g = Graph;
-    if (outcome.status == diffraction::FitOutcome::Status::Cancelled) return;
+    if (outcome.status == diffraction::FitOutcome::Status::Cancelled) {
+        ClearFitResults();
+        return;
+    }
     if (outcome.status == diffraction::FitOutcome::Status::Flat) {
         Dialogs().Message(MsgKind::Information,
                           "Fit is not possible: the light curve does not change with the event time.");
@@ -744,8 +759,21 @@ void TFresnelCtrl::CancelFit() {
     if (!fit_.Running()) return;
     fit_.Stop();
     SetInputsEnabled(true);
+    Button3->setText(kFitCaption);
     ProgressBar1->setValue(0);
     Graph.FitDone = 0;
+    ClearFitResults();
+}
+
+// What a finished fit writes: the offsets, the error and the sum of squares, and
+// the graph's copies of the offset and the error for its information line.
+void TFresnelCtrl::ClearFitResults() {
+    const bool wasSetting = settingText_;
+    settingText_ = true;
+    for (QLineEdit* e : {Edit10, Edit11, Edit12, Edit13, Edit18}) e->clear();
+    settingText_ = wasSetting;
+    Graph.EventOffsetText.clear();
+    Graph.EventErrorText.clear();
 }
 
 void TFresnelCtrl::SetInputsEnabled(bool on) {

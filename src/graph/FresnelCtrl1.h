@@ -3,9 +3,10 @@
 // A stay-on-top tool window owned by the graph window, which is in diffraction
 // mode while the panel is open. It sets the model's unit-level variables
 // (distance, velocity, contact angle, spectrum, camera, double star, star disc,
-// level ranges) and runs the fit on worker threads with ProgressBar1; a second
-// click on "Fit to Diffraction Curve", or closing the panel, the graph or the
-// program, cancels it and nothing is written.
+// level ranges) and runs the fit on worker threads with ProgressBar1. While it
+// runs the fit button says it stops it; that click, or closing the panel, the
+// graph or the program, cancels the fit: nothing is written, and the result boxes
+// it would have written are emptied, so no earlier fit's values stand as its own.
 #include <QPointer>
 #include <QWidget>
 #include <string>
@@ -65,7 +66,7 @@ public:
     bool FitRunning() const { return fit_.Running(); }
     // Runs the event loop until the fit has finished and been shown.
     void WaitForFit() { fit_.WaitFor(); }
-    // Stops a running fit; nothing is written.
+    // Stops a running fit; nothing is written and its result boxes are emptied.
     void CancelFit();
     // The last successful fit (what the graph draws).
     const diffraction::FitRun& LastFit() const { return lastFit_; }
@@ -80,7 +81,11 @@ private:
     void StartFit();
     void ShowFit(const diffraction::FitOutcome& outcome);
     void SetInputsEnabled(bool on);
+    void ClearFitResults();
     void ShowLevels();
+    // Item k of the camera list shows camera column ccdColumns_[k].
+    std::vector<int> ccdColumns_;
+    int CcdItem() const;  // the item of the column in use
     bool settingText_ = false;
     int lastTenths_ = 0;
     // The range a fixed level came from: 0 none, 1 before, 2 after.

@@ -9,6 +9,7 @@
 #include "graph/chart.h"
 #include "graph/graph_view.h"
 #include "graph/magnitude_text.h"
+#include "graph/spectral_model.h"
 #include "measure/main_2.h"
 #include "platform/numtext.h"
 #include "platform/qt_text.h"
@@ -111,7 +112,9 @@ void TMagnitudeCalculator::FormCreate() {
         RadioButton3->setChecked(true);
         RadioGroup2->SetItemIndex(1);
     }
-    if (FresnelCtrl && FresnelCtrl->ComboBox2->currentIndex() == 2) RadioButton3->setChecked(true);
+    // The panel's camera list shows only the cameras the file names: the column in
+    // use, not the item's place, tells the second camera.
+    if (FresnelCtrl && diffraction::Model.CcdIndex == 2) RadioButton3->setChecked(true);
     SnapshotGraph();
     SetPanelEnabled(false);
     {
@@ -146,6 +149,7 @@ void TMagnitudeCalculator::MagnitudeCalculation() {
     in.secondField = RadioButton5->isChecked();
     in.base1 = BaseTime;
     in.base2 = BaseTime2;
+    in.baseKnown = in.secondField ? BaseTime2Known : BaseTimeKnown;
     in.fitDone = g.FitDone != 0;
     in.offset1Text = PanelText(&TFresnelCtrl::Edit10);
     in.offset2Text = PanelText(&TFresnelCtrl::Edit18);
@@ -173,10 +177,13 @@ void TMagnitudeCalculator::ReadTimeBase() {
     const magnitude::TimeBase t = magnitude::ReadTimeBase(h, m, s1, s2);
     BaseTime = t.base1;
     BaseTime2 = t.base2;
+    BaseTimeKnown = t.known1;
+    BaseTime2Known = t.known2;
     // The parts of field 1 edited in the identification window take the place of
     // the main window's; field 2 then keeps the main window's time as it reads.
     const IdentificationVars& edited = IdentificationUnit;
     if (edited.EventTimeEdited[0] || edited.EventTimeEdited[1] || edited.EventTimeEdited[2]) {
+        BaseTimeKnown = BaseTime2Known = true;
         BaseTime2 = {t.base1.hour, t.base1.minute, t.base2.seconds};
         if (edited.EventTimeEdited[0]) BaseTime.hour = edited.BaseTime.hour;
         if (edited.EventTimeEdited[1]) BaseTime.minute = edited.BaseTime.minute;
@@ -187,12 +194,13 @@ void TMagnitudeCalculator::ReadTimeBase() {
 
 void TMagnitudeCalculator::ShowBaseTime() {
     const int decimals = magnitude::SecondsDecimals(Platform ? Platform->State.TimeInserterType : 1);
-    Edit18->setText(QString::number(BaseTime.hour));
-    Edit19->setText(QString::number(BaseTime.minute));
-    Edit20->setText(QStr(magnitude::SecondsText(BaseTime.seconds, decimals)));
-    Edit21->setText(QString::number(BaseTime2.hour));
-    Edit22->setText(QString::number(BaseTime2.minute));
-    Edit23->setText(QStr(magnitude::SecondsText(BaseTime2.seconds, decimals)));
+    auto show = [decimals](bool known, const magnitude::BaseTime& t, QLineEdit* h, QLineEdit* m, QLineEdit* sec) {
+        h->setText(known ? QString::number(t.hour) : QString());
+        m->setText(known ? QString::number(t.minute) : QString());
+        sec->setText(known ? QStr(magnitude::SecondsText(t.seconds, decimals)) : QString());
+    };
+    show(BaseTimeKnown, BaseTime, Edit18, Edit19, Edit20);
+    show(BaseTime2Known, BaseTime2, Edit21, Edit22, Edit23);
     for (QLineEdit* e : {Edit18, Edit19, Edit20, Edit21, Edit22, Edit23}) SetBlue(e, false);
 }
 
@@ -276,7 +284,9 @@ void TMagnitudeCalculator::BaseTimeExit(QLineEdit* edit) {
     if (part == magnitude::TimePart::Seconds)
         if (const auto v = numtext::ParseFloat(text); v && *v >= 0 && *v <= 60)
             text = magnitude::SecondsText(*v, magnitude::SecondsDecimals(Platform ? Platform->State.TimeInserterType : 1));
-    magnitude::ApplyBaseTimeEdit(part, text, second ? BaseTime2 : BaseTime, second ? BaseTime2Backup : BaseTimeBackup);
+    // A valid entry is a time the user gives, even where the rows hold none.
+    if (magnitude::ApplyBaseTimeEdit(part, text, second ? BaseTime2 : BaseTime, second ? BaseTime2Backup : BaseTimeBackup))
+        (second ? BaseTime2Known : BaseTimeKnown) = true;
     ShowBaseTime();
     Recalculate();
 }

@@ -46,6 +46,10 @@ public:
     void TextOutChanged();  // RadioGroup1, RadioGroup2, the scroll bars
 
     magnitude::BaseTime BaseTime, BaseTime2, BaseTimeBackup, BaseTime2Backup;
+    // Whether BaseTime and BaseTime2 hold a time: read from the rows, edited in the
+    // identification window or entered here. Without one the base-time edits stay
+    // empty and the report prints no clock time.
+    bool BaseTimeKnown = false, BaseTime2Known = false;
     double PairMagnitude = 0;
     int IntegratedFrames = 0;
     int SecondsDigits = 3;

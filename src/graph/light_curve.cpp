@@ -485,7 +485,11 @@ void LightCurveGraph::InformationShow(GraphView& g, const GraphInputs& in, QImag
     QPainter p(&image);
     p.setFont(GraphFont(8));
     g.InformationText = InformationText(g, in);
-    TextOut(p, 8, image.height() - 18, g.InformationText);
+    // The whole line's strip, not only the new text's cells: a shorter line drawn
+    // after a fit must not keep the tail of the one before.
+    const int y = image.height() - 18;
+    p.fillRect(QRect(0, y, image.width(), QFontMetrics(p.font()).height()), Qt::white);
+    TextOut(p, 8, y, g.InformationText);
 }
 
 bool LightCurveGraph::PrepareView(GraphView& g, const GraphInputs& in, int imageWidth, int imageHeight,

@@ -242,20 +242,24 @@ Result MagnitudeCalculation(const Inputs& in) {
         else if (in.considerStep) t += stepPart / kFrameRate * 1000;
     }
     std::sort(times.begin(), times.end());
-    r.eventTimes = times;
+    if (in.baseKnown) r.eventTimes = times;
 
     // Step 9.
     const double frames = static_cast<double>(timing::TimingErrorCurve(x));
     r.timingErrorSeconds = in.camera == Camera::N120 && n >= 1 ? frames * n / kFrameRate : frames / kFrameRate;
     const std::string error = Fixed(r.timingErrorSeconds, 3);
-    for (double t : times) rep.push_back("Event Time : " + FormatEventClock(t, in.secondsDigits) + "  +/- " + error + "s");
+    if (in.baseKnown)
+        for (double t : times) rep.push_back("Event Time : " + FormatEventClock(t, in.secondsDigits) + "  +/- " + error + "s");
+    else
+        rep.push_back("Event Time : " + std::string(kNoTimeText) + "  +/- " + error + "s");
 
     // Step 10: how the time came about.
     if (in.considerStep) rep.emplace_back("Correction for step integration is applied.");
     rep.emplace_back("");
     rep.emplace_back("Deriving process is :");
-    const std::string to = std::to_string(base.hour) + "h" + std::to_string(base.minute) + "m" +
-                           numtext::FormatGeneral(base.seconds) + "s";
+    const std::string to = !in.baseKnown ? "To"
+                                         : std::to_string(base.hour) + "h" + std::to_string(base.minute) + "m" +
+                                               numtext::FormatGeneral(base.seconds) + "s";
     const std::string delayText = Fixed(delay / 1000.0, 3);
     const std::string offsetText = haveOffset1 ? Signed(offset1 / 1000, 3) : std::string();
     if (in.considerStep) {
@@ -317,7 +321,13 @@ TimeBase ReadTimeBase(const std::string& hour, const std::string& minute, const 
         const auto v = numtext::ParseFloat(text);
         return v && std::isfinite(*v) ? *v : 0.0;
     };
+    auto number = [](const std::string& text) {
+        const auto v = numtext::ParseFloat(text);
+        return v && std::isfinite(*v);
+    };
     TimeBase t;
+    t.known1 = number(hour) && number(minute) && number(seconds1);
+    t.known2 = t.known1 && number(seconds2);
     t.base1 = {WholeOrZero(hour), WholeOrZero(minute), seconds(seconds1)};
     t.base2 = t.base1;
     t.base2.seconds = seconds(seconds2);

@@ -49,6 +49,9 @@ struct Inputs {
     bool considerStep = false;    // CheckBox1
     bool secondField = false;     // RadioButton5
     BaseTime base1, base2;
+    // The chosen field's base time was read from the rows (or entered): without
+    // one no clock time is printed, only kNoTimeText.
+    bool baseKnown = true;
     // A fit is current (FitDone); its offsets in ms as the Fresnel panel shows them
     // (Edit10, Edit18). An offset text that is not a number counts as absent.
     bool fitDone = false;
@@ -71,10 +74,14 @@ struct Result {
     std::string edit5, edit6, edit7, edit8;
     std::vector<std::string> report;
     // Corrected event times in ms (one, or two ordered), empty when the report
-    // ended before the time section.
+    // ended before the time section or the rows hold no time.
     std::vector<double> eventTimes;
     double timingErrorSeconds = 0;
 };
+
+// Stands for the event time, and for To in the deriving process, when the rows
+// hold no time.
+inline constexpr const char* kNoTimeText = "(the rows hold no time stamp)";
 
 // Log base 2.512.
 double Log2512(double x);
@@ -115,10 +122,12 @@ std::string SecondsText(double seconds, int decimals);
 
 // The main window's time-stamp edits (hour, minute, seconds of field 1, seconds
 // of field 2) as BaseTime and BaseTime2. A text that holds no number (the captions
-// shown before any time was read) reads as 0. Field 2 seconds below field 1's have
-// crossed a minute: its minute is one more, 60 turning into the next hour.
+// shown before any time was read) reads as 0, and that field's time is not known.
+// Field 2 seconds below field 1's have crossed a minute: its minute is one more,
+// 60 turning into the next hour.
 struct TimeBase {
     BaseTime base1, base2;
+    bool known1 = false, known2 = false;
 };
 TimeBase ReadTimeBase(const std::string& hour, const std::string& minute, const std::string& seconds1,
                       const std::string& seconds2);

@@ -2,7 +2,10 @@
 
 #include <QCloseEvent>
 
+#include "measure/grapharea.h"
 #include "measure/main_2.h"
+#include "measure/photometry.h"
+#include "platform/qt_text.h"
 
 TColorValueDisplay* ColorValueDisplay = nullptr;
 bool ColorValueShown = false;
@@ -28,11 +31,14 @@ void TColorValueDisplay::closeEvent(QCloseEvent* event) {
 
 void TColorValueDisplay::FormCreate() {
     ColorValueShown = true;
-    move(p_.x() + 5, p_.y() + 533);
-    resize(204, 183);
+    // At the designed height, but beside the 3-D star view's place rather than over
+    // its lower controls, and wide enough that every sum shows its leading digits
+    // and its exponent.
+    move(p_.x() + TThreeDGraph::kWidth + 16, p_.y() + 533);
+    resize(580, 183);
 }
 
-std::array<std::array<QLineEdit*, 6>, 3> TColorValueDisplay::Edits() const {
+std::array<std::array<TSummaryEdit*, 6>, 3> TColorValueDisplay::Edits() const {
     return {{{Edit26, Edit27, Edit28, Edit32, Edit33, Edit34},
              {Edit14, Edit15, Edit16, Edit17, Edit18, Edit19},
              {Edit23, Edit24, Edit25, Edit29, Edit30, Edit31}}};
@@ -40,11 +46,15 @@ std::array<std::array<QLineEdit*, 6>, 3> TColorValueDisplay::Edits() const {
 
 void TColorValueDisplay::Fill(const std::array<std::array<std::string, 6>, 3>& texts) {
     const auto edits = Edits();
+    // The full text stays in the edit for copying; the short form is what it shows.
     for (size_t line = 0; line < 3; ++line)
-        for (size_t c = 0; c < 6; ++c) edits[line][c]->setText(QString::fromStdString(texts[line][c]));
+        for (size_t c = 0; c < 6; ++c) {
+            const std::string& t = texts[line][c];
+            edits[line][c]->SetTexts(QStr(t), QStr(ShortExponentText(t)));
+        }
 }
 
 void TColorValueDisplay::Clear() {
     for (const auto& line : Edits())
-        for (QLineEdit* e : line) e->clear();
+        for (TSummaryEdit* e : line) e->SetTexts({}, {});
 }

@@ -9,7 +9,7 @@
 #include "ui_colorvalue.h"
 
 class TPlatform;
-class QLineEdit;
+class TSummaryEdit;
 
 class TColorValueDisplay : public QWidget, public Ui::TColorValueDisplay {
     Q_OBJECT
@@ -20,8 +20,9 @@ public:
     void FormCreate();
     // Per line (0 the frame, 1 and 2 the fields): the star sums' edits R, G, B
     // then the background sums' edits R, G, B.
-    std::array<std::array<QLineEdit*, 6>, 3> Edits() const;
-    // The texts of the three lines, in the order of Edits().
+    std::array<std::array<TSummaryEdit*, 6>, 3> Edits() const;
+    // The texts of the three lines, in the order of Edits(); each edit shows the
+    // text's short form (ShortExponentText) and keeps the text for copying.
     void Fill(const std::array<std::array<std::string, 6>, 3>& texts);
     void Clear();
 

@@ -51,7 +51,7 @@ void TThreeDGraph::FormCreate() {
     ThreeDGraphShown = true;
     // At the main window's top left, as wide as designed.
     move(p_.pos());
-    setFixedWidth(264);
+    setFixedWidth(kWidth);
     ThreeDTilt = -30;
     ThreeDTurn = 0;
     ThreeDScale = 20;

@@ -18,6 +18,9 @@ public:
     explicit TThreeDGraph(TPlatform& owner);
     ~TThreeDGraph() override;
 
+    // Its width at the main window's top left, where it opens.
+    static constexpr int kWidth = 264;
+
     // Object k's patch and heights from the frame, at its working position.
     void ThreeDPixelread(const Bitmap24& frame, int k);
     // Draws object k (the current object) into TDGImage1.

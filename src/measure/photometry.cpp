@@ -225,18 +225,35 @@ std::string FormatOneDecimal(double value) {
     return s;
 }
 
+namespace {
+
+// d.ddddE+xxxx for `decimals` digits after the point.
+std::string Exponent(double value, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*E", decimals, value);  // [-]d.dddE+xx
+    const std::string s = buf;
+    const size_t e = s.find('E');
+    const int exponent = std::atoi(s.c_str() + e + 1);
+    char tail[16];
+    std::snprintf(tail, sizeof tail, "E%c%04d", exponent < 0 ? '-' : '+', std::abs(exponent));
+    return s.substr(0, e) + tail;
+}
+
+}  // namespace
+
+std::string ShortExponentText(const std::string& text) {
+    const size_t first = text.find_first_not_of(' ');
+    const std::string t = first == std::string::npos ? std::string() : text.substr(first);
+    const auto v = numtext::ParseFloat(t);
+    if (!v || !std::isfinite(*v)) return t;
+    return Exponent(*v, 4);
+}
+
 std::string FormatExponent23(double value) {
     if (!std::isfinite(value)) {
         const std::string t = std::isnan(value) ? "NAN" : value < 0 ? "-INF" : "INF";
         return std::string(23 - t.size(), ' ') + t;
     }
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14E", value);  // [-]d.ddddddddddddddE+xx
-    std::string s = buf;
-    const size_t e = s.find('E');
-    const int exponent = std::atoi(s.c_str() + e + 1);
-    char tail[16];
-    std::snprintf(tail, sizeof tail, "E%c%04d", exponent < 0 ? '-' : '+', std::abs(exponent));
-    std::string out = (s[0] == '-' ? "" : " ") + s.substr(0, e) + tail;
+    std::string out = (std::signbit(value) ? "" : " ") + Exponent(value, 14);
     return out.size() < 23 ? std::string(23 - out.size(), ' ') + out : out;
 }

@@ -101,3 +101,7 @@ std::string FormatOneDecimal(double value);
 // Scientific notation 23 characters wide: sign or blank, 15 significant digits,
 // "E", exponent sign and four digits (" 1.23400000000000E+0003").
 std::string FormatExponent23(double value);
+// The value panel's short form of such a text: 5 significant digits and the
+// four-digit exponent, no blank before it (" 5.64000000000000E+0003" gives
+// "5.6400E+0003"); a text that is no number comes back trimmed.
+std::string ShortExponentText(const std::string& text);

@@ -1,6 +1,8 @@
 #include "platform/controls.h"
 
+#include <QAbstractSpinBox>
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QGridLayout>
 #include <QLabel>
@@ -8,7 +10,10 @@
 #include <QPushButton>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -212,3 +217,76 @@ QFont FormFont() {
 }
 
 void UseFormFont(QWidget* form) { form->setFont(FormFont()); }
+
+TSummaryEdit::TSummaryEdit(QWidget* parent) : QLineEdit(parent) {}
+
+void TSummaryEdit::SetTexts(const QString& text, const QString& shown) {
+    shown_ = shown == text ? QString() : shown;
+    setText(text);
+    update();
+}
+
+void TSummaryEdit::paintEvent(QPaintEvent* event) {
+    if (shown_.isEmpty() || hasSelectedText() || (hasFocus() && !isReadOnly())) {
+        QLineEdit::paintEvent(event);
+        return;
+    }
+    // The frame and the text where QLineEdit puts them (its contents rectangle
+    // less 2 pixels at the sides, the text centred in height), at the start.
+    QPainter p(this);
+    QStyleOptionFrame panel;
+    initStyleOption(&panel);
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &p, this);
+    const QRect r = style()->subElementRect(QStyle::SE_LineEditContents, &panel, this).marginsRemoved(textMargins());
+    const QFontMetrics fm = fontMetrics();
+    const int height = std::max(fm.boundingRect(shown_).height(), fm.height());
+    const QRect line(r.x() + 2, r.y() + (r.height() - height + 1) / 2, r.width() - 4, height);
+    p.setClipRect(r);
+    p.setPen(palette().color(QPalette::Text));
+    p.drawText(line.x(), line.y() + fm.ascent(), shown_);
+}
+
+namespace {
+
+// Watches every line edit for the cursor moves of the program (see above).
+class EditStartKeeper : public QObject {
+    static constexpr const char* kWatched = "tevorinTextFromStart";
+    static constexpr const char* kFocused = "tevorinFocused";
+
+public:
+    using QObject::QObject;
+
+    // Only the program writes an edit without the focus, or a read-only one; the
+    // user's selection stays. The focus is the one the edit was told of, so that a
+    // focus given by events alone (as scripts give it) counts too.
+    static bool Programs(const QLineEdit* e) {
+        const bool focused = e->hasFocus() || e->property(kFocused).toBool();
+        return (!focused || e->isReadOnly()) && !e->isModified() && !e->hasSelectedText() && e->cursorPosition() != 0;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+            if (auto* e = qobject_cast<QLineEdit*>(watched)) e->setProperty(kFocused, event->type() == QEvent::FocusIn);
+        if (event->type() == QEvent::Polish)
+            if (auto* e = qobject_cast<QLineEdit*>(watched);
+                e && !qobject_cast<QAbstractSpinBox*>(e->parentWidget()) && !e->property(kWatched).toBool()) {
+                e->setProperty(kWatched, true);
+                // Texts set before the edit was first shown moved its cursor unwatched.
+                if (Programs(e)) e->setCursorPosition(0);
+                connect(e, &QLineEdit::cursorPositionChanged, e, [e](int, int) {
+                    if (Programs(e)) e->setCursorPosition(0);
+                });
+            }
+        return false;
+    }
+};
+
+}  // namespace
+
+void ShowEditTextFromStart(QCoreApplication& app) {
+    static QPointer<EditStartKeeper> keeper;
+    if (keeper) return;
+    keeper = new EditStartKeeper(&app);
+    app.installEventFilter(keeper);
+}

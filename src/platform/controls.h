@@ -5,12 +5,13 @@
 #include <QFont>
 #include <QGroupBox>
 #include <QImage>
+#include <QLineEdit>
 #include <QStringList>
 #include <QWidget>
 #include <utility>
 #include <vector>
 
-class QLineEdit;
+class QCoreApplication;
 class QPushButton;
 class QRadioButton;
 class QToolButton;
@@ -112,6 +113,34 @@ private:
     std::vector<QRadioButton*> buttons_;
     bool setting_ = false;
 };
+
+// An edit that holds a long text, the one a user selects and copies, but shows a
+// shorter form of it, so that a narrow edit still reads at a glance. The short
+// form is painted as the edit paints its own text; the text itself shows while
+// some of it is selected (and while the edit, not read-only, has the focus).
+class TSummaryEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TSummaryEdit(QWidget* parent = nullptr);
+    // The text and the form shown without the focus (empty: the text itself).
+    void SetTexts(const QString& text, const QString& shown);
+    // What the edit shows while nothing is selected.
+    QString Shown() const { return shown_.isEmpty() ? text() : shown_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString shown_;
+};
+
+// The class library's edits show the beginning of a text the program puts into
+// them; a QLineEdit leaves its cursor at the end of the new text and so shows the
+// end of one longer than the edit. Installed once on the application, this puts
+// the cursor back at the start whenever the program moves it, in every line edit
+// there is: one that has the focus (unless it is read-only), a selection, or was
+// typed into since its text was last set is the user's, and is left alone.
+void ShowEditTextFromStart(QCoreApplication& app);
 
 // Shows a push button's caption word-wrapped inside the button, in its own font
 // (text() stays the caption).

@@ -161,7 +161,13 @@ TEST_F(AsteroidWindows, GuideCalculatorAndOpening) {
     b.Edit3->setText("0");
     EXPECT_TRUE(b.Edit7->text().isEmpty());
     EXPECT_EQ(b.Edit3->text().toStdString(), "0");
-    // Letters are not taken; digits and the point are.
+    // Letters are not taken; digits and the point are (typed behind the text, where
+    // a click puts the cursor: the program's "0" shows from its beginning).
+    b.activateWindow();
+    b.Edit3->setFocus(Qt::MouseFocusReason);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(b.Edit3->hasFocus());
+    b.Edit3->end(false);
     for (const char* key : {"a", "5", "x", "."}) {
         QKeyEvent e(QEvent::KeyPress, 0, Qt::NoModifier, QString::fromLatin1(key));
         QCoreApplication::sendEvent(b.Edit3, &e);
@@ -191,6 +197,46 @@ TEST_F(AsteroidWindows, GuideCalculatorAndOpening) {
     b.close();
     Flush();
     EXPECT_EQ(Graph.IntegrationBaseOpen, 0);
+}
+
+// A parallax whose distance cannot be shown (0 km for a huge one, more than the
+// Fresnel panel holds for a tiny one) is refused with a box naming it: the
+// distance stays empty, the one handed on before stays, and the guide cannot go on.
+TEST_F(AsteroidWindows, GuideRefusesAParallaxWhoseDistanceCannotBeShown) {
+    Load(EventCurve(40), 1);
+    w->Button41->click();
+    ASSERT_NE(BaseOfIntegration, nullptr);
+    TBaseOfIntegration& b = *BaseOfIntegration;
+    b.Edit1->setText("100");
+    b.Edit2->setText("10");
+    b.Edit5->setText("(1234) Example");
+    b.Edit6->setText("TYC 1234-5678-1");
+    b.ComboBox1->setCurrentIndex(2);
+    emit b.ComboBox1->activated(2);
+    b.Edit3->setText("3.5");
+    ASSERT_EQ(diffraction::Model.ObjectDistance, 375881484000);
+    ASSERT_TRUE(b.Button1->isEnabled());
+    size_t boxes = dialogs.Texts("error").size();
+    for (const char* parallax : {"10000000000", "0.0000000001"}) {
+        b.Edit3->setText(parallax);
+        EXPECT_TRUE(b.Edit7->text().isEmpty()) << parallax;
+        EXPECT_EQ(diffraction::Model.ObjectDistance, 375881484000) << parallax;
+        EXPECT_FALSE(b.Button1->isEnabled()) << parallax;
+        ASSERT_EQ(dialogs.Texts("error").size(), ++boxes) << parallax;
+    }
+    const auto errors = dialogs.Texts("error");
+    EXPECT_EQ(errors[errors.size() - 2],
+              "A parallax of 10000000000 arc seconds gives a distance outside 1 to 9200000000000000 km; it is not taken.");
+    EXPECT_EQ(errors.back(),
+              "A parallax of 0.0000000001 arc seconds gives a distance outside 1 to 9200000000000000 km; it is not taken.");
+    // The smallest and the largest distances shown are taken.
+    b.Edit3->setText("1315700000");  // 1.0 km
+    EXPECT_EQ(b.Edit7->text().toStdString(), "1");
+    EXPECT_EQ(diffraction::Model.ObjectDistance, 1000);
+    EXPECT_TRUE(b.Button1->isEnabled());
+    b.Edit3->setText("0.00000015");
+    EXPECT_FALSE(b.Edit7->text().isEmpty());
+    EXPECT_EQ(dialogs.Texts("error").size(), errors.size());
 }
 
 TEST_F(AsteroidWindows, GuideFindsThePhaseReducesTheTableAndOpensTheFresnelPanel) {

@@ -2,12 +2,15 @@
 // sampled bins, round trips over every length; the D4 wavelet against pywt and its
 // reconstruction; the FFT window's listing.
 #include <gtest/gtest.h>
+
+#include <tuple>
 #include <quadmath.h>
 
 #include <cmath>
 #include <random>
 
 #include "analysis/fft.h"
+#include "analysis/noise_reduction.h"
 #include "analysis/wavelet.h"
 #include "analysis_golden.h"
 #include "measure/results_table.h"
@@ -193,6 +196,54 @@ TEST(FftListing, LengthsFrequenciesAndAmplitudes) {
     bad[100] = "94.0,,,,,,,,,,12x4,";
     EXPECT_TRUE(fft::FftListing(bad, 2, 1024, false, a, error).empty());
     EXPECT_EQ(error, "'12x4' is not a valid floating point value");
+}
+
+// Frequencies count the table's own frame rate: a PAL table's bin k lies at
+// k x 25 / N (50 with two rows a frame), not 20 % higher at 29.97; a header
+// without a rate keeps 29.97. Amplitudes do not depend on it.
+TEST(FftListing, FrequenciesFollowTheTablesFrameRate) {
+    FftArrays a;
+    std::string error;
+    auto table = [](const std::string& system, bool field) {
+        auto t = ListingTable(1025, field);
+        t[2] = system;
+        return t;
+    };
+    const auto ntsc = fft::FftListing(table("\"Video System : NTSC , FrameRate=29.97\"", false), 2, 1024, false, a, error);
+    for (const auto& [system, field, bin1, bin3] :
+         {std::tuple{"\"Video System : PAL , FrameRate=25.00\"", false, 25.0 / 1024, 75.0 / 1024},
+          std::tuple{"\"Video System : PAL , FrameRate=25.00\"", true, 50.0 / 1024, 150.0 / 1024},
+          std::tuple{"\"Video System : --- , FrameRate=15.00\"", false, 15.0 / 1024, 45.0 / 1024},
+          std::tuple{"\"Video System : NTSC\"", false, 29.97 / 1024, 3 * 29.97 / 1024},
+          std::tuple{"\"Video System : NTSC\"", true, 59.94 / 1024, 3 * 59.94 / 1024}}) {
+        const auto lines = fft::FftListing(table(system, field), 2, 1024, field, a, error);
+        ASSERT_EQ(lines.size(), 512u) << system;
+        // Six decimals: within half a unit of the last one.
+        EXPECT_NEAR(std::stod(lines[1].substr(0, lines[1].find(','))), bin1, 5e-7) << system << field;
+        EXPECT_NEAR(std::stod(lines[3].substr(0, lines[3].find(','))), bin3, 5e-7) << system << field;
+        if (!field) {
+            EXPECT_EQ(lines[3].substr(lines[3].find(',')), ntsc[3].substr(ntsc[3].find(','))) << system;
+        }
+    }
+    // The noise window's cut-off frequency is on the same axis.
+    std::string text;
+    ASSERT_TRUE(noise::CutoffFrequencyText("100", 1024, false, 25.0L, text, error));
+    EXPECT_EQ(text, "2.4");
+    ASSERT_TRUE(noise::CutoffFrequencyText("100", 1024, true, 25.0L, text, error));
+    EXPECT_EQ(text, "4.9");
+    ASSERT_TRUE(noise::CutoffFrequencyText("100", 1024, false, 0.0L, text, error));
+    EXPECT_EQ(text, "2.9");
+}
+
+// A table too short for the transform is told how many rows the transform needs.
+TEST(FftListing, ShortTableIsToldTheRowsNeeded) {
+    EXPECT_EQ(fft::FftShortTable(ListingTable(1024, false), 2, 1024),
+              "The FFT of 1024 points needs 1025 rows of results; this table has 1024.");
+    EXPECT_EQ(fft::FftShortTable(ListingTable(1025, false), 2, 1024), "");
+    EXPECT_EQ(fft::FftShortTable({}, 2, 512), "The FFT of 512 points needs 513 rows of results; this table has 0.");
+    // Format 0: three header lines.
+    EXPECT_EQ(fft::FftShortTable(std::vector<std::string>(10, "x"), 0, 512),
+              "The FFT of 512 points needs 516 rows of results; this table has 7.");
 }
 
 TEST(Wavelet, OneLevelAndTenLevelsMatchPywt) {

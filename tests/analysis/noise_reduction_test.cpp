@@ -345,13 +345,13 @@ TEST(NoiseReduction, WorkerRunEqualsSerialRunAndCancels) {
 
 TEST(NoiseReduction, CutoffFrequency) {
     std::string text, error;
-    ASSERT_TRUE(noise::CutoffFrequencyText("100", 1024, false, text, error));
+    ASSERT_TRUE(noise::CutoffFrequencyText("100", 1024, false, 0, text, error));
     EXPECT_EQ(text, "2.9");
-    ASSERT_TRUE(noise::CutoffFrequencyText("100", 1024, true, text, error));
+    ASSERT_TRUE(noise::CutoffFrequencyText("100", 1024, true, 0, text, error));
     EXPECT_EQ(text, "5.9");
-    ASSERT_TRUE(noise::CutoffFrequencyText("512", 512, false, text, error));
+    ASSERT_TRUE(noise::CutoffFrequencyText("512", 512, false, 0, text, error));
     EXPECT_EQ(text, "30.0");
-    EXPECT_FALSE(noise::CutoffFrequencyText("1x", 512, false, text, error));
+    EXPECT_FALSE(noise::CutoffFrequencyText("1x", 512, false, 0, text, error));
     EXPECT_EQ(error, "'1x' is not a valid integer value");
 }
 
@@ -369,6 +369,15 @@ TEST(NoiseReductionProbe, SubcommandsPrintAndRefuse) {
     const std::string in = agolden::Path("noise_long.csv");
     ASSERT_EQ(testutil::Run(probe + " fft-listing '" + in + "' --size 512", &out), 0);
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 256);
+    EXPECT_EQ(out.substr(out.find('\n') + 1, 9), "0.058535,");  // 29.97 / 512
+    // A PAL table's bins are 25 / N apart, 50 / N with two rows a frame.
+    auto pal = fileio::SplitLines(testutil::ReadAll(in));
+    pal[2] = "\"Video System : PAL , FrameRate=25.00\"";
+    testutil::WriteAll(dir.File("pal.csv"), fileio::JoinLines(pal));
+    ASSERT_EQ(testutil::Run(probe + " fft-listing '" + dir.File("pal.csv") + "' --size 512", &out), 0);
+    EXPECT_EQ(out.substr(out.find('\n') + 1, 9), "0.048828,");
+    ASSERT_EQ(testutil::Run(probe + " fft-listing '" + dir.File("pal.csv") + "' --size 512 --field", &out), 0);
+    EXPECT_EQ(out.substr(out.find('\n') + 1, 9), "0.097656,");
     ASSERT_EQ(testutil::Run(probe + " noise-reduction '" + in + "' '" + dir.File("w.csv") + "' --method 4", &out), 0);
     EXPECT_EQ(out.substr(0, 24), "offset -212\nsigma 359.9\n");
     const auto written = fileio::SplitLines(testutil::ReadAll(dir.File("w.csv")));

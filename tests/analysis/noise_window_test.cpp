@@ -227,9 +227,12 @@ TEST_F(NoiseWindow, FftListingAndItsFile) {
     chart1->Button10->click();
     ASSERT_NE(FFT1, nullptr);
     TFFT1& f = *FFT1;
-    // 606 lines are fewer than 1024 + 7: nothing happens.
+    // 606 lines are fewer than 1024 + 7: the memo stays empty and a box tells
+    // how many rows the transform needs.
     f.Button1->click();
     EXPECT_TRUE(f.Memo1->toPlainText().isEmpty());
+    ASSERT_FALSE(dialogs.Texts("information").empty());
+    EXPECT_EQ(dialogs.Texts("information").back(), "The FFT of 1024 points needs 1025 rows of results; this table has 600.");
     Graph.FftSize = 512;
     f.Button1->click();
     const QStringList lines = f.Memo1->toPlainText().split('\n');
@@ -240,6 +243,53 @@ TEST_F(NoiseWindow, FftListingAndItsFile) {
     const std::string saved = testutil::ReadAll(dir.File("spectrum.csv"));
     EXPECT_EQ(saved.substr(0, size_t(lines[0].size()) + 2), lines[0].toStdString() + "\r\n");
     EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 256);
+}
+
+// A PAL table: the spectrum's and the cut-off's frequencies count 25 rows a second.
+TEST_F(NoiseWindow, FrequenciesOfAPalTable) {
+    auto pal = table;
+    pal[2] = "\"Video System : PAL , FrameRate=25.00\"";
+    Load(pal, 3);
+    TAvgBkg& a = Open();
+    EXPECT_EQ(a.Edit16->text().toStdString(), "2.4");  // 100 x 25 / 1024 = 2.44
+    chart1->Button10->click();
+    ASSERT_NE(FFT1, nullptr);
+    Graph.FftSize = 512;
+    FFT1->Button1->click();
+    const QStringList lines = FFT1->Memo1->toPlainText().split('\n');
+    ASSERT_EQ(lines.size(), 256);
+    EXPECT_TRUE(lines[1].startsWith("0.048828,")) << lines[1].toStdString();  // 25 / 512
+}
+
+// Begin and End of the statistics are each read on their own: a Begin that is no
+// number is named in the box and put back, and a valid End after it is taken.
+TEST_F(NoiseWindow, StatisticsBeginAndEndAreReadEachOnItsOwn) {
+    TAvgBkg& a = Open();
+    auto enter = [](QLineEdit* e, const char* text) {
+        e->setText(text);
+        emit e->editingFinished();
+    };
+    auto shown = [&] { return a.Edit10->text().toStdString() + ".." + a.Edit11->text().toStdString() + " " + a.Edit4->text().toStdString(); };
+    const std::string all = shown();
+    enter(a.Edit10, "xyz");
+    EXPECT_EQ(dialogs.Texts("error"), std::vector<std::string>{"Statistics \"Begin\": 'xyz' is not a valid integer value"});
+    EXPECT_EQ(shown(), all);
+    enter(a.Edit11, "199");
+    EXPECT_EQ(dialogs.Texts("error").size(), 1u);
+    const std::string firstHundred = shown();
+    EXPECT_EQ(firstHundred.substr(0, 9), "100..199 ");
+    EXPECT_NE(firstHundred, "100..199" + all.substr(all.find(' ')));
+    // An End that is no number: named, put back to the End last taken.
+    enter(a.Edit11, "2OO");
+    ASSERT_EQ(dialogs.Texts("error").size(), 2u);
+    EXPECT_EQ(dialogs.Texts("error")[1], "Statistics \"End\": '2OO' is not a valid integer value");
+    EXPECT_EQ(shown(), firstHundred);
+    // A valid Begin takes the End last taken with it.
+    enter(a.Edit10, "150");
+    EXPECT_EQ(dialogs.Texts("error").size(), 2u);
+    EXPECT_EQ(shown().substr(0, 9), "150..199 ");
+    enter(a.Edit10, "100");
+    EXPECT_EQ(shown(), firstHundred);
 }
 
 // Through the harness, as a user reaches the windows from the graph.

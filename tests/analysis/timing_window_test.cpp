@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QPainter>
 #include <algorithm>
 #include <array>
 
@@ -289,6 +290,56 @@ TEST_F(TimingWindows, HistogramOfTheShownFrame) {
     main->findChild<QAction*>("HistGram1")->trigger();
     EXPECT_NE(Histogram, h);
     EXPECT_EQ(Histogram->HistogramBins[0], 307200u);
+}
+
+// The linearity graph: no text over another (each text's ink, drawn alone, stays
+// in its box, and no two boxes meet), every text inside the picture, and the
+// fitted line, which runs below the time axis at 1 ms and above 40000 at 33 ms,
+// drawn only inside the plot.
+TEST(Linearity, NoTextOverTextAndTheLineClippedToThePlot) {
+    const int w = linearity::kGraphWidth, h = linearity::kGraphHeight;
+    const QFont font = linearity::LinearityFont();
+    const auto texts = linearity::LinearityTexts(w, h, font);
+    ASSERT_EQ(texts.size(), 8u + 3u + 2u);
+    auto named = [&](const std::string& text) {
+        return std::find_if(texts.begin(), texts.end(), [&](const auto& t) { return t.text == text; }) != texts.end();
+    };
+    EXPECT_TRUE(named("20000") && named("40000") && named("70") && named("Luminous intensity"));
+    for (size_t i = 0; i < texts.size(); ++i) {
+        EXPECT_TRUE(QRect(0, 0, w, h).contains(texts[i].box)) << texts[i].text;
+        for (size_t j = i + 1; j < texts.size(); ++j)
+            EXPECT_FALSE(texts[i].box.intersects(texts[j].box)) << texts[i].text << " over " << texts[j].text;
+        QImage alone(w, h, QImage::Format_RGB32);
+        alone.fill(Qt::white);
+        {
+            QPainter p(&alone);
+            p.setFont(font);
+            linearity::DrawGraphText(p, texts[i]);
+        }
+        int ink = 0, outside = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (alone.pixel(x, y) != qRgb(255, 255, 255)) ++ink, outside += !texts[i].box.contains(x, y);
+        EXPECT_GT(ink, 0) << texts[i].text;
+        EXPECT_EQ(outside, 0) << texts[i].text;
+    }
+    const QRect turned = texts.back().box;
+    EXPECT_TRUE(texts.back().turned);
+    EXPECT_GT(turned.height(), turned.width());
+
+    QImage graph;
+    linearity::DrawLinearityGraph(graph);
+    const QRect plot = linearity::LinearityPlot(w, h);
+    int red = 0, redOutside = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (graph.pixel(x, y) == qRgb(255, 0, 0)) ++red, redOutside += !plot.contains(x, y);
+    EXPECT_GT(red, 100);
+    EXPECT_EQ(redOutside, 0);
+    // The line meets the top of the plot: its last pixel is clipped, not missing.
+    bool top = false;
+    for (int x = plot.left(); x <= plot.right(); ++x) top |= graph.pixel(x, plot.top()) == qRgb(255, 0, 0);
+    EXPECT_TRUE(top);
 }
 
 TEST_F(TimingWindows, LinearityOpensModallyOnceAndAgainAfterClosing) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <random>
 
@@ -93,6 +94,91 @@ TEST_F(Panel, CreationRangesAndClosing) {
     EXPECT_EQ(FresnelCtrl, nullptr);
     EXPECT_EQ(Graph.DiffractionMode, 0);
     EXPECT_TRUE(chart1->Button8->isEnabled());
+}
+
+// The camera list holds "not considered" and the cameras the sensitivity file
+// names (a column without a name is left out), and shows the column in use: the
+// first camera, the second after the integration-block reduction, or "not
+// considered" when there is no file.
+TEST_F(Panel, CameraListShowsTheNamedCamerasAndTheOneInUse) {
+    struct Restore {
+        ~Restore() { diffraction::Model.SensitivityFile.clear(); }
+    } restore;
+    std::string csv = "nm,\"WAT-100N\",,\"WAT-120N\"\n";
+    for (int r = 0; r < 130; ++r) csv += std::to_string(400 + 5 * r) + ",100,,50\n";
+    testutil::WriteAll(dir.File("ccd.csv"), csv);
+    auto items = [](const QComboBox* c) {
+        std::vector<std::string> t;
+        for (int i = 0; i < c->count(); ++i) t.push_back(c->itemText(i).toStdString());
+        return t;
+    };
+    // No file: only "not considered", and that is the item shown.
+    diffraction::Model.SensitivityFile = dir.File("none.csv");
+    diffraction::Model.CcdIndex = 0;
+    {
+        TFresnelCtrl& p = Open(StepRows(100, 50), 50);
+        EXPECT_EQ(items(p.ComboBox2), std::vector<std::string>{"not considered"});
+        EXPECT_EQ(p.ComboBox2->currentIndex(), 0);
+        EXPECT_EQ(diffraction::Model.CcdIndex, 0);
+        p.close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    diffraction::Model.SensitivityFile = dir.File("ccd.csv");
+    diffraction::Model.InitSpectralModel();  // as the graph window does when it opens
+    chart1->Button8Click();
+    ASSERT_NE(FresnelCtrl, nullptr);
+    TFresnelCtrl& p = *FresnelCtrl;
+    EXPECT_EQ(items(p.ComboBox2), (std::vector<std::string>{"not considered", "WAT-100N", "WAT-120N"}));
+    EXPECT_EQ(p.ComboBox2->currentText(), "WAT-100N");
+    EXPECT_EQ(diffraction::Model.CcdIndex, 1);
+    p.ComboBox2->setCurrentIndex(2);  // the file's third column
+    EXPECT_EQ(diffraction::Model.CcdIndex, 3);
+    p.ComboBox2->setCurrentIndex(0);
+    EXPECT_EQ(diffraction::Model.CcdIndex, 0);
+    p.close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // After the integration-block reduction the second column is chosen, only when
+    // the file names it: here it does not, and the first camera stays in use.
+    Graph.IntegratedMeasurementDone = 1;
+    chart1->Button8Click();
+    ASSERT_NE(FresnelCtrl, nullptr);
+    EXPECT_EQ(FresnelCtrl->ComboBox2->currentText(), "WAT-100N");
+    EXPECT_EQ(diffraction::Model.CcdIndex, 1);
+    FresnelCtrl->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    diffraction::Model.CcdNames[2] = "WAT-902H";
+    chart1->Button8Click();
+    ASSERT_NE(FresnelCtrl, nullptr);
+    EXPECT_EQ(FresnelCtrl->ComboBox2->count(), 4);
+    EXPECT_EQ(FresnelCtrl->ComboBox2->currentText(), "WAT-902H");
+    EXPECT_EQ(diffraction::Model.CcdIndex, 2);
+    Graph.IntegratedMeasurementDone = 0;
+}
+
+// In every window a user reaches from the graph, each edit the program wrote
+// shows the beginning of its text, as the class library's edits do: the main
+// window, the graph, the Fresnel panel, the magnitude calculator, the spectrum
+// graph, the noise-reduction and FFT windows.
+TEST_F(Panel, EveryWindowsEditsShowTheBeginningOfTheirText) {
+    TFresnelCtrl& p = Open(StepRows(200, 100), 100);
+    p.Button1->click();
+    p.Button2->click();
+    chart1->SpeedButton1->click();
+    chart1->Button10->click();
+    QCoreApplication::processEvents();
+    int windows = 0, edits = 0;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible()) continue;
+        ++windows;
+        for (const QLineEdit* e : top->findChildren<QLineEdit*>()) {
+            if (!e->isVisible() || e->hasFocus() || e->isModified() || e->hasSelectedText()) continue;
+            ++edits;
+            EXPECT_EQ(e->cursorPosition(), 0) << top->objectName().toStdString() << "." << e->objectName().toStdString()
+                                              << " \"" << e->text().toStdString() << "\"";
+        }
+    }
+    EXPECT_GE(windows, 6);
+    EXPECT_GT(edits, 60);
 }
 
 // The edits' clamps and the spectral type from B-V, the step height in tenths.
@@ -248,16 +334,31 @@ TEST_F(Panel, FitShowsResultsAndResiduals) {
         for (int y = 20; y < 385; ++y) red += img1.pixelColor(x, y) == QColor(255, 0, 0);
     EXPECT_GT(red, 300);
 
-    // Cancelled by a second click: nothing changes.
-    const QString offset = p.Edit10->text();
+    // While a fit runs its button says it stops it. Cancelled by that second click,
+    // nothing is written, and the boxes the fit would have written are emptied:
+    // the earlier fit's offset and sum of squares do not stand as this one's.
+    EXPECT_EQ(p.Button3->text(), "Fit to Diffraction Curve");
+    ASSERT_FALSE(p.Edit10->text().isEmpty());
+    ASSERT_FALSE(p.Edit11->text().isEmpty());
     Graph.FitTimeShift = 777;
     p.Button3Click();
+    EXPECT_EQ(p.Button3->text(), "Stop the Fit");
+    EXPECT_TRUE(p.Button3->isEnabled());
     p.Button3Click();
     EXPECT_FALSE(p.FitRunning());
+    EXPECT_EQ(p.Button3->text(), "Fit to Diffraction Curve");
     EXPECT_EQ(Graph.FitTimeShift, 777);
     EXPECT_EQ(Graph.FitDone, 0);
-    EXPECT_EQ(p.Edit10->text(), offset);
+    for (QLineEdit* e : {p.Edit10, p.Edit11, p.Edit12, p.Edit13, p.Edit18})
+        EXPECT_TRUE(e->text().isEmpty()) << e->objectName().toStdString();
+    EXPECT_EQ(Graph.EventOffsetText, "");
+    EXPECT_EQ(p.Edit9->text(), "100.0");  // the selected frame is no fit result
     EXPECT_TRUE(p.Edit1->isEnabled());
+    // A fit run to its end writes them again, and the caption comes back.
+    p.Button3Click();
+    p.WaitForFit();
+    EXPECT_EQ(p.Edit10->text(), "12");
+    EXPECT_EQ(p.Button3->text(), "Fit to Diffraction Curve");
 
     // A velocity of 0 is refused with its reason.
     Type(p.Edit2, "0");

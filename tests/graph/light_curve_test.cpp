@@ -225,6 +225,36 @@ TEST(LightCurve, PixelProbes) {
     for (int row : {19, 45, 81}) EXPECT_FALSE(r.Near(RowToX(r.g, row), ValueToY(r.g, 425, Same(1, row)), 0x55BB22)) << row;
 }
 
+// The information line drawn again after a fit, now shorter than before (an angle
+// of "---" after "12.5"), leaves nothing of the longer line: its strip reads as in
+// a graph drawn afresh, also with a time and without.
+TEST(LightCurve, InformationLineIsClearedBeforeItIsDrawnAgain) {
+    const auto table = Table(100, false, 1, Same);
+    for (const bool time : {false, true}) {
+        auto setup = [&](const std::string& offset, const std::string& angle) {
+            return [=](GraphView& g, GraphInputs& in) {
+                g.DiffractionMode = 1;
+                g.SelectedFrame = 50;
+                g.EventOffsetText = offset;
+                g.EventErrorText = "0.012";
+                g.ContactAngleText = angle;
+                if (time) in.hourText = "12", in.minuteText = "34", in.secondText = "56.789", in.frameEndText = "56.806";
+            };
+        };
+        Drawn before = Draw(table, setup("-0.1234", "12.5"));
+        const Drawn afresh = Draw(table, setup("0.1", "---"));
+        ASSERT_TRUE(before.result.drawn && afresh.result.drawn);
+        GraphInputs in;
+        in.lines = &table;
+        setup("0.1", "---")(before.g, in);
+        LightCurveGraph().InformationShow(before.g, in, before.image);
+        EXPECT_EQ(before.g.InformationText, afresh.g.InformationText);
+        EXPECT_NE(before.g.InformationText.find("ContactAngle=---deg"), std::string::npos) << before.g.InformationText;
+        const QRect strip(0, 425 - 18, 740, 18);
+        EXPECT_EQ(before.image.copy(strip), afresh.image.copy(strip)) << "time " << time;
+    }
+}
+
 // A value that is not finite, or so large that the scale would overflow, counts as
 // an empty field: the picture is the one of the same table with that field empty.
 TEST(LightCurve, OneNonFiniteOrHugeValueLeavesTheOtherRowsGraph) {

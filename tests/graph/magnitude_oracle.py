@@ -203,12 +203,15 @@ def main(argv):
                 times = [t + part / 29.97 * 1000 for t in times]
             err = timing_error(x)
             err = err * N / 29.97 if o['camera'] == '120n' and N >= 1 else err / 29.97
-            for t in sorted(times):
+            # Without a time (no --time) no clock time: one line saying so.
+            if not o['time']:
+                out.append('Event Time : (the rows hold no time stamp)  +/- ' + fixed(err, 3) + 's')
+            for t in sorted(times) if o['time'] else []:
                 out.append('Event Time : ' + clock(t, o['digits']) + '  +/- ' + fixed(err, 3) + 's')
             if o['step']:
                 out.append('Correction for step integration is applied.')
             out += ['', 'Deriving process is :']
-            To = '%dh%dm%ss' % (bt[0], bt[1], general(bt[2]))
+            To = '%dh%dm%ss' % (bt[0], bt[1], general(bt[2])) if o['time'] else 'To'
             off = ''
             if offs:
                 off = fixed(offs[0] / 1000, 3)

@@ -331,11 +331,18 @@ TEST(Magnitude, TimingErrorReportLines) {
 }
 
 TEST(Magnitude, ReadTimeBaseAndEdits) {
-    // Captions read as 0.
+    // Captions read as 0, and as no time known.
     magnitude::TimeBase t = magnitude::ReadTimeBase("h", "m", "s(Field1)", "s(Field2)");
     EXPECT_EQ(t.base1.hour, 0);
     EXPECT_EQ(t.base2.minute, 0);
     EXPECT_EQ(t.base2.seconds, 0);
+    EXPECT_FALSE(t.known1 || t.known2);
+    // The TIVi display leaves the hour empty: no time either.
+    t = magnitude::ReadTimeBase("", "m", "12.5", "12.6");
+    EXPECT_FALSE(t.known1 || t.known2);
+    t = magnitude::ReadTimeBase("12", "30", "10.0", "s(Field2)");
+    EXPECT_TRUE(t.known1);
+    EXPECT_FALSE(t.known2);
     // Field 2 below field 1 crossed a minute; at 59 into the next hour.
     t = magnitude::ReadTimeBase("12", "59", "59.98", "0.0133");
     EXPECT_EQ(t.base1.minute, 59);
@@ -344,6 +351,7 @@ TEST(Magnitude, ReadTimeBaseAndEdits) {
     EXPECT_DOUBLE_EQ(t.base2.seconds, 0.0133);
     t = magnitude::ReadTimeBase("12", "30", "10.0", "10.0167");
     EXPECT_EQ(t.base2.minute, 30);
+    EXPECT_TRUE(t.known1 && t.known2);
     // Edits: valid values update the backup, others restore it.
     magnitude::BaseTime time{12, 30, 10.5}, backup = time;
     EXPECT_TRUE(magnitude::ApplyBaseTimeEdit(magnitude::TimePart::Hour, "24", time, backup));
@@ -451,6 +459,30 @@ TEST(Magnitude, StepLineAndTimeLinesByContent) {
     r = magnitude::MagnitudeCalculation(in);
     EXPECT_EQ(magnitude::EventTimeLines(r.report).size(), 1u);
     EXPECT_NE(std::find(r.report.begin(), r.report.end(), "T = To - Delay correction"), r.report.end());
+}
+
+// Rows without a time stamp: no clock time in the report (a text says so, one
+// line whatever the fit), the deriving process keeps To as a name, and no event
+// time is returned; the timing error is still given.
+TEST(Magnitude, NoTimeWhereTheRowsHoldNone) {
+    magnitude::Inputs in = Example();
+    in.camera = magnitude::Camera::N120;
+    in.integrationPosition = 3;
+    in.fitDone = true;
+    in.offset1Text = "100";
+    in.offset2Text = "-50";
+    const magnitude::Result known = magnitude::MagnitudeCalculation(in);
+    in.baseKnown = false;
+    const magnitude::Result r = magnitude::MagnitudeCalculation(in);
+    const auto times = magnitude::EventTimeLines(r.report);
+    ASSERT_EQ(times.size(), 1u);
+    const std::string error = known.report[17].substr(known.report[17].find("  +/- "));
+    EXPECT_EQ(times[0], "Event Time : (the rows hold no time stamp)" + error);
+    EXPECT_EQ(r.report[17], times[0]);
+    EXPECT_TRUE(r.eventTimes.empty());
+    EXPECT_EQ(r.timingErrorSeconds, known.timingErrorSeconds);
+    for (const std::string& line : r.report) EXPECT_EQ(line.find("23h59m"), std::string::npos) << line;
+    EXPECT_EQ(r.report.back(), "  = To+0.100-0.141");
 }
 
 // ---------------------------------------------------------------- text on the graph

@@ -118,12 +118,40 @@ TEST_F(MagnitudeWindow, CreationFollowsTheIntervalAndFillsTheReport) {
     ASSERT_GT(memo.size(), 18);
     EXPECT_EQ(memo[0], "- Estimation for Component's Magnitude --");
     EXPECT_TRUE(memo.contains("Observed with 4 frame integration.")) << m->Memo1->toPlainText().toStdString();
-    // The main window's captions read as 00:00:00; minus the 141 ms delay that is
-    // the previous day's last second.
-    EXPECT_TRUE(memo[17].startsWith("Event Time : 23h59m59.859s")) << memo[17].toStdString();
+    // The main window shows captions, no time: none is printed (not 00:00:00 minus
+    // the 141 ms delay, the previous day's last second), and the base-time edits
+    // stay empty.
+    EXPECT_TRUE(memo[17].startsWith("Event Time : (the rows hold no time stamp)  +/- ")) << memo[17].toStdString();
+    EXPECT_FALSE(m->Memo1->toPlainText().contains("23h59m"));
+    for (QLineEdit* e : {m->Edit18, m->Edit19, m->Edit20, m->Edit21, m->Edit22, m->Edit23})
+        EXPECT_TRUE(e->text().isEmpty()) << e->objectName().toStdString();
     // "Report" appends the 15 timing-error lines.
     m->Button1->click();
     EXPECT_EQ(m->Memo1->toPlainText().split('\n').last(), "14 9.9458");
+}
+
+// A time read from the video image is printed; a time the user enters on a table
+// without one is printed too.
+TEST_F(MagnitudeWindow, EventTimeFromTheRowsOrFromTheUser) {
+    w->UpDown9->SetPosition(1);  // WAT100N, first field: T = To
+    w->Edit24->setText("12");
+    w->Edit25->setText("34");
+    w->Edit26->setText("56.789");
+    w->Edit27->setText("56.806");
+    auto* m = new TMagnitudeCalculator(w.get());
+    EXPECT_TRUE(m->BaseTimeKnown);
+    EXPECT_EQ(m->Edit18->text(), "12");
+    EXPECT_TRUE(m->Memo1->toPlainText().contains("Event Time : 12h34m56.789s  +/- ")) << m->Memo1->toPlainText().toStdString();
+    delete m;
+    for (QLineEdit* e : {w->Edit24, w->Edit25, w->Edit26, w->Edit27}) e->setText("-");
+    m = new TMagnitudeCalculator(w.get());
+    EXPECT_FALSE(m->BaseTimeKnown);
+    EXPECT_TRUE(m->Memo1->toPlainText().contains("Event Time : (the rows hold no time stamp)"));
+    m->Edit18->setText("7");
+    emit m->Edit18->editingFinished();
+    EXPECT_TRUE(m->BaseTimeKnown);
+    EXPECT_EQ(m->Edit19->text(), "0");
+    EXPECT_TRUE(m->Memo1->toPlainText().contains("Event Time : 07h00m00.000s  +/- ")) << m->Memo1->toPlainText().toStdString();
 }
 
 TEST_F(MagnitudeWindow, ControlsRecomputeAndTheTextComesOffTheGraphAgain) {
@@ -150,10 +178,12 @@ TEST_F(MagnitudeWindow, ControlsRecomputeAndTheTextComesOffTheGraphAgain) {
     m->RadioGroup2->SelectByUser(1);
     m->RadioGroup1->SelectByUser(0);
     EXPECT_EQ(chart1->ChartImg1->Picture(), before);
-    // A base-time entry out of range falls back; a valid one is taken.
+    // A base-time entry out of range falls back (to no time: the rows hold none);
+    // a valid one is taken.
     m->Edit18->setText("25");
     m->BaseTimeExit(m->Edit18);
-    EXPECT_EQ(m->Edit18->text(), "0");
+    EXPECT_EQ(m->Edit18->text(), "");
+    EXPECT_FALSE(m->BaseTimeKnown);
     m->Edit18->setText("23");
     m->BaseTimeExit(m->Edit18);
     EXPECT_EQ(m->BaseTime.hour, 23);

@@ -1185,6 +1185,7 @@ int main(int argc, char** argv) {
     // Runs see the capture devices their scripts offer, whatever the machine has.
     setenv("TEVORIN_CAPTURE_SYSTEM_DEVICES", "0", 1);
     QApplication app(argc, argv);
+    ShowEditTextFromStart(app);
     // Browser windows reach only this machine in harness runs.
     web::SetBrowsersLocalOnly(true);
     if (argc != 2) {

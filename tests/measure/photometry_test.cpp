@@ -219,4 +219,16 @@ TEST(NumberTexts, FormatOneDecimalAndExponent) {
         EXPECT_EQ(FormatExponent23(v), want) << v;  // 23 characters each, by the literals
 }
 
+// The value panel's short form of those texts: five significant digits rounded
+// from the value (a carry moves the exponent), the exponent in four digits.
+TEST(NumberTexts, ShortExponentOfThePanelsTexts) {
+    for (auto [v, want] : {std::pair{5640.0, "5.6400E+0003"}, {0.0, "0.0000E+0000"}, {-0.5, "-5.0000E-0001"},
+                           {1234567.0, "1.2346E+0006"}, {99999.4, "9.9999E+0004"}, {999996.0, "1.0000E+0006"},
+                           {-98765.4321, "-9.8765E+0004"}, {1e100, "1.0000E+0100"}, {3.0e-7, "3.0000E-0007"}})
+        EXPECT_EQ(ShortExponentText(FormatExponent23(v)), want) << v;
+    EXPECT_EQ(ShortExponentText("                    NAN"), "NAN");
+    EXPECT_EQ(ShortExponentText("                   -INF"), "-INF");
+    EXPECT_EQ(ShortExponentText(""), "");
+}
+
 }  // namespace

@@ -13,6 +13,8 @@
 #include "measure/colorvalue.h"
 #include "measure/grapharea.h"
 #include "measure/main_2.h"
+#include "measure/photometry.h"
+#include "platform/controls.h"
 #include "support/main_window_fixture.h"
 
 namespace {
@@ -146,7 +148,7 @@ TEST_F(ThreeDWindows, ScaleRecomputesEveryObjectAndTheClipboardGetsThePicture) {
     v.TrackBar2->setValue(25);
     EXPECT_EQ(v.ThreeDScale, 25);
     for (int k = 1; k <= 2; ++k)
-        for (auto [dx, dy] : {std::pair(0, 0), std::pair(4, -1), std::pair(40, 0)}) {
+        for (auto [dx, dy] : {std::pair(0, 0), std::pair(4, -1), std::pair(27, 0)}) {
             const int raw = v.ThreeDRaw[k].at(dx, dy);
             // round(raw / 2), halves to even; -1 outside gives 0.
             const int want = raw % 2 == 0 ? raw / 2 : ((raw / 2) % 2 == 0 ? raw / 2 : raw / 2 + (raw > 0 ? 1 : -1));
@@ -179,8 +181,8 @@ TEST_F(ThreeDWindows, ValuePanelShowsTheCurrentObjectsSumsOnlyWhileOpen) {
     ASSERT_NE(ColorValueDisplay, nullptr);
     TColorValueDisplay& panel = *ColorValueDisplay;
     EXPECT_EQ(panel.windowTitle(), "Measurement");
-    EXPECT_EQ(panel.size(), QSize(204, 183));
-    EXPECT_LE((panel.pos() - QPoint(p.x() + 5, p.y() + 533)).manhattanLength(), 4);
+    EXPECT_EQ(panel.size(), QSize(580, 183));
+    EXPECT_LE((panel.pos() - QPoint(p.x() + TThreeDGraph::kWidth + 16, p.y() + 533)).manhattanLength(), 4);
     EXPECT_FALSE(panel.Edit26->text().isEmpty());
 
     // The sums of object A (current) over its mask, by frame rows: line 0 all, 1 odd, 2 even.
@@ -200,9 +202,12 @@ TEST_F(ThreeDWindows, ValuePanelShowsTheCurrentObjectsSumsOnlyWhileOpen) {
             }
         const auto edits = panel.Edits();
         for (int line = 0; line < 3; ++line)
-            for (int c = 0; c < 6; ++c)
+            for (int c = 0; c < 6; ++c) {
+                // The full text for copying; the short form is what the edit shows.
                 EXPECT_EQ(edits[line][c]->text().toStdString(), FormatExponent23(sums[line][c]))
                     << "object " << current << " line " << line << " column " << c;
+                EXPECT_EQ(edits[line][c]->Shown().toStdString(), ShortExponentText(FormatExponent23(sums[line][c])));
+            }
     }
     // Under PSF photometry the edits are emptied.
     p.CheckBox14->setChecked(true);
@@ -218,6 +223,38 @@ TEST_F(ThreeDWindows, ValuePanelShowsTheCurrentObjectsSumsOnlyWhileOpen) {
 }
 
 }  // namespace
+
+// Each of the 18 sums reads at a glance: its leading digits and its exponent,
+// even negative (the rectangle aperture's differences), fit the edit that shows
+// them; and with the 3-D view open too, on a 1366 x 768 screen with the main
+// window at its top left, neither window lies over the other.
+TEST_F(ThreeDWindows, ValuePanelReadsAtAGlanceAndLeavesThe3DViewFree) {
+    auto& p = *w;
+    p.move(0, 0);
+    p.Button8->click();
+    p.Button15->click();
+    ASSERT_NE(ThreeDGraph, nullptr);
+    ASSERT_NE(ColorValueDisplay, nullptr);
+    TColorValueDisplay& panel = *ColorValueDisplay;
+    QApplication::processEvents();
+    const QRect screen(0, 0, 1366, 768);
+    const QRect view = ThreeDGraph->frameGeometry(), values = panel.frameGeometry();
+    EXPECT_FALSE(view.intersects(values)) << view.right() << " " << values.left();
+    EXPECT_TRUE(screen.contains(view)) << view.bottom();
+    EXPECT_TRUE(screen.contains(values)) << values.right() << " " << values.bottom();
+    std::array<std::array<std::string, 6>, 3> texts;
+    for (auto& line : texts) line.fill(FormatExponent23(-88888888.8));
+    texts[0][0] = FormatExponent23(5640.0);
+    panel.Fill(texts);
+    EXPECT_EQ(panel.Edit26->Shown(), "5.6400E+0003");
+    EXPECT_EQ(panel.Edit26->text().toStdString(), FormatExponent23(5640.0));
+    for (const auto& line : panel.Edits())
+        for (TSummaryEdit* e : line) {
+            // The line edit's frame and its text margins, 4 pixels on each side.
+            EXPECT_LE(e->fontMetrics().horizontalAdvance(e->Shown()) + 8, e->width()) << e->objectName().toStdString();
+            EXPECT_GE(e->Shown().size(), 12) << e->objectName().toStdString();
+        }
+}
 
 // Selecting another object shows that object's background form, and the gap and
 // width up-downs follow it: a "Standard" object after a "Meteor/Lunar Limb" one

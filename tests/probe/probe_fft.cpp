@@ -4,7 +4,8 @@
 //   power-of-two count of values into the Mallat layout, or L synthesis levels
 //   from it; one value a line, 21 digits.
 // fft-listing TABLE.csv [--size N] [--field]: the lines "Analyze" writes into the
-//   FFT window's memo (none for a short table).
+//   FFT window's memo (none for a short table), the frequencies in rows a second of
+//   the table's frame rate (29.97 when its header gives none).
 // noise-reduction IN.csv OUT.csv [--method 0..4] [--objects 1,2,3] [--width W1,W2,W3]
 //   [--size N] [--offset O] [--cutoff C] [--band LO,HI [--outside]] [--erase FROM,TO]
 //   [--sigma-rows A,B] [--factor P] [--range BEGIN,END] [--field] [--reset]: one

@@ -97,10 +97,12 @@ int MagnitudeReport(const std::vector<std::string>& a) {
     if (!haveLevels || !haveErrors || !haveCounts) return ProbeFail("magnitude-report: --levels, --stderr and --counts are needed");
     if (in.integrationPosition < 0 || in.integrationPosition > 7) return ProbeFail("magnitude-report: --integration is 0..7");
     if (in.secondsDigits < 1 || in.secondsDigits > 3) return ProbeFail("magnitude-report: --digits is 1..3");
-    // Without times the main window's edits still show their captions: 0h0m0s.
+    // Without times the main window's edits still show their captions: no time is
+    // known and none printed. --time stands for a time read from the rows.
     const magnitude::TimeBase tb = magnitude::ReadTimeBase("h", "m", "s(Field1)", "s(Field2)");
     in.base1 = tb.base1;
     in.base2 = tb.base2;
+    in.baseKnown = !times.empty();
     if (!times.empty()) {
         magnitude::BaseTime backup1 = in.base1, backup2 = in.base2;
         for (size_t i = 0; i < 6; ++i) {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "platform/controls.h"
 #include "platform/file_io.h"
 #include "platform/web_engine_setup.h"
 #include "support/qt_test_environment.h"
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
     testutil::PrepareQtTestEnvironment();
     platform::PrepareWebEngine();
     QApplication app(argc, argv);
+    ShowEditTextFromStart(app);
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::AddGlobalTestEnvironment(new NoSettingsFileLeftBeside);
     return RUN_ALL_TESTS();
