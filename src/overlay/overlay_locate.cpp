@@ -342,22 +342,21 @@ public:
         return f;
     }
 
-
-    // Both fields read; on the located frame also the fields against each other:
-    // other fraction groups, counters one apart, times one field period apart (a
-    // second, minute or day turning between them counts).
-    bool Passes(const Bitmap24& bmp, bool relate) {
+    // How a frame reads: both fields' digits, and then whether the fields agree with
+    // each other: other fraction groups, counters one apart, times one field period
+    // apart (a second, minute or day turning between them counts).
+    enum Judgement { kUnread, kRead, kAgreeing };
+    Judgement Judge(const Bitmap24& bmp) {
         const FieldLine a = Read(bmp, 0);
-        if (!a.read) return false;
+        if (!a.read) return kUnread;
         const FieldLine b = Read(bmp, 1);
-        if (!b.read) return false;
-        if (!relate) return true;
-        if (a.group == b.group || std::llabs(a.counter - b.counter) != 1) return false;
+        if (!b.read) return kUnread;
+        if (a.group == b.group || std::llabs(a.counter - b.counter) != 1) return kRead;
         const FieldLine& first = a.counter < b.counter ? a : b;
         const FieldLine& second = a.counter < b.counter ? b : a;
         const int64_t dt = ((second.time - first.time) % kDayTicks + kDayTicks) % kDayTicks;
         // 0.1 ms per field: 200 at 50 fields a second, 166.8 at 59.94.
-        return c_.VideoFrameRateInt < 27 ? dt == 200 : (dt == 166 || dt == 167);
+        return (c_.VideoFrameRateInt < 27 ? dt == 200 : (dt == 166 || dt == 167)) ? kAgreeing : kRead;
     }
 
 private:
@@ -388,14 +387,23 @@ bool SameSize(const Bitmap24* f, const Bitmap24& bmp) {
     return f && f->Width() == bmp.Width() && f->Height() == bmp.Height();
 }
 
-bool GridPasses(GridReader& reader, const Grid& g, const Bitmap24& bmp, std::span<const Bitmap24* const> later) {
+// Whether grid `g` passes: the located frame's fields agree and the first later
+// frames read every digit. With `kept`, also counts the later frames whose fields
+// agree too.
+bool GridPasses(GridReader& reader, const Grid& g, const Bitmap24& bmp, std::span<const Bitmap24* const> later,
+                int* kept = nullptr) {
     reader.Use(g);
-    if (!reader.Passes(bmp, true)) return false;
+    if (reader.Judge(bmp) != GridReader::kAgreeing) return false;
     // The next frames only for their digits: a dropped or repeated frame, or a step
     // of a tenth of a millisecond more, breaks the relations between frames and
     // between their fields, not the grid.
-    for (size_t k = 0; k < later.size() && k < kDigitFrames; ++k)
-        if (SameSize(later[k], bmp) && !reader.Passes(*later[k], false)) return false;
+    const size_t judged = kept ? later.size() : std::min(later.size(), kDigitFrames);
+    for (size_t k = 0; k < judged; ++k) {
+        if (!SameSize(later[k], bmp)) continue;
+        const GridReader::Judgement j = reader.Judge(*later[k]);
+        if (k < kDigitFrames && j == GridReader::kUnread) return false;
+        if (kept) *kept += j == GridReader::kAgreeing;
+    }
     return true;
 }
 
@@ -407,21 +415,19 @@ constexpr long double kShiftStep = 0.25L, kPitchStep = 0.02L;
 struct Block {
     int size = 0;
     long double u = 0, v = 0;  // its middle, in steps of shift and pitch
-    int row = 0;
     std::vector<std::pair<int, int>> cells;
 };
 
 using PassMap = std::array<std::array<bool, kPitchSteps>, kShiftSteps>;
 
 // The largest 4-connected block of passing candidates on one row.
-Block LargestBlock(const PassMap& pass, int row) {
+Block LargestBlock(const PassMap& pass) {
     Block best;
     PassMap seen{};
     for (int i = 0; i < kShiftSteps; ++i)
         for (int j = 0; j < kPitchSteps; ++j) {
             if (!pass[i][j] || seen[i][j]) continue;
             Block b;
-            b.row = row;
             std::vector<std::pair<int, int>> stack{{i, j}};
             seen[i][j] = true;
             while (!stack.empty()) {
@@ -460,41 +466,35 @@ Block LargestBlock(const PassMap& pass, int row) {
 bool CheckedGrid(OverlayState& w, const OverlayControls& c, const Bitmap24& bmp,
                  std::span<const Bitmap24* const> later, const std::array<Grid, 2> fits, Grid& out, int& passing) {
     GridReader reader(w, c);
-    int rows[2] = {fits[0].row, fits[1].row};
-    auto candidate = [&](int row, long double i, long double j) {
-        const Grid& fit = fits[row == rows[0] ? 0 : 1];
-        return Grid{fit.A + kShiftStep * (i - (kShiftSteps - 1) / 2), fit.b + kPitchStep * (j - (kPitchSteps - 1) / 2),
-                    row};
+    auto candidate = [&](int r, long double i, long double j) {
+        return Grid{fits[r].A + kShiftStep * (i - (kShiftSteps - 1) / 2),
+                    fits[r].b + kPitchStep * (j - (kPitchSteps - 1) / 2), fits[r].row};
     };
     std::array<PassMap, 2> pass{};
     std::array<std::array<std::array<int, kPitchSteps>, kShiftSteps>, 2> kept{};
     passing = 0;
     for (int r = 0; r < 2; ++r)
         for (int i = 0; i < kShiftSteps; ++i)
-            for (int j = 0; j < kPitchSteps; ++j) {
-                if (!GridPasses(reader, candidate(rows[r], i, j), bmp, later)) continue;
-                pass[r][i][j] = true;
-                ++passing;
-                for (const Bitmap24* f : later) kept[r][i][j] += SameSize(f, bmp) && reader.Passes(*f, true);
-            }
+            for (int j = 0; j < kPitchSteps; ++j)
+                passing += pass[r][i][j] = GridPasses(reader, candidate(r, i, j), bmp, later, &kept[r][i][j]);
     if (!passing) return false;
     Block best;
     int r = 0;
     for (int k = 0; k < 2; ++k) {
-        Block b = LargestBlock(pass[k], rows[k]);
+        Block b = LargestBlock(pass[k]);
         if (b.size > best.size) best = std::move(b), r = k;
     }
     int most = 0;
     for (const auto& [u, v] : best.cells) most = std::max(most, kept[r][u][v]);
     if (most == 0) {
-        out = candidate(best.row, best.u, best.v);
+        out = candidate(r, best.u, best.v);
         if (GridPasses(reader, out, bmp, later)) return true;
         // A block bent round a failing grid: its member nearest the middle.
     }
     long double nearest = std::numeric_limits<long double>::max();
     for (const auto& [u, v] : best.cells) {
         const long double d = std::hypot(static_cast<double>(u - best.u), static_cast<double>(v - best.v));
-        if (kept[r][u][v] == most && d < nearest) nearest = d, out = candidate(best.row, u, v);
+        if (kept[r][u][v] == most && d < nearest) nearest = d, out = candidate(r, u, v);
     }
     return true;
 }

@@ -20,14 +20,7 @@ namespace {
 constexpr int kAx = 60, kAy = 50, kBx = 120, kBy = 80;
 
 struct Objects : testutil::MainWindowTest {
-    void SetUp() override {
-        if (!testutil::HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not found";
-        OpenMainWindow(testutil::kAperturePhotometrySettings);
-        const std::string video = dir.File("stars.avi");
-        const std::string e = "20+150*exp(-2*(pow(X-60\\,2)+pow(Y-50\\,2))/25)+150*exp(-2*(pow(X-120\\,2)+pow(Y-80\\,2))/9)";
-        ASSERT_TRUE(testutil::MakeRawClip(video, "color=c=black:s=160x120:r=25", 15, testutil::GeqFilter(e, e, e)));
-        ASSERT_NO_FATAL_FAILURE(OpenVideo(video));
-    }
+    void SetUp() override { OpenTwoStarClip(15); }
     void Click(int x, int y) { w->Image1MouseDown(Qt::LeftButton, x, y); }
     void Add(int x, int y) {
         w->Image1MouseDown(Qt::MiddleButton, x, y);

@@ -27,6 +27,7 @@ import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import overlay_synth  # noqa: E402
+import overlay_locate_check  # noqa: E402
 import overlay_time_check  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -62,28 +63,6 @@ def locate(probe, video, *extra):
     return res
 
 
-def measure(harness, folder, video):
-    """Opens the clip as a user would with IOTA-VTI chosen, measures it from frame 0 and
-    returns (grid line of print-grid, result rows)."""
-    with open(os.path.join(folder, "tevorin-harness.ini"), "w") as f:
-        f.write("[TimeSignal]\r\nVideoTimeInserter=IOTA-VTI\r\n")
-    out = os.path.join(folder, "results.csv")
-    script = os.path.join(folder, "script.txt")
-    with open(script, "w") as f:
-        f.write("reader vfw\nopen %s\nset CheckBox5 1\nprint-grid\ngoto 0\nrun\nsave %s\n" % (video, out))
-    run = subprocess.run([harness, script], capture_output=True, text=True)
-    if run.returncode != 0:
-        raise RuntimeError("harness failed:\n" + run.stdout[-1500:] + run.stderr[-1500:])
-    grid = next((l for l in run.stdout.splitlines() if l.startswith("row=")), "")
-    rows = []
-    with open(out) as f:
-        for line in f:
-            parts = line.rstrip("\r\n").split(",")
-            if len(parts) > 7 and parts[0].replace(".", "", 1).isdigit() and "." in parts[0]:
-                rows.append(parts)
-    return grid, rows
-
-
 def cmd_corpus(probe, harness, work):
     src = corpus_dir()
     if not src:
@@ -102,7 +81,7 @@ def cmd_corpus(probe, harness, work):
             with open(os.path.join(d, "clip.json")) as f:
                 want = json.load(f)["rows"]
             loc = locate(probe, video)
-            grid, rows = measure(harness, d, video)
+            grid, rows = overlay_locate_check.measure_iota(harness, d, video)
             digits = sum(len(c) for r in want for c in r)
             right = sum(sum(a == b for a, b in zip(w, g)) if len(w) == len(g) else 0
                         for wr, gr in zip(want, rows) for w, g in zip(wr, gr[1:7]))
@@ -255,7 +234,7 @@ def cmd_breaks(probe, harness, work):
         failures.append("fields disagree: %s" % r)
     elif int(r["row"]) != want_row(rate, 0):
         failures.append("fields disagree: not the snapped row: %s" % r)
-    grid, _ = measure(harness, d, video)
+    grid, _ = overlay_locate_check.measure_iota(harness, d, video)
     if "last=located, not trusted: " not in grid:
         failures.append("fields disagree: the main window does not say so: " + grid)
     for f in failures:

@@ -114,6 +114,23 @@ SWEEP = [(size, rate, dx, p, 0, "top", False) for size, rate in (("720x480", 29.
          for dx in (0.0, 0.2, 0.4, 0.6, 0.8) for p in (23.8, 24.1, 24.4)]
 
 
+def measure_iota(harness, folder, video):
+    """Opens the clip as a user would with IOTA-VTI in the settings file, ticks "KIWI",
+    measures it from frame 0 and saves it; returns (the grid line of print-grid, the
+    results rows). RuntimeError with the harness's output when the run fails."""
+    with open(os.path.join(folder, "tevorin-harness.ini"), "w") as f:
+        f.write("[TimeSignal]\r\nVideoTimeInserter=IOTA-VTI\r\n")
+    out = os.path.join(folder, "results.csv")
+    script = os.path.join(folder, "script.txt")
+    with open(script, "w") as f:
+        f.write("reader vfw\nopen %s\nset CheckBox5 1\nprint-grid\ngoto 0\nrun\nsave %s\n" % (video, out))
+    run = subprocess.run([harness, script], capture_output=True, text=True)
+    if run.returncode != 0:
+        raise RuntimeError("harness failed:\n" + run.stdout[-1500:] + run.stderr[-1500:])
+    grid = next((l for l in run.stdout.splitlines() if l.startswith("row=")), "")
+    return grid, overlay_time_check.results_rows(out)
+
+
 def harness_case(harness, folder, size, rate, order, frames):
     """Opens a clip with IOTA-VTI in the settings file, ticks "KIWI", measures it and
     compares columns 2-7 of every row with the truth; returns the share of rows that
@@ -126,21 +143,10 @@ def harness_case(harness, folder, size, rate, order, frames):
     os.makedirs(folder, exist_ok=True)
     video = os.path.join(folder, "video.avi")
     overlay_synth.write_avi(video, frames_, "ffv1", rate)
-    with open(os.path.join(folder, "tevorin-harness.ini"), "w") as f:
-        f.write("[TimeSignal]\r\nVideoTimeInserter=IOTA-VTI\r\n")
-    out = os.path.join(folder, "results.csv")
-    script = os.path.join(folder, "script.txt")
-    with open(script, "w") as f:
-        f.write("reader vfw\nopen %s\nset CheckBox5 1\nprint-grid\ngoto 0\nrun\nsave %s\n" % (video, out))
-    run = subprocess.run([harness, script], capture_output=True, text=True)
-    if run.returncode != 0:
-        return 0.0, run.stdout[-1500:]
-    rows = []
-    with open(out) as f:
-        for line in f:
-            parts = line.rstrip("\r\n").split(",")
-            if len(parts) > 7 and parts[0].replace(".", "", 1).isdigit() and "." in parts[0]:
-                rows.append(parts)
+    try:
+        _, rows = measure_iota(harness, folder, video)
+    except RuntimeError as e:
+        return 0.0, str(e)[-1500:]
     item = 1 if order == "bottom" else 0
     good = 0
     for frame, row in zip(truth["frames"], rows):

@@ -77,6 +77,17 @@ def expected(kind, frame, order_item, field_measure, last):
     return e
 
 
+def results_rows(path):
+    """The data rows of a saved results table, split at the commas."""
+    rows = []
+    with open(path) as f:
+        for line in f:
+            parts = line.rstrip("\r\n").split(",")
+            if len(parts) > 7 and parts[0].replace(".", "", 1).isdigit() and "." in parts[0]:
+                rows.append(parts)
+    return rows
+
+
 def agrees(want, got, strict):
     if want == got:
         return True
@@ -99,12 +110,7 @@ def check_results(a, truth):
     if run.returncode != 0:
         print("harness failed:\n" + run.stdout[-2000:] + run.stderr[-1000:])
         return 1
-    rows = []
-    with open(out) as f:
-        for line in f:
-            parts = line.rstrip("\r\n").split(",")
-            if len(parts) > 7 and parts[0].replace(".", "", 1).isdigit() and "." in parts[0]:
-                rows.append(parts)
+    rows = results_rows(out)
     per_frame = 2 if a.field_measure else 1
     if len(rows) != per_frame * a.frames:
         print("%d rows for %d frames" % (len(rows), a.frames))

@@ -41,6 +41,17 @@ struct MainWindowTest : ::testing::Test {
         w->Button1Click();
         ASSERT_TRUE(w->State.VideoOpen) << video;
     }
+    // Star A at (60, 50) with sigma 5 and star B at (120, 80) with sigma 3, both
+    // 20 + 150 exp(-2 (r / sigma)^2) in every colour on a background of 20, in a
+    // 160 x 120 clip of `frames` frames opened with aperture photometry.
+    void OpenTwoStarClip(int frames) {
+        if (!HaveProgram("ffmpeg")) GTEST_SKIP() << "ffmpeg not found";
+        OpenMainWindow(kAperturePhotometrySettings);
+        const std::string video = dir.File("stars.avi");
+        const std::string e = "20+150*exp(-2*(pow(X-60\\,2)+pow(Y-50\\,2))/25)+150*exp(-2*(pow(X-120\\,2)+pow(Y-80\\,2))/9)";
+        ASSERT_TRUE(MakeRawClip(video, "color=c=black:s=160x120:r=25", frames, GeqFilter(e, e, e)));
+        ASSERT_NO_FATAL_FAILURE(OpenVideo(video));
+    }
     void TearDown() override {
         w.reset();
         SetSettingsFilePath("");
