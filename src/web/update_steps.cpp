@@ -189,13 +189,6 @@ CheckOutcome CheckNewestVersion(const UpdateSite& site, DownloadCancel* cancel) 
         out.memo1 = {RunningVersionLine(), kNoKeyText};
         return out;
     }
-    const std::string info = site.programDir + kInfoName;
-    // Whatever the check ends with, the fetched file does not stay.
-    struct RemoveInfo {
-        std::string path;
-        ~RemoveInfo() { fileio::DeleteFile(path); }
-    } remove{info};
-
     // One deadline for both downloads of the check.
     const auto start = std::chrono::steady_clock::now();
     auto options = [&] {
@@ -207,11 +200,11 @@ CheckOutcome CheckNewestVersion(const UpdateSite& site, DownloadCancel* cancel) 
     };
     DownloadOptions infoOptions = options();
     infoOptions.maxBytes = kMaxInfoBytes;
-    Fetched fetched = Kind(DownloadToFile(site.base + kInfoName, info, infoOptions));
+    // Read in memory: nothing of a check, passed or failed, is left in the program folder.
+    std::string text;
+    Fetched fetched = Kind(DownloadToMemory(site.base + kInfoName, text, infoOptions));
     std::string signature, detail;
     if (fetched == Fetched::Got) fetched = FetchSignature(site.base + kInfoName, options(), signature, detail);
-    std::string text, error;
-    if (fetched == Fetched::Got && !fileio::ReadFile(info, text, error, kMaxInfoBytes)) fetched = Fetched::Failed;
     if (fetched == Fetched::Got) {
         detail = SignatureProblem(site.keyPem, text, signature);
         if (!detail.empty()) {
